@@ -1,0 +1,43 @@
+# Finds every library the build needs and stops with the Debian package to install when one is missing.
+
+macro(zr_require_qt component package)
+  find_package(Qt6 QUIET COMPONENTS ${component})
+  if(NOT Qt6${component}_FOUND)
+    message(FATAL_ERROR "Qt 6 ${component} not found: install the Debian package ${package} (or run scripts/deps as root)")
+  endif()
+endmacro()
+
+zr_require_qt(Core qt6-base-dev)
+zr_require_qt(Gui qt6-base-dev)
+zr_require_qt(Widgets qt6-base-dev)
+zr_require_qt(DBus qt6-base-dev)
+zr_require_qt(Test qt6-base-dev)
+
+find_package(PkgConfig QUIET)
+if(NOT PKG_CONFIG_FOUND)
+  message(FATAL_ERROR "pkg-config not found: install the Debian package pkg-config")
+endif()
+
+macro(zr_require_pkg target module package)
+  pkg_check_modules(${target} QUIET IMPORTED_TARGET ${module})
+  if(NOT ${target}_FOUND)
+    message(FATAL_ERROR "${module} not found: install the Debian package ${package} (or run scripts/deps as root)")
+  endif()
+endmacro()
+
+zr_require_pkg(LIBUSB libusb-1.0 libusb-1.0-0-dev)
+zr_require_pkg(AVAHI avahi-client libavahi-client-dev)
+zr_require_pkg(PLIST libplist-2.0 libplist-dev)
+
+if(ZR_BUILD_TESTS)
+  find_package(GTest QUIET)
+  if(NOT GTest_FOUND)
+    message(FATAL_ERROR "GoogleTest not found: install the Debian packages googletest libgtest-dev libgmock-dev")
+  endif()
+endif()
+if(ZR_BUILD_BENCH)
+  find_package(benchmark QUIET)
+  if(NOT benchmark_FOUND)
+    message(FATAL_ERROR "Google Benchmark not found: install the Debian package libbenchmark-dev")
+  endif()
+endif()

@@ -1,0 +1,64 @@
+#pragma once
+// Modal alerts and file panels.
+//
+// Every alert and panel of the programs goes through the process's current Dialogs object, so
+// tests can put a scripted implementation in its place (tests/support/ScriptedDialogs) and the
+// programs never wait for a person under test. The programs install QtDialogs at start-up.
+//
+// Contract for implementations:
+//  - runAlert shows `spec` application-modal and answers which button ended it (its index in
+//    spec.buttons, 0 being the first and default button) and the state of the suppression
+//    check box (false when the alert had none).
+//  - The panels answer the chosen path, or nothing when the user cancelled.
+//  - All calls come from the GUI thread (code on other threads marshals them there first).
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace platform {
+
+struct AlertSpec {
+  enum class Style { Warning, Informational, Critical };
+  QString message;            // the bold message text
+  QString information;        // the informative text below it
+  QStringList buttons;        // in order; the first is the default button
+  QString suppressionTitle;   // non-empty: show a check box with this title, unchecked
+  Style style = Style::Warning;
+};
+
+struct AlertAnswer {
+  int button = 0;             // index into AlertSpec::buttons
+  bool suppressionOn = false; // the check box when the alert ended
+};
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  virtual AlertAnswer runAlert(const AlertSpec& spec) = 0;
+  // An open panel limited to files whose name ends in "." + `extension`.
+  virtual std::optional<QString> openFile(const QString& extension, const QString& directory) = 0;
+  // A save panel limited to `extension`; the answer always ends in "." + `extension`.
+  virtual std::optional<QString> saveFile(const QString& extension, const QString& suggestedName,
+                                          const QString& directory) = 0;
+  // A folder chooser.
+  virtual std::optional<QString> chooseFolder(const QString& directory) = 0;
+};
+
+// The process's current implementation. Never null: until one is installed it is QtDialogs.
+Dialogs& dialogs();
+// Installs `d` (not owned; must outlive its use) and answers the previous one. nullptr restores
+// the default QtDialogs.
+Dialogs* setDialogs(Dialogs* d);
+
+// The Qt Widgets implementation: QMessageBox with a QCheckBox, QFileDialog.
+class QtDialogs : public Dialogs {
+ public:
+  AlertAnswer runAlert(const AlertSpec& spec) override;
+  std::optional<QString> openFile(const QString& extension, const QString& directory) override;
+  std::optional<QString> saveFile(const QString& extension, const QString& suggestedName,
+                                  const QString& directory) override;
+  std::optional<QString> chooseFolder(const QString& directory) override;
+};
+
+}  // namespace platform
