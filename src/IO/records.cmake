@@ -1,3 +1,4 @@
+include_guard(GLOBAL)
 # The scanner records (header-only layouts) and the helpers that build the PC clock record, the
 # lock text and the structure-version text. Included from the IO folder's CMakeLists.txt;
 # paths are relative to this file so it works from any including folder.
