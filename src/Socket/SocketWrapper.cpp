@@ -1,0 +1,277 @@
+#include "Socket/SocketWrapper.h"
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "platform/SystemLog.h"
+
+namespace {
+
+std::atomic<uint16_t> g_defaultPort{SocketWrapper::kScannerPort};
+std::mutex g_limitsMutex;
+SocketWrapper::Limits g_defaultLimits;
+
+timeval toTimeval(std::chrono::milliseconds ms) {
+  timeval tv{};
+  tv.tv_sec = static_cast<time_t>(ms.count() / 1000);
+  tv.tv_usec = static_cast<suseconds_t>((ms.count() % 1000) * 1000);
+  return tv;
+}
+
+int remainingMs(std::chrono::steady_clock::time_point deadline) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+bool setNonBlocking(int fd, bool on) {
+  const int flags = fcntl(fd, F_GETFL, 0);
+  if (flags < 0) return false;
+  return fcntl(fd, F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) == 0;
+}
+
+// Waits until `fd` is writable or `ms` has passed; false on time-out or error.
+bool waitWritable(int fd, std::chrono::milliseconds ms) {
+  const auto deadline = std::chrono::steady_clock::now() + ms;
+  for (;;) {
+    pollfd p{fd, POLLOUT, 0};
+    const int r = poll(&p, 1, remainingMs(deadline));
+    if (r > 0) return true;
+    if (r == 0) return false;
+    if (errno != EINTR) return false;
+  }
+}
+
+void logSystem(const char* text) { platform::systemLog(QString::fromLatin1(text)); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Defaults
+
+uint16_t SocketWrapper::setDefaultPort(uint16_t port) { return g_defaultPort.exchange(port); }
+uint16_t SocketWrapper::defaultPort() { return g_defaultPort.load(); }
+
+SocketWrapper::Limits SocketWrapper::setDefaultLimits(const Limits& limits) {
+  std::lock_guard lock(g_limitsMutex);
+  const Limits previous = g_defaultLimits;
+  g_defaultLimits = limits;
+  return previous;
+}
+
+SocketWrapper::Limits SocketWrapper::defaultLimits() {
+  std::lock_guard lock(g_limitsMutex);
+  return g_defaultLimits;
+}
+
+SocketWrapper::SocketWrapper() : m_port(defaultPort()), m_limits(defaultLimits()) {}
+
+SocketWrapper::~SocketWrapper() {
+  // The exchange functions close their connection on every path; this only covers a caller that
+  // used OpenScanner without CloseScanner.
+  if (sock >= 0) ::close(sock);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Connect and close
+
+bool SocketWrapper::OpenScanner(const QString& ip) {
+  sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (sock < 0) {
+    // No descriptor left (or no network stack): this exchange fails, the program goes on.
+    std::printf("Error Creating Socket\n");
+    std::fflush(stdout);
+    sock = -1;
+    return false;
+  }
+
+  const timeval rcv = toTimeval(m_limits.receive);
+  const timeval snd = toTimeval(m_limits.send);
+  if (setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &rcv, sizeof rcv) != 0 ||
+      setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &snd, sizeof snd) != 0) {
+    std::printf("setsockopt failed\n");
+    std::fflush(stdout);
+    CloseScanner();
+    return false;
+  }
+  // The command block and a following data block go out as separate sends; without this the
+  // second one would wait for the scanner's delayed acknowledgement of the first.
+  const int one = 1;
+  setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  if (m_limits.sendBufferBytes > 0) {
+    setsockopt(sock, SOL_SOCKET, SO_SNDBUF, &m_limits.sendBufferBytes, sizeof m_limits.sendBufferBytes);
+  }
+
+  std::memset(&sa, 0, sizeof sa);
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(m_port);
+  // A text that is not an address gives INADDR_NONE (all ones); the connect below then fails.
+  sa.sin_addr.s_addr = inet_addr(ip.toLatin1().constData());
+
+  setNonBlocking(sock, true);
+  if (::connect(sock, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+    const int err = errno;
+    if (err != EINPROGRESS) {
+      std::fprintf(stderr, "Error connecting %d - %s\n", err, std::strerror(err));
+      CloseScanner();
+      return false;
+    }
+    if (!waitWritable(sock, m_limits.connect)) {
+      std::fprintf(stderr, "Timeout or error() %d - %s\n", 0, std::strerror(0));
+      CloseScanner();
+      return false;
+    }
+    int pending = 0;
+    socklen_t len = sizeof pending;
+    if (getsockopt(sock, SOL_SOCKET, SO_ERROR, &pending, &len) != 0) pending = errno;
+    if (pending != 0) {
+      std::fprintf(stderr, "Error in connection() %d - %s\n", pending, std::strerror(pending));
+      CloseScanner();
+      return false;
+    }
+  }
+  // Blocking from here on; the time-outs set above bound every send and receive.
+  setNonBlocking(sock, false);
+  return true;
+}
+
+bool SocketWrapper::CloseScanner() {
+  if (sock < 0) return false;
+  const int fd = sock;
+  sock = -1;  // never close the same number twice: it may already belong to someone else
+  return ::close(fd) == 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Phases
+
+bool SocketWrapper::sendCommand(const FCL_VENDOR_CMD* cmd) {
+  ssize_t n;
+  do {
+    n = ::send(sock, cmd, sizeof(FCL_VENDOR_CMD), MSG_NOSIGNAL);
+  } while (n < 0 && errno == EINTR);
+  return n == static_cast<ssize_t>(sizeof(FCL_VENDOR_CMD));
+}
+
+int64_t SocketWrapper::receiveStatus(FCL_DEVICE_STATUS* status) {
+  // The 32 bytes may arrive in several pieces: collect them until all are there, the receive
+  // limit has passed or the scanner closed the connection.
+  auto* out = reinterpret_cast<uint8_t*>(status);
+  const auto deadline = std::chrono::steady_clock::now() + m_limits.receive;
+  int64_t got = 0;
+  while (got < static_cast<int64_t>(sizeof(FCL_DEVICE_STATUS))) {
+    pollfd p{sock, POLLIN, 0};
+    const int r = poll(&p, 1, remainingMs(deadline));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    const ssize_t n = ::recv(sock, out + got, sizeof(FCL_DEVICE_STATUS) - got, 0);
+    if (n < 0 && errno == EINTR) continue;
+    bytes_recv = n;
+    if (n <= 0) break;
+    got += n;
+  }
+  return got;
+}
+
+bool SocketWrapper::sendData(const void* data, uint32_t length, const char* failureText) {
+  const auto* in = static_cast<const uint8_t*>(data);
+  uint32_t sent = 0;
+  while (sent < length) {
+    bytes_sent = 0;
+    ssize_t n;
+    do {
+      n = ::send(sock, in + sent, length - sent, MSG_NOSIGNAL);
+    } while (n < 0 && errno == EINTR);
+    bytes_sent = n;
+    if (n < 0) {
+      logSystem(failureText);
+      return false;
+    }
+    sent += static_cast<uint32_t>(n);
+  }
+  return true;
+}
+
+bool SocketWrapper::receiveData(void* data, uint32_t length) {
+  auto* out = static_cast<uint8_t*>(data);
+  uint64_t sum = 0;
+  if (length == 0) return true;
+  for (int call = 1;; ++call) {
+    bytes_recv = 0;
+    ssize_t n;
+    do {
+      n = ::recv(sock, out + sum, length - sum, 0);
+    } while (n < 0 && errno == EINTR);
+    bytes_recv = n;
+    if (n < 0) {
+      logSystem("SocketWrapper::ReadCommand bytes_recv return kCSocketError!");
+      return false;
+    }
+    sum += static_cast<uint64_t>(n);
+    if (sum == length) return true;
+    if (sum > length) {
+      logSystem("SocketWrapper::ReadCommand nReturnSum > dwLength!");
+      return false;
+    }
+    if (call >= kMaxReceiveCalls) {
+      logSystem("ERROR SocketWrapper::ReadCommand recv cnt is more than 998");
+      return false;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Exchanges: each one connection, closed on every path once the socket exists
+
+bool SocketWrapper::CMDCommand(const FCL_VENDOR_CMD* cmd, FCL_DEVICE_STATUS* status) {
+  if (!OpenScanner(m_ip)) return false;
+  const bool ok = sendCommand(cmd) && receiveStatus(status) == sizeof(FCL_DEVICE_STATUS);
+  CloseScanner();
+  return ok;
+}
+
+bool SocketWrapper::WriteCommand(const FCL_VENDOR_CMD* cmd, FCL_DEVICE_STATUS* status,
+                                 const void* data, uint32_t length) {
+  if (!OpenScanner(m_ip)) return false;
+  const bool ok = sendCommand(cmd) && receiveStatus(status) == sizeof(FCL_DEVICE_STATUS) &&
+                  sendData(data, length, "SocketWrapper::WriteCommand bytes_sent return kCSocketError!");
+  CloseScanner();
+  return ok;
+}
+
+bool SocketWrapper::Write2Command(const FCL_VENDOR_CMD* cmd, FCL_DEVICE_STATUS* status,
+                                  const void* data, uint32_t length) {
+  if (!OpenScanner(m_ip)) return false;
+  const bool ok = sendCommand(cmd) &&
+                  sendData(data, length, "SocketWrapper::Write2Command bytes_sent return kCSocketError!") &&
+                  receiveStatus(status) == sizeof(FCL_DEVICE_STATUS);
+  CloseScanner();
+  return ok;
+}
+
+bool SocketWrapper::ReadCommand(const FCL_VENDOR_CMD* cmd, FCL_DEVICE_STATUS* status, void* data,
+                                uint32_t length) {
+  if (!OpenScanner(m_ip)) return false;
+  bool ok = sendCommand(cmd);
+  if (ok) {
+    const int64_t got = receiveStatus(status);
+    if (got != static_cast<int64_t>(sizeof(FCL_DEVICE_STATUS))) {
+      platform::systemLog(QString::asprintf("recv device status FALSE bytes_recv(%zd) sizeof(FCL_DEVICE_STATUS)(%lu)",
+                                            static_cast<ssize_t>(got),
+                                            static_cast<unsigned long>(sizeof(FCL_DEVICE_STATUS))));
+      ok = false;
+    }
+  }
+  ok = ok && receiveData(data, length);
+  CloseScanner();
+  return ok;
+}
