@@ -28,7 +28,11 @@
 #include <cstdint>
 #include <memory>
 
+#include <QStringList>
+#include <optional>
+
 #include "IO/FCLCommand.h"
+#include "IO/FCLRecords.h"
 
 class SocketWrapper;
 class Utilities;
@@ -92,6 +96,85 @@ class IOWrapper {
   Wraper& usbWrapper() { return *m_usbWrapper; }
   Utilities& ut() const { return m_ut; }
 
+  // -------------------------------------------------------------------------------------------
+  // Device operations (IOWrapperOperations.cpp). Each answers whether its exchanges completed;
+  // the status block is not judged (read lastError() or getDeviceStatus()). Reads fill the
+  // caller's record in place, so a failed read may leave part of a reply there.
+
+  bool getParamAll(FCL_RS_PARAM_ALL* param);
+  bool setParamAll(const FCL_RS_PARAM_ALL* param);
+  bool setGeneral(const FCL_RS_PARAM_GENERAL* general);
+  bool setFilename(const FCL_RS_PARAM_FILENAME* filename);
+  bool setScan2USB(const FCL_RS_PARAM_SCANPROFILE* profile);
+  bool setScan2Email(const FCL_RS_PARAM_SCANPROFILE* profile);
+  bool setScan2PC(const FCL_RS_PARAM_SCANPROFILE* profile);
+  bool setEmail(const FCL_RS_PARAM_EMAIL* email);
+  bool setNetSetting(const FCL_RS_PARAM_NETWORK_SETTING* netSetting);
+  bool getWiredLAN(FCL_RS_PARAM_NETWORK* network);
+  bool setWiredLAN(const FCL_RS_PARAM_NETWORK* network);
+  bool getWirelessLAN(FCL_RS_PARAM_NETWORK* network);
+  bool setWirelessLAN(const FCL_RS_PARAM_NETWORK* network);
+  bool getLanguage(uint8_t* language);
+  bool setLanguage(const uint8_t* language);
+  bool getProfileAll(FCL_RS_PROFILE_ALL* profiles);
+  bool setProfileAll(const FCL_RS_PROFILE_ALL* profiles);
+  bool setProfile(const FCL_RS_PROFILE* profile, uint16_t slot);  // slot 0..24
+  bool getCapabilities(FCL_CAP_HALVERN* capabilities);
+  // On success copies the exchange's status block to `status`; on failure leaves it untouched.
+  bool getDeviceStatus(FCL_DEVICE_STATUS* status);
+  bool getNVRAM(void* buffer, uint16_t offset, uint32_t length);
+  bool setNVRAM(const void* buffer, uint16_t offset, uint32_t length);
+  // Sends this computer's local time now.
+  bool setPCTime();
+  bool resetFactoryReset();
+  bool resetScheduledMaintenance();
+  bool resetPickupRoller();
+  bool resetFileNameCounter();
+  bool getFactoryDefsetting(FCL_RS_FACTORY_DEFSETTING* defaults);
+  bool getAddressBook(FCL_RS_ADDRESS_BOOK* book);
+  bool setAddressBook(const FCL_RS_ADDRESS_BOOK* book);
+
+  // Reads dwCrg1Lamp2 and dwCrg2Lamp2 (two reads); the other two words are never touched.
+  bool getLampState(FCL_LAMP_STATE* lamp);
+  // Writes the record with FCLD_LAMP_CRG1, then with CRG2_SET (dwCrg2Lamp2 != 0) or CRG2_CLEAR.
+  bool setLampState(const FCL_LAMP_STATE* lamp);
+  // Append the names of the scanner's SFTP client key pairs / server public keys to `list` and
+  // answer their count (0 after any failure, `list` then unchanged).
+  uint32_t getSFTPClientKeyPair(QStringList& list);
+  uint32_t getSFTPServerKeyPair(QStringList& list);
+  // The five counters from NVRAM; all zero after a failure.
+  bool getMachineInfo(FCL_RS_MACHINE_INFO* info);
+  // The identifying text (NVRAM 104, 24 bytes) / serial number (NVRAM 25, 14 bytes); nothing when
+  // the read failed.
+  std::optional<QString> getVendorString();
+  std::optional<QString> getSerialNumber();
+  // Takes the lock with a new UUID (kept in uuid(), also when the write fails). True means the
+  // exchange completed; lastError() tells whether the scanner accepted.
+  bool lockScanner();
+  // Releases the lock taken with uuid(); false without sending anything when there is none.
+  bool unlockScanner();
+  // True while the scanner reports the lock text of uuid().
+  bool readLockedUUID();
+  // True when a panel shortcut uses any address-book entry.
+  bool isAddressInShortCut();
+
+  // -------------------------------------------------------------------------------------------
+  // Settings export files (IOWrapperFile.cpp). `onlyAddress`: the address-book file instead of
+  // all settings; `isBNT`: the network model; `isUSB`: connected by USB.
+
+  // Reads the records from the scanner and writes the file atomically. False, and no file, when
+  // a read from the scanner or the write fails.
+  bool writeToFile(const QString& path, const QString& twainName, bool onlyAddress, bool isBNT, bool isUSB);
+  // The readers answer false only for a file whose signature is wrong (after the format alert);
+  // failed writes to the scanner are counted in failedImportWrites().
+  bool readParamAllFromFile(const QString& path, const QString& twainName, bool onlyAddress, bool isBNT, bool isUSB);
+  bool readAddressBookFromFile(const QString& path, bool onlyAddress, bool isBNT);
+  bool readProfileAllFromFile(const QString& path, bool onlyAddress, bool isBNT);
+  bool readAddressBookFromAddr(const QString& path);
+  // Writes to the scanner that failed during the readers since the last reset.
+  uint32_t failedImportWrites() const { return m_failedImportWrites; }
+  void resetFailedImportWrites() { m_failedImportWrites = 0; }
+
  protected:
   // One exchange of the named opcode on the transport chosen by bUSB; called by execute only.
   bool doFopInquiryCommand();
@@ -110,6 +193,16 @@ class IOWrapper {
   // The command-and-status phase shared by both command-only opcodes.
   bool doCommandOnly(const QString& name);
 
+  // A key count above this fails the list read: the count comes from the scanner.
+  static constexpr uint32_t kMaxSftpKeyCount = 1024;
+  // One exchange with its trace and error text.
+  bool runSimple(const QString& op, uint8_t opcode, uint8_t dtc, uint16_t dtq, uint32_t length, const void* data,
+                 const QString& error);
+  uint32_t readKeyList(const QString& op, uint16_t countQualifier, uint16_t listQualifier, QStringList& list);
+  std::optional<QString> readNvramText(const QString& op, uint16_t offset, uint32_t length);
+  bool refuseFileFormat();
+  void countWrite(bool ok);
+
   std::unique_ptr<SocketWrapper> m_socketWrapper;
   std::unique_ptr<Wraper> m_usbWrapper;
   Utilities& m_ut;
@@ -119,4 +212,5 @@ class IOWrapper {
   bool m_bUSB = true;
   bool m_bOpen = false;
   QString m_ip;
+  uint32_t m_failedImportWrites = 0;
 };

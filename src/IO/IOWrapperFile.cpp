@@ -1,0 +1,230 @@
+// The settings export files: IOWrapper::writeToFile and the four readers that send a file's
+// records to the scanner, and the driver's preference file keys that travel with them.
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "IO/FCLFileData.h"
+#include "IO/IOWrapper.h"
+#include "Model/Utilities.h"
+#include "platform/Localizer.h"
+#include "platform/PropertyList.h"
+
+using platform::Localizer;
+using platform::PropertyList;
+
+// ---- Signatures and paths ---------------------------------------------------------------------
+
+const char* exportSignature(bool onlyAddress, bool isBNT) {
+  if (!isBNT) return kSignatureB;
+  return onlyAddress ? kSignatureBntAddressBook : kSignatureBntAllSettings;
+}
+
+void putSignature(char (&field)[40], const char* signature) {
+  std::memset(field, 0, sizeof field);
+  std::memcpy(field, signature, std::min(std::strlen(signature), sizeof field));
+}
+
+bool hasSignature(const char* first40, const char* signature) {
+  char expected[40];
+  putSignature(expected, signature);
+  return std::memcmp(first40, expected, sizeof expected) == 0;
+}
+
+QString preferenceFilePath(const QString& twainName, bool isBNT, bool isUSB) {
+  const QString base = QDir::homePath() + QStringLiteral("/Library/Preferences/");
+  if (!isBNT) return base + QStringLiteral("QMX-7305/TW-Zerelta QMX-7305/Setting_RemoteSetup.plist");
+  if (isUSB) return base + QStringLiteral("QMX-7315W/TW-Zerelta QMX-7315W/Setting_RemoteSetup.plist");
+  return base + QStringLiteral("QMX-7315W/%1/Setting_RemoteSetup.plist").arg(twainName);
+}
+
+namespace {
+
+QString op(const char* selector) { return QStringLiteral("-[IOWrapper %1]").arg(QLatin1String(selector)); }
+
+bool writeAtomically(const QString& path, const void* data, qint64 size) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  if (file.write(static_cast<const char*>(data), size) != size) {
+    file.cancelWriting();
+    return false;
+  }
+  return file.commit();
+}
+
+// Reads at most `size` bytes of `path` into `image` (already zeroed); a shorter or missing file
+// leaves the rest zero, and the signature check then refuses it.
+void readImage(const QString& path, void* image, qint64 size) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return;
+  char* out = static_cast<char*>(image);
+  qint64 done = 0;
+  while (done < size) {
+    const qint64 n = file.read(out + done, size - done);
+    if (n <= 0) break;
+    done += n;
+  }
+}
+
+std::unique_ptr<FCL_RS_FILE_DATA> zeroedImage() {
+  auto image = std::make_unique<FCL_RS_FILE_DATA>();
+  std::memset(image.get(), 0, sizeof *image);
+  return image;
+}
+
+}  // namespace
+
+bool IOWrapper::refuseFileFormat() {
+  ut().debugMsg(0x02, "Read File Signatured not match!");
+  ut().message(Localizer::text(QStringLiteral("IDS_IMPORT_FILE_FORMAT_INCORRECT_MSG")),
+               Localizer::text(QStringLiteral("IDS_IMPORT_FILE_FORMAT_INCORRECT_INFO")), false);
+  return false;
+}
+
+void IOWrapper::countWrite(bool ok) {
+  if (!ok) ++m_failedImportWrites;
+}
+
+// ---- Export -----------------------------------------------------------------------------------
+
+bool IOWrapper::writeToFile(const QString& path, const QString& twainName, bool onlyAddress, bool isBNT, bool isUSB) {
+  const QString name = op("writeToFile:twainName:onlyAddress:isBNT:isUSB:");
+  funcEnter(name);
+  auto image = zeroedImage();
+  putSignature(image->szIdentificator, exportSignature(onlyAddress, isBNT));
+
+  // Every section must come from the scanner: a backup with a section of zeros would wipe that
+  // part of the scanner's settings when it is imported later, so a failed read writes no file.
+  bool readsOk = true;
+  if (!onlyAddress) {
+    readsOk = getLampState(&image->lampState) && getParamAll(&image->paramAll) && getProfileAll(&image->profileAll);
+  }
+  readsOk = readsOk && getAddressBook(&image->addressBook);
+  if (!readsOk) {
+    funcErr(name, " read from the scanner failed, no file written!");
+    return false;
+  }
+  for (FCL_RS_ADDRESS_BOOK_NODE& node : image->addressBook.sNode) node.dwIsInShortcut = 0;
+
+  if (!onlyAddress) {
+    QVariantMap prefs;
+    if (PropertyList::read(preferenceFilePath(twainName, isBNT, isUSB), prefs) == PropertyList::Status::Ok) {
+      // The folder's first 260 bytes, NUL-padded; a text of 260 bytes or more fills the field.
+      const QByteArray location = prefs.value(QStringLiteral("Location")).toString().toUtf8();
+      std::memcpy(image->szDestFolder, location.constData(),
+                  std::min<std::size_t>(static_cast<std::size_t>(location.size()), sizeof image->szDestFolder));
+      image->bShowFolder = prefs.value(QStringLiteral("IsOpen")).toString() == QStringLiteral("1") ? 1 : 0;
+    }
+  }
+
+  bool written;
+  if (onlyAddress) {
+    auto file = std::make_unique<char[]>(FCL_ADDRESS_FILE_SIZE);
+    std::memcpy(file.get(), image->szIdentificator, FCL_SIGNATURE_SIZE);
+    std::memcpy(file.get() + FCL_SIGNATURE_SIZE, &image->addressBook, sizeof image->addressBook);
+    written = writeAtomically(path, file.get(), FCL_ADDRESS_FILE_SIZE);
+  } else {
+    written = writeAtomically(path, image.get(), sizeof *image);
+  }
+  if (!written) {
+    funcErr(name, " write file return False!");
+    return false;
+  }
+  funcEnd(name);
+  return true;
+}
+
+// ---- Import -----------------------------------------------------------------------------------
+
+bool IOWrapper::readParamAllFromFile(const QString& path, const QString& twainName, bool onlyAddress, bool isBNT,
+                                     bool isUSB) {
+  const QString name = op("readParamAllFromFile:twainName:onlyAddress:isBNT:isUSB:");
+  funcEnter(name);
+  auto image = zeroedImage();
+  readImage(path, image.get(), sizeof *image);
+  if (!hasSignature(image->szIdentificator, exportSignature(onlyAddress, isBNT))) return refuseFileFormat();
+  if (onlyAddress) {
+    funcEnd(name);
+    return true;
+  }
+
+  // A failed write does not stop the others; the caller learns of it from failedImportWrites().
+  const FCL_RS_PARAM_ALL& p = image->paramAll;
+  countWrite(setGeneral(&p.sGeneral));
+  countWrite(setLampState(&image->lampState));
+  countWrite(setFilename(&p.sFilename));
+  countWrite(setScan2USB(&p.sScan2USB));
+  countWrite(setScan2Email(&p.sScan2Email));
+  countWrite(setScan2PC(&p.sScan2PC));
+  countWrite(setWiredLAN(&p.sWiredLAN));
+  countWrite(setWirelessLAN(&p.sWirelessLAN));
+  countWrite(setEmail(&p.sEmail));
+
+  // The folder choice goes into the driver's preference file when there is one; none is created.
+  const QString prefsPath = preferenceFilePath(twainName, isBNT, isUSB);
+  QVariantMap prefs;
+  if (PropertyList::read(prefsPath, prefs) == PropertyList::Status::Ok) {
+    const char* folder = image->szDestFolder;
+    const void* nul = std::memchr(folder, 0, sizeof image->szDestFolder);
+    const qsizetype len = nul ? static_cast<const char*>(nul) - folder : qsizetype(sizeof image->szDestFolder);
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString location = decoder(QByteArrayView(folder, len));
+    if (!decoder.hasError()) prefs.insert(QStringLiteral("Location"), location);
+    prefs.insert(QStringLiteral("IsOpen"), image->bShowFolder != 0 ? QStringLiteral("1") : QStringLiteral("0"));
+    if (PropertyList::write(prefsPath, prefs) != PropertyList::Status::Ok)
+      funcErr(name, "Dictionary writeToFile return False!");
+  }
+  funcEnd(name);
+  return true;
+}
+
+bool IOWrapper::readAddressBookFromFile(const QString& path, bool onlyAddress, bool isBNT) {
+  const QString name = op("readAddressBookFromFile:onlyAddress:isBNT:");
+  funcEnter(name);
+  auto image = zeroedImage();
+  readImage(path, image.get(), sizeof *image);
+  if (!hasSignature(image->szIdentificator, exportSignature(onlyAddress, isBNT))) return refuseFileFormat();
+  countWrite(setAddressBook(&image->addressBook));
+  funcEnd(name);
+  return true;
+}
+
+bool IOWrapper::readProfileAllFromFile(const QString& path, bool onlyAddress, bool isBNT) {
+  const QString name = op("readProfileAllFromFile:onlyAddress:isBNT:");
+  funcEnter(name);
+  auto image = zeroedImage();
+  readImage(path, image.get(), sizeof *image);
+  if (!hasSignature(image->szIdentificator, exportSignature(onlyAddress, isBNT))) return refuseFileFormat();
+  if (!onlyAddress) countWrite(setProfileAll(&image->profileAll));
+  funcEnd(name);
+  return true;
+}
+
+bool IOWrapper::readAddressBookFromAddr(const QString& path) {
+  const QString name = op("readAddressBookFromAddr:");
+  funcEnter(name);
+  auto file = std::make_unique<char[]>(FCL_ADDRESS_FILE_SIZE);
+  std::memset(file.get(), 0, FCL_ADDRESS_FILE_SIZE);
+  // A file shorter than the address-book file keeps zeros where its signature or book is
+  // missing; the check below refuses a missing signature, and a short book is refused too.
+  QFile in(path);
+  qint64 got = 0;
+  if (in.open(QIODevice::ReadOnly)) {
+    while (got < qint64(FCL_ADDRESS_FILE_SIZE)) {
+      const qint64 n = in.read(file.get() + got, qint64(FCL_ADDRESS_FILE_SIZE) - got);
+      if (n <= 0) break;
+      got += n;
+    }
+  }
+  if (got < qint64(FCL_ADDRESS_FILE_SIZE) || !hasSignature(file.get(), kSignatureBntAddressBook))
+    return refuseFileFormat();
+  auto book = std::make_unique<FCL_RS_ADDRESS_BOOK>();
+  std::memcpy(book.get(), file.get() + FCL_SIGNATURE_SIZE, sizeof *book);
+  countWrite(setAddressBook(book.get()));
+  funcEnd(name);
+  return true;
+}
