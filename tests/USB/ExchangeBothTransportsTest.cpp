@@ -1,0 +1,222 @@
+// One table of command exchanges, run through IOWrapper over both transports against the same
+// simulated scanner: TCP to the in-process simulator on loopback, and USB to the simulator
+// behind a fake USB device. Each transport must give the caller the same results.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <numeric>
+
+#include "IO/FCLCodes.h"
+#include "IO/IOWrapper.h"
+#include "support/SimScanner.h"
+#include "USB/USBControl.h"
+#include "USB/UsbIds.h"
+#include "UsbScanner.h"
+#include "platform/usb/FakeUsbHost.h"
+
+namespace {
+
+// What a case needs of the scanner, whichever link it is on.
+class Rig {
+ public:
+  virtual ~Rig() = default;
+  virtual sim::ScannerModel& model() = 0;
+  virtual sim::FaultPlan& faults() = 0;
+  virtual sim::CommandLog& log() = 0;
+  IOWrapper io;
+};
+
+class TcpRig : public Rig {
+ public:
+  TcpRig() : m_limits(std::chrono::seconds(5)) { EXPECT_TRUE(io.openScanner(m_sim.address())); }
+  sim::ScannerModel& model() override { return m_sim.model(); }
+  sim::FaultPlan& faults() override { return m_sim.faults(); }
+  sim::CommandLog& log() override { return m_sim.log(); }
+
+ private:
+  ScopedSocketLimits m_limits;
+  SimScanner m_sim;
+};
+
+class UsbRig : public Rig {
+ public:
+  UsbRig() : m_scanner(sim::UsbScanner::create(m_model, &m_faults, &m_log)) {
+    m_host.addDevice(m_scanner->device(usbids::kScannerVendorId, usbids::kProductIdQMX7315W));
+    m_previous = platform::setUsbHost(&m_host);
+    EXPECT_TRUE(io.openScanner(""));
+  }
+  ~UsbRig() override {
+    io.closeScanner();
+    platform::setUsbHost(m_previous);
+    m_scanner->stop();
+  }
+  sim::ScannerModel& model() override { return m_model; }
+  sim::FaultPlan& faults() override { return m_faults; }
+  sim::CommandLog& log() override { return m_log; }
+
+ private:
+  sim::ScannerModel m_model;
+  sim::FaultPlan m_faults;
+  sim::CommandLog m_log;
+  std::shared_ptr<sim::UsbScanner> m_scanner;
+  platform::FakeUsbHost m_host;
+  platform::UsbHost* m_previous = nullptr;
+};
+
+sim::Bytes pattern(size_t n, uint8_t seed) {
+  sim::Bytes b(n);
+  for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 13);
+  return b;
+}
+
+constexpr uint32_t kNetworkLength = 352;
+constexpr uint32_t kAddressBookLength = 114036;
+
+struct ExchangeCase {
+  const char* name;
+  std::function<void(Rig&)> run;  // arranges, exchanges and checks
+};
+
+const ExchangeCase kCases[] = {
+    {"InquiryAnswersTheDeviceStatus",
+     [](Rig& r) {
+       r.model().setFWInfo(4);
+       r.io.setVendorCmd(FOP_INQUIRY, FCLC_DEVICE_STATUS, 0, 0);
+       ASSERT_TRUE(r.io.execute(nullptr));
+       EXPECT_EQ(r.io.status().wFWInfo, 4);
+       EXPECT_EQ(r.io.lastError(), 0u);
+     }},
+    {"CommandLengthIsAParameterOnly",
+     [](Rig& r) {
+       r.io.setVendorCmd(FOP_COMMAND, FCLC_RS_RESET, 1, 60);
+       ASSERT_TRUE(r.io.execute(nullptr));
+       ASSERT_TRUE(r.log().waitForCount(1));
+       EXPECT_TRUE(r.log().entries()[0].dataIn.empty());
+       // The stream is still in step: the next exchange is understood.
+       r.io.setVendorCmd(FOP_INQUIRY, FCLC_DEVICE_STATUS, 0, 0);
+       EXPECT_TRUE(r.io.execute(nullptr));
+       EXPECT_EQ(r.io.lastError(), 0u);
+     }},
+    {"ReadBringsTheRecord",
+     [](Rig& r) {
+       const sim::Bytes record = pattern(kNetworkLength, 3);
+       r.model().setRecord(FCLC_RS_NETWORK, 1, record);
+       sim::Bytes buf(kNetworkLength, 0);
+       r.io.setVendorCmd(FOP_READ, FCLC_RS_NETWORK, 1, kNetworkLength);
+       ASSERT_TRUE(r.io.execute(buf.data()));
+       EXPECT_EQ(buf, record);
+     }},
+    {"WriteStoresTheRecord",
+     [](Rig& r) {
+       sim::Bytes data = pattern(kNetworkLength, 5);
+       r.io.setVendorCmd(FOP_WRITE, FCLC_RS_NETWORK, 2, kNetworkLength);
+       ASSERT_TRUE(r.io.execute(data.data()));
+       ASSERT_TRUE(r.log().waitForCount(1));
+       EXPECT_EQ(r.model().record(FCLC_RS_NETWORK, 2), data);
+     }},
+    {"LargeWrite2StoresTheRecord",
+     [](Rig& r) {
+       sim::Bytes data = pattern(kAddressBookLength, 7);
+       r.io.setVendorCmd(FOP_WRITE2, FCLC_RS_ADDRESS_BOOK, 0, kAddressBookLength);
+       ASSERT_TRUE(r.io.execute(data.data()));
+       EXPECT_EQ(r.model().record(FCLC_RS_ADDRESS_BOOK, 0), data);
+     }},
+    {"RoundTripOfEveryDataOpcode",
+     [](Rig& r) {
+       sim::Bytes data = pattern(kNetworkLength, 11);
+       r.io.setVendorCmd(FOP_WRITE2, FCLC_RS_NETWORK, 1, kNetworkLength);
+       ASSERT_TRUE(r.io.execute(data.data()));
+       sim::Bytes back(kNetworkLength, 0);
+       r.io.setVendorCmd(FOP_READ, FCLC_RS_NETWORK, 1, kNetworkLength);
+       ASSERT_TRUE(r.io.execute(back.data()));
+       EXPECT_EQ(back, data);
+     }},
+    {"RefusedCommandStillCompletesWithItsError",
+     [](Rig& r) {
+       sim::Fault f;
+       f.opcode = FOP_WRITE;
+       f.lastErr = FCLE_FW_REJECT_RS;
+       r.faults().add(f);
+       sim::Bytes data = pattern(40, 1);
+       r.io.setVendorCmd(FOP_WRITE, FCLC_RS_SCANNER_LOCK, 1, 40);
+       ASSERT_TRUE(r.io.execute(data.data()));
+       EXPECT_EQ(r.io.lastError(), FCLE_FW_REJECT_RS);
+     }},
+    {"UnknownOpcodeMovesNothing",
+     [](Rig& r) {
+       r.io.setVendorCmd(0x13, FCLC_DEVICE_STATUS, 0, 0);
+       EXPECT_FALSE(r.io.execute(nullptr));
+       EXPECT_EQ(r.log().size(), 0u);
+     }},
+    {"ReadCutShortFailsAndTheNextExchangeWorks",
+     [](Rig& r) {
+       sim::Fault f;
+       f.opcode = FOP_READ;
+       f.closeAfterSent = sizeof(FCL_DEVICE_STATUS) + 100;
+       r.faults().add(f);
+       r.model().setRecord(FCLC_RS_NETWORK, 1, pattern(kNetworkLength, 9));
+       sim::Bytes buf(kNetworkLength, 0);
+       r.io.setVendorCmd(FOP_READ, FCLC_RS_NETWORK, 1, kNetworkLength);
+       EXPECT_FALSE(r.io.execute(buf.data()));
+       r.io.setVendorCmd(FOP_INQUIRY, FCLC_DEVICE_STATUS, 0, 0);
+       EXPECT_TRUE(r.io.execute(nullptr));
+     }},
+};
+
+enum class Link { Tcp, Usb };
+
+std::unique_ptr<Rig> makeRig(Link link) {
+  if (link == Link::Tcp) return std::make_unique<TcpRig>();
+  return std::make_unique<UsbRig>();
+}
+
+class BothTransports : public ::testing::TestWithParam<std::tuple<Link, size_t>> {};
+
+TEST_P(BothTransports, Exchange) {
+  auto [link, index] = GetParam();
+  auto rig = makeRig(link);
+  ASSERT_TRUE(rig->io.isOpen());
+  kCases[index].run(*rig);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BothTransports,
+    ::testing::Combine(::testing::Values(Link::Tcp, Link::Usb),
+                       ::testing::Range<size_t>(0, std::size(kCases))),
+    [](const auto& info) {
+      return std::string(std::get<0>(info.param) == Link::Tcp ? "Tcp_" : "Usb_") + kCases[std::get<1>(info.param)].name;
+    });
+
+// The USB link's own part of the exchange: the control-pipe lock, and the phase order on the
+// bulk pipes as the device sees it.
+TEST(SimulatedUsbScanner, LockAndPhaseOrderOnThePipes) {
+  sim::ScannerModel model;
+  sim::CommandLog log;
+  auto scanner = sim::UsbScanner::create(model, nullptr, &log);
+  platform::FakeUsbHost host;
+  const int index = host.addDevice(scanner->device(usbids::kScannerVendorId, usbids::kProductIdQMX7305));
+  platform::UsbHost* previous = platform::setUsbHost(&host);
+  {
+    IOWrapper io;
+    ASSERT_TRUE(io.openScanner(""));
+    EXPECT_TRUE(io.CtrlPipeLockScanner());
+    host.device(index).controlReply = {0, 0, 0, 0, 1};
+    EXPECT_FALSE(io.CtrlPipeLockScanner());
+
+    host.clearCalls();
+    sim::Bytes data = pattern(100, 2);
+    io.setVendorCmd(FOP_WRITE, FCLC_RS_NETWORK, 1, 100);
+    ASSERT_TRUE(io.execute(data.data()));
+    io.setVendorCmd(FOP_WRITE2, FCLC_RS_NETWORK, 1, 100);
+    ASSERT_TRUE(io.execute(data.data()));
+    EXPECT_EQ(host.calls(), (std::vector<std::string>{"write #0 1 16", "read #0 2 32", "write #0 1 100",
+                                                      "write #0 1 16", "write #0 1 100", "read #0 2 32"}));
+    EXPECT_TRUE(io.closeScanner());
+  }
+  platform::setUsbHost(previous);
+  scanner->stop();
+  EXPECT_EQ(host.openDevices(), 0u);
+}
+
+}  // namespace
