@@ -165,6 +165,7 @@ const ExchangeCase kCases[] = {
 };
 
 enum class Link { Tcp, Usb };
+void PrintTo(Link l, std::ostream* os) { *os << (l == Link::Tcp ? "TCP" : "USB"); }
 
 std::unique_ptr<Rig> makeRig(Link link) {
   if (link == Link::Tcp) return std::make_unique<TcpRig>();

@@ -28,6 +28,26 @@ TEST(LibusbHost, WithoutAScannerTheDefaultHostFindsNone) {
   EXPECT_EQ(w.CloseScanner(), 0);  // nothing was open, so nothing failed to close
 }
 
+TEST(LibusbHost, WithoutUsbSupportEveryOpenAnswersNoDevice) {
+  int inits = 0;
+  LibusbHost host([&](libusb_context** ctx) {
+    ++inits;
+    *ctx = nullptr;
+    return int(LIBUSB_ERROR_OTHER);  // as in a container without /dev/bus/usb
+  });
+  EXPECT_TRUE(host.findDevices(usbids::kScannerVendorId, usbids::kProductIdQMX7315W).empty());
+  EXPECT_TRUE(host.findDevices(usbids::kScannerVendorId, usbids::kProductIdQMX7305).empty());
+  platform::DeviceHandle dev = 99;
+  EXPECT_EQ(host.openDevice(0x0101, &dev), UsbResult::NoDevice);
+  EXPECT_EQ(dev, 0u);
+  EXPECT_EQ(inits, 1);  // tried once, not on every search
+
+  platform::UsbHost* previous = platform::setUsbHost(&host);
+  Wraper w;
+  EXPECT_EQ(w.OpenScanner(), -1);
+  platform::setUsbHost(previous);
+}
+
 TEST(LibusbHost, StaleHandlesAndReferencesAreRefused) {
   LibusbHost host;
   platform::DeviceHandle dev = 99;

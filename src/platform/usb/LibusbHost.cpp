@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <utility>
 
 namespace platform {
 
@@ -37,6 +38,8 @@ UsbPipeProperties propertiesOf(const libusb_endpoint_descriptor& ep) {
 
 }  // namespace
 
+LibusbHost::LibusbHost(InitFunction init) : m_init(std::move(init)) {}
+
 LibusbHost::~LibusbHost() {
   for (auto& [id, dev] : m_devices) {
     if (dev.handle) libusb_close(dev.handle);
@@ -67,7 +70,8 @@ UsbResult LibusbHost::fromLibusb(int code) {
 libusb_context* LibusbHost::context() {
   if (!m_initTried) {
     m_initTried = true;
-    if (libusb_init(&m_context) != LIBUSB_SUCCESS) m_context = nullptr;
+    const int rc = m_init ? m_init(&m_context) : libusb_init(&m_context);
+    if (rc != LIBUSB_SUCCESS) m_context = nullptr;
   }
   return m_context;
 }

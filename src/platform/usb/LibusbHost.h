@@ -15,6 +15,7 @@
 //   pending when its caller asks.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -31,7 +32,9 @@ class LibusbHost : public UsbHost {
  public:
   static constexpr unsigned kPipeStatusTimeoutMs = 1000;
 
-  LibusbHost() = default;
+  // How the libusb context is made; libusb_init unless a test wants it to fail.
+  using InitFunction = std::function<int(libusb_context**)>;
+  explicit LibusbHost(InitFunction init = {});
   ~LibusbHost() override;
   LibusbHost(const LibusbHost&) = delete;
   LibusbHost& operator=(const LibusbHost&) = delete;
@@ -77,6 +80,7 @@ class LibusbHost : public UsbHost {
   UsbResult transfer(InterfaceHandle iface, uint8_t pipeRef, UsbDirection direction, void* data,
                      uint32_t size, uint32_t* count);
 
+  InitFunction m_init;
   std::mutex m_mutex;
   bool m_initTried = false;
   libusb_context* m_context = nullptr;
