@@ -253,9 +253,10 @@ void TcpScanner::setRefuseConnections(bool refuse) {
     setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &zero, sizeof zero);
     ::shutdown(m_listenFd, SHUT_RDWR);
   } else {
-    ::listen(m_listenFd, kBacklog);
+    // SO_REUSEADDR first: connections of earlier runs may linger in TIME_WAIT on this address.
     const int one = 1;
     setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    ::listen(m_listenFd, kBacklog);
   }
   m_refusing = refuse;
 }

@@ -2,8 +2,9 @@
 //
 //   zerelta-scanner-sim [--address A] [--port P] [--model qmx7315w|qmx7305]
 //
-// Binds only the address given (default 127.0.0.1), port 5566 unless told otherwise, and serves
-// until SIGINT or SIGTERM, printing one line per command.
+// Binds only the address given (default 127.0.0.1), port 5566 unless told otherwise (0: any free
+// port; the first line printed names the one bound), and serves until SIGINT or SIGTERM, printing
+// one line per command.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
     } else if (arg == "--port") {
       char* end = nullptr;
       port = std::strtol(value(), &end, 10);
-      if (*end != '\0' || port < 1 || port > 65535) {
+      if (*end != '\0' || port < 0 || port > 65535) {
         std::fprintf(stderr, "invalid port\n");
         return 2;
       }

@@ -1,0 +1,330 @@
+// The TCP transport against the in-process simulated scanner (and a few bare sockets) over
+// loopback: phases, partial deliveries, time-outs, refusals, and no descriptor left behind.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <numeric>
+#include <vector>
+
+#include "support/LogCapture.h"
+#include "support/SimScanner.h"
+#include "Socket/SocketWrapper.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto kQuick = 150ms;  // the injected limit for failures that wait for a time-out
+
+FCL_VENDOR_CMD command(uint8_t opcode, uint8_t dtc, uint16_t dtq, uint32_t length) {
+  FCL_VENDOR_CMD c{};
+  c.dwVendorID = FCL_VENDOR_ID;
+  c.byOPCode = opcode;
+  c.byDTC = dtc;
+  c.wDTQ = dtq;
+  c.dwDataLength = length;
+  return c;
+}
+
+sim::Bytes pattern(std::size_t n, uint8_t seed = 1) {
+  sim::Bytes b(n);
+  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 7 + i / 251);
+  return b;
+}
+
+// A listening socket of the test's own on 127.0.0.1 and a port the system picks.
+struct BareListener {
+  explicit BareListener(int backlog) {
+    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    socklen_t len = sizeof sa;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
+    port = ntohs(sa.sin_port);
+    ::listen(fd, backlog);
+  }
+  ~BareListener() { ::close(fd); }
+  int fd = -1;
+  uint16_t port = 0;
+};
+
+class SocketWrapperTest : public ::testing::Test {
+ protected:
+  SocketWrapperTest() : limits(1000ms) {
+    sw.setIp(sim.address());
+    sw.setLimits(ScopedSocketLimits::limitsOf(1000ms));
+  }
+
+  // Waits until the simulator has let go of every connection, then counts descriptors.
+  int settledDescriptors() {
+    EXPECT_TRUE(sim.scanner().waitIdle());
+    return openDescriptorCount();
+  }
+
+  ScopedSocketLimits limits;
+  SimScanner sim;
+  SocketWrapper sw;
+  LogCapture syslog;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Phases that complete
+
+TEST_F(SocketWrapperTest, ReadMovesStatusThenData) {
+  const sim::Bytes record = pattern(1234);
+  sim.model().setRecord(0x41, 3, record);
+  FCL_DEVICE_STATUS base{};
+  base.wFWInfo = 4;
+  sim.model().setBaseStatus(base);
+
+  const FCL_VENDOR_CMD cmd = command(FOP_READ, 0x41, 3, 1234);
+  FCL_DEVICE_STATUS status{};
+  sim::Bytes data(1234, 0xEE);
+  ASSERT_TRUE(sw.ReadCommand(&cmd, &status, data.data(), 1234));
+  EXPECT_EQ(status.wFWInfo, 4);
+  EXPECT_EQ(data, record);
+  ASSERT_TRUE(sim.log().waitForCount(1));
+  EXPECT_EQ(0, std::memcmp(&sim.log().entries()[0].cmd, &cmd, sizeof cmd));
+}
+
+TEST_F(SocketWrapperTest, StatusInPiecesIsCollected) {
+  // The status block may reach us in several receive calls; all of them make up the block.
+  sim.scanner().setPaceWrites(true);
+  for (const std::vector<std::size_t>& pieces : {std::vector<std::size_t>{20, 12}, {1, 30, 1}}) {
+    SCOPED_TRACE(pieces.size());
+    sim::Fault f;
+    f.statusPieces = pieces;
+    f.fwInfo = 0x1234;
+    f.lastErr = 0xA5A5A5A5;
+    sim.faults().add(f);
+    const FCL_VENDOR_CMD cmd = command(FOP_INQUIRY, 0x10, 0, 0);
+    FCL_DEVICE_STATUS status{};
+    EXPECT_TRUE(sw.CMDCommand(&cmd, &status));
+    EXPECT_EQ(status.dwLastErr, 0xA5A5A5A5u);
+    EXPECT_EQ(status.wFWInfo, 0x1234);
+  }
+}
+
+TEST_F(SocketWrapperTest, DataArrivingIn999PiecesIsReadAnd1000PiecesAreTooMany) {
+  sim.scanner().setPaceWrites(true);
+  struct Case {
+    std::size_t pieces;
+    bool ok;
+  };
+  for (const Case c : {Case{999, true}, Case{1000, false}}) {
+    SCOPED_TRACE(c.pieces);
+    syslog.clear();
+    const sim::Bytes record = pattern(c.pieces, 9);
+    sim.model().setRecord(0x50, 1, record);
+    sim::Fault f;
+    f.dataPieces.assign(c.pieces, 1);
+    sim.faults().add(f);
+    const FCL_VENDOR_CMD cmd = command(FOP_READ, 0x50, 1, static_cast<uint32_t>(c.pieces));
+    FCL_DEVICE_STATUS status{};
+    sim::Bytes data(c.pieces);
+    EXPECT_EQ(sw.ReadCommand(&cmd, &status, data.data(), static_cast<uint32_t>(c.pieces)), c.ok);
+    EXPECT_EQ(syslog.contains("ERROR SocketWrapper::ReadCommand recv cnt is more than 998"), !c.ok);
+    if (c.ok) {
+      EXPECT_EQ(data, record);
+    }
+  }
+}
+
+TEST_F(SocketWrapperTest, LargeWrite2GoesOutInPartialSendsAndTheStatusFollowsTheLastByte) {
+  // A small send buffer, a short send limit and a scanner that reads slowly: the write cannot
+  // go out in one send, each send hands over what fitted within the limit.
+  constexpr uint32_t kLen = 114036;
+  SocketWrapper::Limits l = ScopedSocketLimits::limitsOf(2000ms);
+  l.send = 100ms;
+  l.sendBufferBytes = 8192;
+  sw.setLimits(l);
+  sim.scanner().stop();
+  sim.scanner().setReceiveBufferBytes(4096);
+  ASSERT_TRUE(sim.scanner().start(sim.address().toStdString()));
+  sim::Fault f;
+  f.dataPieces.assign(kLen / 512 + 1, 512);
+  f.pieceGap = 1ms;
+  f.lastErr = 0x55;
+  sim.faults().add(f);
+
+  const sim::Bytes payload = pattern(kLen, 3);
+  const FCL_VENDOR_CMD cmd = command(FOP_WRITE2, 0x60, 2, kLen);
+  FCL_DEVICE_STATUS status{};
+  ASSERT_TRUE(sw.Write2Command(&cmd, &status, payload.data(), kLen));
+  EXPECT_LT(sw.bytesSent(), static_cast<int64_t>(kLen)) << "the last send should have carried only the rest";
+  EXPECT_GT(sw.bytesSent(), 0);
+  EXPECT_EQ(status.dwLastErr, 0x55u);
+  ASSERT_TRUE(sim.log().waitForCount(1));
+  EXPECT_EQ(sim.log().entries()[0].dataIn, payload);
+  EXPECT_EQ(*sim.model().record(0x60, 2), payload);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Failures: each fails the exchange, writes its diagnostic and leaves no descriptor open
+
+TEST_F(SocketWrapperTest, FailedExchangesReportAndLeaveNoDescriptor) {
+  constexpr uint32_t kLen = 4000;
+  sim.model().setRecord(0x41, 1, pattern(kLen));
+  struct Case {
+    const char* name;
+    uint8_t opcode;
+    sim::Fault fault;
+    const char* logLine;  // expected in the system log ("" for none)
+  };
+  sim::Fault silent;
+  silent.silent = true;
+  sim::Fault statusCut;
+  statusCut.closeAfterSent = 20;
+  sim::Fault dataCut;
+  dataCut.closeAfterSent = 32 + kLen / 2;
+  sim::Fault noData;
+  noData.closeAfterSent = 32;
+  sim::Fault dataLate;
+  dataLate.delayData = kQuick * 4;
+  sim::Fault writeCut;
+  writeCut.closeAfterReceived = 0;
+  const std::vector<Case> cases = {
+      {"silent peer, command", FOP_COMMAND, silent, ""},
+      {"silent peer, read", FOP_READ, silent, "recv device status FALSE bytes_recv(0) sizeof(FCL_DEVICE_STATUS)(32)"},
+      {"status cut short", FOP_READ, statusCut, "recv device status FALSE bytes_recv(20) sizeof(FCL_DEVICE_STATUS)(32)"},
+      {"status cut short, inquiry", FOP_INQUIRY, statusCut, ""},
+      {"data cut short", FOP_READ, dataCut, "ERROR SocketWrapper::ReadCommand recv cnt is more than 998"},
+      {"no data at all", FOP_READ, noData, "ERROR SocketWrapper::ReadCommand recv cnt is more than 998"},
+      {"data too late", FOP_READ, dataLate, "SocketWrapper::ReadCommand bytes_recv return kCSocketError!"},
+      {"silent after write data", FOP_WRITE2, silent, ""},
+      {"write data refused", FOP_WRITE, writeCut, ""},
+  };
+  sw.setLimits(ScopedSocketLimits::limitsOf(kQuick));
+  const sim::Bytes payload = pattern(kLen);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    syslog.clear();
+    sim.faults().clear();
+    sim.faults().add(c.fault);
+    const int before = settledDescriptors();
+    const FCL_VENDOR_CMD cmd = command(c.opcode, 0x41, 1, kLen);
+    FCL_DEVICE_STATUS status{};
+    sim::Bytes data(kLen);
+    bool ok = true;
+    switch (c.opcode) {
+      case FOP_INQUIRY:
+      case FOP_COMMAND: ok = sw.CMDCommand(&cmd, &status); break;
+      case FOP_READ: ok = sw.ReadCommand(&cmd, &status, data.data(), kLen); break;
+      case FOP_WRITE: ok = sw.WriteCommand(&cmd, &status, payload.data(), kLen); break;
+      case FOP_WRITE2: ok = sw.Write2Command(&cmd, &status, payload.data(), kLen); break;
+    }
+    if (c.opcode == FOP_WRITE) {
+      // The scanner closed before taking the data; the data may still fit in the socket buffers,
+      // so the send can succeed: the exchange completes as far as this side can tell.
+      (void)ok;
+    } else {
+      EXPECT_FALSE(ok);
+    }
+    if (*c.logLine) {
+      EXPECT_TRUE(syslog.contains(QString::fromLatin1(c.logLine))) << syslog.lines().join("|").toStdString();
+    }
+    EXPECT_EQ(settledDescriptors(), before);
+  }
+}
+
+TEST_F(SocketWrapperTest, ScannerThatDropsALargeWriteFailsTheSendWithoutSigpipe) {
+  // SIGPIPE keeps its default action here: a send without MSG_NOSIGNAL would end the test.
+  constexpr uint32_t kLen = 114036;
+  SocketWrapper::Limits l = ScopedSocketLimits::limitsOf(1000ms);
+  l.sendBufferBytes = 4096;
+  sw.setLimits(l);
+  sim.scanner().stop();
+  sim.scanner().setReceiveBufferBytes(4096);
+  ASSERT_TRUE(sim.scanner().start(sim.address().toStdString()));
+  const sim::Bytes payload = pattern(kLen);
+  struct Case {
+    uint8_t opcode;
+    const char* line;
+  };
+  for (const Case c : {Case{FOP_WRITE2, "SocketWrapper::Write2Command bytes_sent return kCSocketError!"},
+                       Case{FOP_WRITE, "SocketWrapper::WriteCommand bytes_sent return kCSocketError!"}}) {
+    SCOPED_TRACE(c.line);
+    syslog.clear();
+    sim::Fault f;
+    f.closeAfterReceived = 1000;
+    sim.faults().add(f);
+    const int before = settledDescriptors();
+    const FCL_VENDOR_CMD cmd = command(c.opcode, 0x60, 1, kLen);
+    FCL_DEVICE_STATUS status{};
+    const bool ok = c.opcode == FOP_WRITE2 ? sw.Write2Command(&cmd, &status, payload.data(), kLen)
+                                           : sw.WriteCommand(&cmd, &status, payload.data(), kLen);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(syslog.contains(c.line)) << syslog.lines().join("|").toStdString();
+    EXPECT_EQ(settledDescriptors(), before);
+  }
+}
+
+TEST_F(SocketWrapperTest, RefusedConnectReportsTheRefusal) {
+  sim.scanner().setRefuseConnections(true);
+  const int before = settledDescriptors();
+  const FCL_VENDOR_CMD cmd = command(FOP_INQUIRY, 0x10, 0, 0);
+  FCL_DEVICE_STATUS status{};
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(sw.CMDCommand(&cmd, &status));
+  const std::string err = testing::internal::GetCapturedStderr();
+  const std::string refused = std::to_string(ECONNREFUSED) + " - " + std::strerror(ECONNREFUSED) + "\n";
+  EXPECT_TRUE(err == "Error in connection() " + refused || err == "Error connecting " + refused) << err;
+  EXPECT_EQ(settledDescriptors(), before);
+
+  // Serving again afterwards.
+  sim.scanner().setRefuseConnections(false);
+  EXPECT_TRUE(sw.CMDCommand(&cmd, &status));
+}
+
+TEST_F(SocketWrapperTest, ConnectToANonAnsweringAddressTimesOut) {
+  // A listener whose accept queue is full and that never accepts: further connection requests
+  // get no answer at all.
+  BareListener full(0);
+  SocketWrapper first;
+  first.setPort(full.port);
+  ASSERT_TRUE(first.OpenScanner("127.0.0.1"));  // takes the only place in the queue
+
+  sw.setIp("127.0.0.1");
+  sw.setPort(full.port);
+  sw.setLimits(ScopedSocketLimits::limitsOf(kQuick));
+  const int before = openDescriptorCount();
+  const FCL_VENDOR_CMD cmd = command(FOP_INQUIRY, 0x10, 0, 0);
+  FCL_DEVICE_STATUS status{};
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(sw.CMDCommand(&cmd, &status));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string("Timeout or error() 0 - ") + std::strerror(0) + "\n");
+  EXPECT_EQ(openDescriptorCount(), before);
+  EXPECT_TRUE(first.CloseScanner());
+  EXPECT_FALSE(first.CloseScanner()) << "a second close must not close someone else's descriptor";
+}
+
+TEST_F(SocketWrapperTest, NoSocketLeftFailsTheExchangeWithoutEndingTheProgram) {
+  // Lower the descriptor limit to the lowest free number: the next socket() is refused.
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  const int lowestFree = ::dup(0);
+  ASSERT_GE(lowestFree, 0);
+  ::close(lowestFree);
+  rlimit tight = saved;
+  tight.rlim_cur = static_cast<rlim_t>(lowestFree);
+
+  const FCL_VENDOR_CMD cmd = command(FOP_INQUIRY, 0x10, 0, 0);
+  FCL_DEVICE_STATUS status{};
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+  const bool ok = sw.CMDCommand(&cmd, &status);
+  setrlimit(RLIMIT_NOFILE, &saved);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(out, "Error Creating Socket\n");
+  EXPECT_TRUE(sw.CMDCommand(&cmd, &status)) << "the next exchange is tried in full";
+}
+
+}  // namespace
