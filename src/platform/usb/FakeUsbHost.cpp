@@ -1,6 +1,7 @@
 #include "platform/usb/FakeUsbHost.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace platform {

@@ -9,7 +9,8 @@
 // What a fake device does:
 //  - findDevices lists the attached devices with the IDs asked for, in the order they were added.
 //  - openDevice answers Device::openResult (with a handle) or, for an unreachable device,
-//    NoDevice without one.
+//    NoDevice without one. After an openResult other than Success the interfaces answer
+//    NotOpen, as a device that could not be opened does.
 //  - openInterface answers ExclusiveAccess for the first Device::busyClaims claims, and
 //    whenever the interface is claimed through another handle; then it succeeds.
 //  - Transfers check the pipe's direction and type, then: a failure scripted with
