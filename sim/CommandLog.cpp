@@ -1,21 +1,44 @@
 #include "CommandLog.h"
 
+#include <algorithm>
+
 namespace sim {
 
 void CommandLog::append(LoggedCommand entry) {
   std::function<void(const LoggedCommand&)> listener;
   {
     std::lock_guard lock(m_mutex);
-    m_entries.push_back(entry);
     listener = m_listener;
   }
-  m_changed.notify_all();
   if (listener) listener(entry);
+  {
+    std::lock_guard lock(m_mutex);
+    m_entries.push_back(std::move(entry));
+    ++m_appended;
+    while (m_entries.size() > m_capacity) m_entries.pop_front();
+  }
+  m_changed.notify_all();
 }
 
 std::vector<LoggedCommand> CommandLog::entries() const {
   std::lock_guard lock(m_mutex);
-  return m_entries;
+  return {m_entries.begin(), m_entries.end()};
+}
+
+void CommandLog::setCapacity(std::size_t capacity) {
+  std::lock_guard lock(m_mutex);
+  m_capacity = capacity;
+  while (m_entries.size() > m_capacity) m_entries.pop_front();
+}
+
+std::size_t CommandLog::capacity() const {
+  std::lock_guard lock(m_mutex);
+  return m_capacity;
+}
+
+std::size_t CommandLog::appended() const {
+  std::lock_guard lock(m_mutex);
+  return m_appended;
 }
 
 std::size_t CommandLog::size() const {
@@ -30,7 +53,7 @@ void CommandLog::clear() {
 
 bool CommandLog::waitForCount(std::size_t n, std::chrono::milliseconds timeout) const {
   std::unique_lock lock(m_mutex);
-  return m_changed.wait_for(lock, timeout, [&] { return m_entries.size() >= n; });
+  return m_changed.wait_for(lock, timeout, [&] { return m_entries.size() >= std::min(n, m_capacity); });
 }
 
 void CommandLog::setListener(std::function<void(const LoggedCommand&)> listener) {

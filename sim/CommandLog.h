@@ -2,10 +2,13 @@
 // Every command the simulated scanner received, with its data, for tests to assert on.
 // Thread-safe; an entry is added when the scanner has finished with the command (answered it,
 // or given up on it), so a test waits for the entries it expects with waitForCount().
+// It keeps the last capacity() entries (a long run would otherwise keep every byte it was sent);
+// appended() counts every entry ever added.
 
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -26,6 +29,8 @@ struct LoggedCommand {
 
 class CommandLog {
  public:
+  static constexpr std::size_t kDefaultCapacity = 1024;
+
   void append(LoggedCommand entry);
   std::vector<LoggedCommand> entries() const;
   std::size_t size() const;
@@ -34,11 +39,16 @@ class CommandLog {
   bool waitForCount(std::size_t n, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
   // Called (on the scanner's thread) with every new entry.
   void setListener(std::function<void(const LoggedCommand&)> listener);
+  void setCapacity(std::size_t capacity);
+  std::size_t capacity() const;
+  std::size_t appended() const;
 
  private:
   mutable std::mutex m_mutex;
   mutable std::condition_variable m_changed;
-  std::vector<LoggedCommand> m_entries;
+  std::deque<LoggedCommand> m_entries;
+  std::size_t m_capacity = kDefaultCapacity;
+  std::size_t m_appended = 0;
   std::function<void(const LoggedCommand&)> m_listener;
 };
 

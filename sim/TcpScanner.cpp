@@ -54,12 +54,13 @@ class TcpTransport : public Transport {
     auto* out = static_cast<uint8_t*>(buf);
     std::size_t done = 0;
     while (done < n) {
-      if (!waitFor(POLLIN, std::chrono::steady_clock::now() + m_idleLimit)) return false;
       const ssize_t r = ::recv(m_fd, out + done, n - done, MSG_DONTWAIT);
       if (r == 0) return false;
       if (r < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-        return false;
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+        if (!waitFor(POLLIN, std::chrono::steady_clock::now() + m_idleLimit)) return false;
+        continue;
       }
       done += static_cast<std::size_t>(r);
       bytesIn += static_cast<std::size_t>(r);
@@ -89,12 +90,14 @@ class TcpTransport : public Transport {
   void drainUntilClosed() {
     const auto deadline = std::chrono::steady_clock::now() + kLingerLimit;
     uint8_t sink[4096];
-    while (waitFor(POLLIN, deadline)) {
+    for (;;) {
       const ssize_t r = ::recv(m_fd, sink, sizeof sink, MSG_DONTWAIT);
       if (r == 0) return;
       if (r < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-        return;
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return;
+        if (!waitFor(POLLIN, deadline)) return;
+        continue;
       }
       bytesIn += static_cast<std::size_t>(r);
     }
@@ -268,7 +271,7 @@ std::size_t TcpScanner::connectionCount() const {
 
 std::vector<TcpScanner::ConnectionRecord> TcpScanner::connections() const {
   std::lock_guard lock(m_mutex);
-  return m_connections;
+  return {m_connections.begin(), m_connections.end()};
 }
 
 bool TcpScanner::listenerPending() const {
@@ -335,11 +338,18 @@ void TcpScanner::serveConnection(int fd) {
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 
   TcpTransport transport(fd, m_wakeFd, m_idleLimit.load(), m_pace.load());
-  if (m_engine.serveOne(transport)) transport.drainUntilClosed();
+  if (m_engine.serveOne(transport)) {
+    // Hang up first, as the scanner does once it has answered: the client's connect port is
+    // then free at once (the wait state stays on this side). Then count what the client still
+    // sends until it closes, so tests see every byte of the exchange.
+    ::shutdown(fd, SHUT_WR);
+    transport.drainUntilClosed();
+  }
   ::close(fd);
 
   std::lock_guard lock(m_mutex);
   m_connections.push_back({transport.bytesIn, transport.bytesOut});
+  if (m_connections.size() > kKeptConnections) m_connections.pop_front();
 }
 
 }  // namespace sim

@@ -16,12 +16,14 @@
 //   otherwise (or after a short wait) it goes on unpaced.
 // - setReceiveBufferBytes(n): a small receive buffer on accepted connections, so a large write
 //   from the client has to wait for the scanner to read.
-// - connectionCount() / connections(): every connection served, with the bytes it moved.
+// - connectionCount() / connections(): the connections accepted, and the recent ones served with
+//   the bytes they moved.
 
 #include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -41,6 +43,8 @@ class TcpScanner {
   // A connection that sends nothing for this long is dropped (a held connection keeps the
   // scanner from serving anyone else).
   static constexpr std::chrono::milliseconds kDefaultIdleLimit{30000};
+  // connections() keeps the records of this many recent connections.
+  static constexpr std::size_t kKeptConnections = 1024;
 
   struct ConnectionRecord {
     std::size_t bytesIn = 0;   // every byte that arrived until the peer closed
@@ -96,7 +100,7 @@ class TcpScanner {
   bool m_refusing = false;
   bool m_busy = false;
   std::size_t m_accepted = 0;
-  std::vector<ConnectionRecord> m_connections;
+  std::deque<ConnectionRecord> m_connections;
 
   std::atomic<bool> m_pace{false};
   std::atomic<int> m_receiveBuffer{0};

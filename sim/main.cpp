@@ -82,6 +82,7 @@ int main(int argc, char** argv) {
 
   sim::ScannerModel model(kind);
   sim::TcpScanner scanner(model);
+  scanner.log().setCapacity(0);  // the listener prints each command; nothing needs keeping
   scanner.log().setListener([](const sim::LoggedCommand& e) {
     std::printf("opcode 0x%02X (%s) class 0x%02X qualifier %u length %u%s\n", e.cmd.byOPCode,
                 opcodeName(e.cmd.byOPCode), e.cmd.byDTC, static_cast<unsigned>(e.cmd.wDTQ),

@@ -33,10 +33,11 @@ int remainingMs(std::chrono::steady_clock::time_point deadline) {
   return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-bool setNonBlocking(int fd, bool on) {
+// Back to blocking mode (the socket is created non-blocking for the connect).
+bool setBlocking(int fd) {
   const int flags = fcntl(fd, F_GETFL, 0);
   if (flags < 0) return false;
-  return fcntl(fd, F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) == 0;
+  return fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
 // Waits until `fd` is writable or `ms` has passed; false on time-out or error.
@@ -85,7 +86,8 @@ SocketWrapper::~SocketWrapper() {
 // Connect and close
 
 bool SocketWrapper::OpenScanner(const QString& ip) {
-  sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  // Non-blocking from the start, so the connect below can be bounded.
+  sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (sock < 0) {
     // No descriptor left (or no network stack): this exchange fails, the program goes on.
     std::printf("Error Creating Socket\n");
@@ -117,7 +119,6 @@ bool SocketWrapper::OpenScanner(const QString& ip) {
   // A text that is not an address gives INADDR_NONE (all ones); the connect below then fails.
   sa.sin_addr.s_addr = inet_addr(ip.toLatin1().constData());
 
-  setNonBlocking(sock, true);
   if (::connect(sock, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
     const int err = errno;
     if (err != EINPROGRESS) {
@@ -140,7 +141,7 @@ bool SocketWrapper::OpenScanner(const QString& ip) {
     }
   }
   // Blocking from here on; the time-outs set above bound every send and receive.
-  setNonBlocking(sock, false);
+  setBlocking(sock);
   return true;
 }
 
@@ -169,10 +170,14 @@ int64_t SocketWrapper::receiveStatus(FCL_DEVICE_STATUS* status) {
   const auto deadline = std::chrono::steady_clock::now() + m_limits.receive;
   int64_t got = 0;
   while (got < static_cast<int64_t>(sizeof(FCL_DEVICE_STATUS))) {
-    pollfd p{sock, POLLIN, 0};
-    const int r = poll(&p, 1, remainingMs(deadline));
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) break;
+    // The first receive blocks for at most the receive limit (SO_RCVTIMEO); later pieces wait
+    // only for what is left of it.
+    if (got > 0) {
+      pollfd p{sock, POLLIN, 0};
+      const int r = poll(&p, 1, remainingMs(deadline));
+      if (r < 0 && errno == EINTR) continue;
+      if (r <= 0) break;
+    }
     const ssize_t n = ::recv(sock, out + got, sizeof(FCL_DEVICE_STATUS) - got, 0);
     if (n < 0 && errno == EINTR) continue;
     bytes_recv = n;
