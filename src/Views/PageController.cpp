@@ -1,0 +1,7 @@
+#include "Views/PageController.h"
+
+PageController::PageController(const QString& viewIdentifier, QWidget* parent) : QWidget(parent) {
+  setObjectName(viewIdentifier);
+}
+
+PageController::~PageController() = default;

@@ -1,0 +1,87 @@
+#pragma once
+// The contract between the main window and its eleven settings pages.
+//
+// Each page is one PageController subclass; its widget is the page's view and its objectName()
+// is its view identifier (Views/PageTable.h), by which the main window finds the page on show.
+// The main window calls only the page on show, and only through these operations:
+//
+//   setParam(state)       copy what the page needs out of `state` (records by value, the command
+//                         layer pointer and key lists as noted below) and fill the controls from
+//                         it. Sent each time the page is about to be shown: page switch, refill
+//                         after an import, and for the general setup page the end of the first
+//                         load. Must not change the main window's state (it is read-only).
+//   isDataError()         asked first in every apply cycle: a page error code (PageErrors.h).
+//                         A page that showed its own alert answers kPageErrorShown (999).
+//                         The machine information page is never asked.
+//   isDataChanged(state)  true when the controls differ from the records in `state` (copy-back
+//                         pages) or from what the scanner holds now (self-writing pages, which
+//                         read the scanner again through state.ioWrapper). Asked only after
+//                         isDataError answered no error; a page may apply its controls to its
+//                         own copy first.
+//   getParam(state)       copy-back pages: apply the controls to the page's copy and copy it into
+//                         its records in `state`; sent before the main window writes the records;
+//                         answers true. Self-writing pages (address book, scan profiles): build
+//                         the page's data and write it to the scanner through state.ioWrapper,
+//                         answering the write's success; they are sent it during the writes and
+//                         never asked to copy back.
+//   isFromPCClockON()     general setup page only: its "clock from this computer" check box.
+//                         Every other page answers false (the base).
+//
+// Order within one apply cycle: isDataError, isDataChanged, (confirmation) getParam of the
+// copy-back pages, then the writes, during which the self-writing pages receive getParam.
+//
+// What each page reads from and writes to MainWindowState (sParamAll.x is a sub-record):
+//
+//   page (view id)    setParam reads                        getParam writes      isDataChanged   isDataError
+//   ----------------  ------------------------------------  -------------------  --------------  ------------
+//   generalSetup      sParamAll (whole), sLampState,        sParamAll,           same three      0, 1, 2
+//                     byLanguage, sFactoryDef, bIsB         sLampState,
+//                                                           byLanguage
+//   addressBook       ioWrapper                             (writes the scanner  the scanner     0
+//                                                           itself; answers the  via ioWrapper
+//                                                           write's success)
+//   scanFileName      sParamAll.sFilename, serialString,    sParamAll.sFilename  sFilename       0, 2
+//                     ioWrapper
+//   scan2USB          sParamAll.sScan2USB,                  sParamAll.sScan2USB, the same two    0, 999
+//                     sParamAll.sGeneral, bIsB              sParamAll.sGeneral
+//   scan2Email        sParamAll.sScan2Email, bIsB           sParamAll.sScan2Email sScan2Email    0
+//   scan2PC           sParamAll.sScan2PC, bIsB, deviceUUID, sParamAll.sScan2PC   sScan2PC        0
+//                     deviceTWAINName, deviceInterface
+//   scanProfile       ioWrapper, clientKeyList,             (writes the 25       the scanner     0
+//                     serverKeyList                         profiles itself)     via ioWrapper
+//   networkWiredLAN   sParamAll.sWiredLAN, ioWrapper        sParamAll.sWiredLAN  sWiredLAN       0, 2, 5
+//   networkWLAN       sParamAll.sWirelessLAN, ioWrapper     sParamAll.sWirelessLAN sWirelessLAN  0, 2, 5
+//   networkEmail      sParamAll.sEmail                      sParamAll.sEmail     sEmail          0, 3, 999
+//   machineInfo       sParamAll.sGeneral, sMachineInfo,     sParamAll.sGeneral   sGeneral        not asked
+//                     sCapabilities, sDeviceStatus,
+//                     serialString, bIsB, ioWrapper
+//
+// A getParam must write only the fields of its row. The command layer pointer is owned by the
+// main window and outlives every page; a page may keep it. The key lists are copied.
+//
+// Lifetime: the main window creates the eleven pages once (PageFactory) and keeps them for its
+// life. A page not on show receives no call; its state stays as left until its next setParam.
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+
+#include "Views/MainWindowState.h"
+
+class PageController : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `viewIdentifier` becomes the objectName().
+  explicit PageController(const QString& viewIdentifier, QWidget* parent = nullptr);
+  ~PageController() override;
+
+  QString viewIdentifier() const { return objectName(); }
+
+  virtual void setParam(const MainWindowState& state) = 0;
+  virtual bool getParam(MainWindowState& state) = 0;
+  virtual bool isDataChanged(const MainWindowState& state) = 0;
+  virtual int32_t isDataError() = 0;
+  // Only the general setup page overrides this.
+  virtual bool isFromPCClockON() const { return false; }
+};
