@@ -71,8 +71,9 @@ class Exchange {
 
   // Reads and drops everything until the peer closes or a stop is requested.
   void hold() {
+    // readExact answers false once the peer has gone, also in the middle of a chunk.
     uint8_t sink[256];
-    while (!m_engine.stopRequested() && m_t.readExact(sink, 1)) {
+    while (!m_engine.stopRequested() && m_t.readExact(sink, sizeof sink)) {
     }
   }
 
