@@ -327,14 +327,18 @@ bool IOWrapper::readLockedUUID() {
 // ---- Shortcut check ---------------------------------------------------------------------------
 
 bool IOWrapper::isAddressInShortCut() {
+  const QString op = name("isAddressInShortCut");
+  funcEnter(op);
   auto book = std::make_unique<FCL_RS_ADDRESS_BOOK>();
   std::memset(book.get(), 0, sizeof *book);
   getAddressBook(book.get());  // a failed read leaves zeros or part of the book: checked as it is
   for (int slot = 0; slot < FCL_ADDRESS_BOOK_NODE_COUNT; ++slot) {
     if (book->sNode[slot].dwIsInShortcut == 1) {
       ut().debugMsg(0x01, "=== Node %d is in shortcut \n", slot);
+      funcEnd(op);
       return true;
     }
   }
+  funcEnd(op);
   return false;
 }
