@@ -9,6 +9,7 @@
 
 #include "IO/FCLCodes.h"
 #include "IO/IOWrapper.h"
+#include "support/ScannerRig.h"
 #include "support/SimScanner.h"
 #include "USB/USBControl.h"
 #include "USB/UsbIds.h"
@@ -17,52 +18,6 @@
 
 namespace {
 
-// What a case needs of the scanner, whichever link it is on.
-class Rig {
- public:
-  virtual ~Rig() = default;
-  virtual sim::ScannerModel& model() = 0;
-  virtual sim::FaultPlan& faults() = 0;
-  virtual sim::CommandLog& log() = 0;
-  IOWrapper io;
-};
-
-class TcpRig : public Rig {
- public:
-  TcpRig() : m_limits(std::chrono::seconds(5)) { EXPECT_TRUE(io.openScanner(m_sim.address())); }
-  sim::ScannerModel& model() override { return m_sim.model(); }
-  sim::FaultPlan& faults() override { return m_sim.faults(); }
-  sim::CommandLog& log() override { return m_sim.log(); }
-
- private:
-  ScopedSocketLimits m_limits;
-  SimScanner m_sim;
-};
-
-class UsbRig : public Rig {
- public:
-  UsbRig() : m_scanner(sim::UsbScanner::create(m_model, &m_faults, &m_log)) {
-    m_host.addDevice(m_scanner->device(usbids::kScannerVendorId, usbids::kProductIdQMX7315W));
-    m_previous = platform::setUsbHost(&m_host);
-    EXPECT_TRUE(io.openScanner(""));
-  }
-  ~UsbRig() override {
-    io.closeScanner();
-    platform::setUsbHost(m_previous);
-    m_scanner->stop();
-  }
-  sim::ScannerModel& model() override { return m_model; }
-  sim::FaultPlan& faults() override { return m_faults; }
-  sim::CommandLog& log() override { return m_log; }
-
- private:
-  sim::ScannerModel m_model;
-  sim::FaultPlan m_faults;
-  sim::CommandLog m_log;
-  std::shared_ptr<sim::UsbScanner> m_scanner;
-  platform::FakeUsbHost m_host;
-  platform::UsbHost* m_previous = nullptr;
-};
 
 sim::Bytes pattern(size_t n, uint8_t seed) {
   sim::Bytes b(n);
