@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace sim {
 
@@ -15,58 +16,16 @@ class Exchange {
   // Sends `n` bytes in the given pieces. False when the link failed or the fault cut it here.
   bool send(const void* p, std::size_t n, const std::vector<std::size_t>& pieces, std::size_t* sentOut) {
     const auto* bytes = static_cast<const uint8_t*>(p);
-    std::size_t done = 0;
-    std::size_t piece = 0;
-    while (done < n) {
-      if (piece > 0 && m_fault.pieceGap.count() > 0 && !m_engine.pause(m_fault.pieceGap)) return false;
-      std::size_t len = n - done;
-      if (piece < pieces.size()) len = std::min(len, std::max<std::size_t>(pieces[piece], 1));
-      ++piece;
-      bool cut = false;
-      if (m_fault.closeAfterSent) {
-        const std::size_t limit = *m_fault.closeAfterSent;
-        const std::size_t allowed = limit > m_sent ? limit - m_sent : 0;
-        if (len > allowed) {
-          len = allowed;
-          cut = true;
-        }
-      }
-      if (len > 0 && !m_t.writeAll(bytes + done, len)) return false;
-      done += len;
-      m_sent += len;
-      if (sentOut) *sentOut = done;
-      if (cut) return false;
-    }
-    return true;
+    return movePieces(n, pieces, m_fault.closeAfterSent, m_sent, sentOut,
+                      [&](std::size_t at, std::size_t len) { return m_t.writeAll(bytes + at, len); });
   }
 
   // Receives `n` bytes, reading them in the given pieces. False when the link failed or the
   // fault cut it here.
   bool receive(void* p, std::size_t n, const std::vector<std::size_t>& pieces, std::size_t* receivedOut) {
     auto* bytes = static_cast<uint8_t*>(p);
-    std::size_t done = 0;
-    std::size_t piece = 0;
-    while (done < n) {
-      if (piece > 0 && m_fault.pieceGap.count() > 0 && !m_engine.pause(m_fault.pieceGap)) return false;
-      std::size_t len = n - done;
-      if (piece < pieces.size()) len = std::min(len, std::max<std::size_t>(pieces[piece], 1));
-      ++piece;
-      bool cut = false;
-      if (m_fault.closeAfterReceived) {
-        const std::size_t allowed =
-            *m_fault.closeAfterReceived > m_received ? *m_fault.closeAfterReceived - m_received : 0;
-        if (len > allowed) {
-          len = allowed;
-          cut = true;
-        }
-      }
-      if (len > 0 && !m_t.readExact(bytes + done, len)) return false;
-      done += len;
-      m_received += len;
-      if (receivedOut) *receivedOut = done;
-      if (cut) return false;
-    }
-    return true;
+    return movePieces(n, pieces, m_fault.closeAfterReceived, m_received, receivedOut,
+                      [&](std::size_t at, std::size_t len) { return m_t.readExact(bytes + at, len); });
   }
 
   // Reads and drops everything until the peer closes or a stop is requested.
@@ -78,6 +37,35 @@ class Exchange {
   }
 
  private:
+  // Moves `n` bytes one piece at a time with `move(offset, length)`, pausing between pieces, and
+  // stops once `closeAfter` bytes have moved in this direction (`total` counts them across phases).
+  template <typename Move>
+  bool movePieces(std::size_t n, const std::vector<std::size_t>& pieces, const std::optional<std::size_t>& closeAfter,
+                  std::size_t& total, std::size_t* doneOut, Move move) {
+    std::size_t done = 0;
+    std::size_t piece = 0;
+    while (done < n) {
+      if (piece > 0 && m_fault.pieceGap.count() > 0 && !m_engine.pause(m_fault.pieceGap)) return false;
+      std::size_t len = n - done;
+      if (piece < pieces.size()) len = std::min(len, std::max<std::size_t>(pieces[piece], 1));
+      ++piece;
+      bool cut = false;
+      if (closeAfter) {
+        const std::size_t allowed = *closeAfter > total ? *closeAfter - total : 0;
+        if (len > allowed) {
+          len = allowed;
+          cut = true;
+        }
+      }
+      if (len > 0 && !move(done, len)) return false;
+      done += len;
+      total += len;
+      if (doneOut) *doneOut = done;
+      if (cut) return false;
+    }
+    return true;
+  }
+
   ProtocolEngine& m_engine;
   Transport& m_t;
   const Fault& m_fault;
