@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "support/TestBytes.h"
 #include "IO/FCLCodes.h"
 #include "IO/FCLRecords.h"
 #include "IO/IOWrapper.h"
@@ -33,18 +34,6 @@ class ScopedDebugMask {
  private:
   int32_t m_previous;
 };
-
-sim::Bytes pattern(std::size_t n, uint8_t seed) {
-  sim::Bytes b(n);
-  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 11 + i / 253);
-  return b;
-}
-
-template <typename T>
-sim::Bytes bytesOf(const T& record) {
-  const auto* p = reinterpret_cast<const uint8_t*>(&record);
-  return sim::Bytes(p, p + sizeof record);
-}
 
 // A fault that makes the exchange of one command fail: the scanner hangs up before answering.
 sim::Fault cutOff(uint8_t opcode, uint8_t dtc, uint16_t dtq) {

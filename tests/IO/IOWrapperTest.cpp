@@ -13,6 +13,7 @@
 #include <cstring>
 #include <thread>
 
+#include "support/TestBytes.h"
 #include "IO/IOWrapper.h"
 #include "Model/Utilities.h"
 #include "support/LogCapture.h"
@@ -21,12 +22,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-sim::Bytes pattern(std::size_t n, uint8_t seed = 1) {
-  sim::Bytes b(n);
-  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 13 + i / 241);
-  return b;
-}
 
 // Turns the debug mask to `mask` for the lifetime of a test.
 class ScopedDebugMask {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "support/TestBytes.h"
 #include "IO/FCLCodes.h"
 #include "IO/FCLFileData.h"
 #include "IO/IOWrapper.h"
@@ -24,12 +25,6 @@ namespace {
 
 const QString kBntUsbPrefs = "Library/Preferences/QMX-7315W/TW-Zerelta QMX-7315W/Setting_RemoteSetup.plist";
 const QString kBUsbPrefs = "Library/Preferences/QMX-7305/TW-Zerelta QMX-7305/Setting_RemoteSetup.plist";
-
-template <typename T>
-sim::Bytes bytesOf(const T& record) {
-  const auto* p = reinterpret_cast<const uint8_t*>(&record);
-  return sim::Bytes(p, p + sizeof record);
-}
 
 QByteArray readAll(const QString& path) {
   QFile f(path);

@@ -11,6 +11,7 @@
 #include <numeric>
 #include <vector>
 
+#include "support/TestBytes.h"
 #include "support/LogCapture.h"
 #include "support/SimScanner.h"
 #include "Socket/SocketWrapper.h"
@@ -20,22 +21,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr auto kQuick = 150ms;  // the injected limit for failures that wait for a time-out
-
-FCL_VENDOR_CMD command(uint8_t opcode, uint8_t dtc, uint16_t dtq, uint32_t length) {
-  FCL_VENDOR_CMD c{};
-  c.dwVendorID = FCL_VENDOR_ID;
-  c.byOPCode = opcode;
-  c.byDTC = dtc;
-  c.wDTQ = dtq;
-  c.dwDataLength = length;
-  return c;
-}
-
-sim::Bytes pattern(std::size_t n, uint8_t seed = 1) {
-  sim::Bytes b(n);
-  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 7 + i / 251);
-  return b;
-}
 
 // A listening socket of the test's own on 127.0.0.1 and a port the system picks.
 struct BareListener {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <numeric>
 
+#include "support/TestBytes.h"
 #include "IO/FCLCodes.h"
 #include "IO/IOWrapper.h"
 #include "support/ScannerRig.h"
@@ -18,12 +19,6 @@
 
 namespace {
 
-
-sim::Bytes pattern(size_t n, uint8_t seed) {
-  sim::Bytes b(n);
-  for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 13);
-  return b;
-}
 
 constexpr uint32_t kNetworkLength = 352;
 constexpr uint32_t kAddressBookLength = 114036;

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "support/TestBytes.h"
 #include "CommandLog.h"
 #include "FaultPlan.h"
 #include "ProtocolEngine.h"
@@ -15,22 +16,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-FCL_VENDOR_CMD command(uint8_t opcode, uint8_t dtc, uint16_t dtq, uint32_t length) {
-  FCL_VENDOR_CMD c{};
-  c.dwVendorID = FCL_VENDOR_ID;
-  c.byOPCode = opcode;
-  c.byDTC = dtc;
-  c.wDTQ = dtq;
-  c.dwDataLength = length;
-  return c;
-}
-
-sim::Bytes pattern(std::size_t n, uint8_t seed) {
-  sim::Bytes b(n);
-  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 3);
-  return b;
-}
 
 // A host side scripted in advance: the bytes it will send, and a trace of every read and write
 // the engine made ("R16 W32 R40").
@@ -166,7 +151,7 @@ TEST_F(ProtocolEngineTest, StatusComesFromTheModelWithTheCommandsOwnError) {
 }
 
 TEST_F(ProtocolEngineTest, ReadOfAnUnknownRecordAnswersZerosOfTheAskedLength) {
-  model.setRecord(0x30, 0, pattern(3, 1));
+  model.setRecord(0x30, 0, (sim::Bytes{1, 4, 7}));
   t.feed(command(FOP_READ, 0x30, 0, 6));
   t.feed(command(FOP_READ, 0x31, 0, 5));
   ASSERT_TRUE(engine.serveOne(t));

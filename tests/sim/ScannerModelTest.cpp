@@ -10,34 +10,13 @@
 #include <thread>
 #include <vector>
 
+#include "support/TestBytes.h"
 #include "IO/FCLCodes.h"
 #include "ScannerModel.h"
 
 using Kind = sim::ScannerModel::Kind;
 
 namespace {
-
-FCL_VENDOR_CMD command(uint8_t opcode, uint8_t dtc, uint16_t dtq, uint32_t length) {
-  FCL_VENDOR_CMD c{};
-  c.dwVendorID = FCL_VENDOR_ID;
-  c.byOPCode = opcode;
-  c.byDTC = dtc;
-  c.wDTQ = dtq;
-  c.dwDataLength = length;
-  return c;
-}
-
-sim::Bytes pattern(std::size_t n, uint8_t seed) {
-  sim::Bytes b(n);
-  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 7 + i / 251);
-  return b;
-}
-
-template <typename T>
-sim::Bytes bytesOf(const T& record) {
-  const auto* p = reinterpret_cast<const uint8_t*>(&record);
-  return sim::Bytes(p, p + sizeof record);
-}
 
 template <typename T>
 T recordOf(const sim::Bytes& b) {
