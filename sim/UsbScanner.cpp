@@ -88,12 +88,15 @@ bool UsbScanner::PipeStream::writeAll(const void* buf, std::size_t n) {
 // ---- The host's side -----------------------------------------------------------------------------
 
 UsbResult UsbScanner::received(uint8_t, const uint8_t* data, uint32_t size, uint32_t* taken) {
-  std::lock_guard lock(m_mutex);
+  std::unique_lock lock(m_mutex);
   *taken = 0;
   if (m_stopping) return UsbResult::NotResponding;
   m_toScanner.insert(m_toScanner.end(), data, data + size);
   *taken = size;
   m_changed.notify_all();
+  // A bulk-out transfer completes once the device has taken the bytes: wait until the engine
+  // has done what it can with them and waits for more input (bounded, for faults that hold it).
+  m_changed.wait_for(lock, kAcceptLimit, [&] { return m_stopping || m_resetPending || engineWaiting(); });
   return UsbResult::Success;
 }
 

@@ -15,6 +15,7 @@
 //   auto scanner = sim::UsbScanner::create(model, &faults, &log);
 //   fakeHost.addDevice(scanner->device(usbids::kScannerVendorId, usbids::kProductIdQMX7315W));
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -61,6 +62,9 @@ class UsbScanner : public platform::FakeUsbHost::PipePeer, public std::enable_sh
    private:
     UsbScanner& m_s;
   };
+
+  // How long a host write waits for the engine to take its bytes.
+  static constexpr std::chrono::milliseconds kAcceptLimit{250};
 
   void run();
   // The engine waits for bytes the host has not sent (so a short read is all there will be).

@@ -1,0 +1,592 @@
+#include "RemoteSetup/ViewController.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QHideEvent>
+#include <QMetaObject>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStackedLayout>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "IO/FCLCodes.h"
+#include "Views/PageErrors.h"
+#include "Views/PageFactory.h"
+#include "Views/PageTable.h"
+#include "Views/SourceListModel.h"
+#include "platform/Localizer.h"
+
+using platform::Localizer;
+
+namespace {
+
+QString text(const char* key) { return Localizer::text(QString::fromLatin1(key)); }
+
+// The entry and exit lines every operation of the main window writes at level 1.
+class Trace {
+ public:
+  Trace(Utilities& ut, const char* name) : m_ut(ut), m_name(QString::fromLatin1(name)) {
+    m_ut.debugMsg2(1, QStringLiteral(">>>>> ViewController::") + m_name + QStringLiteral(" ENTER"));
+  }
+  ~Trace() { m_ut.debugMsg2(1, QStringLiteral("<<<<< ViewController::") + m_name + QStringLiteral(" END \n ")); }
+  Trace(const Trace&) = delete;
+  Trace& operator=(const Trace&) = delete;
+
+ private:
+  Utilities& m_ut;
+  QString m_name;
+};
+
+constexpr uint32_t kFwRejectRemoteSetup = 0x7007;  // the firmware refuses remote setup
+constexpr uint32_t kSupportedStructMajor = 0;
+constexpr uint32_t kSupportedStructMinor = 57;
+
+const char* const kTerminateOnConnection = "***** ViewController::checkConnection FAIL! TERMINATE REMOTE SETUP!!! *****";
+const char* const kTerminateOnLock = "***** ViewController::lockScanner FAIL! TERMINATE REMOTE SETUP!!! *****";
+
+// Container width and height: the pages are laid out for this.
+constexpr int kContainerWidth = 600;
+constexpr int kContainerHeight = 540;
+constexpr int kSourceListWidth = 210;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Construction and hand-over
+
+ViewController::ViewController(QWidget* parent) : ViewController(PageFactory::standard(), parent) {}
+
+ViewController::ViewController(const PageFactory& factory, QWidget* parent)
+    : QWidget(parent),
+      ut(Utilities::sharedInstance()),
+      ioWrapper(std::make_unique<IOWrapper>()),
+      oTree(QString::fromLatin1(pages::kNetworkModelName)),
+      m_factory(factory),
+      m_terminateHandler([] { QCoreApplication::quit(); }) {
+  m_state.ioWrapper = ioWrapper.get();
+}
+
+ViewController::~ViewController() {
+  // A window destroyed while it still holds the scanner lets it go first.
+  viewDidDisappear();
+  // The tree view must stop asking the model before the nodes go.
+  if (sourceView != nullptr) sourceView->setModel(nullptr);
+}
+
+void ViewController::setupInfo(const QString& ip, const QString& module, const QString& device,
+                               const QString& interface, const QString& uuid, const QString& twainName) {
+  Trace trace(ut, "setupInfo(ip:module:device:interface:uuid:twainName:)");
+  m_ipString = ip;
+  m_state.bIsB = module == QStringLiteral("B");
+  m_deviceName = device;
+  m_state.deviceInterface = interface;
+  m_state.deviceUUID = uuid;
+  m_state.deviceTWAINName = twainName;
+}
+
+std::array<PageController**, 11> ViewController::pageFields() {
+  return {&generalVC,   &addressVC,  &filenameVC,    &scan2USBVC, &scan2EmailVC, &scan2PCVC,
+          &profileVC,   &wiredLANVC, &wirelessLANVC, &emailVC,    &machineVC};
+}
+
+std::array<PageController* const*, 11> ViewController::pageFields() const {
+  return {&generalVC,   &addressVC,  &filenameVC,    &scan2USBVC, &scan2EmailVC, &scan2PCVC,
+          &profileVC,   &wiredLANVC, &wirelessLANVC, &emailVC,    &machineVC};
+}
+
+PageController* ViewController::page(const QString& storyboardId) const {
+  const auto fields = pageFields();
+  for (std::size_t i = 0; i < pages::kPages.size(); ++i) {
+    if (storyboardId == QLatin1String(pages::kPages[i].storyboardId)) return *fields[i];
+  }
+  return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// View set-up
+
+void ViewController::loadViewIfNeeded() {
+  if (m_viewLoaded) return;
+  m_viewLoaded = true;
+  viewDidLoad();
+}
+
+void ViewController::viewDidLoad() {
+  Trace trace(ut, "viewDidLoad");
+  buildLayout();
+  initUI();
+  initLocalizedString();
+}
+
+void ViewController::buildLayout() {
+  sourceView = new QTreeView(this);
+  sourceView->setObjectName(QStringLiteral("sourceView"));
+  sourceView->setHeaderHidden(true);
+  sourceView->setRootIsDecorated(true);
+  sourceView->setExpandsOnDoubleClick(false);
+  sourceView->setFixedWidth(kSourceListWidth);
+  sourceView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+  myContainer = new QWidget(this);
+  myContainer->setObjectName(QStringLiteral("myContainer"));
+  myContainer->setFixedSize(kContainerWidth, kContainerHeight);
+  m_containerLayout = new QStackedLayout(myContainer);
+  m_containerLayout->setStackingMode(QStackedLayout::StackAll);
+  m_containerLayout->setContentsMargins(0, 0, 0, 0);
+
+  m_shelf = new QWidget(this);
+  m_shelf->hide();
+
+  btnImport = new QPushButton(this);
+  btnExport = new QPushButton(this);
+  btnDevices = new QPushButton(this);
+  btnOK = new QPushButton(this);
+  btnCancel = new QPushButton(this);
+  btnApply = new QPushButton(this);
+  btnImport->setObjectName(QStringLiteral("btnImport"));
+  btnExport->setObjectName(QStringLiteral("btnExport"));
+  btnDevices->setObjectName(QStringLiteral("btnDevices"));
+  btnOK->setObjectName(QStringLiteral("btnOK"));
+  btnCancel->setObjectName(QStringLiteral("btnCancel"));
+  btnApply->setObjectName(QStringLiteral("btnApply"));
+  btnOK->setDefault(true);
+
+  auto* body = new QHBoxLayout;
+  body->addWidget(sourceView);
+  body->addWidget(myContainer);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(btnImport);
+  buttons->addWidget(btnExport);
+  buttons->addSpacing(12);
+  buttons->addWidget(btnDevices);
+  buttons->addStretch(1);
+  buttons->addWidget(btnOK);
+  buttons->addWidget(btnCancel);
+  buttons->addWidget(btnApply);
+
+  auto* root = new QVBoxLayout(this);
+  root->addLayout(body);
+  root->addLayout(buttons);
+
+  connect(btnOK, &QPushButton::clicked, this, &ViewController::OKBtnPressed);
+  connect(btnApply, &QPushButton::clicked, this, &ViewController::ApplyBtnPressed);
+  connect(btnCancel, &QPushButton::clicked, this, &ViewController::CancelBtnPressed);
+  connect(btnDevices, &QPushButton::clicked, this, &ViewController::DevicesBtnPressed);
+  connect(sourceView, &QTreeView::clicked, this, &ViewController::clickedItem);
+}
+
+void ViewController::initUI() {
+  Trace trace(ut, "initUI");
+  // The pages, in the page table's order; every view goes into the container, the last on top.
+  const auto fields = pageFields();
+  for (std::size_t i = 0; i < pages::kPages.size(); ++i) {
+    std::unique_ptr<PageController> created =
+        m_factory.create(QString::fromLatin1(pages::kPages[i].storyboardId), myContainer);
+    *fields[i] = created.release();  // the container (and later the shelf) owns it
+    if (*fields[i] != nullptr) {
+      m_containerLayout->addWidget(*fields[i]);
+      m_containerLayout->setCurrentWidget(*fields[i]);
+    }
+  }
+
+  // The tree for the model, then the rows that open at start.
+  sourcelist::buildTree(oTree, m_state.bIsB);
+  m_treeModel = new SourceListModel(&oTree, this);
+  sourceView->setModel(m_treeModel);
+  sourcelist::expandInitialRows(*sourceView, m_state.bIsB);
+}
+
+void ViewController::initLocalizedString() {
+  Trace trace(ut, "initLocalizedString");
+  btnImport->setText(text("IDS_RS_IMPORT"));
+  btnExport->setText(text("IDS_RS_EXPORT"));
+  btnOK->setText(text("IDS_RS_OK"));
+  btnCancel->setText(text("IDS_RS_CANCEL"));
+  btnApply->setText(text("IDS_RS_APPLY"));
+  btnDevices->setText(text("IDS_RS_DEVICES"));
+}
+
+QList<PageController*> ViewController::containerViews() const {
+  QList<PageController*> views;
+  if (m_containerLayout == nullptr) return views;
+  for (int i = 0; i < m_containerLayout->count(); ++i) {
+    if (auto* page = qobject_cast<PageController*>(m_containerLayout->widget(i))) views << page;
+  }
+  return views;
+}
+
+void ViewController::displaySubview(QWidget* view) {
+  Trace trace(ut, "displaySubview(_:)");
+  while (m_containerLayout->count() > 0) {
+    QWidget* old = m_containerLayout->widget(0);
+    m_containerLayout->removeWidget(old);
+    old->hide();
+    old->setParent(m_shelf);
+  }
+  if (view == nullptr) return;
+  view->setParent(myContainer);
+  m_containerLayout->addWidget(view);
+  m_containerLayout->setCurrentWidget(view);
+  view->show();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Appearance and release
+
+void ViewController::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (event->spontaneous()) return;  // the window manager restoring the window: not a new appearance
+  loadViewIfNeeded();
+  // Runs once the window is on screen, from the event loop, as the platform's "did appear".
+  QMetaObject::invokeMethod(this, &ViewController::viewDidAppear, Qt::QueuedConnection);
+}
+
+void ViewController::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (event->spontaneous()) return;  // minimised: the window is still there
+  viewDidDisappear();
+}
+
+void ViewController::viewDidAppear() {
+  Trace trace(ut, "viewDidAppear");
+  if (!isVisible() || m_terminating) return;  // hidden again before the event loop came round
+  m_appeared = true;
+
+  // The main window keeps its size: the pages are laid out for the container.
+  adjustSize();
+  setFixedSize(size());
+
+  setWindowTitle(text("IDS_REMOTE_SETUP") + QStringLiteral(" - ") + m_deviceName + QStringLiteral(" (") +
+                 m_state.deviceInterface + QStringLiteral(")"));
+
+  bool opened = false;
+  if (m_state.deviceInterface == QStringLiteral("USB")) {
+    opened = m_state.bIsB ? ioWrapper->openUSBScannerB() : ioWrapper->openUSBScannerBNT();
+  } else {
+    opened = ioWrapper->openScanner(m_ipString);
+  }
+  if (opened) {
+    loadData(true);
+    return;
+  }
+
+  ut.debugMsg2(2, QStringLiteral("ViewController::loadData openScanner FAIL!"));
+  // OK leaves the window open with nothing loaded (the Devices button still leads back);
+  // Cancel quits, as in every other no-connection alert.
+  if (!ut.message(text("IDS_CM_NO_CONNECTION_MSG"), text("IDS_CM_NO_CONNECTION_INFO"), true)) {
+    ut.debugMsg2(2, QString::fromLatin1(kTerminateOnConnection));
+    terminate();
+  }
+}
+
+void ViewController::viewDidDisappear() {
+  if (!m_appeared) return;
+  m_appeared = false;
+  Trace trace(ut, "viewDidDisappear");
+  ioWrapper->unlockScanner();
+  ioWrapper->CtrlPipeUnlockScanner();
+  ioWrapper->closeScanner();
+  ioWrapper->resetIP();
+}
+
+void ViewController::terminate() {
+  if (m_terminating) return;
+  m_terminating = true;
+  close();             // hides the window: the scanner is released
+  viewDidDisappear();  // (in case the window was never on screen)
+  if (m_terminateHandler) m_terminateHandler();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The load
+
+void ViewController::loadData(bool initial) {
+  Trace trace(ut, "loadData(initial:)");
+  // At start-up the scanner must be ready; on the reload after an import it is busy with this
+  // computer's lock.
+  if (!checkConnection(initial ? 0 : 4)) return;
+
+  if (initial) {
+    lockScanner();
+    if (m_terminating) return;
+  }
+
+  const auto readOrAsk = [this](bool ok) { return ok || procNoConnection(); };
+  if (!readOrAsk(ioWrapper->getParamAll(&m_state.sParamAll))) return;
+  if (!readOrAsk(ioWrapper->getLampState(&m_state.sLampState))) return;
+  if (!readOrAsk(ioWrapper->getCapabilities(&m_state.sCapabilities))) return;
+  if (!readOrAsk(ioWrapper->getLanguage(&m_state.byLanguage))) return;
+  if (!readOrAsk(ioWrapper->getMachineInfo(&m_state.sMachineInfo))) return;
+  if (!readOrAsk(ioWrapper->getFactoryDefsetting(&m_state.sFactoryDef))) return;
+
+  // No readable vendor string leaves the serial text empty rather than stale.
+  m_state.serialString = ioWrapper->getVendorString().value_or(QString());
+
+  m_state.clientKeyList.clear();
+  m_state.serverKeyList.clear();
+  const uint32_t clientCount = ioWrapper->getSFTPClientKeyPair(m_state.clientKeyList);
+  const uint32_t serverCount = ioWrapper->getSFTPServerKeyPair(m_state.serverKeyList);
+  if (clientCount != static_cast<uint32_t>(m_state.clientKeyList.size())) {
+    ut.debugMsg(2, QStringLiteral("ERROR: ClientKeyCnt %u doesn't match to clientKeyList.count %lu"), clientCount,
+                static_cast<unsigned long>(m_state.clientKeyList.size()));
+  }
+  if (serverCount != static_cast<uint32_t>(m_state.serverKeyList.size())) {
+    ut.debugMsg(2, QStringLiteral("ERROR: ServerKeyCnt %u doesn't match to serverKeyList.count %lu"), serverCount,
+                static_cast<unsigned long>(m_state.serverKeyList.size()));
+  }
+
+  if (!checkStructureVersion()) {
+    terminate();
+    return;
+  }
+
+  if (initial && generalVC != nullptr) {
+    generalVC->setParam(m_state);
+    displaySubview(generalVC);
+  }
+}
+
+void ViewController::lockScanner() {
+  Trace trace(ut, "lockScanner");
+  if (m_ipString.isEmpty() && !ioWrapper->CtrlPipeLockScanner()) {
+    ut.debugMsg2(2, QStringLiteral("ERROR: ViewController::lockScanner ioWrapper.ctrlPipeLockScanner return FAIL!"));
+    showFatalAlert(QStringLiteral("IDS_LOCK_SCANNER_FAIL_MSG"), QStringLiteral("IDS_LOCK_SCANNER_FAIL_INFO"),
+                   QString::fromLatin1(kTerminateOnLock));
+    return;
+  }
+
+  const bool locked = ioWrapper->lockScanner();
+  if (ioWrapper->lastError() == kFwRejectRemoteSetup) {
+    // Shown once the load has run and control is back in the event loop.
+    QMetaObject::invokeMethod(this, &ViewController::procFWReject, Qt::QueuedConnection);
+  }
+  if (!locked) {
+    showFatalAlert(QStringLiteral("IDS_LOCK_SCANNER_FAIL_MSG"), QStringLiteral("IDS_LOCK_SCANNER_FAIL_INFO"),
+                   QString::fromLatin1(kTerminateOnLock));
+  }
+}
+
+void ViewController::showFatalAlert(const QString& messageKey, const QString& infoKey, const QString& logLine) {
+  ut.message(Localizer::text(messageKey), Localizer::text(infoKey), false);
+  ut.debugMsg2(2, logLine);
+  terminate();
+}
+
+bool ViewController::checkConnection(uint16_t status) {
+  Trace trace(ut, "checkConnection(status:)");
+  const bool ok = ioWrapper->getDeviceStatus(&m_state.sDeviceStatus);
+  if (ok && m_state.sDeviceStatus.wFWInfo == status) return true;
+  return procNoConnection();
+}
+
+bool ViewController::procNoConnection() {
+  if (m_terminating) return false;
+  if (ut.message(text("IDS_CM_NO_CONNECTION_MSG"), text("IDS_CM_NO_CONNECTION_INFO"), true)) return true;
+  ut.debugMsg2(2, QString::fromLatin1(kTerminateOnConnection));
+  terminate();
+  return false;
+}
+
+void ViewController::procFWReject() {
+  if (m_terminating) return;
+  showFatalAlert(QStringLiteral("IDS_DV_FW_REJECT_MSG"), QStringLiteral("IDS_DV_FW_REJECT_INFO"),
+                 QStringLiteral("***** ViewController::lockScanner FW Reject! TERMINATE REMOTE SETUP!!! *****"));
+}
+
+bool ViewController::checkStructureVersion() {
+  Trace trace(ut, "checkStructureVersion");
+  const uint32_t version = m_state.sParamAll.dwStructVersion;
+  if ((version >> 16) == kSupportedStructMajor && (version & 0xFFFFu) == kSupportedStructMinor) return true;
+  ut.message(text("IDS_CM_ERROR"), text("IDS_PV_ERROR_MSG"), false);
+  return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The page on show
+
+PageController* ViewController::shownPage(const char* viewId) const {
+  for (PageController* view : containerViews()) {
+    if (view->objectName() == QLatin1String(viewId)) return view;
+  }
+  return nullptr;
+}
+
+int32_t ViewController::isDataError() {
+  Trace trace(ut, "isDataError");
+  for (PageController* view : containerViews()) {
+    ut.debugMsg2(1, QStringLiteral(" [isDataError] View Identifier ") + view->objectName());
+    if (pages::pageByViewId(view->objectName()) == nullptr) continue;
+    if (view->objectName() == QLatin1String(pages::kMachineInfoView)) continue;
+    return view->isDataError();
+  }
+  return kPageErrorNone;
+}
+
+bool ViewController::isDataChanged() {
+  Trace trace(ut, "isDataChanged");
+  for (PageController* view : containerViews()) {
+    ut.debugMsg2(1, QStringLiteral(" [isDataChanged] View Identifier ") + view->objectName());
+    if (pages::pageByViewId(view->objectName()) == nullptr) continue;
+    return view->isDataChanged(m_state);
+  }
+  return false;
+}
+
+void ViewController::getParamFromVC() {
+  Trace trace(ut, "getParamFromVC");
+  for (PageController* view : containerViews()) {
+    ut.debugMsg2(1, QStringLiteral(" [getParamFromVC] View Identifier ") + view->objectName());
+    const QString id = view->objectName();
+    // The self-writing pages write the scanner themselves while saving.
+    if (id == QLatin1String(pages::kAddressBookView) || id == QLatin1String(pages::kScanProfileView)) continue;
+    if (pages::pageByViewId(id) == nullptr) continue;
+    view->getParam(m_state);
+  }
+}
+
+void ViewController::setParamToVC() {
+  Trace trace(ut, "setParamToVC");
+  for (PageController* view : containerViews()) {
+    ut.debugMsg2(1, QStringLiteral(" [setParamToVC] View Identifier ") + view->objectName());
+    if (pages::pageByViewId(view->objectName()) == nullptr) continue;
+    view->setParam(m_state);
+    // The scan-profile page is refilled where it stands.
+    if (view->objectName() != QLatin1String(pages::kScanProfileView)) displaySubview(view);
+  }
+}
+
+bool ViewController::saveCurrentData() {
+  IOWrapper& io = *ioWrapper;
+  FCL_RS_PARAM_ALL& all = m_state.sParamAll;
+  for (PageController* view : containerViews()) {
+    const QString id = view->objectName();
+    ut.debugMsg2(1, QStringLiteral("saveCurrentData by View ") + id);
+    bool ok = true;
+    if (id == QLatin1String(pages::kGeneralSetupView)) {
+      ok = io.setGeneral(&all.sGeneral) && io.setLampState(&m_state.sLampState) &&
+           io.setLanguage(&m_state.byLanguage) && (!view->isFromPCClockON() || io.setPCTime()) &&
+           (m_state.bIsB || io.setNetSetting(&all.sNetSetting));
+    } else if (id == QLatin1String(pages::kAddressBookView) || id == QLatin1String(pages::kScanProfileView)) {
+      ok = view->getParam(m_state);
+    } else if (id == QLatin1String(pages::kScanFileNameView)) {
+      ok = io.setFilename(&all.sFilename);
+    } else if (id == QLatin1String(pages::kScanToUSBView)) {
+      // The general block holds the Secure-PDF password set on this page.
+      ok = io.setScan2USB(&all.sScan2USB) && io.setGeneral(&all.sGeneral);
+    } else if (id == QLatin1String(pages::kScanToEmailView)) {
+      ok = io.setScan2Email(&all.sScan2Email);
+    } else if (id == QLatin1String(pages::kScanToPCView)) {
+      ok = io.setScan2PC(&all.sScan2PC);
+    } else if (id == QLatin1String(pages::kWiredLANView)) {
+      ok = io.setWiredLAN(&all.sWiredLAN);
+    } else if (id == QLatin1String(pages::kWLANView)) {
+      ok = io.setWirelessLAN(&all.sWirelessLAN);
+    } else if (id == QLatin1String(pages::kEmailServerView)) {
+      ok = io.setEmail(&all.sEmail);
+    } else if (id == QLatin1String(pages::kMachineInfoView)) {
+      ok = io.setGeneral(&all.sGeneral);
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
+bool ViewController::checkDataError() {
+  Trace trace(ut, "checkDataError");
+  return ::checkDataError(isDataError());
+}
+
+bool ViewController::chkUUID() {
+  Trace trace(ut, "chkUUID");
+  if (m_state.bIsB) return true;
+  if (ioWrapper->readLockedUUID()) return true;
+  ut.debugMsg2(2, QStringLiteral(" [chkUUID] bReadLockedUUID is FALSE"));
+  if (!ut.message(text("IDS_CHECK_DEVICE_ID_FAIL_MSG"), text("IDS_CHECK_DEVICE_ID_FAIL_INFO"), true)) terminate();
+  return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The apply cycle
+
+bool ViewController::postSettingProc(bool showMsg, bool pcClockOn) {
+  Trace trace(ut, "postSettingProc(showMsg:pcClockOn:)");
+  if (m_terminating) return false;
+
+  // The scanner answers wFWInfo 0 after a job reservation it has finished (byReserveJobId 1),
+  // and 4 while it is locked for this computer.
+  const uint8_t reserveJobId = m_state.sDeviceStatus.byReserveJobId;
+  if (!checkConnection(reserveJobId == 1 ? 0 : 4)) return false;
+
+  if (!chkUUID()) return false;
+  if (checkDataError()) return false;
+  if (!isDataChanged() && !pcClockOn) return true;
+
+  if (showMsg && !ut.message(text("IDS_DATA_CHANGE_MSG"), text("IDS_DATA_CHANGE_INFO"), true)) return true;
+
+  getParamFromVC();
+  const bool saved = saveCurrentData();
+  ut.message(text("IDS_CM_INFORMATION"), text(saved ? "IDS_APPLY_SUCCESS_MSG" : "IDS_APPLY_FAIL_ERROR_MSG"), false);
+  return saved;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Buttons and the source list
+
+void ViewController::ApplyBtnPressed() {
+  Trace trace(ut, "ApplyBtnPressed(_:)");
+  PageController* general = shownPage(pages::kGeneralSetupView);
+  postSettingProc(false, general != nullptr && general->isFromPCClockON());
+}
+
+void ViewController::OKBtnPressed() {
+  Trace trace(ut, "OKBtnPressed(_:)");
+  PageController* general = shownPage(pages::kGeneralSetupView);
+  postSettingProc(false, general != nullptr && general->isFromPCClockON());
+  terminate();
+}
+
+void ViewController::CancelBtnPressed() {
+  Trace trace(ut, "CancelBtnPressed(_:)");
+  terminate();
+}
+
+void ViewController::DevicesBtnPressed() { prepareForDevices(); }
+
+void ViewController::prepareForDevices() {
+  Trace trace(ut, "prepare(for:sender:)");
+  postSettingProc(true, false);
+  if (m_terminating) return;
+  emit returnToDevices();
+  close();
+}
+
+void ViewController::fillPage(PageController* page) {
+  if (page == nullptr) return;  // a page this build does not have yet
+  page->setParam(m_state);
+  displaySubview(page);
+}
+
+void ViewController::clickedItem(const QModelIndex& index) {
+  Trace trace(ut, "clickedItem(_:)");
+  const SourceListItemDisplayable* node = m_treeModel != nullptr ? m_treeModel->node(index) : nullptr;
+  if (node == nullptr) return;
+
+  if (!postSettingProc(true, false)) return;
+
+  if (const pages::PageInfo* info = pages::pageByTitle(node->name())) {
+    PageController* target = page(QString::fromLatin1(info->storyboardId));
+    if (QLatin1String(info->viewId) == QLatin1String(pages::kMachineInfoView)) {
+      // The page shows the status and counters as they are now; failures leave the last ones.
+      ioWrapper->getDeviceStatus(&m_state.sDeviceStatus);
+      ioWrapper->getMachineInfo(&m_state.sMachineInfo);
+    }
+    fillPage(target);
+  }
+
+  if (SourceListModel::isGroupItem(node)) {
+    if (sourceView->isExpanded(index)) sourceView->collapse(index);
+    else sourceView->expand(index);
+  }
+}

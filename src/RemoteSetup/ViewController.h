@@ -1,0 +1,189 @@
+#pragma once
+// The main window: the source list of the scanner's settings pages on the left, the page on show
+// on the right, and the Import, Export, Devices, OK, Cancel and Apply buttons.
+//
+// From the moment the window is shown until it goes away it holds the scanner: it opens the
+// device through its own IOWrapper, checks the status, locks the scanner for this computer, reads
+// every record the pages need, checks the settings block's structure version and shows the
+// general setup page. When the window goes away it unlocks and closes the device.
+//
+// Life of a ViewController:
+//   1. constructed (every field at its initial value);
+//   2. setupInfo(): the device and the model; must come before the view is loaded, because the
+//      tree depends on the model;
+//   3. loadViewIfNeeded() (or the first show): initUI() creates the eleven pages and the tree,
+//      initLocalizedString() titles the buttons;
+//   4. shown: viewDidAppear() runs from the event loop right after the show: open, first load;
+//   5. closed or hidden by the program: viewDidDisappear() releases the scanner (unlock,
+//      control-pipe unlock, close, reset of the address).
+// Each show runs 4 again and each hide 5; a release happens once per appearance.
+//
+// "Quitting the program" (Cancel, OK, the alerts that end Remote Setup) goes through
+// terminate(): it stops whatever operation is running, closes the window (which releases the
+// scanner) and then runs the terminate handler, by default QCoreApplication::quit(). Tests set
+// their own handler.
+//
+// Main thread only. Every scanner operation is synchronous and every alert modal.
+
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "IO/IOWrapper.h"
+#include "Model/Model.h"
+#include "Model/Utilities.h"
+#include "Views/MainWindowState.h"
+#include "Views/PageController.h"
+
+class PageFactory;
+class QPushButton;
+class QStackedLayout;
+class QTreeView;
+class QModelIndex;
+class SourceListModel;
+
+class ViewController : public QWidget {
+  Q_OBJECT
+
+ public:
+  // The pages come from `factory` (by default the program's own; tests pass one with stand-in
+  // pages). The factory must outlive the constructor only.
+  explicit ViewController(QWidget* parent = nullptr);
+  explicit ViewController(const PageFactory& factory, QWidget* parent = nullptr);
+  ~ViewController() override;
+
+  // ---- Hand-over from the device selection window -------------------------------------------
+  // `module` "B" is the USB-only model; any other text the network model. `interface` "USB"
+  // opens the device on USB, anything else over the network at `ip`.
+  void setupInfo(const QString& ip, const QString& module, const QString& device, const QString& interface,
+                 const QString& uuid, const QString& twainName);
+
+  // ---- View set-up --------------------------------------------------------------------------
+  // Runs viewDidLoad once (the first show does it too).
+  void loadViewIfNeeded();
+  void initUI();
+  void initLocalizedString();
+  // Replaces whatever the container holds by `view` alone.
+  void displaySubview(QWidget* view);
+
+  // ---- Appearance, load, lock, release ---------------------------------------------------------
+  void viewDidAppear();
+  void viewDidDisappear();
+  void loadData(bool initial);
+  void lockScanner();
+  // One status inquiry into sDeviceStatus; procNoConnection when it fails or wFWInfo is not
+  // `status`. Answers whether the caller goes on (false only after the user chose to quit).
+  bool checkConnection(uint16_t status);
+  // The no-connection alert with OK and Cancel. True: OK, the caller goes on; false: Cancel,
+  // the program quits.
+  bool procNoConnection();
+  void procFWReject();
+  bool checkStructureVersion();
+
+  // ---- Apply cycle and the page on show ------------------------------------------------------
+  // True when the caller may go on: nothing to save, the user declined to save, or the save
+  // succeeded. False when the lock check failed, the page reported an error, a write failed, or
+  // the program is quitting.
+  bool postSettingProc(bool showMsg, bool pcClockOn);
+  int32_t isDataError();
+  bool isDataChanged();
+  void getParamFromVC();
+  bool saveCurrentData();
+  void setParamToVC();
+  bool checkDataError();
+  bool chkUUID();
+
+  // ---- Buttons and the source list -------------------------------------------------------------
+  void OKBtnPressed();
+  void ApplyBtnPressed();
+  void CancelBtnPressed();
+  void DevicesBtnPressed();
+  // The Devices transition: the apply cycle with the confirmation, then the window closes and
+  // returnToDevices() is emitted.
+  void prepareForDevices();
+  // The source list's click action.
+  void clickedItem(const QModelIndex& index);
+
+  // ---- Quitting -------------------------------------------------------------------------------
+  void terminate();
+  bool isTerminating() const { return m_terminating; }
+  // Replaces what terminate() runs after closing the window (default QCoreApplication::quit).
+  void setTerminateHandler(std::function<void()> handler) { m_terminateHandler = std::move(handler); }
+
+  // ---- What the window holds (read-only views for the other parts of the program and tests) --
+  const MainWindowState& state() const { return m_state; }
+  MainWindowState& state() { return m_state; }
+  IOWrapper& io() { return *ioWrapper; }
+  const Life& tree() const { return oTree; }
+  bool isB() const { return m_state.bIsB; }
+  const QString& ipString() const { return m_ipString; }
+  const QString& deviceName() const { return m_deviceName; }
+  QTreeView* sourceListView() const { return sourceView; }
+  QWidget* container() const { return myContainer; }
+  // The page views in the container, bottom to top.
+  QList<PageController*> containerViews() const;
+  // The page created for a storyboard identifier (nullptr when none was created).
+  PageController* page(const QString& storyboardId) const;
+
+ signals:
+  // The Devices transition closed the window; the device selection window shows again.
+  void returnToDevices();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  void viewDidLoad();
+  void buildLayout();
+  PageController* shownPage(const char* viewId) const;
+  void fillPage(PageController* page);
+  void showFatalAlert(const QString& messageKey, const QString& infoKey, const QString& logLine);
+
+  // Layout outlets.
+  QTreeView* sourceView = nullptr;
+  QWidget* myContainer = nullptr;
+  QStackedLayout* m_containerLayout = nullptr;
+  QWidget* m_shelf = nullptr;  // holds the page views that are not in the container
+  QPushButton* btnExport = nullptr;
+  QPushButton* btnImport = nullptr;
+  QPushButton* btnOK = nullptr;
+  QPushButton* btnCancel = nullptr;
+  QPushButton* btnApply = nullptr;
+  QPushButton* btnDevices = nullptr;
+
+  // The eleven pages (owned through the widget tree; null when the factory has no such page).
+  PageController* generalVC = nullptr;
+  PageController* addressVC = nullptr;
+  PageController* filenameVC = nullptr;
+  PageController* scan2USBVC = nullptr;
+  PageController* scan2EmailVC = nullptr;
+  PageController* scan2PCVC = nullptr;
+  PageController* profileVC = nullptr;
+  PageController* wiredLANVC = nullptr;
+  PageController* wirelessLANVC = nullptr;
+  PageController* emailVC = nullptr;
+  PageController* machineVC = nullptr;
+  // The fields above in the page table's order.
+  std::array<PageController**, 11> pageFields();
+  std::array<PageController* const*, 11> pageFields() const;
+
+  Utilities& ut;
+  std::unique_ptr<IOWrapper> ioWrapper;
+  Life oTree;
+  SourceListModel* m_treeModel = nullptr;
+
+  // The records, the key lists, the module flag and the device texts the pages are handed.
+  MainWindowState m_state;
+  QString m_ipString;
+  QString m_deviceName;
+
+  const PageFactory& m_factory;
+  bool m_viewLoaded = false;
+  bool m_appeared = false;  // shown and not yet released
+  bool m_terminating = false;
+  std::function<void()> m_terminateHandler;
+};
