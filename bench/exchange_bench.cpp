@@ -10,19 +10,12 @@
 // must not wait for a delayed acknowledgement.
 //
 // Run: build-*/bin/exchange_bench   (add --benchmark_repetitions=5 for spread)
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <cstring>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
+#include "BareSockets.h"
 #include "IO/IOWrapper.h"
 #include "ScannerModel.h"
 #include "Socket/SocketWrapper.h"
@@ -30,94 +23,10 @@
 
 namespace {
 
+using bench::BareScanner;
+using bench::floorExchange;
+
 constexpr uint32_t kWrite2Length = 114036;
-
-// ---------------------------------------------------------------------------------------------
-// The floor: bare sockets only
-
-void noDelay(int fd) {
-  const int one = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-}
-
-bool readN(int fd, void* p, std::size_t n) {
-  auto* b = static_cast<uint8_t*>(p);
-  for (std::size_t got = 0; got < n;) {
-    const ssize_t r = ::recv(fd, b + got, n - got, 0);
-    if (r <= 0) return false;
-    got += static_cast<std::size_t>(r);
-  }
-  return true;
-}
-
-bool writeN(int fd, const void* p, std::size_t n) {
-  const auto* b = static_cast<const uint8_t*>(p);
-  for (std::size_t sent = 0; sent < n;) {
-    const ssize_t r = ::send(fd, b + sent, n - sent, MSG_NOSIGNAL);
-    if (r <= 0) return false;
-    sent += static_cast<std::size_t>(r);
-  }
-  return true;
-}
-
-class BareScanner {
- public:
-  BareScanner() {
-    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(m_fd, 64) != 0) {
-      throw std::runtime_error("bare scanner: cannot listen");
-    }
-    socklen_t len = sizeof sa;
-    getsockname(m_fd, reinterpret_cast<sockaddr*>(&sa), &len);
-    port = ntohs(sa.sin_port);
-    m_thread = std::thread([this] { run(); });
-  }
-  ~BareScanner() {
-    ::shutdown(m_fd, SHUT_RDWR);
-    m_thread.join();
-    ::close(m_fd);
-  }
-  uint16_t port = 0;
-
- private:
-  void run() {
-    std::vector<uint8_t> data;
-    for (;;) {
-      const int c = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
-      if (c < 0) return;
-      noDelay(c);
-      FCL_VENDOR_CMD cmd{};
-      FCL_DEVICE_STATUS status{};
-      if (readN(c, &cmd, sizeof cmd)) {
-        if (cmd.byOPCode == FOP_WRITE2) {
-          data.resize(cmd.dwDataLength);
-          readN(c, data.data(), data.size());
-        }
-        writeN(c, &status, sizeof status);
-      }
-      ::close(c);
-    }
-  }
-  int m_fd = -1;
-  std::thread m_thread;
-};
-
-bool floorExchange(uint16_t port, const FCL_VENDOR_CMD& cmd, const void* data, uint32_t length) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  noDelay(fd);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(port);
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  FCL_DEVICE_STATUS status{};
-  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 && writeN(fd, &cmd, sizeof cmd) &&
-                  (length == 0 || writeN(fd, data, length)) && readN(fd, &status, sizeof status);
-  ::close(fd);
-  return ok;
-}
 
 FCL_VENDOR_CMD command(uint8_t opcode, uint32_t length) {
   FCL_VENDOR_CMD c{};
