@@ -90,6 +90,9 @@ bool UsbScanner::PipeStream::writeAll(const void* buf, std::size_t n) {
 UsbResult UsbScanner::received(uint8_t, const uint8_t* data, uint32_t size, uint32_t* taken) {
   std::unique_lock lock(m_mutex);
   *taken = 0;
+  // After a release the engine first drops the old conversation; bytes of the new one must not
+  // arrive before that, or the reset would drop them too.
+  m_changed.wait_for(lock, kAcceptLimit, [&] { return m_stopping || !m_resetPending; });
   if (m_stopping) return UsbResult::NotResponding;
   m_toScanner.insert(m_toScanner.end(), data, data + size);
   *taken = size;
