@@ -1,37 +1,28 @@
-// Remote Setup's entry: the application, its delegate and the first window.
+// Remote Setup's entry: the application, its delegate and the device selection window.
 //
 // Built twice: ZR_USB_ONLY_BUILD set makes the USB-only model's program (morvane-qmx7305),
-// unset the network model's (morvane-qmx7315w).
+// unset the network model's (morvane-qmx7315w). That flag is the only difference.
 
 #include <QApplication>
-#include <QStringList>
 
 #include "RemoteSetup/AppDelegate.h"
-#include "RemoteSetup/ViewController.h"
+#include "Views/DevicesViewController.h"
 
 namespace {
 #ifdef ZR_USB_ONLY_BUILD
-constexpr bool kUsbOnlyBuild = true;
+constexpr bool kNetworkModelBuild = false;
 #else
-constexpr bool kUsbOnlyBuild = false;
+constexpr bool kNetworkModelBuild = true;
 #endif
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName(kUsbOnlyBuild ? QStringLiteral("morvane-qmx7305") : QStringLiteral("morvane-qmx7315w"));
+  QApplication::setApplicationName(kNetworkModelBuild ? QStringLiteral("morvane-qmx7315w")
+                                                      : QStringLiteral("morvane-qmx7305"));
   Morvane::AppDelegate delegate(app);
-
-  // Until the device selection window exists the scanner is named on the command line:
-  // an address, or "usb".
-  const QStringList args = QApplication::arguments();
-  const QString target = args.size() > 1 ? args.at(1) : QStringLiteral("usb");
-  const bool usb = target.compare(QStringLiteral("usb"), Qt::CaseInsensitive) == 0;
-  ViewController window;
-  window.setupInfo(usb ? QString() : target, kUsbOnlyBuild ? QStringLiteral("B") : QStringLiteral("BNT"),
-                   kUsbOnlyBuild ? QStringLiteral("Zerelta QMX-7305") : QStringLiteral("Zerelta QMX-7315W"),
-                   usb ? QStringLiteral("USB") : QStringLiteral("Wired LAN"), QString(), QString());
-  window.show();
+  DevicesViewController devices(kNetworkModelBuild);
+  devices.show();
   delegate.applicationDidFinishLaunching();
   return app.exec();
 }

@@ -189,6 +189,7 @@ TEST_F(MainWindowTest, WrongStructureVersionQuitsAfterItsAlert) {
     EXPECT_EQ(dialogs.alerts().back().information, text("IDS_PV_ERROR_MSG"));
     EXPECT_EQ(terminations, 1);
     EXPECT_TRUE(callsOf("generalSetup").empty());
+    settledCommands();  // the unlock's data may still be on its way
     EXPECT_FALSE(link->model().isLocked());
     vc.reset();
     dialogs.clear();

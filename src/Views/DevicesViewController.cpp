@@ -1,0 +1,641 @@
+#include "Views/DevicesViewController.h"
+
+#include <QAbstractTableModel>
+#include <QCoreApplication>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QHideEvent>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMetaObject>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "RemoteSetup/ViewController.h"
+#include "platform/Localizer.h"
+#include "platform/PropertyList.h"
+
+using platform::Localizer;
+
+namespace {
+
+QString text(const char* key) { return Localizer::text(QString::fromLatin1(key)); }
+
+const char* const kServiceType = "_scanner._tcp.";
+const char* const kServiceDomain = "local.";
+const char* const kNetworkModelType = "Zerelta QMX-7315W";
+const char* const kGeneralError = "General Error";
+const char* const kNotOnList = "NOT ON LIST";
+const char* const kNotApplicable = "N/A";
+
+constexpr uint32_t kFwRejectRemoteSetup = 0x7007;
+constexpr uint16_t kFwAutoStartScan = 16;
+
+// The column titles, in column order.
+const char* const kColumnKeys[] = {"IDS_DD_DEVICE_NAME", "IDS_DD_INTERFACE", "IDS_DD_CONNECTION", "IDS_DD_STATUS"};
+
+QString& remoteSetupPlistPath() {
+  static QString path = QStringLiteral(":/RemoteSetup.plist");
+  return path;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The table's data source: asks the window for every row and cell.
+
+class DevicesTableModel : public QAbstractTableModel {
+ public:
+  explicit DevicesTableModel(DevicesViewController& owner) : QAbstractTableModel(&owner), m_owner(owner) {}
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override {
+    return parent.isValid() ? 0 : m_owner.numberOfRowsInTableView();
+  }
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override {
+    return parent.isValid() ? 0 : static_cast<int>(std::size(kColumnKeys));
+  }
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    return m_owner.objectValueForTableColumn(columnTitle(index.column()), index.row());
+  }
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    return columnTitle(section);
+  }
+  QString columnTitle(int column) const { return m_titles.value(column); }
+  void setTitles(const QStringList& titles) {
+    m_titles = titles;
+    emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+  }
+  void reload() {
+    beginResetModel();
+    endResetModel();
+  }
+
+ private:
+  DevicesViewController& m_owner;
+  QStringList m_titles;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Construction, set-up, titles
+
+DevicesViewController::DevicesViewController(bool isBNT, QWidget* parent)
+    : QWidget(parent),
+      bIsBNT(isBNT),
+      ut(Utilities::sharedInstance()),
+      m_mainWindowCreator([] { return std::make_unique<ViewController>(); }),
+      m_terminateHandler([] { QCoreApplication::quit(); }) {}
+
+DevicesViewController::~DevicesViewController() {
+  stopBonjour();
+  if (m_mainWindow) delete m_mainWindow.data();
+}
+
+QString DevicesViewController::setRemoteSetupPlistPath(const QString& path) {
+  QString previous = remoteSetupPlistPath();
+  remoteSetupPlistPath() = path;
+  return previous;
+}
+
+QString DevicesViewController::modeInfoPlistPath() {
+  // Kept as the driver writes it: "~/../../../Library/Preferences/Zerelta/QMX-7315W/ModeInfo_LAN.plist".
+  return QDir::homePath() + QStringLiteral("/../../../Library/Preferences/Zerelta/QMX-7315W/ModeInfo_LAN.plist");
+}
+
+void DevicesViewController::setTimings(std::chrono::milliseconds startDelay, std::chrono::milliseconds notFoundDelay) {
+  m_startDelay = startDelay;
+  m_notFoundDelay = notFoundDelay;
+}
+
+void DevicesViewController::enter(const char* op) const {
+  ut.debugMsg(0x01, QStringLiteral(">>> %@ ENTER"), QStringLiteral("DevicesViewController::") + QLatin1String(op));
+}
+
+void DevicesViewController::leave(const char* op) const {
+  ut.debugMsg(0x01, QStringLiteral("<<< %@ END \n"), QStringLiteral("DevicesViewController::") + QLatin1String(op));
+}
+
+void DevicesViewController::error(const char* op, const QString& message) const {
+  ut.debugMsg(0x02, QStringLiteral("=== %@ ERROR: %@\n"), QStringLiteral("DevicesViewController::") + QLatin1String(op),
+              message);
+}
+
+void DevicesViewController::loadViewIfNeeded() {
+  if (m_viewLoaded) return;
+  m_viewLoaded = true;
+  viewDidLoad();
+}
+
+void DevicesViewController::viewDidLoad() {
+  // Written before the mask is set: with the mask still off it never reaches the log.
+  enter("viewDidLoad");
+  ut.setDebugMask(0x43);
+  buildLayout();
+  initLocalizedString();
+  dicFoundDevices.clear();
+  netServices.clear();
+  ioWrapper = std::make_unique<IOWrapper>();
+  leave("viewDidLoad");
+}
+
+void DevicesViewController::buildLayout() {
+  textDevicesDiscovery = new QLabel(this);
+  tableDevices = new QTableView(this);
+  tableDevices->setObjectName(QStringLiteral("tableDevices"));
+  m_tableModel = new DevicesTableModel(*this);
+  tableDevices->setModel(m_tableModel);
+  tableDevices->setSelectionBehavior(QAbstractItemView::SelectRows);
+  tableDevices->setSelectionMode(QAbstractItemView::SingleSelection);
+  tableDevices->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tableDevices->verticalHeader()->hide();
+  tableDevices->setShowGrid(false);
+  tableDevices->setAlternatingRowColors(true);
+  tableDevices->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+  for (int c = 1; c < 4; ++c) tableDevices->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+  tableDevices->setMinimumSize(640, 240);
+
+  btnRefresh = new QPushButton(this);
+  btnConnect = new QPushButton(this);
+  btnCancel = new QPushButton(this);
+  btnRefresh->setObjectName(QStringLiteral("btnRefresh"));
+  btnConnect->setObjectName(QStringLiteral("btnConnect"));
+  btnCancel->setObjectName(QStringLiteral("btnCancel"));
+  connectButton = btnConnect;
+  connectButton->setEnabled(false);  // until a ready device is selected
+  btnConnect->setDefault(true);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(btnRefresh);
+  buttons->addStretch(1);
+  buttons->addWidget(btnCancel);
+  buttons->addWidget(btnConnect);
+
+  auto* root = new QVBoxLayout(this);
+  root->addWidget(textDevicesDiscovery);
+  root->addWidget(tableDevices);
+  root->addLayout(buttons);
+
+  delayToFindDeviceTimer = new QTimer(this);
+  delayToFindDeviceTimer->setSingleShot(true);
+  connect(delayToFindDeviceTimer, &QTimer::timeout, this, &DevicesViewController::findDevice);
+  findDeviceTimer = new QTimer(this);
+  findDeviceTimer->setSingleShot(true);
+  connect(findDeviceTimer, &QTimer::timeout, this, &DevicesViewController::showDeviceNotFound);
+
+  connect(btnRefresh, &QPushButton::clicked, this, &DevicesViewController::RefreshBtnPushed);
+  connect(btnConnect, &QPushButton::clicked, this, &DevicesViewController::ConnectBtnPushed);
+  connect(btnCancel, &QPushButton::clicked, this, &DevicesViewController::CancelBtnPushed);
+  connect(tableDevices, &QTableView::doubleClicked, this, [this](const QModelIndex&) { doubleClickRow(); });
+  connect(tableDevices->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { tableViewSelectionDidChange(); });
+}
+
+void DevicesViewController::initLocalizedString() {
+  enter("initLocalizedString");
+  QStringList titles;
+  for (const char* key : kColumnKeys) titles << text(key);
+  m_tableModel->setTitles(titles);
+  textDevicesDiscovery->setText(text("IDS_DD_DEVICE_DISCOVERY"));
+  setWindowTitle(QStringLiteral("Zerelta ") + text("IDS_REMOTE_SETUP"));
+  btnRefresh->setText(text("IDS_DD_REFRESH"));
+  btnConnect->setText(text("IDS_DD_CONNECT"));
+  btnCancel->setText(text("IDS_DD_CANCEL"));
+  leave("initLocalizedString");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Appearance
+
+void DevicesViewController::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (event->spontaneous()) return;
+  loadViewIfNeeded();
+  viewDidAppear();
+}
+
+void DevicesViewController::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (event->spontaneous()) return;
+  viewDidDisappear();
+}
+
+void DevicesViewController::viewDidAppear() {
+  enter("viewDidAppear");
+  delayToFindDeviceTimer->start(m_startDelay);
+  leave("viewDidAppear");
+}
+
+void DevicesViewController::viewDidDisappear() {
+  enter("viewDidDisappear");
+  delayToFindDeviceTimer->stop();
+  stopBonjour();
+  cleanList();
+  findDeviceTimer->stop();
+  leave("viewDidDisappear");
+}
+
+ViewController* DevicesViewController::mainWindow() const { return m_mainWindow.data(); }
+
+bool DevicesViewController::isNotFoundTimerRunning() const { return findDeviceTimer && findDeviceTimer->isActive(); }
+
+// ---------------------------------------------------------------------------------------------
+// Search
+
+void DevicesViewController::RefreshBtnPushed() {
+  enter("RefreshBtnPushed");
+  findDevice();
+  leave("RefreshBtnPushed");
+}
+
+void DevicesViewController::findDevice() {
+  enter("findDevice");
+  loadViewIfNeeded();
+  connectButton->setEnabled(false);
+  stopBonjour();
+  cleanList();
+  checkUSB();
+  startBonjour();
+  findDeviceTimer->stop();
+  findDeviceTimer->start(m_notFoundDelay);
+  leave("findDevice");
+}
+
+void DevicesViewController::startBonjour() {
+  if (!bIsBNT) return;
+  enter("startBonjour");
+  ut.debugMsg(0x01, QStringLiteral("\t\tstartBonjour by %@%@"), QString::fromLatin1(kServiceType),
+              QString::fromLatin1(kServiceDomain));
+  platform::DnssdBrowseCallbacks callbacks;
+  callbacks.found = [this](const platform::DnssdService& s, bool more) { didFindService(s, more); };
+  // A service that goes away stays listed until the next search.
+  callbacks.removed = [](const platform::DnssdService&, bool) {};
+  netServiceBrowser =
+      platform::dnssd().browse(QString::fromLatin1(kServiceType), QString::fromLatin1(kServiceDomain), callbacks);
+  leave("startBonjour");
+}
+
+void DevicesViewController::stopBonjour() {
+  if (!bIsBNT) return;
+  enter("stopBonjour");
+  if (netServiceBrowser != 0) platform::dnssd().stop(netServiceBrowser);
+  netServiceBrowser = 0;
+  for (const platform::DnssdHandle h : std::as_const(netServices)) platform::dnssd().stop(h);
+  netServices.clear();
+  leave("stopBonjour");
+}
+
+void DevicesViewController::cleanList() {
+  enter("cleanList");
+  dicFoundDevices.clear();
+  reloadTable();
+  leave("cleanList");
+}
+
+void DevicesViewController::reloadTable() {
+  if (m_tableModel == nullptr) return;
+  // The selection follows its device across the reload while that device is still listed.
+  const QString selectedName = selectedDevice.value(device_entry::kName);
+  const bool hadSelection = tableDevices->selectionModel()->hasSelection();
+  m_tableModel->reload();
+  if (!hadSelection) return;
+  const int row = static_cast<int>(dicFoundDevices.keys().indexOf(selectedName));
+  if (row >= 0) selectRow(row);
+  else tableViewSelectionDidChange();
+}
+
+void DevicesViewController::checkUSB() {
+  enter("checkUSB");
+  IOWrapper& io = *ioWrapper;
+  if (io.isOpen()) {
+    error("checkUSB", QStringLiteral("ioWrapper isOpen"));
+    leave("checkUSB");
+    return;
+  }
+  if (!(bIsBNT ? io.openUSBScannerBNT() : io.openUSBScannerB())) {
+    error("checkUSB", QStringLiteral("openUSB is return FALSE!"));
+    leave("checkUSB");
+    return;
+  }
+  if (!io.CtrlPipeLockScanner()) {
+    error("checkUSB", QStringLiteral("CtrlPipeLockScanner return FALSE!"));
+    io.closeUSBScanner();
+    leave("checkUSB");
+    return;
+  }
+  ut.debugMsg2(0x01, QStringLiteral("CtrlPipeLockScanner Success!"));
+
+  FCL_DEVICE_STATUS status{};
+  if (!io.getDeviceStatus(&status)) {
+    io.CtrlPipeUnlockScanner();
+    io.closeUSBScanner();
+    leave("checkUSB");
+    return;
+  }
+  QString statusText = getDeviceStatusString(status);
+  const QString vendor = io.getVendorString().value_or(QString());
+  if (vendor.isEmpty()) statusText = QString::fromLatin1(kGeneralError);
+
+  const QString name =
+      platform::formatText(bIsBNT ? QStringLiteral("Zerelta QMX-7315W [%@] ") : QStringLiteral("Zerelta QMX-7305 [%@] "),
+                           {vendor});
+  DeviceEntry entry{QString(), name, QStringLiteral("USB"), text("IDS_DD_ONLINE"), statusText,
+                    bIsBNT ? QStringLiteral("BNT") : QStringLiteral("B"), QString::fromLatin1(kNotApplicable),
+                    QString::fromLatin1(kNotApplicable)};
+  dicFoundDevices.insert(name, entry);
+
+  if (io.CtrlPipeUnlockScanner()) ut.debugMsg2(0x01, QStringLiteral("CtrlPipeUnlockScanner Success!"));
+  else error("checkUSB", QStringLiteral("CtrlPipeUnlockScanner return FALSE!"));
+  io.closeUSBScanner();
+  reloadTable();
+  leave("checkUSB");
+}
+
+QString DevicesViewController::getDeviceStatusString(const FCL_DEVICE_STATUS& status) const {
+  switch (status.dwLastErr) {
+    case 0x2001: return text("IDS_DD_MISFEED");
+    case 0x2002:
+    case 0x2003: return text("IDS_DD_PAPER_JAM");
+    case 0x2004: return text("IDS_DD_MULTI_FEED");
+    case 0x2009: return text("IDS_DD_HATCH_OPEN");
+    case 0x4001:
+    case 0x4002: return text("IDS_DD_SCAN_CANCELLED");
+    default: break;
+  }
+  switch (status.wFWInfo) {
+    case 0: return text("IDS_DD_READY");
+    case 1: return text("IDS_DD_INITIALIZE");
+    case 2:
+    case 3: return text("IDS_DD_PROCESSING");
+    case 4: return text("IDS_DD_BUSY");
+    case 5: return text("IDS_DD_SLEEP");
+    case 7: return text("IDS_DD_UPDATE");
+    case 16: return text("IDS_DD_AUTO_START_SCAN");
+    default: return text("IDS_DD_UNKNOWN_ERROR");
+  }
+}
+
+std::optional<QString> DevicesViewController::checkPListNGetTWAINName(const QString& uuid) {
+  ut.debugMsg(0x01, QStringLiteral(">>> DevicesView::checkPListNGetTWAINName ENTER uuid:%@"), uuid);
+  QVariantMap modeInfo;
+  if (platform::PropertyList::read(modeInfoPlistPath(), modeInfo) == platform::PropertyList::Status::Ok) {
+    for (const QVariant& item : modeInfo.value(QStringLiteral("DeviceInfo")).toList()) {
+      const QVariantMap device = item.toMap();
+      if (device.value(QStringLiteral("UUID")).toString() != uuid) continue;
+      ut.debugMsg(0x01, QStringLiteral("\t\t checkPListNGetTWAINName MATCH uuid:%@"), uuid);
+      const QVariant name = device.value(QStringLiteral("TWAINName"));
+      if (!name.isValid()) return std::nullopt;
+      return name.toString();
+    }
+  }
+  QVariantMap resource;
+  if (platform::PropertyList::read(remoteSetupPlistPath(), resource) == platform::PropertyList::Status::Ok &&
+      resource.value(QStringLiteral("DiscoverAllDevices")).toBool()) {
+    return QString::fromLatin1(kNotOnList);
+  }
+  return std::nullopt;
+}
+
+void DevicesViewController::showDeviceNotFound() {
+  enter("showDeviceNotFound");
+  if (numberOfRowsInTableView() > 0) {
+    leave("showDeviceNotFound");
+    return;
+  }
+  findDeviceTimer->stop();
+  if (bIsBNT) {
+    ut.message(text("IDS_DV_NOT_FOUND_MSG"),
+               platform::formatText(QStringLiteral("%@\n- %@"), {text("IDS_DV_NOT_FOUND_INFO"), text("IDS_DD_NO_DEVICES")}),
+               false);
+  } else {
+    ut.message(text("IDS_CM_MESSAGE"), text("IDS_DD_NO_DEVICES"), false);
+  }
+  leave("showDeviceNotFound");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Network discovery
+
+QString DevicesViewController::txtValue(const platform::TxtRecord& txt, const QString& key) const {
+  const auto it = txt.constFind(key);
+  if (it != txt.constEnd()) return QString::fromUtf8(it.value());
+  // A missing key reads as a fixed text that then travels like a real value.
+  return (key == QLatin1String("feeder") ? QStringLiteral("fedder") : key) + QStringLiteral(" is null");
+}
+
+void DevicesViewController::didFindService(const platform::DnssdService& service, bool) {
+  ut.debugMsg(0x01, QStringLiteral("\t\tservice.name: %@"), service.name);
+  QMetaObject::invokeMethod(
+      this,
+      [this, service] {
+        if (netServiceBrowser == 0) return;  // the search it belonged to is over
+        if (const auto it = netServices.constFind(service.name); it != netServices.constEnd()) {
+          platform::dnssd().stop(it.value());
+        }
+        platform::DnssdResolveCallbacks callbacks;
+        callbacks.resolved = [this](const platform::DnssdResolved& r) { didResolveAddress(r); };
+        callbacks.notResolved = [this](const platform::DnssdError& e) { didNotResolve(e); };
+        netServices.insert(service.name, platform::dnssd().resolve(service, kResolveLimit, callbacks));
+      },
+      Qt::QueuedConnection);
+}
+
+void DevicesViewController::didNotResolve(const platform::DnssdError& e) {
+  ut.debugMsg(0x02, QStringLiteral("ERROR: ***** netService didNotResolve, Error:%@\n"), e.toString());
+}
+
+void DevicesViewController::didResolveAddress(const platform::DnssdResolved& resolved) {
+  enter("netServiceDidResolveAddress");
+  const platform::TxtRecord& txt = resolved.txt;
+  const QString ty = txtValue(txt, QStringLiteral("ty"));
+  if (ty != QLatin1String(kNetworkModelType)) {
+    ut.debugMsg(0x02, QStringLiteral(" %@ NOT Zerelta QMX-7315W!"), ty);
+    leave("netServiceDidResolveAddress");
+    return;
+  }
+  const QString mfg = txtValue(txt, QStringLiteral("mfg"));
+  const QString mdl = txtValue(txt, QStringLiteral("mdl"));
+  const QString sn = txtValue(txt, QStringLiteral("sn"));
+  const QString adp = txtValue(txt, QStringLiteral("ADP"));
+  const QString uuid = txtValue(txt, QStringLiteral("uuid"));
+  ut.debugMsg(0x01, QStringLiteral("@ Mfg: %@"), mfg);
+  ut.debugMsg(0x01, QStringLiteral("@ Mdl: %@"), mdl);
+  ut.debugMsg(0x01, QStringLiteral("@ SN: %@"), sn);
+  ut.debugMsg(0x01, QStringLiteral("@ ADP: %@"), adp);
+  ut.debugMsg(0x01, QStringLiteral("@ UUID: %@"), uuid);
+  ut.debugMsg(0x01, QStringLiteral("@ AdminUrl: %@"), txtValue(txt, QStringLiteral("adminurl")));
+  ut.debugMsg(0x01, QStringLiteral("@ TxtVers: %@"), txtValue(txt, QStringLiteral("txtvers")));
+  ut.debugMsg(0x01, QStringLiteral("@ Button: %@"), txtValue(txt, QStringLiteral("button")));
+  ut.debugMsg(0x01, QStringLiteral("@ Feeder: %@"), txtValue(txt, QStringLiteral("feeder")));
+  ut.debugMsg(0x01, QStringLiteral("@ Flatbed: %@"), txtValue(txt, QStringLiteral("flatbed")));
+
+  const QString name = platform::formatText(QStringLiteral("%@ %@ [%@]"), {mfg, mdl, sn});
+  ut.debugMsg(0x01, QStringLiteral("@@@@@ modleName: %@\n"), name);
+  const QString interfaceText = text(adp == QLatin1String("WIRED") ? "IDS_N_WIRED_LAN" : "IDS_N_WLAN");
+  QString statusText = QString::fromLatin1(kGeneralError);
+
+  for (const platform::DnssdAddress& address : resolved.addresses) {
+    if (address.family == platform::DnssdAddress::Family::IPv6) {
+      ut.debugMsg2(0x01, QStringLiteral("\t\t***** SKIP IPV6 *****"));
+      continue;
+    }
+    if (address.text.isEmpty()) continue;
+    ioWrapper->openScanner(address.text);
+    FCL_DEVICE_STATUS status{};
+    if (ioWrapper->getDeviceStatus(&status)) statusText = getDeviceStatusString(status);
+    ioWrapper->closeScanner();
+
+    const std::optional<QString> twainName = checkPListNGetTWAINName(uuid);
+    if (sn.isEmpty()) statusText = QString::fromLatin1(kGeneralError);
+    if (!twainName) continue;  // not a device of this computer's driver
+    dicFoundDevices.insert(name, DeviceEntry{address.text, name, interfaceText, text("IDS_DD_ONLINE"), statusText,
+                                             QStringLiteral("BNT"), uuid, *twainName});
+    reloadTable();
+  }
+  leave("netServiceDidResolveAddress");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The list
+
+int DevicesViewController::numberOfRowsInTableView() const { return static_cast<int>(dicFoundDevices.size()); }
+
+QString DevicesViewController::objectValueForTableColumn(const QString& columnTitle, int row) const {
+  const QStringList keys = dicFoundDevices.keys();
+  if (row < 0 || row >= keys.size()) {
+    error("objectValueForTableColumn", QStringLiteral("ERROR: objectValueForTableColumn row > allkeys!"));
+    return QString();
+  }
+  const DeviceEntry& entry = dicFoundDevices[keys.at(row)];
+  if (columnTitle == text("IDS_DD_DEVICE_NAME")) return entry.value(device_entry::kName);
+  if (columnTitle == text("IDS_DD_INTERFACE")) return entry.value(device_entry::kInterface);
+  if (columnTitle == text("IDS_DD_CONNECTION")) return entry.value(device_entry::kOnline);
+  if (columnTitle == text("IDS_DD_STATUS")) return entry.value(device_entry::kStatus);
+  return QString();
+}
+
+void DevicesViewController::selectRow(int row) {
+  if (row < 0) {
+    tableDevices->clearSelection();
+    return;
+  }
+  tableDevices->selectRow(row);
+}
+
+void DevicesViewController::tableViewSelectionDidChange() {
+  const QModelIndexList rows = tableDevices->selectionModel()->selectedRows();
+  if (rows.isEmpty()) {
+    connectButton->setEnabled(false);  // the last selected device stays remembered
+    return;
+  }
+  const QStringList keys = dicFoundDevices.keys();
+  const int row = rows.front().row();
+  if (row >= keys.size()) return;
+  selectedDevice = dicFoundDevices.value(keys.at(row));
+  connectButton->setEnabled(selectedDevice.value(device_entry::kStatus) != text("IDS_DD_BUSY"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Connect
+
+void DevicesViewController::ConnectBtnPushed() {
+  enter("ConnectBtnPushed");
+  doConnect();
+  leave("ConnectBtnPushed");
+}
+
+void DevicesViewController::doubleClickRow() {
+  enter("doubleClickRow");
+  if (tableDevices->selectionModel()->hasSelection()) doConnect();
+  leave("doubleClickRow");
+}
+
+void DevicesViewController::connectFailed(const QString& messageKey, const QString& infoKey) {
+  ut.message(Localizer::text(messageKey), Localizer::text(infoKey), false);
+  findDevice();
+}
+
+void DevicesViewController::doConnect() {
+  enter("doConnect");
+  // Nothing chosen yet: there is no device to hand over.
+  if (selectedDevice.size() != device_entry::kCount) {
+    leave("doConnect");
+    return;
+  }
+  findDeviceTimer->stop();
+  IOWrapper& io = *ioWrapper;
+  if (bIsBNT) io.openScanner(selectedDevice.at(device_entry::kAddress));
+  else io.openUSBScannerB();
+
+  FCL_DEVICE_STATUS status{};
+  if (!io.getDeviceStatus(&status)) {
+    error("doConnect", QStringLiteral("Connection Fail!"));
+    io.closeScanner();
+    connectFailed(QStringLiteral("IDS_DV_NOT_READY_MSG"), QStringLiteral("IDS_DV_NOT_READY_INFO"));
+    leave("doConnect");
+    return;
+  }
+  if (status.dwLastErr == kFwRejectRemoteSetup) {
+    error("doConnect", QStringLiteral("FCLE_FW_REJECT_RS"));
+    io.closeScanner();
+    connectFailed(QStringLiteral("IDS_DV_FW_REJECT_MSG"), QStringLiteral("IDS_DV_FW_REJECT_INFO"));
+    leave("doConnect");
+    return;
+  }
+  if (status.dwLastErr != 0 || status.wFWInfo != 0) {
+    error("doConnect", platform::formatText(QStringLiteral("Status[%d]"), {static_cast<long long>(status.wFWInfo)}));
+    io.closeScanner();
+    if (status.wFWInfo == kFwAutoStartScan) {
+      connectFailed(QStringLiteral("IDS_CM_WARNING"), QStringLiteral("IDS_DD_AUTO_START_SCAN_MSG"));
+    } else {
+      connectFailed(QStringLiteral("IDS_DV_NOT_READY_MSG"), QStringLiteral("IDS_DV_NOT_READY_INFO"));
+    }
+    leave("doConnect");
+    return;
+  }
+
+  // A settings block that cannot be read is a scanner that is not ready, not one of another
+  // version.
+  FCL_RS_PARAM_ALL param{};
+  if (!io.getParamAll(&param)) {
+    error("doConnect", QStringLiteral("getParamAll FAIL!"));
+    io.closeScanner();
+    connectFailed(QStringLiteral("IDS_DV_NOT_READY_MSG"), QStringLiteral("IDS_DV_NOT_READY_INFO"));
+    leave("doConnect");
+    return;
+  }
+  const auto versionText = [](uint32_t major, uint32_t minor) {
+    return platform::formatText(QStringLiteral("%u.%u"), {static_cast<unsigned long long>(major),
+                                                          static_cast<unsigned long long>(minor)});
+  };
+  if (versionText(param.dwStructVersion >> 16, param.dwStructVersion & 0xFFFFu) != versionText(0, 57)) {
+    io.closeScanner();
+    ut.message(text("IDS_CM_ERROR"), text("IDS_PV_ERROR_MSG"), false);
+    leave("doConnect");
+    return;
+  }
+  io.closeScanner();
+
+  std::unique_ptr<ViewController> main = m_mainWindowCreator();
+  main->setupInfo(selectedDevice.at(device_entry::kAddress), selectedDevice.at(device_entry::kModule),
+                  selectedDevice.at(device_entry::kName), selectedDevice.at(device_entry::kInterface),
+                  selectedDevice.at(device_entry::kUuid), selectedDevice.at(device_entry::kTwainName));
+  m_mainWindow = main.release();
+  m_mainWindow->setAttribute(Qt::WA_DeleteOnClose);
+  m_mainWindow->setWindowModality(Qt::ApplicationModal);
+  // The Devices button brings this window back (before the main window closes, so the program
+  // never runs without a window).
+  connect(m_mainWindow, &ViewController::returnToDevices, this, [this] { show(); });
+  m_mainWindow->show();
+  close();
+  leave("doConnect");
+}
+
+void DevicesViewController::CancelBtnPushed() {
+  enter("CancelBtnPushed");
+  if (m_terminateHandler) m_terminateHandler();
+  leave("CancelBtnPushed");
+}

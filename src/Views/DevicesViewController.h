@@ -1,0 +1,163 @@
+#pragma once
+// The device selection window: Remote Setup's first window.
+//
+// It finds the scanners this computer can reach (the USB scanner through its own IOWrapper, and
+// in the network model's build the network scanners by DNS service discovery), lists each with
+// its connection and status, and opens the one the user picks: it checks that the scanner is
+// ready and speaks the settings version this program knows, hands the device to a new main
+// window (ViewController::setupInfo), shows that window and closes itself. The main window's
+// Devices button brings it back; every appearance starts a new search after a short delay.
+//
+// One source serves both builds; `bIsBNT` (true: the network model QMX-7315W, false: the
+// USB-only model QMX-7305) is fixed at construction.
+//
+// A found-device entry is a list of exactly eight texts (DeviceEntry below), built by the USB
+// probe or by the network resolution and handed on unchanged.
+//
+// Main thread only. The scanner transfers (USB probe, status reads, connect checks) are
+// synchronous; the window does not respond while they run. Alerts are modal, OK only.
+
+#include <QMap>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "IO/FCLCommand.h"
+#include "IO/IOWrapper.h"
+#include "Model/Utilities.h"
+#include "platform/dnssd/Dnssd.h"
+
+class QLabel;
+class QModelIndex;
+class QPushButton;
+class QTableView;
+class QTimer;
+class ViewController;
+class DevicesTableModel;
+
+// The eight texts of a found device, by position.
+namespace device_entry {
+enum : int {
+  kAddress = 0,     // "" for USB, else the IPv4 address in dotted decimal
+  kName = 1,        // display name; the list's key and first column
+  kInterface = 2,   // "USB", or the wired / wireless LAN text
+  kOnline = 3,      // the "online" text
+  kStatus = 4,      // status text, or "General Error"
+  kModule = 5,      // "BNT" or "B"
+  kUuid = 6,        // "N/A" for USB
+  kTwainName = 7,   // "N/A" for USB; the driver's name or "NOT ON LIST"
+  kCount = 8,
+};
+}  // namespace device_entry
+using DeviceEntry = QStringList;
+
+class DevicesViewController : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr std::chrono::milliseconds kDefaultStartDelay{1000};     // appearance -> search
+  static constexpr std::chrono::milliseconds kDefaultNotFoundDelay{6000};  // search -> not-found alert
+  static constexpr std::chrono::milliseconds kResolveLimit{10000};
+
+  explicit DevicesViewController(bool bIsBNT, QWidget* parent = nullptr);
+  ~DevicesViewController() override;
+
+  // ---- For the program's entry and for tests ---------------------------------------------------
+  using MainWindowCreator = std::function<std::unique_ptr<ViewController>()>;
+  // Makes the main window a connect hands the device to (default: a ViewController with the
+  // program's own pages).
+  void setMainWindowCreator(MainWindowCreator creator) { m_mainWindowCreator = std::move(creator); }
+  // What Cancel runs (default QCoreApplication::quit).
+  void setTerminateHandler(std::function<void()> handler) { m_terminateHandler = std::move(handler); }
+  void setTimings(std::chrono::milliseconds startDelay, std::chrono::milliseconds notFoundDelay);
+  // The application's own "RemoteSetup.plist" (default: the compiled-in resource).
+  static QString setRemoteSetupPlistPath(const QString& path);
+  // The scanner driver's list of network devices, under the home folder as the driver keeps it.
+  static QString modeInfoPlistPath();
+
+  // ---- Operations ------------------------------------------------------------------------------
+  void loadViewIfNeeded();
+  void viewDidAppear();
+  void viewDidDisappear();
+  void initLocalizedString();
+  void findDevice();
+  void RefreshBtnPushed();
+  void startBonjour();
+  void stopBonjour();
+  void cleanList();
+  void checkUSB();
+  QString getDeviceStatusString(const FCL_DEVICE_STATUS& status) const;
+  // The TWAIN data-source name for `uuid`, "NOT ON LIST", or none (the device is not listed).
+  std::optional<QString> checkPListNGetTWAINName(const QString& uuid);
+  void showDeviceNotFound();
+  void ConnectBtnPushed();
+  void doubleClickRow();
+  void doConnect();
+  void CancelBtnPushed();
+
+  // Discovery callbacks.
+  void didFindService(const platform::DnssdService& service, bool moreComing);
+  void didResolveAddress(const platform::DnssdResolved& resolved);
+  void didNotResolve(const platform::DnssdError& error);
+
+  // The list, as the table asks for it.
+  int numberOfRowsInTableView() const;
+  QString objectValueForTableColumn(const QString& columnTitle, int row) const;
+  void tableViewSelectionDidChange();
+
+  // ---- What the window holds (for tests) -------------------------------------------------------
+  const QMap<QString, DeviceEntry>& foundDevices() const { return dicFoundDevices; }
+  const DeviceEntry& selected() const { return selectedDevice; }
+  QTableView* table() const { return tableDevices; }
+  QPushButton* connectButtonWidget() const { return connectButton; }
+  bool isNotFoundTimerRunning() const;
+  // The main window the last connect opened (null once it is gone).
+  ViewController* mainWindow() const;
+  IOWrapper& io() { return *ioWrapper; }
+  // Selects row `row` as the user would (-1 clears the selection).
+  void selectRow(int row);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  void viewDidLoad();
+  void buildLayout();
+  void reloadTable();
+  void enter(const char* op) const;
+  void leave(const char* op) const;
+  void error(const char* op, const QString& text) const;
+  QString txtValue(const platform::TxtRecord& txt, const QString& key) const;
+  void connectFailed(const QString& messageKey, const QString& infoKey);
+
+  bool bIsBNT;
+  Utilities& ut;
+  std::unique_ptr<IOWrapper> ioWrapper;
+  platform::DnssdHandle netServiceBrowser = 0;                // the running browse; 0 when none
+  QMap<QString, platform::DnssdHandle> netServices;           // service name -> its resolve
+  QMap<QString, DeviceEntry> dicFoundDevices;                 // display name -> entry
+  DeviceEntry selectedDevice;
+
+  QLabel* textDevicesDiscovery = nullptr;
+  QTableView* tableDevices = nullptr;
+  DevicesTableModel* m_tableModel = nullptr;
+  QPushButton* btnRefresh = nullptr;
+  QPushButton* btnConnect = nullptr;
+  QPushButton* btnCancel = nullptr;
+  QPushButton* connectButton = nullptr;  // the Connect button whose enabled state the window switches
+  QTimer* delayToFindDeviceTimer = nullptr;
+  QTimer* findDeviceTimer = nullptr;
+
+  bool m_viewLoaded = false;
+  std::chrono::milliseconds m_startDelay = kDefaultStartDelay;
+  std::chrono::milliseconds m_notFoundDelay = kDefaultNotFoundDelay;
+  MainWindowCreator m_mainWindowCreator;
+  std::function<void()> m_terminateHandler;
+  QPointer<ViewController> m_mainWindow;
+};

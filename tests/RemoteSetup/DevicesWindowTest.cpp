@@ -1,0 +1,444 @@
+// The device selection window against scripted discovery, the simulated scanner on USB and on
+// loopback TCP, and the driver's device list under a temporary home folder.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTableView>
+
+#include "IO/FCLCodes.h"
+#include "IO/FCLRecords.h"
+#include "MainWindowFixture.h"
+#include "Views/DevicesViewController.h"
+#include "platform/Localizer.h"
+#include "platform/PropertyList.h"
+#include "platform/dnssd/FakeDnssd.h"
+
+using platform::Localizer;
+
+namespace {
+
+using Kind = sim::ScannerModel::Kind;
+using platform::FakeDnssd;
+
+QString text(const char* key) { return Localizer::text(QString::fromLatin1(key)); }
+
+platform::TxtRecord scannerTxt(const QString& sn, const QString& uuid = QStringLiteral("UUID-NET-1")) {
+  return {{"ty", "Zerelta QMX-7315W"}, {"mfg", "Zerelta"}, {"mdl", "QMX-7315W"},
+          {"sn", sn.toUtf8()},         {"ADP", "WIRED"},   {"uuid", uuid.toUtf8()}};
+}
+
+// Serves the event loop until `done` or two seconds passed.
+template <typename F>
+bool waitFor(F done) {
+  QElapsedTimer t;
+  t.start();
+  while (!done() && t.elapsed() < 2000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  return done();
+}
+
+class DevicesWindowTest : public ::testing::Test {
+ public:
+  DevicesWindowTest() : m_limits(std::chrono::seconds(2)) {
+    m_previousDnssd = platform::setDnssd(&dns);
+    // The driver keeps its list three folders above the home folder: give the home folder
+    // three levels under the temporary folder, so the list lands inside it.
+    QDir().mkpath(home.path() + "/a/b/c");
+    m_previousHome = qgetenv("HOME");
+    qputenv("HOME", (home.path() + "/a/b/c").toUtf8());
+    m_previousPause = CFISHUSBControl::setPauseFunction([](std::chrono::milliseconds) {});
+    m_previousHost = platform::setUsbHost(&usb);
+  }
+  ~DevicesWindowTest() override {
+    window.reset();
+    platform::setUsbHost(m_previousHost);
+    CFISHUSBControl::setPauseFunction(m_previousPause);
+    qputenv("HOME", m_previousHome);
+    platform::setDnssd(m_previousDnssd);
+    if (usbScanner) usbScanner->stop();
+    DevicesViewController::setRemoteSetupPlistPath(QStringLiteral(":/RemoteSetup.plist"));
+  }
+
+  // A USB scanner of `kind` behind the fake host.
+  void plugUsb(Kind kind) {
+    usbModel = std::make_unique<sim::ScannerModel>(kind);
+    usbScanner = sim::UsbScanner::create(*usbModel, &usbFaults, &usbLog);
+    usb.addDevice(usbScanner->device(usbids::kScannerVendorId, kind == Kind::Qmx7305 ? usbids::kProductIdQMX7305
+                                                                                      : usbids::kProductIdQMX7315W));
+  }
+
+  // The window of one build, loaded, with quick timers; the main window a connect opens has
+  // stand-in pages and counts its quits.
+  void open(bool networkBuild) {
+    window = std::make_unique<DevicesViewController>(networkBuild);
+    window->setTimings(std::chrono::milliseconds(1), std::chrono::milliseconds(60));
+    window->setTerminateHandler([this] { ++terminations; });
+    window->setMainWindowCreator([this] {
+      auto vc = std::make_unique<ViewController>(noPages);
+      vc->setTerminateHandler([this] { ++terminations; });
+      return vc;
+    });
+    window->loadViewIfNeeded();
+  }
+
+  // One search, with every discovery callback served.
+  void search() {
+    window->findDevice();
+    dns.waitIdle();
+    QCoreApplication::processEvents();
+  }
+
+  void writeDriverList(const QVariantList& devices) {
+    const QString path = DevicesViewController::modeInfoPlistPath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    ASSERT_EQ(platform::PropertyList::write(path, {{"DeviceInfo", devices}}), platform::PropertyList::Status::Ok);
+  }
+  void setDiscoverAll(bool on) {
+    const QString path = home.path() + "/RemoteSetup.plist";
+    ASSERT_EQ(platform::PropertyList::write(path, {{"DiscoverAllDevices", on}}), platform::PropertyList::Status::Ok);
+    DevicesViewController::setRemoteSetupPlistPath(path);
+  }
+
+  int rowOf(const QString& name) const { return static_cast<int>(window->foundDevices().keys().indexOf(name)); }
+
+  TempHome home;
+  ScriptedDialogs dialogs;
+  FakeDnssd dns;
+  platform::FakeUsbHost usb;
+  sim::FaultPlan usbFaults;
+  sim::CommandLog usbLog;
+  std::unique_ptr<sim::ScannerModel> usbModel;
+  std::shared_ptr<sim::UsbScanner> usbScanner;
+  PageFactory noPages;
+  std::unique_ptr<DevicesViewController> window;
+  int terminations = 0;
+
+ private:
+  ScopedSocketLimits m_limits;
+  platform::Dnssd* m_previousDnssd = nullptr;
+  QByteArray m_previousHome;
+  CFISHUSBControl::PauseFunction m_previousPause;
+  platform::UsbHost* m_previousHost = nullptr;
+};
+
+// The USB probe of each build: the entry's eight texts, and the control pipe locked and let go
+// around the status read.
+TEST_F(DevicesWindowTest, UsbProbeListsTheScannerWithItsStatus) {
+  for (const bool networkBuild : {true, false}) {
+    SCOPED_TRACE(networkBuild ? "network build" : "USB-only build");
+    plugUsb(networkBuild ? Kind::Qmx7315w : Kind::Qmx7305);
+    open(networkBuild);
+    const auto browsesBefore = dns.browseRequests().size();
+    search();
+    const sim::Bytes raw = usbModel->nvram(FCL_NVRAM_VENDOR_STRING.wOffset, FCL_NVRAM_VENDOR_STRING.dwLength);
+    const QString vendor = QString::fromLatin1(reinterpret_cast<const char*>(raw.data()),
+                                               static_cast<int>(std::find(raw.begin(), raw.end(), 0) - raw.begin()));
+    ASSERT_FALSE(vendor.isEmpty());
+    const QString name = QString::fromLatin1(networkBuild ? "Zerelta QMX-7315W [%1] " : "Zerelta QMX-7305 [%1] ").arg(vendor);
+    ASSERT_EQ(window->foundDevices().size(), 1);
+    EXPECT_EQ(window->foundDevices().value(name),
+              (DeviceEntry{"", name, "USB", text("IDS_DD_ONLINE"), text("IDS_DD_READY"), networkBuild ? "BNT" : "B",
+                           "N/A", "N/A"}));
+    // Lock and unlock on the control pipe, then the device closes.
+    std::vector<std::string> control;
+    for (const std::string& c : usb.calls())
+      if (c.rfind("control", 0) == 0 || c.rfind("closeDevice", 0) == 0) control.push_back(c.substr(0, c.find(' ')));
+    EXPECT_EQ(control, (std::vector<std::string>{"control", "control", "closeDevice"}));
+    EXPECT_EQ(window->table()->model()->index(0, 3).data().toString(), text("IDS_DD_READY"));
+    EXPECT_EQ(dns.browseRequests().size() - browsesBefore, networkBuild ? 1u : 0u);  // no browse in the USB-only build
+    window.reset();
+    usbScanner->stop();
+    usb.clearCalls();
+  }
+}
+
+TEST_F(DevicesWindowTest, StatusTexts) {
+  open(true);
+  struct Case {
+    uint32_t lastErr;
+    uint16_t fwInfo;
+    const char* key;
+  };
+  const Case cases[] = {
+      {0x2001, 0, "IDS_DD_MISFEED"},       {0x2002, 4, "IDS_DD_PAPER_JAM"},     {0x2003, 0, "IDS_DD_PAPER_JAM"},
+      {0x2004, 0, "IDS_DD_MULTI_FEED"},    {0x2009, 0, "IDS_DD_HATCH_OPEN"},    {0x4001, 0, "IDS_DD_SCAN_CANCELLED"},
+      {0x4002, 5, "IDS_DD_SCAN_CANCELLED"}, {0x2005, 0, "IDS_DD_READY"},        {0x7007, 0, "IDS_DD_READY"},
+      {0, 1, "IDS_DD_INITIALIZE"},         {0, 2, "IDS_DD_PROCESSING"},         {0, 3, "IDS_DD_PROCESSING"},
+      {0, 4, "IDS_DD_BUSY"},               {0, 5, "IDS_DD_SLEEP"},              {0, 6, "IDS_DD_UNKNOWN_ERROR"},
+      {0, 7, "IDS_DD_UPDATE"},             {0, 8, "IDS_DD_UNKNOWN_ERROR"},      {0, 15, "IDS_DD_UNKNOWN_ERROR"},
+      {0, 16, "IDS_DD_AUTO_START_SCAN"},   {0, 17, "IDS_DD_UNKNOWN_ERROR"},
+  };
+  for (const Case& c : cases) {
+    FCL_DEVICE_STATUS s{};
+    s.dwLastErr = c.lastErr;
+    s.wFWInfo = c.fwInfo;
+    EXPECT_EQ(window->getDeviceStatusString(s), text(c.key)) << std::hex << c.lastErr << " " << c.fwInfo;
+  }
+}
+
+// Nothing found: one not-found alert per search, with each build's texts; a device found later
+// is still listed.
+TEST_F(DevicesWindowTest, NotFoundAlertPerBuild) {
+  for (const bool networkBuild : {true, false}) {
+    SCOPED_TRACE(networkBuild ? "network build" : "USB-only build");
+    open(networkBuild);
+    if (networkBuild) {
+      dialogs.expectAlert(0, text("IDS_DV_NOT_FOUND_MSG"));
+    } else {
+      dialogs.expectAlert(0, text("IDS_CM_MESSAGE"));
+    }
+    window->show();
+    ASSERT_TRUE(waitFor([&] { return dialogs.alerts().size() == 1; }));
+    EXPECT_EQ(dialogs.alerts()[0].information,
+              networkBuild ? text("IDS_DV_NOT_FOUND_INFO") + "\n- " + text("IDS_DD_NO_DEVICES") : text("IDS_DD_NO_DEVICES"));
+    EXPECT_FALSE(window->isNotFoundTimerRunning());
+    if (networkBuild) {
+      SimScanner sim;
+      dns.addService(FakeDnssd::service("late", scannerTxt("SN1"), {FakeDnssd::ipv4(sim.address())}));
+      dns.waitIdle();
+      QCoreApplication::processEvents();
+      EXPECT_EQ(window->foundDevices().size(), 1);
+    }
+    EXPECT_EQ(dialogs.alerts().size(), 1u);
+    window.reset();
+    dialogs.clear();
+  }
+}
+
+// What a resolved service turns into: the model filter, the TXT rules, the addresses, the
+// driver's list and "DiscoverAllDevices".
+TEST_F(DevicesWindowTest, NetworkServicesAndTheirEntries) {
+  SimScanner simA;
+  SimScanner simB;
+  const QString nameA = "Zerelta QMX-7315W [SN-A]";
+  const QString wlan = text("IDS_N_WLAN");
+
+  struct Case {
+    const char* name;
+    std::function<void(DevicesWindowTest&)> arrange;
+    QList<FakeDnssd::Service> services;
+    QMap<QString, DeviceEntry> expected;
+  };
+  const QString ready = text("IDS_DD_READY");
+  const QString online = text("IDS_DD_ONLINE");
+  const QString wired = text("IDS_N_WIRED_LAN");
+  auto txtWithout = [](const char* key) {
+    platform::TxtRecord t = scannerTxt("SN-A");
+    t.remove(key);
+    return t;
+  };
+  platform::TxtRecord other = scannerTxt("SN-A");
+  other["ty"] = "Zerelta QMX-7305";
+  platform::TxtRecord emptySn = scannerTxt("");
+
+  const Case cases[] = {
+      {"listed, not on the driver's list", [](DevicesWindowTest&) {},
+       {FakeDnssd::service("a", scannerTxt("SN-A"), {FakeDnssd::ipv4(simA.address())})},
+       {{nameA, {simA.address(), nameA, wired, online, ready, "BNT", "UUID-NET-1", "NOT ON LIST"}}}},
+      {"the other model", [](DevicesWindowTest&) {},
+       {FakeDnssd::service("a", other, {FakeDnssd::ipv4(simA.address())})}, {}},
+      {"no sn", [](DevicesWindowTest&) {},
+       {FakeDnssd::service("a", txtWithout("sn"), {FakeDnssd::ipv4(simA.address())})},
+       {{"Zerelta QMX-7315W [sn is null]",
+         {simA.address(), "Zerelta QMX-7315W [sn is null]", wired, online, ready, "BNT", "UUID-NET-1", "NOT ON LIST"}}}},
+      {"empty sn", [](DevicesWindowTest&) {},
+       {FakeDnssd::service("a", emptySn, {FakeDnssd::ipv4(simA.address())})},
+       {{"Zerelta QMX-7315W []",
+         {simA.address(), "Zerelta QMX-7315W []", wired, online, "General Error", "BNT", "UUID-NET-1", "NOT ON LIST"}}}},
+      {"no ADP, no uuid", [](DevicesWindowTest&) {},
+       {FakeDnssd::service("a", [&] { auto t = txtWithout("ADP"); t.remove("uuid"); return t; }(),
+                           {FakeDnssd::ipv4(simA.address())})},
+       {{nameA, {simA.address(), nameA, wlan, online, ready, "BNT", "uuid is null", "NOT ON LIST"}}}},
+      {"IPv6 skipped, two IPv4 addresses: the later one wins", [](DevicesWindowTest&) {},
+       {FakeDnssd::service("a", scannerTxt("SN-A"),
+                           {FakeDnssd::ipv4(simA.address()), FakeDnssd::ipv6("fe80::1"), FakeDnssd::ipv4(simB.address())})},
+       {{nameA, {simB.address(), nameA, wired, online, ready, "BNT", "UUID-NET-1", "NOT ON LIST"}}}},
+      {"no answer at the address", [](DevicesWindowTest&) {},
+       {FakeDnssd::service("a", scannerTxt("SN-A"), {FakeDnssd::ipv4("127.0.3.1")})},
+       {{nameA, {"127.0.3.1", nameA, wired, online, "General Error", "BNT", "UUID-NET-1", "NOT ON LIST"}}}},
+      {"on the driver's list",
+       [](DevicesWindowTest& t) {
+         t.writeDriverList({QVariantMap{{"UUID", "other"}, {"TWAINName", "X"}},
+                            QVariantMap{{"UUID", "UUID-NET-1"}, {"TWAINName", "QMX-7315W #2"}}});
+         t.setDiscoverAll(false);
+       },
+       {FakeDnssd::service("a", scannerTxt("SN-A"), {FakeDnssd::ipv4(simA.address())})},
+       {{nameA, {simA.address(), nameA, wired, online, ready, "BNT", "UUID-NET-1", "QMX-7315W #2"}}}},
+      {"not on the list, DiscoverAllDevices off", [](DevicesWindowTest& t) { t.setDiscoverAll(false); },
+       {FakeDnssd::service("a", scannerTxt("SN-A"), {FakeDnssd::ipv4(simA.address())})}, {}},
+      {"one scanner resolved twice (wired and wireless): one row, the last one",
+       [](DevicesWindowTest&) {},
+       {FakeDnssd::service("wired", scannerTxt("SN-A"), {FakeDnssd::ipv4(simA.address())}),
+        FakeDnssd::service("wireless", [] { auto t = scannerTxt("SN-A"); t["ADP"] = "WIRELESS"; return t; }(),
+                           {FakeDnssd::ipv4(simB.address())})},
+       {{nameA, {simB.address(), nameA, wlan, online, ready, "BNT", "UUID-NET-1", "NOT ON LIST"}}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.arrange(*this);
+    for (const auto& s : c.services) dns.addService(s);
+    open(true);
+    search();
+    EXPECT_EQ(window->foundDevices(), c.expected);
+    window.reset();
+    for (const auto& s : c.services) dns.removeService(s.service);
+    dns.waitIdle();
+    QFile::remove(DevicesViewController::modeInfoPlistPath());
+    DevicesViewController::setRemoteSetupPlistPath(QStringLiteral(":/RemoteSetup.plist"));
+  }
+  EXPECT_TRUE(dialogs.alerts().empty());
+}
+
+// One scanner on USB and on the network is listed twice; selecting a busy one keeps Connect off,
+// a double click still tries and is refused.
+TEST_F(DevicesWindowTest, SelectionAndTheConnectButton) {
+  plugUsb(Kind::Qmx7315w);
+  SimScanner sim;
+  sim.model().setFWInfo(4);
+  dns.addService(FakeDnssd::service("a", scannerTxt("SN-A"), {FakeDnssd::ipv4(sim.address())}));
+  open(true);
+  search();
+  ASSERT_EQ(window->foundDevices().size(), 2);
+  QPushButton* connectButton = window->connectButtonWidget();
+  EXPECT_FALSE(connectButton->isEnabled());
+
+  const int busy = rowOf("Zerelta QMX-7315W [SN-A]");
+  window->selectRow(busy);
+  EXPECT_EQ(window->selected().value(device_entry::kStatus), text("IDS_DD_BUSY"));
+  EXPECT_FALSE(connectButton->isEnabled());
+  window->selectRow(1 - busy);
+  EXPECT_TRUE(connectButton->isEnabled());
+  window->selectRow(-1);
+  EXPECT_FALSE(connectButton->isEnabled());
+  EXPECT_EQ(window->selected().value(device_entry::kInterface), "USB");  // remembered
+
+  window->selectRow(busy);
+  dialogs.expectAlert(0, text("IDS_DV_NOT_READY_MSG"));
+  window->doubleClickRow();
+  EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+  EXPECT_EQ(window->mainWindow(), nullptr);
+  EXPECT_TRUE(window->isNotFoundTimerRunning());  // a new search began
+}
+
+// The connect checks that refuse a device, and what each leaves behind.
+TEST_F(DevicesWindowTest, ConnectRefusals) {
+  struct Case {
+    const char* name;
+    std::function<void(SimScanner&)> arrange;
+    const char* message;
+    const char* information;
+    bool newSearch;
+  };
+  const Case cases[] = {
+      {"not ready", [](SimScanner& s) { s.model().setFWInfo(2); }, "IDS_DV_NOT_READY_MSG", "IDS_DV_NOT_READY_INFO", true},
+      {"auto-start scan, with an error", [](SimScanner& s) {
+         s.model().setFWInfo(16);
+         FCL_DEVICE_STATUS b = s.model().baseStatus();
+         b.dwLastErr = 0x2001;
+         s.model().setBaseStatus(b);
+       }, "IDS_CM_WARNING", "IDS_DD_AUTO_START_SCAN_MSG", true},
+      {"firmware refuses remote setup", [](SimScanner& s) {
+         FCL_DEVICE_STATUS b = s.model().baseStatus();
+         b.dwLastErr = 0x7007;
+         s.model().setBaseStatus(b);
+       }, "IDS_DV_FW_REJECT_MSG", "IDS_DV_FW_REJECT_INFO", true},
+      {"settings block unreadable", [](SimScanner& s) {
+         sim::Fault f;
+         f.opcode = FOP_READ;
+         f.dtc = FCLC_RS_PARAM;
+         f.dtq = FCLD_RS_PARAM_ALL;
+         f.closeAfterSent = 0;
+         s.faults().add(f);
+       }, "IDS_DV_NOT_READY_MSG", "IDS_DV_NOT_READY_INFO", true},
+      {"structure version 0.56", [](SimScanner& s) {
+         FCL_RS_PARAM_ALL p = s.model().paramAll();
+         p.dwStructVersion = 56;
+         s.model().setParamAll(p);
+       }, "IDS_CM_ERROR", "IDS_PV_ERROR_MSG", false},
+      {"structure version 1.57", [](SimScanner& s) {
+         FCL_RS_PARAM_ALL p = s.model().paramAll();
+         p.dwStructVersion = 0x10039;
+         s.model().setParamAll(p);
+       }, "IDS_CM_ERROR", "IDS_PV_ERROR_MSG", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimScanner sim;
+    dns.addService(FakeDnssd::service("a", scannerTxt("SN-A"), {FakeDnssd::ipv4(sim.address())}));
+    open(true);
+    search();
+    ASSERT_EQ(window->foundDevices().size(), 1);
+    window->selectRow(0);
+    c.arrange(sim);
+    const std::size_t resolvesBefore = dns.resolveRequests().size();
+    dialogs.expectAlert(0, text(c.message));
+    window->ConnectBtnPushed();
+    dns.waitIdle();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+    EXPECT_EQ(dialogs.alerts().back().information, text(c.information));
+    EXPECT_EQ(window->mainWindow(), nullptr);
+    EXPECT_EQ(window->isNotFoundTimerRunning(), c.newSearch);
+    EXPECT_EQ(dns.resolveRequests().size() > resolvesBefore, c.newSearch);
+    EXPECT_EQ(window->foundDevices().size(), 1);  // listed again, or left as it was
+    EXPECT_FALSE(window->io().isOpen());
+    window.reset();
+    dns.removeService(FakeDnssd::service("a", {}, {}).service);
+    dns.waitIdle();
+    dialogs.clear();
+  }
+}
+
+// A ready scanner: the checks pass, the main window gets the entry's six texts, this window
+// closes; the main window's Devices button brings it back with a new search.
+TEST_F(DevicesWindowTest, ConnectHandsTheDeviceToTheMainWindow) {
+  SimScanner sim;
+  dns.addService(FakeDnssd::service("a", scannerTxt("SN-A"), {FakeDnssd::ipv4(sim.address())}));
+  open(true);
+  window->show();
+  ASSERT_TRUE(waitFor([&] { return window->foundDevices().size() == 1; }));
+  window->selectRow(0);
+  window->ConnectBtnPushed();
+  ViewController* main = window->mainWindow();
+  ASSERT_NE(main, nullptr);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(window->foundDevices().isEmpty());  // the list goes with the window
+  EXPECT_EQ(main->ipString(), sim.address());
+  EXPECT_EQ(main->deviceName(), "Zerelta QMX-7315W [SN-A]");
+  EXPECT_EQ(main->state().deviceInterface, text("IDS_N_WIRED_LAN"));
+  EXPECT_EQ(main->state().deviceUUID, "UUID-NET-1");
+  EXPECT_EQ(main->state().deviceTWAINName, "NOT ON LIST");
+  EXPECT_FALSE(main->isB());
+  ASSERT_TRUE(waitFor([&] { return sim.model().isLocked(); }));  // the main window's load ran
+
+  main->DevicesBtnPressed();  // nothing changed: no alert
+  ASSERT_TRUE(waitFor([&] { return window->isVisible() && window->foundDevices().size() == 1; }));
+  EXPECT_TRUE(waitFor([&] { return window->mainWindow() == nullptr; }));
+  EXPECT_TRUE(waitFor([&] { return !sim.model().isLocked(); }));
+  EXPECT_EQ(terminations, 0);
+  EXPECT_TRUE(dialogs.alerts().empty());
+}
+
+// Connect with nothing ever selected does nothing; a USB entry checked at connect is closed
+// again, so the next search probes USB.
+TEST_F(DevicesWindowTest, ConnectWithoutSelectionAndUsbProbeAfterConnectChecks) {
+  plugUsb(Kind::Qmx7315w);
+  open(true);
+  search();
+  ASSERT_EQ(window->foundDevices().size(), 1);
+  window->ConnectBtnPushed();
+  EXPECT_EQ(window->mainWindow(), nullptr);
+  EXPECT_TRUE(dialogs.alerts().empty());
+
+  window->selectRow(0);
+  FCL_RS_PARAM_ALL p = usbModel->paramAll();
+  p.dwStructVersion = 56;
+  usbModel->setParamAll(p);
+  dialogs.expectAlert(0, text("IDS_CM_ERROR"));
+  window->ConnectBtnPushed();
+  EXPECT_FALSE(window->io().isOpen());
+  window->RefreshBtnPushed();
+  EXPECT_EQ(window->foundDevices().size(), 1);
+}
+
+}  // namespace
