@@ -154,6 +154,7 @@ void DevicesViewController::buildLayout() {
   tableDevices->verticalHeader()->hide();
   tableDevices->setShowGrid(false);
   tableDevices->setAlternatingRowColors(true);
+  tableDevices->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   tableDevices->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   for (int c = 1; c < 4; ++c) tableDevices->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
   tableDevices->setMinimumSize(640, 240);

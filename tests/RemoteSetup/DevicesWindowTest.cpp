@@ -442,3 +442,22 @@ TEST_F(DevicesWindowTest, ConnectWithoutSelectionAndUsbProbeAfterConnectChecks) 
 }
 
 }  // namespace
+
+namespace {
+
+// The window with a scanner on USB and one on the network, saved for a reviewer to look at.
+TEST_F(DevicesWindowTest, Screenshot) {
+  plugUsb(Kind::Qmx7315w);
+  SimScanner sim;
+  dns.addService(FakeDnssd::service("a", scannerTxt("ZRQ7315W-A0012345"), {FakeDnssd::ipv4(sim.address())}));
+  open(true);
+  window->show();
+  ASSERT_TRUE(waitFor([&] { return window->foundDevices().size() == 2; }));
+  window->selectRow(0);
+  QCoreApplication::processEvents();
+  const QString dir = QStringLiteral(ZR_SCREENSHOT_DIR);
+  QDir().mkpath(dir);
+  EXPECT_TRUE(window->grab().toImage().save(dir + "/devices-window.png"));
+}
+
+}  // namespace
