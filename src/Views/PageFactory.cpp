@@ -1,5 +1,6 @@
 #include "Views/PageFactory.h"
 
+#include "Views/GeneralSetupControllerObjC.h"
 #include "Views/PageTable.h"
 
 PageFactory& PageFactory::standard() {
@@ -30,5 +31,6 @@ void registerStandardPages(PageFactory& factory) {
   // One line per page as it lands, e.g.
   //   factory.registerPage(pages::kGeneralSetupStoryboard,
   //                        [](QWidget* p) { return std::make_unique<GeneralSetupControllerObjC>(p); });
+  factory.registerPage(pages::kGeneralSetupStoryboard, [](QWidget* p) { return std::make_unique<GeneralSetupControllerObjC>(p); });
   (void)factory;
 }
