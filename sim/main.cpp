@@ -1,6 +1,7 @@
 // zerelta-scanner-sim: a simulated scanner on the network, for demos and manual testing.
 //
 //   zerelta-scanner-sim [--address A] [--port P] [--model qmx7315w|qmx7305] [--refuse-remote-setup]
+//                       [--publish]
 //
 // Binds only the address given (default 127.0.0.1), port 5566 unless told otherwise (0: any free
 // port; the first line printed names the one bound), and serves until SIGINT or SIGTERM, printing
@@ -10,21 +11,110 @@
 // block set up with names and documentation addresses, contacts, scan profiles, SFTP keys,
 // counters, the lock and the resets. --refuse-remote-setup makes it answer every lock command
 // with the firmware's refusal of remote setup (0x7007). What it serves is described on stderr.
+//
+// --publish also announces it by DNS service discovery through the Avahi daemon, as the network
+// scanner announces itself: "_scanner._tcp" in "local", named "Zerelta <model> [<serial>]", at the
+// bound port, with the scanner's TXT keys (ty, mfg, mdl, sn, ADP, uuid, adminurl, txtvers,
+// button, feeder, flatbed). The announcement and an address record for the host
+// "zerelta-sim.local" (the bound address) go out on the loopback interface only, so the
+// service resolves to the simulator's own address. A name already taken is replaced by the
+// next free one. Without a daemon it says so on stderr and goes on serving TCP.
+#include <QCoreApplication>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <net/if.h>
 #include <pthread.h>
 #include <string>
+#include <thread>
 
 #include "ScannerModel.h"
 #include "TcpScanner.h"
+#include "platform/dnssd/AvahiPublisher.h"
 
 namespace {
 
 void usage(const char* argv0) {
-  std::fprintf(stderr, "usage: %s [--address A] [--port P] [--model qmx7315w|qmx7305] [--refuse-remote-setup]\n",
+  std::fprintf(stderr,
+               "usage: %s [--address A] [--port P] [--model qmx7315w|qmx7305] [--refuse-remote-setup] [--publish]\n",
                argv0);
+}
+
+// ---- The announcement (--publish) -----------------------------------------------------------
+
+// Fixed per model, so a driver's device list can name the simulated scanner.
+const char* simulatedUuid(sim::ScannerModel::Kind kind) {
+  return kind == sim::ScannerModel::Kind::Qmx7305 ? "3F6A2C1E-7305-4B8D-9E21-5A0C0FFEE305"
+                                                   : "3F6A2C1E-7315-4B8D-9E21-5A0C0FFEE315";
+}
+
+platform::AvahiPublisher::Registration announcement(const sim::ScannerModel& model, const std::string& address,
+                                                    uint16_t port, int interfaceIndex) {
+  // The serial number text the scanner reports as its vendor string.
+  const sim::Bytes raw = model.nvram(104, 24);
+  std::string serial(raw.begin(), raw.end());
+  serial = serial.substr(0, serial.find('\0'));
+  const QString modelName = QString::fromStdString(model.modelName());
+  const QString published = address == "0.0.0.0" ? QStringLiteral("127.0.0.1") : QString::fromStdString(address);
+
+  platform::AvahiPublisher::Registration r;
+  r.name = QStringLiteral("Zerelta %1 [%2]").arg(modelName, QString::fromStdString(serial));
+  r.type = QStringLiteral("_scanner._tcp");
+  r.domain = QStringLiteral("local");
+  r.port = port;
+  r.interfaceIndex = interfaceIndex;
+  r.hostName = QStringLiteral("zerelta-sim.local");
+  r.address = published;
+  r.txt = {
+      {"ty", ("Zerelta " + modelName).toUtf8()},
+      {"mfg", "Zerelta"},
+      {"mdl", modelName.toUtf8()},
+      {"sn", QByteArray::fromStdString(serial)},
+      {"ADP", "WIRED"},
+      {"uuid", simulatedUuid(model.kind())},
+      {"adminurl", ("http://" + published + "/").toUtf8()},
+      {"txtvers", "1"},
+      {"button", "T"},
+      {"feeder", "T"},
+      {"flatbed", "F"},
+  };
+  return r;
+}
+
+// Serves the Qt event loop (which runs the announcement) until SIGINT or SIGTERM.
+void serveAnnounced(int& argc, char** argv, const sim::ScannerModel& model, const sim::TcpScanner& scanner,
+                    const sigset_t& signals) {
+  QCoreApplication app(argc, argv);
+  // The signals stay blocked everywhere; one thread takes them and ends the loop.
+  std::thread waiter([&signals, &app]() {
+    int sig = 0;
+    sigwait(&signals, &sig);
+    QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+  });
+
+  platform::AvahiPublisher publisher;
+  const unsigned lo = if_nametoindex("lo");
+  if (lo == 0) {
+    std::fprintf(stderr, "not announced: no loopback interface \"lo\"; serving TCP only\n");
+  } else {
+    const auto r = announcement(model, scanner.address(), scanner.port(), static_cast<int>(lo));
+    publisher.setStateCallback([&publisher, r](platform::AvahiPublisher::State state, const QString& detail) {
+      if (state == platform::AvahiPublisher::State::Established) {
+        std::fprintf(stderr, "announced as \"%s\" (_scanner._tcp on lo, host %s at %s)\n",
+                     publisher.publishedName().toUtf8().constData(),
+                     publisher.publishedHostName().toUtf8().constData(), r.address.toUtf8().constData());
+      } else if (state == platform::AvahiPublisher::State::Failed) {
+        std::fprintf(stderr, "announcement failed: %s; serving TCP only\n", detail.toUtf8().constData());
+      }
+    });
+    if (!publisher.publish(r)) {
+      std::fprintf(stderr, "not announced: %s; serving TCP only\n", publisher.error().toUtf8().constData());
+    }
+  }
+  app.exec();
+  publisher.withdraw();
+  waiter.join();
 }
 
 const char* opcodeName(uint8_t op) {
@@ -45,6 +135,7 @@ int main(int argc, char** argv) {
   long port = sim::TcpScanner::kDefaultPort;
   sim::ScannerModel::Kind kind = sim::ScannerModel::Kind::Qmx7315w;
   bool refuseRemoteSetup = false;
+  bool publish = false;
 
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -73,6 +164,8 @@ int main(int argc, char** argv) {
       kind = *k;
     } else if (arg == "--refuse-remote-setup") {
       refuseRemoteSetup = true;
+    } else if (arg == "--publish") {
+      publish = true;
     } else if (arg == "--help" || arg == "-h") {
       usage(argv[0]);
       return 0;
@@ -114,8 +207,12 @@ int main(int argc, char** argv) {
                block.dwStructVersion & 0xFFFFu, model.nvramWord(0),
                refuseRemoteSetup ? ", refusing remote setup" : "");
 
-  int sig = 0;
-  sigwait(&signals, &sig);
+  if (publish) {
+    serveAnnounced(argc, argv, model, scanner, signals);
+  } else {
+    int sig = 0;
+    sigwait(&signals, &sig);
+  }
   scanner.stop();
   std::printf("stopped\n");
   return 0;

@@ -1,0 +1,193 @@
+// Discovery against a real Avahi daemon limited to the loopback interface (a private one, on a
+// private bus): what the publisher announces, the browser finds and resolves, and so does the
+// simulator program's own announcement. Skipped where such a daemon cannot run.
+//
+// Several of these daemons may run at once on one machine (tests in parallel) and hear each
+// other, so each test looks only for the names it published itself.
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QThread>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <net/if.h>
+#include <optional>
+#include <unistd.h>
+#include <vector>
+
+#include "support/LoopbackAvahi.h"
+#include "platform/dnssd/AvahiBrowser.h"
+#include "platform/dnssd/AvahiPublisher.h"
+
+using namespace std::chrono_literals;
+using platform::AvahiBrowser;
+using platform::AvahiPublisher;
+using platform::DnssdAddress;
+using platform::DnssdResolved;
+using platform::DnssdService;
+
+namespace {
+
+constexpr int kWaitMs = 20000;  // generous: probing takes about a second per name
+
+bool spinUntil(const std::function<bool()>& done, int ms = kWaitMs) {
+  QDeadlineTimer deadline(ms);
+  while (!done() && !deadline.hasExpired()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (!done()) QThread::msleep(2);
+  }
+  return done();
+}
+
+// A loopback address of this process's own (127.0.0.2 .. 127.0.0.201).
+QString ownLoopbackAddress() { return QStringLiteral("127.0.0.%1").arg(2 + ::getpid() % 200); }
+
+// Everything one browse found, and every resolution of it.
+struct Discovery {
+  AvahiBrowser& browser;
+  std::vector<DnssdService> found;
+  std::vector<DnssdService> removed;
+  std::vector<DnssdResolved> resolved;
+  std::vector<platform::DnssdError> errors;
+  platform::DnssdHandle browse = 0;
+
+  explicit Discovery(AvahiBrowser& b) : browser(b) {
+    browse = browser.browse("_scanner._tcp.", "local.",
+                            {[this](const DnssdService& s, bool) { found.push_back(s); },
+                             [this](const DnssdService& s, bool) { removed.push_back(s); }});
+  }
+  ~Discovery() { browser.stop(browse); }
+
+  bool hasFound(const QString& name) const {
+    for (const auto& s : found)
+      if (s.name == name) return true;
+    return false;
+  }
+  void resolve(const DnssdService& s) {
+    browser.resolve(s, 10s, {[this](const DnssdResolved& r) { resolved.push_back(r); },
+                             [this](const platform::DnssdError& e) { errors.push_back(e); }});
+  }
+  // The latest resolution of `name` with an address, if any.
+  const DnssdResolved* resolutionOf(const QString& name) const {
+    for (auto it = resolved.rbegin(); it != resolved.rend(); ++it)
+      if (it->service.name == name && !it->addresses.isEmpty()) return &*it;
+    return nullptr;
+  }
+};
+
+void expectOnlyLoopback(const DnssdResolved& r) {
+  for (const DnssdAddress& a : r.addresses) {
+    EXPECT_EQ(a.family, DnssdAddress::Family::IPv4) << a.text.toStdString();
+    EXPECT_TRUE(a.text.startsWith("127.")) << a.text.toStdString();
+  }
+}
+
+}  // namespace
+
+TEST(DnssdLoopback, PublishedServiceIsFoundAndResolvedWithItsTxtAndAddress) {
+  LoopbackAvahi& avahi = LoopbackAvahi::shared();
+  ZR_REQUIRE_LOOPBACK_AVAHI(avahi);
+  const int lo = static_cast<int>(if_nametoindex("lo"));
+  ASSERT_GT(lo, 0);
+
+  AvahiPublisher publisher;
+  AvahiPublisher::Registration r;
+  r.name = QStringLiteral("zr-test-%1 [SN-1]").arg(::getpid());
+  r.type = "_scanner._tcp.";
+  r.port = 5566;
+  r.interfaceIndex = lo;
+  r.hostName = QStringLiteral("zr-test-%1.local").arg(::getpid());
+  r.address = ownLoopbackAddress();
+  r.txt = {{"ty", "Zerelta QMX-7315W"}, {"sn", "SN-1"}, {"ADP", "WIRED"}, {"flag", QByteArray()},
+           {"empty", ""}, {"bin", QByteArray("\x01\x00\xfe", 3)}};
+  ASSERT_TRUE(publisher.publish(r)) << publisher.error().toStdString();
+  ASSERT_TRUE(spinUntil([&] { return publisher.state() == AvahiPublisher::State::Established; }))
+      << publisher.error().toStdString();
+
+  AvahiBrowser browser;
+  Discovery d(browser);
+  const QString name = publisher.publishedName();
+  ASSERT_TRUE(spinUntil([&] { return d.hasFound(name); }));
+  EXPECT_TRUE(browser.connected());
+  for (const auto& s : d.found) {
+    if (s.name != name) continue;
+    EXPECT_EQ(s.type, "_scanner._tcp");
+    EXPECT_EQ(s.domain, "local");
+    d.resolve(s);
+  }
+  ASSERT_TRUE(spinUntil([&] { return d.resolutionOf(name) != nullptr || !d.errors.empty(); }));
+  ASSERT_TRUE(d.errors.empty()) << d.errors[0].toString().toStdString();
+  const DnssdResolved& got = *d.resolutionOf(name);
+  EXPECT_EQ(got.port, 5566);
+  EXPECT_EQ(got.hostName, publisher.publishedHostName());
+  EXPECT_EQ(got.txt, r.txt);
+  EXPECT_TRUE(got.txt.value("flag").isNull()) << "a key alone stays a key alone";
+  EXPECT_FALSE(got.txt.value("empty").isNull());
+  ASSERT_EQ(got.addresses.size(), 1);
+  EXPECT_EQ(got.addresses[0].text, ownLoopbackAddress());
+  EXPECT_EQ(got.addresses[0].interfaceIndex, lo);
+  expectOnlyLoopback(got);
+  // Found once, however it is announced.
+  EXPECT_EQ(std::count_if(d.found.begin(), d.found.end(), [&](const DnssdService& s) { return s.name == name; }), 1);
+
+  // Taken off the network: reported gone.
+  publisher.withdraw();
+  EXPECT_TRUE(spinUntil([&] {
+    return std::any_of(d.removed.begin(), d.removed.end(), [&](const DnssdService& s) { return s.name == name; });
+  }));
+}
+
+TEST(DnssdLoopback, SimulatorAnnouncesItselfOnItsOwnAddress) {
+  LoopbackAvahi& avahi = LoopbackAvahi::shared();
+  ZR_REQUIRE_LOOPBACK_AVAHI(avahi);
+
+  QProcess simulator;
+  simulator.start(QStringLiteral(ZR_SIM_PATH),
+                  {"--address", ownLoopbackAddress(), "--port", "0", "--publish"});
+  ASSERT_TRUE(simulator.waitForStarted());
+  struct Stop {
+    QProcess& p;
+    ~Stop() {
+      if (p.state() != QProcess::NotRunning) {
+        p.terminate();
+        if (!p.waitForFinished(5000)) p.kill();
+        p.waitForFinished();
+      }
+    }
+  } stop{simulator};
+  ASSERT_TRUE(spinUntil([&] { return simulator.canReadLine(); })) << "the listening line";
+  // "QMX-7315W simulator listening on 127.0.0.N:PORT"
+  const QString first = QString::fromUtf8(simulator.readLine()).trimmed();
+  const quint16 port = first.section(':', -1).toUShort();
+  ASSERT_GT(port, 0) << first.toStdString();
+
+  AvahiBrowser browser;
+  Discovery d(browser);
+  // The simulator of another test may be announced too (renamed "... #2"): resolve every
+  // candidate and keep the one at this simulator's address and port.
+  const QString prefix = QStringLiteral("Zerelta QMX-7315W [ZRQ7315W-A0012345]");
+  std::size_t asked = 0;
+  std::optional<DnssdResolved> mine;
+  ASSERT_TRUE(spinUntil([&] {
+    for (; asked < d.found.size(); ++asked)
+      if (d.found[asked].name.startsWith(prefix)) d.resolve(d.found[asked]);
+    for (const auto& r : d.resolved)
+      if (r.port == port && !r.addresses.isEmpty() && r.addresses[0].text == ownLoopbackAddress()) mine = r;
+    return mine.has_value();
+  })) << "stderr of the simulator: " << simulator.readAllStandardError().toStdString();
+
+  const platform::TxtRecord expected = {
+      {"ty", "Zerelta QMX-7315W"}, {"mfg", "Zerelta"}, {"mdl", "QMX-7315W"}, {"sn", "ZRQ7315W-A0012345"},
+      {"ADP", "WIRED"}, {"uuid", "3F6A2C1E-7315-4B8D-9E21-5A0C0FFEE315"},
+      {"adminurl", ("http://" + ownLoopbackAddress() + "/").toUtf8()}, {"txtvers", "1"}, {"button", "T"},
+      {"feeder", "T"}, {"flatbed", "F"}};
+  EXPECT_EQ(mine->txt, expected);
+  EXPECT_TRUE(mine->service.name.startsWith(prefix));
+  EXPECT_TRUE(mine->hostName.startsWith("zerelta-sim")) << mine->hostName.toStdString();
+  expectOnlyLoopback(*mine);
+
+  simulator.terminate();
+  ASSERT_TRUE(simulator.waitForFinished(10000));
+  EXPECT_EQ(simulator.exitCode(), 0);
+  EXPECT_TRUE(QString::fromUtf8(simulator.readAllStandardError()).contains("announced as \"Zerelta QMX-7315W ["));
+}
