@@ -370,7 +370,7 @@ TEST_F(DevicesWindowTest, ConnectRefusals) {
     ASSERT_EQ(window->foundDevices().size(), 1);
     window->selectRow(0);
     c.arrange(sim);
-    const std::size_t resolvesBefore = dns.resolveRequests().size();
+    const qsizetype resolvesBefore = dns.resolveRequests().size();
     dialogs.expectAlert(0, text(c.message));
     window->ConnectBtnPushed();
     dns.waitIdle();
