@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 
 #include "platform/Dialogs.h"
+#include "platform/SerialQueue.h"
 #include "platform/SystemLog.h"
 
 using platform::Localizer;
@@ -19,7 +20,8 @@ bool Utilities::message(const QString& message, const QString& information, bool
   spec.buttons << Localizer::text(QStringLiteral("IDS_RS_OK"));
   if (hasCancel) spec.buttons << Localizer::text(QStringLiteral("IDS_RS_CANCEL"));
   spec.style = platform::AlertSpec::Style::Warning;
-  return platform::dialogs().runAlert(spec).button == 0;
+  // Shown on the GUI thread whichever thread asks (the import's readers run on a queue).
+  return platform::onMainThread([&spec] { return platform::dialogs().runAlert(spec); }).button == 0;
 }
 
 uint32_t Utilities::messageImportExport(const QString& message, const QString& information) {
@@ -28,7 +30,7 @@ uint32_t Utilities::messageImportExport(const QString& message, const QString& i
   spec.information = information;
   spec.buttons << Localizer::text(QStringLiteral("IDS_RS_CANCEL")) << Localizer::text(QStringLiteral("IDS_EID_START"));
   spec.suppressionTitle = Localizer::text(QStringLiteral("IDS_EID_QUICKDIALONLY"));
-  const platform::AlertAnswer answer = platform::dialogs().runAlert(spec);
+  const platform::AlertAnswer answer = platform::onMainThread([&spec] { return platform::dialogs().runAlert(spec); });
   if (answer.button == 0) return 0;
   return answer.suppressionOn ? 2 : 1;
 }

@@ -39,6 +39,8 @@ class Utilities {
 
   // An alert with OK (first, default) and, when hasCancel, Cancel. YES when OK ended it; an
   // OK-only alert always answers YES.
+  // Both alerts may be asked for from any thread: they are shown on the GUI thread
+  // (platform::onMainThread) and the calling thread waits for the answer.
   bool message(const QString& message, const QString& information, bool hasCancel);
   // The import/export choice: Cancel (first, default) and Start, with the "address book only"
   // check box. 0 cancelled (whatever the box shows), 1 start, 2 start with the box on.
