@@ -174,6 +174,8 @@ void ViewController::buildLayout() {
   connect(btnApply, &QPushButton::clicked, this, &ViewController::ApplyBtnPressed);
   connect(btnCancel, &QPushButton::clicked, this, &ViewController::CancelBtnPressed);
   connect(btnDevices, &QPushButton::clicked, this, &ViewController::DevicesBtnPressed);
+  connect(btnImport, &QPushButton::clicked, this, &ViewController::ImportBtnPressed);
+  connect(btnExport, &QPushButton::clicked, this, &ViewController::ExportBtnPressed);
   connect(sourceView, &QTreeView::clicked, this, &ViewController::clickedItem);
 }
 

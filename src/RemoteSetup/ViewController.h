@@ -28,6 +28,7 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -127,6 +128,48 @@ class ViewController : public QWidget {
   QList<PageController*> containerViews() const;
   // The page created for a storyboard identifier (nullptr when none was created).
   PageController* page(const QString& storyboardId) const;
+
+  // ---- Import and export (ViewControllerImportExport.cpp) -------------------------------------
+  // The Import and Export buttons save the scanner's settings to a file the user chooses and
+  // load them back: all settings (".bin") or, on the network model, the address book alone
+  // (".addr").
+  //
+  // Import: the network model first asks which of the two (choice alert); the chosen file must
+  // pass the name, size and signature checks and, on the network model, no entry of the
+  // scanner's address book may be used by a panel shortcut; otherwise an alert says why and
+  // nothing is written. The file's records then go to the scanner in steps, each dispatched
+  // synchronously onto a private serial queue of its own import (the main thread waits, serving
+  // only the readers' alerts) and followed by the import step pause. Then every record is read
+  // again (loadData(false)), the page on show is refilled (setParamToVC) and an alert says
+  // whether every step worked. No apply cycle runs before an import: unapplied edits on the page
+  // are replaced by what the scanner holds afterwards.
+  //
+  // Export: the network model asks the same choice, then runs the apply cycle without its
+  // confirmation (nothing is exported when it answers false); the USB-only model exports all
+  // settings at once, without the choice and without the cycle. The file is written on the main
+  // thread; an alert says whether it was written.
+  //
+  // Main thread only (they are button actions); the import's readers run on the queue while the
+  // main thread waits, and nothing else uses the IOWrapper meanwhile.
+  void ImportBtnPressed();
+  void ExportBtnPressed();
+  void importAllSetting();
+  void importAddressBook();
+  void exportAllSetting();
+  void exportAddressBook();
+  // The pause after each import step (the scanner settles between the large writes).
+  static constexpr std::chrono::microseconds kImportStepPause{100000};
+  // Tests set a shorter pause.
+  void setImportStepPause(std::chrono::microseconds pause) { m_importStepPause = pause; }
+
+ private:
+  enum class SettingsFile { AllSettings, AddressBook };
+  void importSettings(SettingsFile kind);
+  // The name, size, signature and shortcut checks; false after the alert that says which failed.
+  bool checkImportFile(const QString& path, SettingsFile kind);
+  void exportSettings(SettingsFile kind);
+  std::chrono::microseconds m_importStepPause = kImportStepPause;
+  // ---- (end of import and export) ---------------------------------------------------------------
 
  signals:
   // The Devices transition closed the window; the device selection window shows again.
