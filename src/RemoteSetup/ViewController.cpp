@@ -1,4 +1,5 @@
 #include "RemoteSetup/ViewController.h"
+#include "RemoteSetup/ViewControllerTrace.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -22,21 +23,6 @@ using platform::Localizer;
 namespace {
 
 QString text(const char* key) { return Localizer::text(QString::fromLatin1(key)); }
-
-// The entry and exit lines every operation of the main window writes at level 1.
-class Trace {
- public:
-  Trace(Utilities& ut, const char* name) : m_ut(ut), m_name(QString::fromLatin1(name)) {
-    m_ut.debugMsg2(1, QStringLiteral(">>>>> ViewController::") + m_name + QStringLiteral(" ENTER"));
-  }
-  ~Trace() { m_ut.debugMsg2(1, QStringLiteral("<<<<< ViewController::") + m_name + QStringLiteral(" END \n ")); }
-  Trace(const Trace&) = delete;
-  Trace& operator=(const Trace&) = delete;
-
- private:
-  Utilities& m_ut;
-  QString m_name;
-};
 
 constexpr uint32_t kFwRejectRemoteSetup = 0x7007;  // the firmware refuses remote setup
 constexpr uint32_t kSupportedStructMajor = 0;
@@ -76,7 +62,7 @@ ViewController::~ViewController() {
 
 void ViewController::setupInfo(const QString& ip, const QString& module, const QString& device,
                                const QString& interface, const QString& uuid, const QString& twainName) {
-  Trace trace(ut, "setupInfo(ip:module:device:interface:uuid:twainName:)");
+  ViewControllerTrace trace(ut, "setupInfo(ip:module:device:interface:uuid:twainName:)");
   m_ipString = ip;
   m_state.bIsB = module == QStringLiteral("B");
   m_deviceName = device;
@@ -113,7 +99,7 @@ void ViewController::loadViewIfNeeded() {
 }
 
 void ViewController::viewDidLoad() {
-  Trace trace(ut, "viewDidLoad");
+  ViewControllerTrace trace(ut, "viewDidLoad");
   buildLayout();
   initUI();
   initLocalizedString();
@@ -180,7 +166,7 @@ void ViewController::buildLayout() {
 }
 
 void ViewController::initUI() {
-  Trace trace(ut, "initUI");
+  ViewControllerTrace trace(ut, "initUI");
   // The pages, in the page table's order; every view goes into the container, the last on top.
   const auto fields = pageFields();
   for (std::size_t i = 0; i < pages::kPages.size(); ++i) {
@@ -201,7 +187,7 @@ void ViewController::initUI() {
 }
 
 void ViewController::initLocalizedString() {
-  Trace trace(ut, "initLocalizedString");
+  ViewControllerTrace trace(ut, "initLocalizedString");
   btnImport->setText(text("IDS_RS_IMPORT"));
   btnExport->setText(text("IDS_RS_EXPORT"));
   btnOK->setText(text("IDS_RS_OK"));
@@ -220,7 +206,7 @@ QList<PageController*> ViewController::containerViews() const {
 }
 
 void ViewController::displaySubview(QWidget* view) {
-  Trace trace(ut, "displaySubview(_:)");
+  ViewControllerTrace trace(ut, "displaySubview(_:)");
   while (m_containerLayout->count() > 0) {
     QWidget* old = m_containerLayout->widget(0);
     m_containerLayout->removeWidget(old);
@@ -252,7 +238,7 @@ void ViewController::hideEvent(QHideEvent* event) {
 }
 
 void ViewController::viewDidAppear() {
-  Trace trace(ut, "viewDidAppear");
+  ViewControllerTrace trace(ut, "viewDidAppear");
   if (!isVisible() || m_terminating) return;  // hidden again before the event loop came round
   m_appeared = true;
 
@@ -286,7 +272,7 @@ void ViewController::viewDidAppear() {
 void ViewController::viewDidDisappear() {
   if (!m_appeared) return;
   m_appeared = false;
-  Trace trace(ut, "viewDidDisappear");
+  ViewControllerTrace trace(ut, "viewDidDisappear");
   ioWrapper->unlockScanner();
   ioWrapper->CtrlPipeUnlockScanner();
   ioWrapper->closeScanner();
@@ -305,7 +291,7 @@ void ViewController::terminate() {
 // The load
 
 void ViewController::loadData(bool initial) {
-  Trace trace(ut, "loadData(initial:)");
+  ViewControllerTrace trace(ut, "loadData(initial:)");
   // At start-up the scanner must be ready; on the reload after an import it is busy with this
   // computer's lock.
   if (!checkConnection(initial ? 0 : 4)) return;
@@ -351,7 +337,7 @@ void ViewController::loadData(bool initial) {
 }
 
 void ViewController::lockScanner() {
-  Trace trace(ut, "lockScanner");
+  ViewControllerTrace trace(ut, "lockScanner");
   if (m_ipString.isEmpty() && !ioWrapper->CtrlPipeLockScanner()) {
     ut.debugMsg2(2, QStringLiteral("ERROR: ViewController::lockScanner ioWrapper.ctrlPipeLockScanner return FAIL!"));
     showFatalAlert(QStringLiteral("IDS_LOCK_SCANNER_FAIL_MSG"), QStringLiteral("IDS_LOCK_SCANNER_FAIL_INFO"),
@@ -377,7 +363,7 @@ void ViewController::showFatalAlert(const QString& messageKey, const QString& in
 }
 
 bool ViewController::checkConnection(uint16_t status) {
-  Trace trace(ut, "checkConnection(status:)");
+  ViewControllerTrace trace(ut, "checkConnection(status:)");
   const bool ok = ioWrapper->getDeviceStatus(&m_state.sDeviceStatus);
   if (ok && m_state.sDeviceStatus.wFWInfo == status) return true;
   return procNoConnection();
@@ -398,7 +384,7 @@ void ViewController::procFWReject() {
 }
 
 bool ViewController::checkStructureVersion() {
-  Trace trace(ut, "checkStructureVersion");
+  ViewControllerTrace trace(ut, "checkStructureVersion");
   const uint32_t version = m_state.sParamAll.dwStructVersion;
   if ((version >> 16) == kSupportedStructMajor && (version & 0xFFFFu) == kSupportedStructMinor) return true;
   ut.message(text("IDS_CM_ERROR"), text("IDS_PV_ERROR_MSG"), false);
@@ -416,7 +402,7 @@ PageController* ViewController::shownPage(const char* viewId) const {
 }
 
 int32_t ViewController::isDataError() {
-  Trace trace(ut, "isDataError");
+  ViewControllerTrace trace(ut, "isDataError");
   for (PageController* view : containerViews()) {
     ut.debugMsg2(1, QStringLiteral(" [isDataError] View Identifier ") + view->objectName());
     if (pages::pageByViewId(view->objectName()) == nullptr) continue;
@@ -427,7 +413,7 @@ int32_t ViewController::isDataError() {
 }
 
 bool ViewController::isDataChanged() {
-  Trace trace(ut, "isDataChanged");
+  ViewControllerTrace trace(ut, "isDataChanged");
   for (PageController* view : containerViews()) {
     ut.debugMsg2(1, QStringLiteral(" [isDataChanged] View Identifier ") + view->objectName());
     if (pages::pageByViewId(view->objectName()) == nullptr) continue;
@@ -437,7 +423,7 @@ bool ViewController::isDataChanged() {
 }
 
 void ViewController::getParamFromVC() {
-  Trace trace(ut, "getParamFromVC");
+  ViewControllerTrace trace(ut, "getParamFromVC");
   for (PageController* view : containerViews()) {
     ut.debugMsg2(1, QStringLiteral(" [getParamFromVC] View Identifier ") + view->objectName());
     const QString id = view->objectName();
@@ -449,7 +435,7 @@ void ViewController::getParamFromVC() {
 }
 
 void ViewController::setParamToVC() {
-  Trace trace(ut, "setParamToVC");
+  ViewControllerTrace trace(ut, "setParamToVC");
   for (PageController* view : containerViews()) {
     ut.debugMsg2(1, QStringLiteral(" [setParamToVC] View Identifier ") + view->objectName());
     if (pages::pageByViewId(view->objectName()) == nullptr) continue;
@@ -496,12 +482,12 @@ bool ViewController::saveCurrentData() {
 }
 
 bool ViewController::checkDataError() {
-  Trace trace(ut, "checkDataError");
+  ViewControllerTrace trace(ut, "checkDataError");
   return ::checkDataError(isDataError());
 }
 
 bool ViewController::chkUUID() {
-  Trace trace(ut, "chkUUID");
+  ViewControllerTrace trace(ut, "chkUUID");
   if (m_state.bIsB) return true;
   if (ioWrapper->readLockedUUID()) return true;
   ut.debugMsg2(2, QStringLiteral(" [chkUUID] bReadLockedUUID is FALSE"));
@@ -513,7 +499,7 @@ bool ViewController::chkUUID() {
 // The apply cycle
 
 bool ViewController::postSettingProc(bool showMsg, bool pcClockOn) {
-  Trace trace(ut, "postSettingProc(showMsg:pcClockOn:)");
+  ViewControllerTrace trace(ut, "postSettingProc(showMsg:pcClockOn:)");
   if (m_terminating) return false;
 
   // The scanner answers wFWInfo 0 after a job reservation it has finished (byReserveJobId 1),
@@ -537,27 +523,27 @@ bool ViewController::postSettingProc(bool showMsg, bool pcClockOn) {
 // Buttons and the source list
 
 void ViewController::ApplyBtnPressed() {
-  Trace trace(ut, "ApplyBtnPressed(_:)");
+  ViewControllerTrace trace(ut, "ApplyBtnPressed(_:)");
   PageController* general = shownPage(pages::kGeneralSetupView);
   postSettingProc(false, general != nullptr && general->isFromPCClockON());
 }
 
 void ViewController::OKBtnPressed() {
-  Trace trace(ut, "OKBtnPressed(_:)");
+  ViewControllerTrace trace(ut, "OKBtnPressed(_:)");
   PageController* general = shownPage(pages::kGeneralSetupView);
   postSettingProc(false, general != nullptr && general->isFromPCClockON());
   terminate();
 }
 
 void ViewController::CancelBtnPressed() {
-  Trace trace(ut, "CancelBtnPressed(_:)");
+  ViewControllerTrace trace(ut, "CancelBtnPressed(_:)");
   terminate();
 }
 
 void ViewController::DevicesBtnPressed() { prepareForDevices(); }
 
 void ViewController::prepareForDevices() {
-  Trace trace(ut, "prepare(for:sender:)");
+  ViewControllerTrace trace(ut, "prepare(for:sender:)");
   postSettingProc(true, false);
   if (m_terminating) return;
   emit returnToDevices();
@@ -571,7 +557,7 @@ void ViewController::fillPage(PageController* page) {
 }
 
 void ViewController::clickedItem(const QModelIndex& index) {
-  Trace trace(ut, "clickedItem(_:)");
+  ViewControllerTrace trace(ut, "clickedItem(_:)");
   const SourceListItemDisplayable* node = m_treeModel != nullptr ? m_treeModel->node(index) : nullptr;
   if (node == nullptr) return;
 

@@ -11,6 +11,7 @@
 
 #include "IO/FCLFileData.h"
 #include "RemoteSetup/ViewController.h"
+#include "RemoteSetup/ViewControllerTrace.h"
 #include "Views/PageTable.h"
 #include "platform/Dialogs.h"
 #include "platform/Localizer.h"
@@ -21,21 +22,6 @@ using platform::Localizer;
 namespace {
 
 QString text(const char* key) { return Localizer::text(QString::fromLatin1(key)); }
-
-// The entry and exit lines of each operation, at level 1.
-class Trace {
- public:
-  Trace(Utilities& ut, const char* name) : m_ut(ut), m_name(QString::fromLatin1(name)) {
-    m_ut.debugMsg2(1, QStringLiteral(">>>>> ViewController::") + m_name + QStringLiteral(" ENTER"));
-  }
-  ~Trace() { m_ut.debugMsg2(1, QStringLiteral("<<<<< ViewController::") + m_name + QStringLiteral(" END \n ")); }
-  Trace(const Trace&) = delete;
-  Trace& operator=(const Trace&) = delete;
-
- private:
-  Utilities& m_ut;
-  QString m_name;
-};
 
 // What a settings file of one kind must look like.
 struct FileKind {
@@ -59,7 +45,7 @@ const char* const kImportQueueLabel = "zr.import";
 // The buttons
 
 void ViewController::ImportBtnPressed() {
-  Trace trace(ut, "ImportBtnPressed(_:)");
+  ViewControllerTrace trace(ut, "ImportBtnPressed(_:)");
   if (m_state.bIsB) {
     importAllSetting();
     return;
@@ -72,7 +58,7 @@ void ViewController::ImportBtnPressed() {
 }
 
 void ViewController::ExportBtnPressed() {
-  Trace trace(ut, "ExportBtnPressed(_:)");
+  ViewControllerTrace trace(ut, "ExportBtnPressed(_:)");
   if (m_state.bIsB) {
     // The USB-only model exports what the scanner holds; edits not applied are not in the file.
     exportAllSetting();
@@ -87,22 +73,22 @@ void ViewController::ExportBtnPressed() {
 }
 
 void ViewController::importAllSetting() {
-  Trace trace(ut, "importAllSetting");
+  ViewControllerTrace trace(ut, "importAllSetting");
   importSettings(SettingsFile::AllSettings);
 }
 
 void ViewController::importAddressBook() {
-  Trace trace(ut, "importAddressBook");
+  ViewControllerTrace trace(ut, "importAddressBook");
   importSettings(SettingsFile::AddressBook);
 }
 
 void ViewController::exportAllSetting() {
-  Trace trace(ut, "exportAllSetting");
+  ViewControllerTrace trace(ut, "exportAllSetting");
   exportSettings(SettingsFile::AllSettings);
 }
 
 void ViewController::exportAddressBook() {
-  Trace trace(ut, "exportAddressBook");
+  ViewControllerTrace trace(ut, "exportAddressBook");
   exportSettings(SettingsFile::AddressBook);
 }
 

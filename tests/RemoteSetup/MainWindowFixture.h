@@ -198,6 +198,9 @@ class MainWindowTest : public ::testing::Test {
 
   // The scanner of `kind` on `transport`, and a main window for it (not yet shown).
   void start(Transport transport, sim::ScannerModel::Kind kind) {
+    // The window and the old link go first: a USB link restores the host it replaced.
+    vc.reset();
+    link.reset();
     if (transport == Transport::Tcp) link = std::make_unique<TcpLink>(kind);
     else link = std::make_unique<UsbLink>(kind);
     for (const pages::PageInfo& p : pages::kPages) {
