@@ -21,23 +21,6 @@ QString text(const char* key) { return Localizer::text(QString::fromLatin1(key))
 
 class ApplyCycleTest : public MainWindowTest {
  public:
-  // The window after its first load, with the general setup page on show.
-  void loaded(Transport transport = Transport::Tcp, Kind kind = Kind::Qmx7315w) {
-    start(transport, kind);
-    appear();
-    ASSERT_EQ(commandRuns(settledCommands()), kFirstLoad);
-    calls.clear();
-    mark = link->log().size();
-  }
-
-  // The commands the scanner received since the load (or the last call of this).
-  Runs sent() {
-    const auto entries = settledCommands();
-    Runs runs = commandRuns(entries, mark);
-    mark = entries.size();
-    return runs;
-  }
-
   // Clicks the source-list node titled with `key` (or the root for nullptr).
   void click(const char* key) {
     QAbstractItemModel* model = vc->sourceListView()->model();
@@ -61,8 +44,6 @@ class ApplyCycleTest : public MainWindowTest {
               1);
     EXPECT_FALSE(link->model().isLocked());
   }
-
-  std::size_t mark = 0;
 };
 
 // Nothing changed: the checks run, nothing is written, no alert.

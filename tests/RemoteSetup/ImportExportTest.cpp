@@ -82,27 +82,6 @@ class ImportExportTest : public MainWindowTest {
   void TearDown() override { EXPECT_EQ(guiDialogs.offGuiThread, 0) << "an alert ran off the GUI thread"; }
 
   // The window after its first load, the import pauses shortened.
-  void loaded(Transport transport, Kind kind) {
-    vc.reset();
-    link.reset();  // before the next link installs its USB host: the old one would restore its own
-    dialogs.clear();
-    calls.clear();
-    scripts.clear();
-    start(transport, kind);
-    vc->setImportStepPause(std::chrono::microseconds(0));
-    appear();
-    ASSERT_EQ(commandRuns(settledCommands()), kFirstLoad);
-    calls.clear();
-    mark = link->log().size();
-  }
-
-  // The commands the scanner received since the load (or the last call of this).
-  Runs sent() {
-    const auto entries = settledCommands();
-    Runs runs = commandRuns(entries, mark);
-    mark = entries.size();
-    return runs;
-  }
   // Whether a settings record was written since the last sent() (the lock is not a setting).
   bool wroteSettings() {
     const auto entries = settledCommands();
@@ -136,7 +115,6 @@ class ImportExportTest : public MainWindowTest {
   }
 
   GuiThreadDialogs guiDialogs{dialogs};
-  std::size_t mark = 0;
 };
 
 // Every section survives export, a change on the scanner, and import: the scanner holds the

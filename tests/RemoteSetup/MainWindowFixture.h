@@ -216,6 +216,28 @@ class MainWindowTest : public ::testing::Test {
                   QStringLiteral("UUID-1"), QStringLiteral("TWAIN-1"));
   }
 
+  // A fresh window after its first load (checked), with the general setup page on show and no
+  // pause between import steps; sent() counts from here.
+  void loaded(Transport transport = Transport::Tcp, sim::ScannerModel::Kind kind = sim::ScannerModel::Kind::Qmx7315w) {
+    dialogs.clear();
+    calls.clear();
+    scripts.clear();
+    start(transport, kind);
+    vc->setImportStepPause(std::chrono::microseconds(0));
+    appear();
+    ASSERT_EQ(commandRuns(settledCommands()), kFirstLoad);
+    calls.clear();
+    mark = link->log().size();
+  }
+
+  // The commands the scanner received since the load (or the last call of this).
+  std::vector<std::string> sent() {
+    const auto entries = settledCommands();
+    std::vector<std::string> runs = commandRuns(entries, mark);
+    mark = entries.size();
+    return runs;
+  }
+
   // Shows the window and runs the event loop until the load (and anything it queued) is done.
   void appear() {
     vc->show();
@@ -259,4 +281,5 @@ class MainWindowTest : public ::testing::Test {
   std::map<std::string, StubPage::Script> scripts;
   std::unique_ptr<ViewController> vc;
   int terminations = 0;
+  std::size_t mark = 0;  // the scanner's log entries sent() has reported
 };
