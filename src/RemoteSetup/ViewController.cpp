@@ -56,6 +56,11 @@ ViewController::ViewController(const PageFactory& factory, QWidget* parent)
 ViewController::~ViewController() {
   // A window destroyed while it still holds the scanner lets it go first.
   viewDidDisappear();
+  // The pages may keep the command layer: they go before it does.
+  for (PageController** field : pageFields()) {
+    delete *field;
+    *field = nullptr;
+  }
   // The tree view must stop asking the model before the nodes go.
   if (sourceView != nullptr) sourceView->setModel(nullptr);
 }
@@ -99,7 +104,7 @@ void ViewController::loadViewIfNeeded() {
 }
 
 void ViewController::viewDidLoad() {
-  ViewControllerTrace trace(ut, "viewDidLoad");
+  ViewControllerTrace trace(ut, "viewDidLoad()");
   buildLayout();
   initUI();
   initLocalizedString();
@@ -166,7 +171,7 @@ void ViewController::buildLayout() {
 }
 
 void ViewController::initUI() {
-  ViewControllerTrace trace(ut, "initUI");
+  ViewControllerTrace trace(ut, "initUI()");
   // The pages, in the page table's order; every view goes into the container, the last on top.
   const auto fields = pageFields();
   for (std::size_t i = 0; i < pages::kPages.size(); ++i) {
@@ -187,7 +192,7 @@ void ViewController::initUI() {
 }
 
 void ViewController::initLocalizedString() {
-  ViewControllerTrace trace(ut, "initLocalizedString");
+  ViewControllerTrace trace(ut, "initLocalizedString()");
   btnImport->setText(text("IDS_RS_IMPORT"));
   btnExport->setText(text("IDS_RS_EXPORT"));
   btnOK->setText(text("IDS_RS_OK"));
@@ -238,8 +243,10 @@ void ViewController::hideEvent(QHideEvent* event) {
 }
 
 void ViewController::viewDidAppear() {
-  ViewControllerTrace trace(ut, "viewDidAppear");
-  if (!isVisible() || m_terminating) return;  // hidden again before the event loop came round
+  ViewControllerTrace trace(ut, "viewDidAppear()");
+  // Hidden again before the event loop came round, or already appeared (shown, hidden and shown
+  // again before the first queued call ran): nothing to do.
+  if (!isVisible() || m_terminating || m_appeared) return;
   m_appeared = true;
 
   // The main window keeps its size: the pages are laid out for the container.
@@ -256,7 +263,12 @@ void ViewController::viewDidAppear() {
     opened = ioWrapper->openScanner(m_ipString);
   }
   if (opened) {
+    m_fwRejectPending = false;
     loadData(true);
+    if (m_fwRejectPending && !m_terminating) {
+      QMetaObject::invokeMethod(this, &ViewController::procFWReject, Qt::QueuedConnection);
+    }
+    m_fwRejectPending = false;
     return;
   }
 
@@ -272,7 +284,7 @@ void ViewController::viewDidAppear() {
 void ViewController::viewDidDisappear() {
   if (!m_appeared) return;
   m_appeared = false;
-  ViewControllerTrace trace(ut, "viewDidDisappear");
+  ViewControllerTrace trace(ut, "viewDidDisappear()");
   ioWrapper->unlockScanner();
   ioWrapper->CtrlPipeUnlockScanner();
   ioWrapper->closeScanner();
@@ -337,7 +349,7 @@ void ViewController::loadData(bool initial) {
 }
 
 void ViewController::lockScanner() {
-  ViewControllerTrace trace(ut, "lockScanner");
+  ViewControllerTrace trace(ut, "lockScanner()");
   if (m_ipString.isEmpty() && !ioWrapper->CtrlPipeLockScanner()) {
     ut.debugMsg2(2, QStringLiteral("ERROR: ViewController::lockScanner ioWrapper.ctrlPipeLockScanner return FAIL!"));
     showFatalAlert(QStringLiteral("IDS_LOCK_SCANNER_FAIL_MSG"), QStringLiteral("IDS_LOCK_SCANNER_FAIL_INFO"),
@@ -346,10 +358,10 @@ void ViewController::lockScanner() {
   }
 
   const bool locked = ioWrapper->lockScanner();
-  if (ioWrapper->lastError() == kFwRejectRemoteSetup) {
-    // Shown once the load has run and control is back in the event loop.
-    QMetaObject::invokeMethod(this, &ViewController::procFWReject, Qt::QueuedConnection);
-  }
+  // The refusal is shown once the whole load has run and control is back in the event loop
+  // (viewDidAppear queues it then: an alert of the load itself runs a nested event loop, which
+  // would deliver a call queued now in the middle of the load).
+  if (ioWrapper->lastError() == kFwRejectRemoteSetup) m_fwRejectPending = true;
   if (!locked) {
     showFatalAlert(QStringLiteral("IDS_LOCK_SCANNER_FAIL_MSG"), QStringLiteral("IDS_LOCK_SCANNER_FAIL_INFO"),
                    QString::fromLatin1(kTerminateOnLock));
@@ -384,7 +396,7 @@ void ViewController::procFWReject() {
 }
 
 bool ViewController::checkStructureVersion() {
-  ViewControllerTrace trace(ut, "checkStructureVersion");
+  ViewControllerTrace trace(ut, "checkStructureVersion()");
   const uint32_t version = m_state.sParamAll.dwStructVersion;
   if ((version >> 16) == kSupportedStructMajor && (version & 0xFFFFu) == kSupportedStructMinor) return true;
   ut.message(text("IDS_CM_ERROR"), text("IDS_PV_ERROR_MSG"), false);
@@ -402,7 +414,7 @@ PageController* ViewController::shownPage(const char* viewId) const {
 }
 
 int32_t ViewController::isDataError() {
-  ViewControllerTrace trace(ut, "isDataError");
+  ViewControllerTrace trace(ut, "isDataError()");
   for (PageController* view : containerViews()) {
     ut.debugMsg2(1, QStringLiteral(" [isDataError] View Identifier ") + view->objectName());
     if (pages::pageByViewId(view->objectName()) == nullptr) continue;
@@ -413,7 +425,7 @@ int32_t ViewController::isDataError() {
 }
 
 bool ViewController::isDataChanged() {
-  ViewControllerTrace trace(ut, "isDataChanged");
+  ViewControllerTrace trace(ut, "isDataChanged()");
   for (PageController* view : containerViews()) {
     ut.debugMsg2(1, QStringLiteral(" [isDataChanged] View Identifier ") + view->objectName());
     if (pages::pageByViewId(view->objectName()) == nullptr) continue;
@@ -423,7 +435,7 @@ bool ViewController::isDataChanged() {
 }
 
 void ViewController::getParamFromVC() {
-  ViewControllerTrace trace(ut, "getParamFromVC");
+  ViewControllerTrace trace(ut, "getParamFromVC()");
   for (PageController* view : containerViews()) {
     ut.debugMsg2(1, QStringLiteral(" [getParamFromVC] View Identifier ") + view->objectName());
     const QString id = view->objectName();
@@ -435,7 +447,7 @@ void ViewController::getParamFromVC() {
 }
 
 void ViewController::setParamToVC() {
-  ViewControllerTrace trace(ut, "setParamToVC");
+  ViewControllerTrace trace(ut, "setParamToVC()");
   for (PageController* view : containerViews()) {
     ut.debugMsg2(1, QStringLiteral(" [setParamToVC] View Identifier ") + view->objectName());
     if (pages::pageByViewId(view->objectName()) == nullptr) continue;
@@ -482,12 +494,12 @@ bool ViewController::saveCurrentData() {
 }
 
 bool ViewController::checkDataError() {
-  ViewControllerTrace trace(ut, "checkDataError");
+  ViewControllerTrace trace(ut, "checkDataError()");
   return ::checkDataError(isDataError());
 }
 
 bool ViewController::chkUUID() {
-  ViewControllerTrace trace(ut, "chkUUID");
+  ViewControllerTrace trace(ut, "chkUUID()");
   if (m_state.bIsB) return true;
   if (ioWrapper->readLockedUUID()) return true;
   ut.debugMsg2(2, QStringLiteral(" [chkUUID] bReadLockedUUID is FALSE"));

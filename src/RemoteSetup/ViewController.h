@@ -51,7 +51,7 @@ class ViewController : public QWidget {
 
  public:
   // The pages come from `factory` (by default the program's own; tests pass one with stand-in
-  // pages). The factory must outlive the constructor only.
+  // pages). The factory must outlive the window (the pages are made at the first show).
   explicit ViewController(QWidget* parent = nullptr);
   explicit ViewController(const PageFactory& factory, QWidget* parent = nullptr);
   ~ViewController() override;
@@ -228,5 +228,6 @@ class ViewController : public QWidget {
   bool m_viewLoaded = false;
   bool m_appeared = false;  // shown and not yet released
   bool m_terminating = false;
+  bool m_fwRejectPending = false;  // the lock found remote setup refused; shown after the load
   std::function<void()> m_terminateHandler;
 };

@@ -73,22 +73,22 @@ void ViewController::ExportBtnPressed() {
 }
 
 void ViewController::importAllSetting() {
-  ViewControllerTrace trace(ut, "importAllSetting");
+  ViewControllerTrace trace(ut, "importAllSetting()");
   importSettings(SettingsFile::AllSettings);
 }
 
 void ViewController::importAddressBook() {
-  ViewControllerTrace trace(ut, "importAddressBook");
+  ViewControllerTrace trace(ut, "importAddressBook()");
   importSettings(SettingsFile::AddressBook);
 }
 
 void ViewController::exportAllSetting() {
-  ViewControllerTrace trace(ut, "exportAllSetting");
+  ViewControllerTrace trace(ut, "exportAllSetting()");
   exportSettings(SettingsFile::AllSettings);
 }
 
 void ViewController::exportAddressBook() {
-  ViewControllerTrace trace(ut, "exportAddressBook");
+  ViewControllerTrace trace(ut, "exportAddressBook()");
   exportSettings(SettingsFile::AddressBook);
 }
 

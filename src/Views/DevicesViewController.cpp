@@ -46,7 +46,9 @@ QString& remoteSetupPlistPath() {
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// The table's data source: asks the window for every row and cell.
+// The table's data source: asks the window for every row and cell. Those two questions come at
+// every repaint, so unlike the window's other operations they write no entry and exit lines (the
+// system log would fill with them).
 
 class DevicesTableModel : public QAbstractTableModel {
  public:
@@ -266,8 +268,11 @@ void DevicesViewController::findDevice() {
 }
 
 void DevicesViewController::startBonjour() {
-  if (!bIsBNT) return;
   enter("startBonjour");
+  if (!bIsBNT) {  // the USB-only build does not browse
+    leave("startBonjour");
+    return;
+  }
   ut.debugMsg(0x01, QStringLiteral("\t\tstartBonjour by %@%@"), QString::fromLatin1(kServiceType),
               QString::fromLatin1(kServiceDomain));
   platform::DnssdBrowseCallbacks callbacks;
@@ -280,8 +285,11 @@ void DevicesViewController::startBonjour() {
 }
 
 void DevicesViewController::stopBonjour() {
-  if (!bIsBNT) return;
   enter("stopBonjour");
+  if (!bIsBNT) {
+    leave("stopBonjour");
+    return;
+  }
   if (netServiceBrowser != 0) platform::dnssd().stop(netServiceBrowser);
   netServiceBrowser = 0;
   for (const platform::DnssdHandle h : std::as_const(netServices)) platform::dnssd().stop(h);
@@ -356,6 +364,13 @@ void DevicesViewController::checkUSB() {
 }
 
 QString DevicesViewController::getDeviceStatusString(const FCL_DEVICE_STATUS& status) const {
+  enter("getDeviceStatusString");
+  const QString result = statusText(status);
+  leave("getDeviceStatusString");
+  return result;
+}
+
+QString DevicesViewController::statusText(const FCL_DEVICE_STATUS& status) {
   switch (status.dwLastErr) {
     case 0x2001: return text("IDS_DD_MISFEED");
     case 0x2002:
@@ -388,15 +403,17 @@ std::optional<QString> DevicesViewController::checkPListNGetTWAINName(const QStr
       if (device.value(QStringLiteral("UUID")).toString() != uuid) continue;
       ut.debugMsg(0x01, QStringLiteral("\t\t checkPListNGetTWAINName MATCH uuid:%@"), uuid);
       const QVariant name = device.value(QStringLiteral("TWAINName"));
+      leave("checkPListNGetTWAINName");
       if (!name.isValid()) return std::nullopt;
       return name.toString();
     }
   }
   QVariantMap resource;
-  if (platform::PropertyList::read(remoteSetupPlistPath(), resource) == platform::PropertyList::Status::Ok &&
-      resource.value(QStringLiteral("DiscoverAllDevices")).toBool()) {
-    return QString::fromLatin1(kNotOnList);
-  }
+  const bool discoverAll =
+      platform::PropertyList::read(remoteSetupPlistPath(), resource) == platform::PropertyList::Status::Ok &&
+      resource.value(QStringLiteral("DiscoverAllDevices")).toBool();
+  leave("checkPListNGetTWAINName");
+  if (discoverAll) return QString::fromLatin1(kNotOnList);
   return std::nullopt;
 }
 
@@ -428,6 +445,7 @@ QString DevicesViewController::txtValue(const platform::TxtRecord& txt, const QS
 }
 
 void DevicesViewController::didFindService(const platform::DnssdService& service, bool) {
+  enter("didFindService");
   ut.debugMsg(0x01, QStringLiteral("\t\tservice.name: %@"), service.name);
   QMetaObject::invokeMethod(
       this,
@@ -442,10 +460,14 @@ void DevicesViewController::didFindService(const platform::DnssdService& service
         netServices.insert(service.name, platform::dnssd().resolve(service, kResolveLimit, callbacks));
       },
       Qt::QueuedConnection);
+  leave("didFindService");
 }
 
 void DevicesViewController::didNotResolve(const platform::DnssdError& e) {
-  ut.debugMsg(0x02, QStringLiteral("ERROR: ***** netService didNotResolve, Error:%@\n"), e.toString());
+  enter("didNotResolve");
+  error("didNotResolve", platform::formatText(QStringLiteral("ERROR: ***** netService didNotResolve, Error:%@\n"),
+                                              {e.toString()}));
+  leave("didNotResolve");
 }
 
 void DevicesViewController::didResolveAddress(const platform::DnssdResolved& resolved) {
@@ -453,7 +475,7 @@ void DevicesViewController::didResolveAddress(const platform::DnssdResolved& res
   const platform::TxtRecord& txt = resolved.txt;
   const QString ty = txtValue(txt, QStringLiteral("ty"));
   if (ty != QLatin1String(kNetworkModelType)) {
-    ut.debugMsg(0x02, QStringLiteral(" %@ NOT Zerelta QMX-7315W!"), ty);
+    error("netServiceDidResolveAddress", platform::formatText(QStringLiteral(" %@ NOT Zerelta QMX-7315W!"), {ty}));
     leave("netServiceDidResolveAddress");
     return;
   }
@@ -527,16 +549,16 @@ void DevicesViewController::selectRow(int row) {
 }
 
 void DevicesViewController::tableViewSelectionDidChange() {
+  enter("tableViewSelectionDidChange");
   const QModelIndexList rows = tableDevices->selectionModel()->selectedRows();
+  const QStringList keys = dicFoundDevices.keys();
   if (rows.isEmpty()) {
     connectButton->setEnabled(false);  // the last selected device stays remembered
-    return;
+  } else if (const int row = rows.front().row(); row < keys.size()) {
+    selectedDevice = dicFoundDevices.value(keys.at(row));
+    connectButton->setEnabled(selectedDevice.value(device_entry::kStatus) != text("IDS_DD_BUSY"));
   }
-  const QStringList keys = dicFoundDevices.keys();
-  const int row = rows.front().row();
-  if (row >= keys.size()) return;
-  selectedDevice = dicFoundDevices.value(keys.at(row));
-  connectButton->setEnabled(selectedDevice.value(device_entry::kStatus) != text("IDS_DD_BUSY"));
+  leave("tableViewSelectionDidChange");
 }
 
 // ---------------------------------------------------------------------------------------------

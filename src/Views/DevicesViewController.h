@@ -133,6 +133,7 @@ class DevicesViewController : public QWidget {
   void enter(const char* op) const;
   void leave(const char* op) const;
   void error(const char* op, const QString& text) const;
+  static QString statusText(const FCL_DEVICE_STATUS& status);
   QString txtValue(const platform::TxtRecord& txt, const QString& key) const;
   void connectFailed(const QString& messageKey, const QString& infoKey);
 

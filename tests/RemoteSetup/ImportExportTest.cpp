@@ -226,8 +226,8 @@ TEST_F(ImportExportTest, RoundTripRestoresWhatTheImportWrites) {
     ASSERT_EQ(vc->containerViews().size(), 1);
     EXPECT_EQ(vc->containerViews().front()->objectName(), "generalSetup");
 
-    const char* importOp = c.addressBook ? "importAddressBook" : "importAllSetting";
-    const char* exportOp = c.addressBook ? "exportAddressBook" : "exportAllSetting";
+    const char* importOp = c.addressBook ? "importAddressBook()" : "importAllSetting()";
+    const char* exportOp = c.addressBook ? "exportAddressBook()" : "exportAllSetting()";
     for (const char* op : {"ImportBtnPressed(_:)", "ExportBtnPressed(_:)", importOp, exportOp}) {
       EXPECT_TRUE(log.contains(QStringLiteral(">>>>> ViewController::%1 ENTER").arg(op))) << op;
       EXPECT_TRUE(log.contains(QStringLiteral("<<<<< ViewController::%1 END \n ").arg(op))) << op;

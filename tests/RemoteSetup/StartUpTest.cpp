@@ -175,6 +175,41 @@ TEST_F(MainWindowTest, FirmwareRejectShowsAfterTheWholeLoadThenQuits) {
   EXPECT_FALSE(vc->isVisible());
 }
 
+// Real alerts run a nested event loop. The refusal must still wait for the end of the load,
+// not pop up over an alert of the load itself.
+TEST_F(MainWindowTest, FirmwareRejectWaitsForTheLoadEvenThroughModalAlerts) {
+  // Serves the event loop while each alert is "open", as a modal dialog does.
+  class ModalDialogs : public platform::Dialogs {
+   public:
+    explicit ModalDialogs(ScriptedDialogs& script) : m_script(script), m_previous(platform::setDialogs(this)) {}
+    ~ModalDialogs() override { platform::setDialogs(m_previous); }
+    platform::AlertAnswer runAlert(const platform::AlertSpec& spec) override {
+      for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+      return m_script.runAlert(spec);
+    }
+    std::optional<QString> openFile(const QString& e, const QString& d) override { return m_script.openFile(e, d); }
+    std::optional<QString> saveFile(const QString& e, const QString& n, const QString& d) override {
+      return m_script.saveFile(e, n, d);
+    }
+    std::optional<QString> chooseFolder(const QString& d) override { return m_script.chooseFolder(d); }
+
+   private:
+    ScriptedDialogs& m_script;
+    platform::Dialogs* m_previous;
+  };
+  ModalDialogs modal(dialogs);
+  start(Transport::Tcp, Kind::Qmx7315w);
+  link->model().setRefuseRemoteSetup(true);
+  link->faults().add(failing(FCLC_CAPABILITY, FCLD_CAPABILITY_ALL));
+  dialogs.expectAlert(0, text("IDS_CM_NO_CONNECTION_MSG"));
+  dialogs.expectAlert(0, text("IDS_DV_FW_REJECT_MSG"));
+  appear();
+  EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+  EXPECT_EQ(dialogs.alertMessages(), QStringList({text("IDS_CM_NO_CONNECTION_MSG"), text("IDS_DV_FW_REJECT_MSG")}));
+  EXPECT_EQ(callsOf("generalSetup"), (std::vector<std::string>{"setParam"}));  // the load ran to its end
+  EXPECT_EQ(terminations, 1);
+}
+
 // A settings block of another structure version ends Remote Setup after its alert, before any
 // page is filled.
 TEST_F(MainWindowTest, WrongStructureVersionQuitsAfterItsAlert) {
