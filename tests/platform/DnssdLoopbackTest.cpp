@@ -186,8 +186,14 @@ TEST(DnssdLoopback, SimulatorAnnouncesItselfOnItsOwnAddress) {
   EXPECT_TRUE(mine->hostName.startsWith("zerelta-sim")) << mine->hostName.toStdString();
   expectOnlyLoopback(*mine);
 
+  // The simulator hears of its announcement from the daemon, which may be after the browser
+  // already resolved it: wait for its line before stopping it.
+  QString stderrText;
+  EXPECT_TRUE(spinUntil([&] {
+    stderrText += QString::fromUtf8(simulator.readAllStandardError());
+    return stderrText.contains("announced as \"Zerelta QMX-7315W [");
+  })) << stderrText.toStdString();
   simulator.terminate();
   ASSERT_TRUE(simulator.waitForFinished(10000));
   EXPECT_EQ(simulator.exitCode(), 0);
-  EXPECT_TRUE(QString::fromUtf8(simulator.readAllStandardError()).contains("announced as \"Zerelta QMX-7315W ["));
 }
