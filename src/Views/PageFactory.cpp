@@ -1,6 +1,7 @@
 #include "Views/PageFactory.h"
 
 #include "Views/GeneralSetupControllerObjC.h"
+#include "Views/NetworkEmailControllerObjC.h"
 #include "Views/PageTable.h"
 
 PageFactory& PageFactory::standard() {
@@ -32,5 +33,6 @@ void registerStandardPages(PageFactory& factory) {
   //   factory.registerPage(pages::kGeneralSetupStoryboard,
   //                        [](QWidget* p) { return std::make_unique<GeneralSetupControllerObjC>(p); });
   factory.registerPage(pages::kGeneralSetupStoryboard, [](QWidget* p) { return std::make_unique<GeneralSetupControllerObjC>(p); });
+  factory.registerPage(pages::kEmailServerStoryboard, [](QWidget* p) { return std::make_unique<NetworkEmailControllerObjC>(p); });
   (void)factory;
 }

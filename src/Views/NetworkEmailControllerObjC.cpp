@@ -1,0 +1,507 @@
+#include "Views/NetworkEmailControllerObjC.h"
+
+#include <QFormLayout>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <iterator>
+
+#include "Model/Utilities.h"
+#include "Views/PageErrors.h"
+#include "Views/PageTable.h"
+#include "platform/FixedText.h"
+#include "platform/Localizer.h"
+#include "platform/NumberText.h"
+#include "platform/widgets/Widgets.h"
+
+namespace {
+
+constexpr int32_t kTraceLevel = 0x40;
+constexpr int32_t kErrorLevel = 0x02;
+
+QString op(const char* selector) {
+  return QStringLiteral("-[NetworkEmailControllerObjC %1]").arg(QLatin1String(selector));
+}
+
+// ---- Pop-up items (titles by index) ---------------------------------------------------------------
+const char* const kAuthKeys[] = {"IDS_NE_NONE", "IDS_NE_SMTP_AUTH"};
+const char* const kSecureKeys[] = {"IDS_NE_NONE", "IDS_NE_SSL", "IDS_NE_TLS"};
+const char* const kOffOnKeys[] = {"IDS_GS_OFF", "IDS_GS_ON"};
+constexpr int kAuthSMTP = 1;
+constexpr int kSecureSSL = 1;    // hidden
+constexpr int kVerifyOn = 1;     // hidden
+constexpr int kSizeLimitOn = 1;
+
+QString localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
+
+QLabel* makeLabel(QWidget* parent) {
+  auto* label = new QLabel(parent);
+  label->setTextFormat(Qt::PlainText);
+  return label;
+}
+
+QLineEdit* makeField(QWidget* parent, int width) {
+  auto* field = new QLineEdit(parent);
+  field->setFixedWidth(width);
+  return field;
+}
+
+platform::PopUpButton* makePopUp(QWidget* parent, int items) {
+  auto* popup = new platform::PopUpButton(parent);
+  for (int i = 0; i < items; ++i) popup->addItem(QString());
+  return popup;
+}
+
+QFormLayout* makeForm(QGroupBox* group) {
+  auto* form = new QFormLayout(group);
+  form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+  form->setRowWrapPolicy(QFormLayout::DontWrapRows);
+  form->setVerticalSpacing(5);
+  return form;
+}
+
+// A pop-up index into an 8-bit field; without a selection the field keeps what was stored.
+void storeItem(const platform::PopUpButton* popup, uint8_t& field) {
+  if (const int i = popup->indexOfSelectedItem(); i >= 0) field = static_cast<uint8_t>(i);
+}
+
+// A field's text into its array, unless it is still the text initUI showed for the array: the
+// stored bytes then stay as they were (also bytes that are not UTF-8 or not NUL-terminated).
+template <std::size_t N>
+void storeText(const QLineEdit* control, char (&field)[N], QString& shown) {
+  const QString text = control->text();
+  if (text == shown) return;
+  platform::textToField(field, text);
+  shown = text;
+}
+
+template <std::size_t N>
+QString showText(QLineEdit* control, const char (&field)[N], QString& shown) {
+  shown = platform::textFromField(field);
+  control->setText(shown);
+  return shown;
+}
+
+}  // namespace
+
+// ---- Construction ("viewDidLoad") -------------------------------------------------------------------
+
+NetworkEmailControllerObjC::NetworkEmailControllerObjC(QWidget* parent)
+    : PageController(QString::fromLatin1(pages::kEmailServerView), parent), ut(Utilities::sharedInstance()) {
+  const QString name = op("viewDidLoad");
+  funcEnter(name);
+  buildLayout();
+  initLocalizedString();
+  // The page filters the user's typing in its nine text fields; textEdited is the user's typing
+  // only, so filling the fields from the record never runs a filter.
+  for (QLineEdit* field : {m_ui.textMailAddress, m_ui.textServer, m_ui.textPort, m_ui.textAccount, m_ui.textPassword,
+                           m_ui.textRetype, m_ui.textSubject, m_ui.textMessage, m_ui.textMaxSize})
+    connect(field, &QLineEdit::textEdited, this, [this, field] { controlTextDidChange(field); });
+  connect(m_ui.popupAuth, &platform::PopUpButton::activated, this, &NetworkEmailControllerObjC::isSMTPPopUpChange);
+  connect(m_ui.popupSizeLimit, &platform::PopUpButton::activated, this,
+          &NetworkEmailControllerObjC::isSizeLimitPopUpChanged);
+  connect(m_ui.stepperMaxSize, &platform::Stepper::activated, this, &NetworkEmailControllerObjC::maxSizeStepperClicked);
+  funcEnd(name);
+}
+
+NetworkEmailControllerObjC::~NetworkEmailControllerObjC() = default;
+
+void NetworkEmailControllerObjC::buildLayout() {
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  auto* scroll = new QScrollArea(this);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  outer->addWidget(scroll);
+
+  auto* content = new QWidget(scroll);
+  auto* page = new QVBoxLayout(content);
+  page->setContentsMargins(12, 10, 12, 10);
+  page->setSpacing(8);
+
+  m_ui.labelTitle = makeLabel(content);
+  QFont titleFont = m_ui.labelTitle->font();
+  titleFont.setBold(true);
+  titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
+  m_ui.labelTitle->setFont(titleFont);
+  page->addWidget(m_ui.labelTitle);
+
+  constexpr int kWide = 300;
+  constexpr int kNarrow = 64;
+
+  // SMTP: the scanner's address, the server, authentication and the secure connection.
+  {
+    auto* group = new QGroupBox(content);
+    group->setObjectName(QStringLiteral("groupSMTP"));
+    m_ui.groupSMTP = group;
+    QFormLayout* form = makeForm(group);
+    m_ui.labelMailAddress = makeLabel(group);
+    m_ui.textMailAddress = makeField(group, kWide);
+    form->addRow(m_ui.labelMailAddress, m_ui.textMailAddress);
+    m_ui.labelServer = makeLabel(group);
+    m_ui.textServer = makeField(group, kWide);
+    form->addRow(m_ui.labelServer, m_ui.textServer);
+    m_ui.labelPort = makeLabel(group);
+    m_ui.textPort = makeField(group, kNarrow);
+    m_ui.textPort->setAlignment(Qt::AlignRight);
+    form->addRow(m_ui.labelPort, m_ui.textPort);
+    m_ui.labelAuth = makeLabel(group);
+    m_ui.popupAuth = makePopUp(group, int(std::size(kAuthKeys)));
+    form->addRow(m_ui.labelAuth, m_ui.popupAuth);
+    m_ui.labelAccount = makeLabel(group);
+    m_ui.textAccount = makeField(group, kWide);
+    form->addRow(m_ui.labelAccount, m_ui.textAccount);
+    m_ui.labelPassword = makeLabel(group);
+    m_ui.textPassword = makeField(group, kWide);
+    m_ui.textPassword->setEchoMode(QLineEdit::Password);
+    form->addRow(m_ui.labelPassword, m_ui.textPassword);
+    m_ui.labelRetype = makeLabel(group);
+    m_ui.textRetype = makeField(group, kWide);
+    m_ui.textRetype->setEchoMode(QLineEdit::Password);
+    form->addRow(m_ui.labelRetype, m_ui.textRetype);
+    m_ui.labelSecure = makeLabel(group);
+    m_ui.popupSecure = makePopUp(group, int(std::size(kSecureKeys)));
+    form->addRow(m_ui.labelSecure, m_ui.popupSecure);
+    m_ui.labelVerifyCert = makeLabel(group);
+    m_ui.popupVerifyCert = makePopUp(group, int(std::size(kOffOnKeys)));
+    form->addRow(m_ui.labelVerifyCert, m_ui.popupVerifyCert);
+    page->addWidget(group);
+  }
+
+  // The mails the scanner sends: subject, message, size limit, notification.
+  {
+    auto* group = new QGroupBox(content);
+    group->setObjectName(QStringLiteral("groupSending"));
+    m_ui.groupSending = group;
+    QFormLayout* form = makeForm(group);
+    m_ui.labelSubject = makeLabel(group);
+    m_ui.textSubject = makeField(group, kWide);
+    form->addRow(m_ui.labelSubject, m_ui.textSubject);
+    m_ui.labelMessage = makeLabel(group);
+    m_ui.textMessage = makeField(group, kWide);
+    form->addRow(m_ui.labelMessage, m_ui.textMessage);
+    m_ui.labelSizeLimit = makeLabel(group);
+    m_ui.popupSizeLimit = makePopUp(group, int(std::size(kOffOnKeys)));
+    form->addRow(m_ui.labelSizeLimit, m_ui.popupSizeLimit);
+    m_ui.labelMaxSize = makeLabel(group);
+    auto* row = new QWidget(group);
+    auto* rowLayout = new QHBoxLayout(row);
+    rowLayout->setContentsMargins(0, 0, 0, 0);
+    rowLayout->setSpacing(2);
+    m_ui.textMaxSize = makeField(row, 48);
+    m_ui.textMaxSize->setAlignment(Qt::AlignRight);
+    m_ui.stepperMaxSize = new platform::Stepper(row);
+    m_ui.stepperMaxSize->setRange(kMaxSizeMin, kMaxSizeMax);
+    m_ui.stepperMaxSize->setIncrement(1);
+    m_ui.stepperMaxSize->setFixedHeight(m_ui.textMaxSize->sizeHint().height());
+    rowLayout->addWidget(m_ui.textMaxSize);
+    rowLayout->addWidget(m_ui.stepperMaxSize);
+    rowLayout->addStretch(1);
+    form->addRow(m_ui.labelMaxSize, row);
+    m_ui.labelNotification = makeLabel(group);
+    m_ui.popupNotification = makePopUp(group, int(std::size(kOffOnKeys)));
+    form->addRow(m_ui.labelNotification, m_ui.popupNotification);
+    page->addWidget(group);
+  }
+  page->addStretch(1);
+
+  // Items the scanner does not offer from this page: the layout hides them for good.
+  m_ui.popupSecure->setItemHidden(kSecureSSL, true);
+  m_ui.popupVerifyCert->setItemHidden(kVerifyOn, true);
+
+  scroll->setWidget(content);
+}
+
+void NetworkEmailControllerObjC::initLocalizedString() {
+  const QString name = op("initLocalizedString");
+  funcEnter(name);
+  m_ui.labelTitle->setText(localized("IDS_NE_EMAIL"));
+  m_ui.groupSMTP->setTitle(QStringLiteral("SMTP"));
+  m_ui.labelMailAddress->setText(localized("IDS_NE_MAIL_ADDRESS"));
+  m_ui.labelServer->setText(localized("IDS_NE_SERVER"));
+  m_ui.labelPort->setText(localized("IDS_NE_PORT"));
+  m_ui.labelAuth->setText(localized("IDS_NE_AUTH_FOR_SMTP"));
+  m_ui.labelAccount->setText(localized("IDS_NE_ACCOUNT"));
+  m_ui.labelPassword->setText(localized("IDS_PF_PASSWORD"));
+  m_ui.labelRetype->setText(localized("IDS_PF_RETYPE_PASSWORD"));
+  m_ui.labelSecure->setText(localized("IDS_NE_TLS"));
+  m_ui.labelVerifyCert->setText(localized("IDS_NE_VERIFY_CERT"));
+  m_ui.groupSending->setTitle(localized("IDS_NE_SETUP_MAIL_TX"));
+  m_ui.labelSubject->setText(localized("IDS_NE_SENDER_SUBJECT"));
+  m_ui.labelMessage->setText(localized("IDS_NE_SENDER_MESSAGE"));
+  m_ui.labelSizeLimit->setText(localized("IDS_NE_SIZE_LIMIT"));
+  m_ui.labelMaxSize->setText(localized("IDS_NE_MAXIMUM_SIZE"));
+  m_ui.labelNotification->setText(localized("IDS_NE_NOTIFICATION"));
+  for (int i = 0; i < int(std::size(kAuthKeys)); ++i) m_ui.popupAuth->setItemTitle(i, localized(kAuthKeys[i]));
+  for (int i = 0; i < int(std::size(kSecureKeys)); ++i) m_ui.popupSecure->setItemTitle(i, localized(kSecureKeys[i]));
+  for (int i = 0; i < int(std::size(kOffOnKeys)); ++i) {
+    m_ui.popupVerifyCert->setItemTitle(i, localized(kOffOnKeys[i]));
+    m_ui.popupSizeLimit->setItemTitle(i, localized(kOffOnKeys[i]));
+    m_ui.popupNotification->setItemTitle(i, localized(kOffOnKeys[i]));
+  }
+  funcEnd(name);
+}
+
+// ---- Contract ------------------------------------------------------------------------------------------
+
+void NetworkEmailControllerObjC::setParam(const MainWindowState& state) { setParam(state.sParamAll.sEmail); }
+
+bool NetworkEmailControllerObjC::getParam(MainWindowState& state) {
+  getParam(state.sParamAll.sEmail);
+  return true;
+}
+
+bool NetworkEmailControllerObjC::isDataChanged(const MainWindowState& state) {
+  return isDataChanged(state.sParamAll.sEmail);
+}
+
+void NetworkEmailControllerObjC::setParam(const FCL_RS_PARAM_EMAIL& record) {
+  const QString name = op("setParam:");
+  funcEnter(name);
+  std::memcpy(&email, &record, sizeof email);
+  initUI();
+  funcEnd(name);
+}
+
+void NetworkEmailControllerObjC::getParam(FCL_RS_PARAM_EMAIL& record) {
+  const QString name = op("getParam:");
+  funcEnter(name);
+  applyData();
+  std::memcpy(&record, &email, sizeof email);
+  funcEnd(name);
+}
+
+bool NetworkEmailControllerObjC::isDataChanged(const FCL_RS_PARAM_EMAIL& record) {
+  const QString name = op("isDataChanged:");
+  funcEnter(name);
+  applyData();
+  const int diff = std::memcmp(&email, &record, sizeof email);
+  if (diff != 0) ut.debugMsg(kTraceLevel, QStringLiteral("Email Data is changed! %d"), diff);
+  else ut.debugMsg(kTraceLevel, QStringLiteral("No data is changed!"));
+  funcEnd(name);
+  return diff != 0;
+}
+
+void NetworkEmailControllerObjC::rangeAlert(QLineEdit* field) {
+  ut.message(localized("IDS_CM_ERROR"), localized("IDS_OUT_OF_RANGE_ERR_MSG"), false);
+  field->setFocus();
+  field->selectAll();
+}
+
+int32_t NetworkEmailControllerObjC::isDataError() {
+  const QString name = op("isDataError");
+  funcEnter(name);
+  int32_t code = kPageErrorNone;
+  if (!Utilities::validateEmail(m_ui.textMailAddress->text())) {
+    code = kPageErrorMailFormat;
+    funcErr(name, QStringLiteral("the mail address is malformed"));
+  } else if (m_ui.popupAuth->indexOfSelectedItem() == kAuthSMTP && m_ui.textAccount->text().isEmpty()) {
+    const QString account = localized("IDS_NE_ACCOUNT");
+    ut.message(localized("IDS_CM_WARNING"), platform::formatText(localized("IDS_CANNOT_EMPTY_ERR_MSG"), {account, account}),
+               false);
+    m_ui.textAccount->setFocus();
+    code = kPageErrorShown;
+    funcErr(name, QStringLiteral("the account is empty"));
+  } else if (m_ui.popupAuth->indexOfSelectedItem() == kAuthSMTP &&
+             !ut.checkPassword(m_ui.textPassword->text(), m_ui.textRetype->text(), 0)) {
+    m_ui.textRetype->setFocus();
+    code = kPageErrorShown;
+    funcErr(name, QStringLiteral("the password check failed"));
+  } else if (const int port = platform::intValue(m_ui.textPort->text()); port < 0 || port > 0xFFFF) {
+    // Only the low 16 bits would reach the scanner: another port than the one typed.
+    rangeAlert(m_ui.textPort);
+    code = kPageErrorShown;
+    funcErr(name, QStringLiteral("the port is out of range"));
+  } else if (const int size = platform::intValue(m_ui.textMaxSize->text());
+             m_ui.popupSizeLimit->indexOfSelectedItem() == kSizeLimitOn && (size < 0 || size > 0xFF)) {
+    rangeAlert(m_ui.textMaxSize);
+    code = kPageErrorShown;
+    funcErr(name, QStringLiteral("the maximum size is out of range"));
+  }
+  funcEnd(name);
+  return code;
+}
+
+// ---- Filling and reading the controls ----------------------------------------------------------------------
+
+void NetworkEmailControllerObjC::initUI() {
+  const QString name = op("initUI");
+  funcEnter(name);
+  // A stored value outside the items shows no selection; a hidden item still shows.
+  m_ui.popupAuth->selectItem(email.bySMTPAuthentication);
+  m_ui.popupSecure->selectItem(email.bySMTPSecureConnection);
+  m_ui.popupVerifyCert->selectItem(email.bySMTPVerifyCertificate);
+  m_ui.popupSizeLimit->selectItem(email.byMailSizeLimit);
+  m_ui.popupNotification->selectItem(email.byMailNotification);
+  m_ui.popupSecure->setItemHidden(kSecureSSL, true);
+  m_ui.popupVerifyCert->setItemHidden(kVerifyOn, true);
+
+  showText(m_ui.textMailAddress, email.szDeviceMailAddress, m_shown.mailAddress);
+  showText(m_ui.textServer, email.szSMTPServerName, m_shown.server);
+  showText(m_ui.textAccount, email.szSMTPAuthAccount, m_shown.account);
+  m_ui.textRetype->setText(showText(m_ui.textPassword, email.szSMTPAuthPassword, m_shown.password));
+  showText(m_ui.textMessage, email.szSenderMessage, m_shown.message);
+  showText(m_ui.textSubject, email.szSenderSubject, m_shown.subject);
+  m_ui.textPort->setText(QString::number(email.wSMTPPort));
+  m_ui.textMaxSize->setText(QString::number(email.byMailMaximumSize));
+  m_ui.stepperMaxSize->setValue(email.byMailMaximumSize);
+
+  updateSMTP_AUTH();
+  updateMaxSizeEnable();
+  funcEnd(name);
+}
+
+void NetworkEmailControllerObjC::applyData() {
+  const QString name = op("applyData");
+  funcEnter(name);
+  storeItem(m_ui.popupAuth, email.bySMTPAuthentication);
+  storeItem(m_ui.popupSecure, email.bySMTPSecureConnection);
+  storeItem(m_ui.popupVerifyCert, email.bySMTPVerifyCertificate);
+  storeItem(m_ui.popupSizeLimit, email.byMailSizeLimit);
+  storeItem(m_ui.popupNotification, email.byMailNotification);
+
+  storeText(m_ui.textMailAddress, email.szDeviceMailAddress, m_shown.mailAddress);
+  storeText(m_ui.textServer, email.szSMTPServerName, m_shown.server);
+
+  const int port = platform::intValue(m_ui.textPort->text());
+  if (port == 0) m_ui.textPort->setText(QStringLiteral("0"));
+  if (port >= 0 && port <= 0xFFFF) email.wSMTPPort = static_cast<uint16_t>(port);
+
+  storeText(m_ui.textAccount, email.szSMTPAuthAccount, m_shown.account);
+  storeText(m_ui.textPassword, email.szSMTPAuthPassword, m_shown.password);
+  storeText(m_ui.textSubject, email.szSenderSubject, m_shown.subject);
+  storeText(m_ui.textMessage, email.szSenderMessage, m_shown.message);
+
+  if (m_ui.textMaxSize->text().isEmpty()) {
+    m_ui.textMaxSize->setText(QString::number(kMaxSizeDefault));
+    m_ui.stepperMaxSize->setValue(kMaxSizeDefault);
+  }
+  const int size = platform::intValue(m_ui.textMaxSize->text());
+  if (size >= 0 && size <= 0xFF) email.byMailMaximumSize = static_cast<uint8_t>(size);
+  funcEnd(name);
+}
+
+void NetworkEmailControllerObjC::updateSMTP_AUTH() {
+  const QString name = op("updateSMTP_AUTH");
+  funcEnter(name);
+  const bool on = m_ui.popupAuth->indexOfSelectedItem() == kAuthSMTP;
+  for (QLineEdit* field : {m_ui.textAccount, m_ui.textPassword, m_ui.textRetype}) field->setEnabled(on);
+  funcEnd(name);
+}
+
+void NetworkEmailControllerObjC::updateMaxSizeEnable() {
+  const QString name = op("updateMaxSizeEnable");
+  funcEnter(name);
+  const bool on = m_ui.popupSizeLimit->indexOfSelectedItem() == kSizeLimitOn;
+  m_ui.textMaxSize->setEnabled(on);
+  m_ui.stepperMaxSize->setEnabled(on);
+  funcEnd(name);
+}
+
+void NetworkEmailControllerObjC::isSMTPPopUpChange() {
+  const QString name = op("isSMTPPopUpChange:");
+  funcEnter(name);
+  updateSMTP_AUTH();
+  funcEnd(name);
+}
+
+void NetworkEmailControllerObjC::isSizeLimitPopUpChanged() {
+  const QString name = op("isSizeLimitPopUpChanged:");
+  funcEnter(name);
+  updateMaxSizeEnable();
+  funcEnd(name);
+}
+
+void NetworkEmailControllerObjC::maxSizeStepperClicked(double value) {
+  m_ui.textMaxSize->setText(QString::number(static_cast<int>(value)));
+}
+
+// ---- Typing ------------------------------------------------------------------------------------------------------
+
+QString NetworkEmailControllerObjC::controlTextLength(const QString& text, int limit) {
+  const QString name = op("controlTextLength");
+  funcEnter(name);
+  QString result = text;
+  if (result.size() > limit) {
+    // Never keep half of a surrogate pair: that would be no character at all.
+    int cut = limit;
+    if (cut > 0 && result.at(cut - 1).isHighSurrogate()) --cut;
+    result.truncate(cut);
+  }
+  funcEnd(name);
+  return result;
+}
+
+bool NetworkEmailControllerObjC::stringIsNumber(const QString& t) {
+  const QString name = op("stringIsNumber:");
+  funcEnter(name);
+  const bool number = platform::isDecimalNumber(t);
+  funcEnd(name);
+  return number;
+}
+
+QString NetworkEmailControllerObjC::numericStringFromString(const QString& t) {
+  const QString name = op("numericStringFromString:");
+  funcEnter(name);
+  QString result = t;
+  while (!result.isEmpty() && !stringIsNumber(result)) result.chop(1);
+  funcEnd(name);
+  return result;
+}
+
+void NetworkEmailControllerObjC::controlTextDidChange(QLineEdit* field) {
+  const QString name = op("controlTextDidChange:");
+  funcEnter(name);
+  if (field == m_ui.textMaxSize) {
+    m_ui.stepperMaxSize->setValue(platform::intValue(field->text()));
+    funcEnd(name);
+    return;
+  }
+  // The filter of the field; applied to the text before the cursor as well, to keep the cursor
+  // where the user was typing.
+  std::function<QString(const QString&)> filter;
+  auto cutAndStrip = [this](int limit) {
+    return [this, limit](const QString& t) { return Utilities::stripRemoveSpecialWordFrom(controlTextLength(t, limit)); };
+  };
+  auto cut = [this](int limit) { return [this, limit](const QString& t) { return controlTextLength(t, limit); }; };
+  if (field == m_ui.textMailAddress) filter = cutAndStrip(kMailAddressLimit);
+  else if (field == m_ui.textServer || field == m_ui.textAccount) filter = cutAndStrip(kNameLimit);
+  else if (field == m_ui.textPassword || field == m_ui.textRetype) filter = cut(kNameLimit);
+  else if (field == m_ui.textSubject || field == m_ui.textMessage) filter = cut(kSenderLimit);
+  else if (field == m_ui.textPort) filter = [this](const QString& t) { return numericStringFromString(t); };
+
+  if (filter) {
+    const QString text = field->text();
+    const QString filtered = filter(text);
+    if (filtered != text) {
+      const int cursor = field->cursorPosition();
+      const int kept = field == m_ui.textPort ? cursor : int(filter(text.left(cursor)).size());
+      field->setText(filtered);
+      field->setCursorPosition(std::min(kept, int(filtered.size())));
+    }
+  }
+  funcEnd(name);
+}
+
+// ---- Trace -----------------------------------------------------------------------------------------------------------
+
+void NetworkEmailControllerObjC::funcEnter(const QString& name) const {
+  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>>>> %@ ENTER"), name);
+}
+
+void NetworkEmailControllerObjC::funcEnd(const QString& name) const {
+  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<<<< %@ END \n  "), name);
+}
+
+void NetworkEmailControllerObjC::funcErr(const QString& name, const QString& message) const {
+  ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: %@\n"), name, message);
+}

@@ -1,0 +1,532 @@
+// The e-mail server page driven as a user drives it: typing into its fields, choosing pop-up
+// items and clicking its stepper, then reading what getParam writes and what isDataError answers.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QRegularExpression>
+#include <QTest>
+#include <QToolButton>
+#include <cstring>
+#include <functional>
+
+#include "support/LogCapture.h"
+#include "support/ScriptedDialogs.h"
+#include "Model/Utilities.h"
+#include "Views/NetworkEmailControllerObjC.h"
+#include "Views/PageFactory.h"
+#include "Views/PageTable.h"
+#include "platform/FixedText.h"
+#include "platform/Localizer.h"
+#include "platform/widgets/Widgets.h"
+
+namespace {
+
+using Page = NetworkEmailControllerObjC;
+using Controls = Page::Controls;
+
+class ScopedDebugMask {
+ public:
+  explicit ScopedDebugMask(int32_t mask) : m_previous(Utilities::sharedInstance().nDebugMask()) {
+    Utilities::sharedInstance().setDebugMask(mask);
+  }
+  ~ScopedDebugMask() { Utilities::sharedInstance().setDebugMask(m_previous); }
+
+ private:
+  int32_t m_previous;
+};
+
+QString text(const char* key) { return platform::Localizer::text(QString::fromLatin1(key)); }
+
+// The record as a scanner might hold it. The reserved bytes and the tails of the arrays carry a
+// pattern, so that a page that touches bytes it does not edit shows up in the comparisons.
+FCL_RS_PARAM_EMAIL scannerRecord() {
+  FCL_RS_PARAM_EMAIL r;
+  std::memset(&r, 0xA5, sizeof r);
+  auto put = [](char* field, std::size_t n, const char* value) {
+    std::memset(field, 0, n);
+    std::memcpy(field, value, std::strlen(value));
+  };
+  put(r.szDeviceMailAddress, sizeof r.szDeviceMailAddress, "scanner@example.com");
+  put(r.szSMTPServerName, sizeof r.szSMTPServerName, "smtp.example.com");
+  put(r.szSMTPAuthAccount, sizeof r.szSMTPAuthAccount, "office");
+  put(r.szSMTPAuthPassword, sizeof r.szSMTPAuthPassword, "Secret1");
+  put(r.szSenderMessage, sizeof r.szSenderMessage, "Scanned document attached.");
+  put(r.szSenderSubject, sizeof r.szSenderSubject, "Scan");
+  r.wSMTPPort = 587;
+  r.bySMTPAuthentication = 1;
+  r.bySMTPSecureConnection = 2;
+  r.bySMTPVerifyCertificate = 0;
+  r.byMailSizeLimit = 1;
+  r.byMailMaximumSize = 10;
+  r.byMailNotification = 1;
+  return r;
+}
+
+MainWindowState stateWith(const FCL_RS_PARAM_EMAIL& record) {
+  MainWindowState s;
+  std::memset(&s.sParamAll, 0x5A, sizeof s.sParamAll);
+  s.sParamAll.sEmail = record;
+  return s;
+}
+
+struct ShownPage {
+  explicit ShownPage(const FCL_RS_PARAM_EMAIL& record = scannerRecord()) {
+    page.resize(600, 540);
+    page.setParam(record);
+    page.show();
+    QApplication::setActiveWindow(&page);
+  }
+  const Controls& ui() const { return page.controls(); }
+  Page page;
+};
+
+// Types `typed` at the cursor, one key per character. Characters beyond ASCII arrive as key
+// events carrying their text, the way a keyboard layout or an input method delivers them.
+void typeText(QLineEdit* field, const QString& typed) {
+  for (qsizetype i = 0; i < typed.size(); ++i) {
+    const QChar c = typed.at(i);
+    if (c.unicode() < 0x80) {
+      QTest::keyClick(field, char(c.unicode()));
+      continue;
+    }
+    const qsizetype units = c.isHighSurrogate() && i + 1 < typed.size() ? 2 : 1;
+    const QString character = typed.mid(i, units);
+    i += units - 1;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, character);
+    QApplication::sendEvent(field, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, character);
+    QApplication::sendEvent(field, &release);
+  }
+}
+
+// Replaces a field's text the way a user does: select all, then type (or delete).
+void typeInto(QLineEdit* field, const QString& typed) {
+  field->setFocus();
+  QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+  if (typed.isEmpty()) QTest::keyClick(field, Qt::Key_Backspace);
+  else typeText(field, typed);
+}
+
+FCL_RS_PARAM_EMAIL saved(Page& page, const FCL_RS_PARAM_EMAIL& from = scannerRecord()) {
+  FCL_RS_PARAM_EMAIL out = from;
+  page.getParam(out);
+  return out;
+}
+
+bool sameBytes(const FCL_RS_PARAM_EMAIL& a, const FCL_RS_PARAM_EMAIL& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+}  // namespace
+
+TEST(EmailServerPage, IsTheStandardFactorysEmailServerPage) {
+  std::unique_ptr<PageController> page = PageFactory::standard().create(pages::kEmailServerStoryboard);
+  ASSERT_NE(dynamic_cast<Page*>(page.get()), nullptr);
+  EXPECT_EQ(page->viewIdentifier(), "networkEmail");
+}
+
+// Through the main window's state: only sEmail is read and written.
+TEST(EmailServerPage, ContractTouchesOnlyTheEmailRecord) {
+  const MainWindowState state = stateWith(scannerRecord());
+  Page page;
+  page.setParam(state);
+  EXPECT_FALSE(page.isDataChanged(state));
+  typeInto(page.controls().textSubject, "Invoice");
+  EXPECT_TRUE(page.isDataChanged(state));
+  MainWindowState out = state;
+  EXPECT_TRUE(page.getParam(out));
+  EXPECT_EQ(platform::textFromField(out.sParamAll.sEmail.szSenderSubject), "Invoice");
+  out.sParamAll.sEmail = state.sParamAll.sEmail;
+  EXPECT_EQ(std::memcmp(&out.sParamAll, &state.sParamAll, sizeof out.sParamAll), 0);
+}
+
+// Nothing the user did not touch may change, also for stored values that no control can show
+// as they are: hidden items, values beyond the items, arrays without a NUL or not UTF-8.
+TEST(EmailServerPage, UntouchedPageWritesTheRecordBackUnchanged) {
+  struct Case {
+    const char* what;
+    std::function<void(FCL_RS_PARAM_EMAIL&)> edit;
+  };
+  const Case cases[] = {
+      {"ordinary record", [](FCL_RS_PARAM_EMAIL&) {}},
+      {"hidden SSL and verify-on items", [](FCL_RS_PARAM_EMAIL& r) {
+         r.bySMTPSecureConnection = 1;
+         r.bySMTPVerifyCertificate = 1;
+       }},
+      {"pop-up values beyond the items", [](FCL_RS_PARAM_EMAIL& r) {
+         r.bySMTPAuthentication = 7;
+         r.bySMTPSecureConnection = 3;
+         r.bySMTPVerifyCertificate = 0xFF;
+         r.byMailSizeLimit = 2;
+         r.byMailNotification = 9;
+       }},
+      {"all off, port 0, size 0", [](FCL_RS_PARAM_EMAIL& r) {
+         r.bySMTPAuthentication = 0;
+         r.byMailSizeLimit = 0;
+         r.byMailNotification = 0;
+         r.wSMTPPort = 0;
+         r.byMailMaximumSize = 0;
+       }},
+      {"port 65535, size 255", [](FCL_RS_PARAM_EMAIL& r) {
+         r.wSMTPPort = 65535;
+         r.byMailMaximumSize = 255;
+       }},
+      {"arrays without a NUL", [](FCL_RS_PARAM_EMAIL& r) {
+         std::memset(r.szDeviceMailAddress, 'a', sizeof r.szDeviceMailAddress);
+         std::memset(r.szSenderSubject, 'b', sizeof r.szSenderSubject);
+         std::memset(r.szSMTPAuthPassword, 'c', sizeof r.szSMTPAuthPassword);
+       }},
+      {"bytes that are not UTF-8, and bytes after the NUL", [](FCL_RS_PARAM_EMAIL& r) {
+         r.szSMTPServerName[0] = char(0xFF);
+         r.szSMTPServerName[1] = char(0xC3);
+         r.szSenderMessage[3] = 0;
+         r.szSenderMessage[4] = 'x';
+       }},
+  };
+  ShownPage shown;  // one page, filled again for each case
+  for (const Case& c : cases) {
+    FCL_RS_PARAM_EMAIL record = scannerRecord();
+    c.edit(record);
+    shown.page.setParam(record);
+    EXPECT_FALSE(shown.page.isDataChanged(record)) << c.what;
+    EXPECT_TRUE(sameBytes(saved(shown.page, record), record)) << c.what;
+  }
+}
+
+TEST(EmailServerPage, TypingFilters) {
+  const QString longAscii = QString(300, u'x');
+  const QString emoji = QString::fromUtf8("\xF0\x9F\x93\xA7");  // two UTF-16 units
+  struct Case {
+    const char* what;
+    QLineEdit* Controls::*field;
+    QString typed;
+    QString shown;
+  };
+  const Case cases[] = {
+      {"account loses & < >", &Controls::textAccount, "a&b<c>", "abc"},
+      {"mail address loses & < >", &Controls::textMailAddress, "a<b>@c&d.com", "ab@cd.com"},
+      {"server loses & < >", &Controls::textServer, "smtp&.<x>.org", "smtp.x.org"},
+      {"password keeps & < >", &Controls::textPassword, "p&<>", "p&<>"},
+      {"subject keeps & < >", &Controls::textSubject, "A & B", "A & B"},
+      {"mail address cut to 127", &Controls::textMailAddress, longAscii, QString(127, u'x')},
+      {"server cut to 63", &Controls::textServer, longAscii, QString(63, u'x')},
+      {"account cut to 63", &Controls::textAccount, longAscii, QString(63, u'x')},
+      {"password cut to 63", &Controls::textPassword, longAscii, QString(63, u'x')},
+      {"retype cut to 63", &Controls::textRetype, longAscii, QString(63, u'x')},
+      {"subject cut to 255", &Controls::textSubject, longAscii, QString(255, u'x')},
+      {"message cut to 255", &Controls::textMessage, longAscii, QString(255, u'x')},
+      {"full field: stripped, then cut", &Controls::textAccount, QString(62, u'x') + "&yz", QString(62, u'x') + "y"},
+      {"no half character at the limit", &Controls::textAccount, QString(62, u'x') + emoji, QString(62, u'x')},
+      {"port: digits", &Controls::textPort, "2525", "2525"},
+      {"port: a letter goes", &Controls::textPort, "25a", "25"},
+      {"port: nothing numeric", &Controls::textPort, "abc", ""},
+      {"port: the number syntax", &Controls::textPort, "1.5", "1.5"},
+      {"port: a letter typed between digits", &Controls::textPort, "2x5", "25"},
+      {"maximum size is not filtered", &Controls::textMaxSize, "7kb", "7kb"},
+  };
+  ShownPage shown;
+  for (const Case& c : cases) {
+    shown.page.setParam(scannerRecord());
+    QLineEdit* field = shown.ui().*c.field;
+    typeInto(field, c.typed);
+    EXPECT_EQ(field->text(), c.shown) << c.what;
+  }
+}
+
+TEST(EmailServerPage, FilteredTypingInTheMiddleKeepsTheCursorThere) {
+  ShownPage shown;
+  QLineEdit* account = shown.ui().textAccount;
+  typeInto(account, "abcd");
+  account->setCursorPosition(2);
+  typeText(account, "&X");
+  EXPECT_EQ(account->text(), "abXcd");
+  EXPECT_EQ(account->cursorPosition(), 3);
+}
+
+TEST(EmailServerPage, MaximumSizeFieldAndStepper) {
+  ShownPage shown;
+  QLineEdit* field = shown.ui().textMaxSize;
+  platform::Stepper* stepper = shown.ui().stepperMaxSize;
+  EXPECT_EQ(field->text(), "10");
+  EXPECT_EQ(stepper->intValue(), 10);
+  typeInto(field, "20");
+  EXPECT_EQ(stepper->intValue(), 20);
+  QTest::mouseClick(stepper->upButton(), Qt::LeftButton);
+  EXPECT_EQ(field->text(), "21");
+  EXPECT_EQ(saved(shown.page).byMailMaximumSize, 21);
+
+  // An empty field becomes 5 when the controls are read, also by the change check.
+  for (uint8_t stored : {uint8_t(5), uint8_t(7)}) {
+    FCL_RS_PARAM_EMAIL record = scannerRecord();
+    record.byMailMaximumSize = stored;
+    shown.page.setParam(record);
+    typeInto(field, "");
+    EXPECT_EQ(shown.page.isDataChanged(record), stored != 5) << int(stored);
+    EXPECT_EQ(field->text(), "5");
+    EXPECT_EQ(stepper->intValue(), 5);
+    EXPECT_EQ(saved(shown.page, record).byMailMaximumSize, 5);
+  }
+}
+
+TEST(EmailServerPage, PortReading) {
+  struct Case {
+    const char* typed;
+    uint16_t stored;
+    const char* shownAfter;
+  };
+  const Case cases[] = {{"25", 25, "25"}, {"", 0, "0"}, {"0", 0, "0"}, {"65535", 65535, "65535"}, {"465.9", 465, "465.9"}};
+  ShownPage shown;
+  for (const Case& c : cases) {
+    shown.page.setParam(scannerRecord());
+    typeInto(shown.ui().textPort, c.typed);
+    EXPECT_EQ(shown.page.isDataError(), 0) << c.typed;
+    EXPECT_EQ(saved(shown.page).wSMTPPort, c.stored) << c.typed;
+    EXPECT_EQ(shown.ui().textPort->text(), c.shownAfter) << c.typed;
+  }
+}
+
+// A port or maximum size that does not fit its field would reach the scanner as another value
+// (its low bits): the check refuses it with an alert of its own instead.
+TEST(EmailServerPage, NumbersThatDoNotFitTheirFieldAreRefused) {
+  struct Case {
+    const char* what;
+    QLineEdit* Controls::*field;
+    const char* typed;
+    int sizeLimitItem;
+    int32_t error;
+  };
+  const Case cases[] = {
+      {"port 70000", &Controls::textPort, "70000", 1, 999},
+      {"port 65536", &Controls::textPort, "65536", 1, 999},
+      {"size 256", &Controls::textMaxSize, "256", 1, 999},
+      {"size -3", &Controls::textMaxSize, "-3", 1, 999},
+      {"size 255", &Controls::textMaxSize, "255", 1, 0},
+      {"size 256 with the limit off", &Controls::textMaxSize, "256", 0, 0},
+  };
+  for (const Case& c : cases) {
+    ScriptedDialogs dialogs;
+    ShownPage shown;
+    QLineEdit* field = shown.ui().*c.field;
+    typeInto(field, c.typed);  // typed while the size limit is on
+    ASSERT_TRUE(shown.ui().popupSizeLimit->chooseItem(c.sizeLimitItem));
+    shown.ui().textSubject->setFocus();
+    if (c.error != 0) dialogs.expectAlert(0, text("IDS_CM_ERROR"));
+    EXPECT_EQ(shown.page.isDataError(), c.error) << c.what;
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u) << c.what;
+    if (c.error != 0) {
+      EXPECT_EQ(dialogs.alerts().back().information, text("IDS_OUT_OF_RANGE_ERR_MSG"));
+      EXPECT_EQ(shown.page.focusWidget(), field) << c.what;
+    } else {
+      EXPECT_TRUE(dialogs.alerts().empty()) << c.what;
+    }
+    // Whatever the check said, the stored value is never replaced by its low bits.
+    const FCL_RS_PARAM_EMAIL out = saved(shown.page);
+    EXPECT_EQ(out.wSMTPPort, 587) << c.what;
+    EXPECT_EQ(out.byMailMaximumSize, std::strcmp(c.typed, "255") == 0 ? 255 : 10) << c.what;
+  }
+}
+
+TEST(EmailServerPage, ErrorCheck) {
+  enum class Focus { None, Account, Retype };
+  struct Case {
+    const char* what;
+    int authItem;
+    const char* mail;
+    const char* account;
+    const char* password;
+    const char* retype;
+    int32_t error;
+    const char* alertInformationKey;  // nullptr: no alert
+    const char* emptyFieldKey;        // the field named by IDS_CANNOT_EMPTY_ERR_MSG
+    Focus focus;
+  };
+  const Case cases[] = {
+      {"all good", 1, "a@b.com", "acc", "pw", "pw", 0, nullptr, nullptr, Focus::None},
+      {"empty mail address passes", 1, "", "acc", "pw", "pw", 0, nullptr, nullptr, Focus::None},
+      {"mail address without an at sign", 1, "scanner.example.com", "", "", "", 3, nullptr, nullptr, Focus::None},
+      {"mail address with a one-letter last label", 0, "a@b.c", "acc", "pw", "pw", 3, nullptr, nullptr, Focus::None},
+      {"empty account", 1, "a@b.com", "", "pw", "pw", 999, "IDS_CANNOT_EMPTY_ERR_MSG", "IDS_NE_ACCOUNT", Focus::Account},
+      {"different passwords", 1, "a@b.com", "acc", "pw", "Pw", 999, "IDS_PI_ERROR_MSG", nullptr, Focus::Retype},
+      {"both passwords empty", 1, "a@b.com", "acc", "", "", 999, "IDS_CANNOT_EMPTY_ERR_MSG", "IDS_PF_PASSWORD",
+       Focus::Retype},
+      {"retype empty", 1, "a@b.com", "acc", "pw", "", 999, "IDS_CANNOT_EMPTY_ERR_MSG", "IDS_PF_RETYPE_PASSWORD",
+       Focus::Retype},
+      {"auth off: account and passwords not examined", 0, "a@b.com", "", "pw1", "pw2", 0, nullptr, nullptr, Focus::None},
+  };
+  for (const Case& c : cases) {
+    ScriptedDialogs dialogs;
+    ShownPage shown;
+    const Controls& ui = shown.ui();
+    // Typed while authentication is on (the fields are enabled), then the pop-up as the case says.
+    typeInto(ui.textMailAddress, c.mail);
+    typeInto(ui.textAccount, c.account);
+    typeInto(ui.textPassword, c.password);
+    typeInto(ui.textRetype, c.retype);
+    ASSERT_TRUE(ui.popupAuth->chooseItem(c.authItem));
+    ui.textSubject->setFocus();
+    if (c.alertInformationKey != nullptr) dialogs.expectAlert(0, text("IDS_CM_WARNING"));
+    EXPECT_EQ(shown.page.isDataError(), c.error) << c.what;
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u) << c.what;
+    if (c.alertInformationKey == nullptr) {
+      EXPECT_TRUE(dialogs.alerts().empty()) << c.what;
+    } else {
+      ASSERT_EQ(dialogs.alerts().size(), 1u) << c.what;
+      QString information = text(c.alertInformationKey);
+      if (c.emptyFieldKey != nullptr)
+        information = platform::formatText(information, {text(c.emptyFieldKey), text(c.emptyFieldKey)});
+      EXPECT_EQ(dialogs.alerts()[0].information, information) << c.what;
+      EXPECT_EQ(dialogs.alerts()[0].buttons.size(), 1) << c.what;
+    }
+    QWidget* expectedFocus = c.focus == Focus::Account  ? static_cast<QWidget*>(ui.textAccount)
+                             : c.focus == Focus::Retype ? static_cast<QWidget*>(ui.textRetype)
+                                                        : static_cast<QWidget*>(ui.textSubject);
+    EXPECT_EQ(shown.page.focusWidget(), expectedFocus) << c.what;
+    if (c.error == 0) {
+      // The password is stored also with authentication off; the retype is not stored at all.
+      const FCL_RS_PARAM_EMAIL out = saved(shown.page);
+      EXPECT_EQ(platform::textFromField(out.szSMTPAuthPassword), c.password) << c.what;
+      EXPECT_EQ(platform::textFromField(out.szSMTPAuthAccount), c.account) << c.what;
+      EXPECT_EQ(out.bySMTPAuthentication, c.authItem) << c.what;
+    }
+  }
+}
+
+TEST(EmailServerPage, TextsReachTheirArrays) {
+  const QString twoByte = QString(255, QChar(0x00E9));  // é: two bytes each in UTF-8
+  struct Case {
+    const char* what;
+    QLineEdit* Controls::*field;
+    QString typed;
+    std::function<const char*(const FCL_RS_PARAM_EMAIL&)> array;
+    std::size_t size;
+    std::size_t storedBytes;
+  };
+  const Case cases[] = {
+      {"ASCII subject of 255", &Controls::textSubject, QString(255, u's'),
+       [](const FCL_RS_PARAM_EMAIL& r) { return r.szSenderSubject; }, 256, 255},
+      // 255 two-byte characters are 510 bytes: cut at the last whole character within 255.
+      {"two-byte subject of 255", &Controls::textSubject, twoByte,
+       [](const FCL_RS_PARAM_EMAIL& r) { return r.szSenderSubject; }, 256, 254},
+      {"two-byte message of 255", &Controls::textMessage, twoByte,
+       [](const FCL_RS_PARAM_EMAIL& r) { return r.szSenderMessage; }, 256, 254},
+      {"mail address", &Controls::textMailAddress, QString(120, u'm') + "@a.com",
+       [](const FCL_RS_PARAM_EMAIL& r) { return r.szDeviceMailAddress; }, 128, 126},
+      {"server", &Controls::textServer, "mail.example.org",
+       [](const FCL_RS_PARAM_EMAIL& r) { return r.szSMTPServerName; }, 64, 16},
+      {"account shorter than stored", &Controls::textAccount, "of",
+       [](const FCL_RS_PARAM_EMAIL& r) { return r.szSMTPAuthAccount; }, 64, 2},
+      {"password of 63", &Controls::textPassword, QString(63, u'p'),
+       [](const FCL_RS_PARAM_EMAIL& r) { return r.szSMTPAuthPassword; }, 64, 63},
+  };
+  ShownPage shown;
+  for (const Case& c : cases) {
+    shown.page.setParam(scannerRecord());
+    typeInto(shown.ui().*c.field, c.typed);
+    const FCL_RS_PARAM_EMAIL out = saved(shown.page);
+    const char* array = c.array(out);
+    EXPECT_EQ(strnlen(array, c.size), c.storedBytes) << c.what;
+    for (std::size_t i = c.storedBytes; i < c.size; ++i) ASSERT_EQ(array[i], 0) << c.what << " byte " << i;
+    const QString back = platform::textFromField(array, c.size);
+    EXPECT_FALSE(back.contains(QChar::ReplacementCharacter)) << c.what;
+    EXPECT_TRUE(c.typed.startsWith(back)) << c.what;
+  }
+}
+
+TEST(EmailServerPage, PopUpsItemsAndEnabling) {
+  FCL_RS_PARAM_EMAIL record = scannerRecord();
+  record.bySMTPSecureConnection = 1;
+  record.bySMTPVerifyCertificate = 1;
+  record.bySMTPAuthentication = 0;
+  record.byMailSizeLimit = 0;
+  ShownPage shown(record);
+  const Controls& ui = shown.ui();
+  EXPECT_EQ(ui.popupAuth->numberOfItems(), 2);
+  EXPECT_EQ(ui.popupSecure->numberOfItems(), 3);
+  EXPECT_EQ(ui.popupSecure->itemTitle(2), text("IDS_NE_TLS"));
+  EXPECT_EQ(ui.popupVerifyCert->itemTitle(0), text("IDS_GS_OFF"));
+  // The hidden items show what is stored, but the user cannot choose them.
+  EXPECT_EQ(ui.popupSecure->titleOfSelectedItem(), text("IDS_NE_SSL"));
+  EXPECT_EQ(ui.popupVerifyCert->indexOfSelectedItem(), 1);
+  EXPECT_FALSE(ui.popupSecure->chooseItem(1));
+  EXPECT_FALSE(ui.popupVerifyCert->chooseItem(1));
+
+  for (QWidget* w : std::initializer_list<QWidget*>{ui.textAccount, ui.textPassword, ui.textRetype, ui.textMaxSize,
+                                                    ui.stepperMaxSize})
+    EXPECT_FALSE(w->isEnabled());
+  ASSERT_TRUE(ui.popupAuth->chooseItem(1));
+  for (QWidget* w : std::initializer_list<QWidget*>{ui.textAccount, ui.textPassword, ui.textRetype})
+    EXPECT_TRUE(w->isEnabled());
+  EXPECT_FALSE(ui.textMaxSize->isEnabled());
+  ASSERT_TRUE(ui.popupSizeLimit->chooseItem(1));
+  EXPECT_TRUE(ui.textMaxSize->isEnabled());
+  EXPECT_TRUE(ui.stepperMaxSize->isEnabled());
+  ASSERT_TRUE(ui.popupAuth->chooseItem(0));
+  EXPECT_FALSE(ui.textAccount->isEnabled());
+
+  ASSERT_TRUE(ui.popupSecure->chooseItem(2));
+  ASSERT_TRUE(ui.popupNotification->chooseItem(0));
+  EXPECT_TRUE(shown.page.isDataChanged(record));
+  const FCL_RS_PARAM_EMAIL out = saved(shown.page, record);
+  EXPECT_EQ(out.bySMTPSecureConnection, 2);
+  EXPECT_EQ(out.bySMTPVerifyCertificate, 1);
+  EXPECT_EQ(out.bySMTPAuthentication, 0);
+  EXPECT_EQ(out.byMailSizeLimit, 1);
+  EXPECT_EQ(out.byMailNotification, 0);
+
+  // A value beyond the items shows no selection and disables its fields, until the user picks.
+  record.bySMTPAuthentication = 5;
+  shown.page.setParam(record);
+  EXPECT_EQ(ui.popupAuth->indexOfSelectedItem(), -1);
+  EXPECT_FALSE(ui.textAccount->isEnabled());
+  EXPECT_EQ(saved(shown.page, record).bySMTPAuthentication, 5);
+  ASSERT_TRUE(ui.popupAuth->chooseItem(1));
+  EXPECT_EQ(saved(shown.page, record).bySMTPAuthentication, 1);
+}
+
+TEST(EmailServerPage, FillingResetsTheRetypeFieldAndRunsNoFilter) {
+  FCL_RS_PARAM_EMAIL record = scannerRecord();
+  ShownPage shown(record);
+  const Controls& ui = shown.ui();
+  EXPECT_EQ(ui.textRetype->text(), "Secret1");
+  typeInto(ui.textRetype, "other");
+  shown.page.setParam(record);
+  EXPECT_EQ(ui.textRetype->text(), "Secret1");
+  // A stored account with characters the typing filter removes is shown as stored.
+  std::strcpy(record.szSMTPAuthAccount, "a&b");
+  shown.page.setParam(record);
+  EXPECT_EQ(ui.textAccount->text(), "a&b");
+  EXPECT_FALSE(shown.page.isDataChanged(record));
+}
+
+TEST(EmailServerPage, TraceAndChangeLog) {
+  ScopedDebugMask mask(0x42);
+  LogCapture log;
+  const FCL_RS_PARAM_EMAIL record = scannerRecord();
+  ShownPage shown(record);
+  EXPECT_TRUE(log.contains(">>>>>>>>> -[NetworkEmailControllerObjC setParam:] ENTER"));
+  EXPECT_TRUE(log.contains("<<<<<<<<< -[NetworkEmailControllerObjC setParam:] END \n  "));
+  EXPECT_TRUE(log.contains(">>>>>>>>> -[NetworkEmailControllerObjC initUI] ENTER"));
+  EXPECT_FALSE(shown.page.isDataChanged(record));
+  EXPECT_TRUE(log.contains("No data is changed!"));
+  log.clear();
+  typeInto(shown.ui().textServer, "x");
+  EXPECT_TRUE(log.contains(">>>>>>>>> -[NetworkEmailControllerObjC controlTextDidChange:] ENTER"));
+  EXPECT_TRUE(shown.page.isDataChanged(record));
+  EXPECT_EQ(log.lines().filter(QRegularExpression("^Email Data is changed! -?[1-9][0-9]*$")).size(), 1)
+      << log.lines().join("|").toStdString();
+  EXPECT_FALSE(log.contains("No data is changed!"));
+}
+
+// Renders the page at the main window's page size into <build dir>/screenshots/.
+TEST(EmailServerPage, Screenshot) {
+  ASSERT_TRUE(QDir().mkpath(QStringLiteral(ZR_SCREENSHOT_DIR)));
+  ShownPage shown;
+  QApplication::processEvents();
+  const QImage image = shown.page.grab().toImage();
+  EXPECT_EQ(image.size(), QSize(600, 540));
+  const QString path = QStringLiteral(ZR_SCREENSHOT_DIR "/email-server.png");
+  EXPECT_TRUE(image.save(path)) << path.toStdString();
+}
