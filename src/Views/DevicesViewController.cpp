@@ -94,6 +94,10 @@ DevicesViewController::DevicesViewController(bool isBNT, QWidget* parent)
 
 DevicesViewController::~DevicesViewController() {
   stopBonjour();
+  // The table must stop asking before this object is only a QWidget any more.
+  if (tableDevices != nullptr) tableDevices->setModel(nullptr);
+  delete m_tableModel;
+  m_tableModel = nullptr;
   if (m_mainWindow) delete m_mainWindow.data();
 }
 
