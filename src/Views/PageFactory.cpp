@@ -1,6 +1,7 @@
 #include "Views/PageFactory.h"
 
 #include "Views/GeneralSetupControllerObjC.h"
+#include "Views/MachineInfoControllerObjC.h"
 #include "Views/NetworkEmailControllerObjC.h"
 #include "Views/PageTable.h"
 
@@ -33,6 +34,7 @@ void registerStandardPages(PageFactory& factory) {
   //   factory.registerPage(pages::kGeneralSetupStoryboard,
   //                        [](QWidget* p) { return std::make_unique<GeneralSetupControllerObjC>(p); });
   factory.registerPage(pages::kGeneralSetupStoryboard, [](QWidget* p) { return std::make_unique<GeneralSetupControllerObjC>(p); });
+  factory.registerPage(pages::kMachineInfoStoryboard, [](QWidget* p) { return std::make_unique<MachineInfoControllerObjC>(p); });
   factory.registerPage(pages::kEmailServerStoryboard, [](QWidget* p) { return std::make_unique<NetworkEmailControllerObjC>(p); });
   (void)factory;
 }

@@ -1,0 +1,333 @@
+#include "Views/MachineInfoControllerObjC.h"
+
+#include <QCoreApplication>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPalette>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <cstring>
+
+#include "IO/IOWrapper.h"
+#include "Model/Utilities.h"
+#include "Views/PageErrors.h"
+#include "Views/PageTable.h"
+#include "platform/Localizer.h"
+#include "platform/widgets/Widgets.h"
+
+namespace {
+
+constexpr int32_t kTraceLevel = 0x40;
+constexpr int32_t kErrorLevel = 0x02;
+
+QString op(const char* selector) {
+  return QStringLiteral("-[MachineInfoControllerObjC %1]").arg(QLatin1String(selector));
+}
+
+// Maintenance-alert pop-up: item index -> byScheduled_ME.
+const char* const kAlertKeys[] = {"IDS_GS_OFF", "IDS_GS_ON"};
+
+QString localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
+
+QLabel* makeLabel(QWidget* parent) {
+  auto* label = new QLabel(parent);
+  label->setTextFormat(Qt::PlainText);
+  return label;
+}
+
+// A value beside its title: selectable, so the user can copy the serial number or a version.
+QLabel* makeValue(QWidget* parent) {
+  QLabel* value = makeLabel(parent);
+  value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  return value;
+}
+
+QFormLayout* makeForm(QWidget* parent) {
+  auto* form = new QFormLayout(parent);
+  form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+  form->setRowWrapPolicy(QFormLayout::DontWrapRows);
+  form->setHorizontalSpacing(12);
+  return form;
+}
+
+// A counter's text with its reset button to the right; the button starts hidden.
+QWidget* counterRow(QWidget* parent, QLabel*& text, QPushButton*& button) {
+  auto* row = new QWidget(parent);
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  text = makeValue(row);
+  text->setMinimumWidth(110);
+  button = new QPushButton(row);
+  button->setAutoDefault(false);
+  button->hide();
+  layout->addWidget(text);
+  layout->addWidget(button);
+  layout->addStretch(1);
+  return row;
+}
+
+// "high.low" halves of a version word.
+QString versionPair(uint32_t word) {
+  return QStringLiteral("%1.%2").arg(word >> 16).arg(word & 0xFFFFu);
+}
+
+}  // namespace
+
+// ---- Construction ("viewDidLoad") -------------------------------------------------------------------
+
+MachineInfoControllerObjC::MachineInfoControllerObjC(QWidget* parent)
+    : PageController(QString::fromLatin1(pages::kMachineInfoView), parent), ut(Utilities::sharedInstance()) {
+  const QString name = op("viewDidLoad");
+  funcEnter(name);
+  m_terminateHandler = [this] {
+    // Closing the main window releases the scanner before the program goes.
+    if (QWidget* w = window(); w != nullptr && w != this) w->close();
+    QCoreApplication::quit();
+  };
+  buildLayout();
+  initLocalizedString();
+  setupModelRows();
+  connect(m_ui.btnResetRoller, &QPushButton::clicked, this, &MachineInfoControllerObjC::resetPickupRollerCountPushed);
+  connect(m_ui.btnResetMaintenance, &QPushButton::clicked, this,
+          &MachineInfoControllerObjC::resetMaintenanceCountPurshed);
+  connect(m_ui.btnFactoryReset, &QPushButton::clicked, this, &MachineInfoControllerObjC::factoryResetPushed);
+  funcEnd(name);
+}
+
+MachineInfoControllerObjC::~MachineInfoControllerObjC() = default;
+
+void MachineInfoControllerObjC::buildLayout() {
+  auto* page = new QVBoxLayout(this);
+  page->setContentsMargins(12, 10, 12, 10);
+  page->setSpacing(10);
+
+  m_ui.labelTitle = makeLabel(this);
+  QFont titleFont = m_ui.labelTitle->font();
+  titleFont.setBold(true);
+  titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
+  m_ui.labelTitle->setFont(titleFont);
+  page->addWidget(m_ui.labelTitle);
+
+  // The device: serial number, versions, status, then the two rows the model switches.
+  auto* device = new QWidget(this);
+  QFormLayout* deviceForm = makeForm(device);
+  deviceForm->setContentsMargins(0, 0, 0, 0);
+  m_ui.labelSerial = makeLabel(device);
+  m_ui.textSerial = makeValue(device);
+  deviceForm->addRow(m_ui.labelSerial, m_ui.textSerial);
+  m_ui.labelMainVersion = makeLabel(device);
+  m_ui.textMainVersion = makeValue(device);
+  deviceForm->addRow(m_ui.labelMainVersion, m_ui.textMainVersion);
+  m_ui.labelPanelVersion = makeLabel(device);
+  m_ui.textPanelVersion = makeValue(device);
+  deviceForm->addRow(m_ui.labelPanelVersion, m_ui.textPanelVersion);
+  m_ui.labelStatus = makeLabel(device);
+  m_ui.textStatus = makeValue(device);
+  deviceForm->addRow(m_ui.labelStatus, m_ui.textStatus);
+  page->addWidget(device);
+
+  // Remaining life: the two counters with their reset buttons.
+  m_ui.groupRemainingLife = new QGroupBox(this);
+  QFormLayout* life = makeForm(m_ui.groupRemainingLife);
+  m_ui.labelRoller = makeLabel(m_ui.groupRemainingLife);
+  life->addRow(m_ui.labelRoller, counterRow(m_ui.groupRemainingLife, m_ui.textRoller, m_ui.btnResetRoller));
+  m_ui.labelMaintenance = makeLabel(m_ui.groupRemainingLife);
+  life->addRow(m_ui.labelMaintenance,
+               counterRow(m_ui.groupRemainingLife, m_ui.textMaintenance, m_ui.btnResetMaintenance));
+  page->addWidget(m_ui.groupRemainingLife);
+
+  // The model's own row: the alert switch (network model) or the factory reset (USB-only).
+  auto* own = new QWidget(this);
+  QFormLayout* ownForm = makeForm(own);
+  ownForm->setContentsMargins(0, 0, 0, 0);
+  m_ui.labelMaintenanceAlert = makeLabel(own);
+  m_ui.popupMaintenanceAlert = new platform::PopUpButton(own);
+  for (int i = 0; i < int(std::size(kAlertKeys)); ++i) m_ui.popupMaintenanceAlert->addItem(QString());
+  m_alertRow = ownForm->rowCount();
+  ownForm->addRow(m_ui.labelMaintenanceAlert, m_ui.popupMaintenanceAlert);
+  m_ui.labelFactoryReset = makeLabel(own);
+  m_ui.btnFactoryReset = new QPushButton(own);
+  m_ui.btnFactoryReset->setAutoDefault(false);
+  m_factoryRow = ownForm->rowCount();
+  ownForm->addRow(m_ui.labelFactoryReset, m_ui.btnFactoryReset);
+  m_modelForm = ownForm;
+  page->addWidget(own);
+  page->addStretch(1);
+}
+
+void MachineInfoControllerObjC::initLocalizedString() {
+  const QString name = op("initLocalizedString");
+  funcEnter(name);
+  m_ui.labelTitle->setText(localized("IDS_MI_MACHINE_INFO"));
+  m_ui.labelSerial->setText(localized("IDS_MI_SERIAL_NO"));
+  m_ui.labelMainVersion->setText(localized("IDS_MI_MAINBOARD_FW_VERSION"));
+  m_ui.labelPanelVersion->setText(localized("IDS_MI_PANEL_FW_VERSION"));
+  m_ui.labelStatus->setText(localized("IDS_MI_DEVICE_STATUS"));
+  m_ui.groupRemainingLife->setTitle(localized("IDS_MI_REMAINING_LIFE"));
+  m_ui.labelRoller->setText(localized("IDS_MI_PICK_UP_ROLLER"));
+  m_ui.labelMaintenance->setText(localized("IDS_MI_SCHEDULED_MAINTENANCE"));
+  m_ui.labelMaintenanceAlert->setText(localized("IDS_MI_SCHEDULED_MAINTENANCE_ALERT"));
+  m_ui.labelFactoryReset->setText(localized("IDS_MI_FACTORY_RESET"));
+  for (QPushButton* b : {m_ui.btnResetRoller, m_ui.btnResetMaintenance, m_ui.btnFactoryReset})
+    b->setText(localized("IDS_MI_RESET"));
+  for (int i = 0; i < int(std::size(kAlertKeys)); ++i)
+    m_ui.popupMaintenanceAlert->setItemTitle(i, localized(kAlertKeys[i]));
+  funcEnd(name);
+}
+
+void MachineInfoControllerObjC::setupModelRows() {
+  m_modelForm->setRowVisible(m_alertRow, !bIsB);
+  m_modelForm->setRowVisible(m_factoryRow, bIsB);
+}
+
+// ---- Contract ------------------------------------------------------------------------------------------
+
+void MachineInfoControllerObjC::setParam(const MainWindowState& state) {
+  setParam(state.sParamAll.sGeneral, state.sMachineInfo, state.sCapabilities, state.sDeviceStatus,
+           state.serialString, state.bIsB, state.ioWrapper);
+}
+
+bool MachineInfoControllerObjC::getParam(MainWindowState& state) {
+  getParam(state.sParamAll.sGeneral);
+  return true;
+}
+
+bool MachineInfoControllerObjC::isDataChanged(const MainWindowState& state) {
+  return isDataChanged(state.sParamAll.sGeneral);
+}
+
+int32_t MachineInfoControllerObjC::isDataError() { return kPageErrorNone; }
+
+void MachineInfoControllerObjC::setParam(const FCL_RS_PARAM_GENERAL& general, const FCL_RS_MACHINE_INFO& machineInfo,
+                                         const FCL_CAP_HALVERN& capabilities, const FCL_DEVICE_STATUS& deviceStatus,
+                                         const QString& serial, bool isB, IOWrapper* io) {
+  const QString name = op("setParam:machineInfo:Cap:deviceStatus:serial:module:io:");
+  funcEnter(name);
+  std::memcpy(&sGeneral, &general, sizeof sGeneral);
+  std::memcpy(&sMachineInfo, &machineInfo, sizeof sMachineInfo);
+  std::memcpy(&sCapabilities, &capabilities, sizeof sCapabilities);
+  std::memcpy(&sDeviceStatus, &deviceStatus, sizeof sDeviceStatus);
+  strSN = serial;
+  bIsB = isB;
+  pIOWrapper = io;
+  initUI();
+  funcEnd(name);
+}
+
+void MachineInfoControllerObjC::getParam(FCL_RS_PARAM_GENERAL& general) {
+  const QString name = op("getParam:");
+  funcEnter(name);
+  applyData();
+  std::memcpy(&general, &sGeneral, sizeof general);
+  funcEnd(name);
+}
+
+bool MachineInfoControllerObjC::isDataChanged(const FCL_RS_PARAM_GENERAL& general) {
+  const QString name = op("isDataChanged:");
+  funcEnter(name);
+  // No selection (a stored value without an item) is no change: saving keeps the stored value.
+  const int index = m_ui.popupMaintenanceAlert->indexOfSelectedItem();
+  const bool changed = index >= 0 && index != general.byScheduled_ME;
+  funcEnd(name);
+  return changed;
+}
+
+// ---- Filling and reading the controls ----------------------------------------------------------------------
+
+void MachineInfoControllerObjC::initUI() {
+  const QString name = op("initUI");
+  funcEnter(name);
+  m_ui.textSerial->setText(strSN);
+
+  // One character; a zero byte would put a NUL into the text, so it shows as nothing.
+  const auto mainBoard = static_cast<char>(sCapabilities.dwReserved[4] & 0xFFu);
+  m_ui.textMainVersion->setText(mainBoard == '\0' ? QString() : QString(QChar::fromLatin1(mainBoard)));
+  m_ui.textPanelVersion->setText(QStringLiteral("M:%1/P:%2")
+                                     .arg(versionPair(sCapabilities.dwVers_FW), versionPair(sCapabilities.dwVers_Panel)));
+
+  m_ui.textStatus->setText(localized(sDeviceStatus.wFWInfo != 0 ? "IDS_DD_BUSY" : "IDS_DD_READY"));
+
+  showCounter(m_ui.textRoller, m_ui.btnResetRoller, sMachineInfo.dwCountAtRoller, sMachineInfo.dwRollerReplaceVal);
+  showCounter(m_ui.textMaintenance, m_ui.btnResetMaintenance, sMachineInfo.dwCountAtClean, sMachineInfo.dwMaintCleanVal);
+
+  m_ui.popupMaintenanceAlert->selectItem(sGeneral.byScheduled_ME);  // no selection outside the items
+  setupModelRows();
+  funcEnd(name);
+}
+
+void MachineInfoControllerObjC::showCounter(QLabel* text, QPushButton* reset, uint32_t countAtReset, uint32_t limit) {
+  // The scanner counts in 32 bits: the difference wraps, and a count at the last reset above the
+  // scan count reads as a negative usage, which is never due.
+  const auto usage = static_cast<int32_t>(sMachineInfo.dwScanCount - countAtReset);
+  const bool due = int64_t{usage} >= int64_t{limit};
+  text->setText(QStringLiteral("%1/%2").arg(usage).arg(limit));
+  QPalette palette = text->palette();
+  palette.setColor(QPalette::WindowText, due ? dueColour() : this->palette().color(QPalette::WindowText));
+  text->setPalette(palette);
+  if (due) reset->show();  // stays shown for the life of the page
+}
+
+void MachineInfoControllerObjC::applyData() {
+  const QString name = op("applyData");
+  funcEnter(name);
+  if (const int i = m_ui.popupMaintenanceAlert->indexOfSelectedItem(); i >= 0) sGeneral.byScheduled_ME = uint8_t(i);
+  funcEnd(name);
+}
+
+// ---- The resets ------------------------------------------------------------------------------------------------
+
+void MachineInfoControllerObjC::resetPickupRollerCountPushed() {
+  const QString name = op("resetPickupRollerCountPushed:");
+  funcEnter(name);
+  if (pIOWrapper != nullptr && pIOWrapper->resetPickupRoller()) {
+    sMachineInfo.dwCountAtRoller = sMachineInfo.dwScanCount;
+    initUI();
+  } else {
+    funcErr(name, QStringLiteral("ERROR MachineInfo: resetPickupRollerCount return Fail!"));
+  }
+  funcEnd(name);
+}
+
+void MachineInfoControllerObjC::resetMaintenanceCountPurshed() {
+  const QString name = op("resetMaintenanceCountPurshed:");
+  funcEnter(name);
+  if (pIOWrapper != nullptr && pIOWrapper->resetScheduledMaintenance()) {
+    sMachineInfo.dwCountAtClean = sMachineInfo.dwScanCount;
+    initUI();
+  } else {
+    funcErr(name, QStringLiteral("ERROR MachineInfo: resetMaintenanceCount return Fail!"));
+  }
+  funcEnd(name);
+}
+
+void MachineInfoControllerObjC::factoryResetPushed() {
+  const QString name = op("factoryResetPushed:");
+  funcEnter(name);
+  if (ut.message(localized("IDS_CM_MESSAGE"), localized("IDS_MI_FACTORY_MESSAGE"), true)) {
+    const bool ok = pIOWrapper != nullptr && pIOWrapper->resetFactoryReset();
+    if (!ok) funcErr(name, QStringLiteral("ERROR MachineInfo: resetFactoryReset return Fail!"));
+    ut.message(localized("IDS_CM_MESSAGE"), localized(ok ? "IDS_MI_FACTORY_SUCCESS" : "IDS_MI_FACTORY_FAIL"), false);
+    funcEnd(name);
+    // The scanner restarts with its factory settings: nothing this window holds is valid now.
+    if (m_terminateHandler) m_terminateHandler();
+    return;
+  }
+  funcEnd(name);
+}
+
+// ---- Trace -----------------------------------------------------------------------------------------------------------
+
+void MachineInfoControllerObjC::funcEnter(const QString& name) const {
+  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>>>> %@ ENTER"), name);
+}
+
+void MachineInfoControllerObjC::funcEnd(const QString& name) const {
+  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<<<< %@ END \n  "), name);
+}
+
+void MachineInfoControllerObjC::funcErr(const QString& name, const QString& message) const {
+  ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: %@\n"), name, message);
+}
