@@ -1,6 +1,8 @@
 #include "Views/PageFactory.h"
 
 #include "Views/GeneralSetupControllerObjC.h"
+#include "Views/NetworkWLANControllerObjC.h"
+#include "Views/NetworkWiredLANControllerObjC.h"
 #include "Views/MachineInfoControllerObjC.h"
 #include "Views/NetworkEmailControllerObjC.h"
 #include "Views/PageTable.h"
@@ -36,5 +38,7 @@ void registerStandardPages(PageFactory& factory) {
   factory.registerPage(pages::kGeneralSetupStoryboard, [](QWidget* p) { return std::make_unique<GeneralSetupControllerObjC>(p); });
   factory.registerPage(pages::kMachineInfoStoryboard, [](QWidget* p) { return std::make_unique<MachineInfoControllerObjC>(p); });
   factory.registerPage(pages::kEmailServerStoryboard, [](QWidget* p) { return std::make_unique<NetworkEmailControllerObjC>(p); });
+  factory.registerPage(pages::kWiredLANStoryboard, [](QWidget* p) { return std::make_unique<NetworkWiredLANControllerObjC>(p); });
+  factory.registerPage(pages::kWLANStoryboard, [](QWidget* p) { return std::make_unique<NetworkWLANControllerObjC>(p); });
   (void)factory;
 }

@@ -1,0 +1,165 @@
+#pragma once
+// What the wired and the wireless LAN pages share: the TCP/IP settings of one network interface
+// of the scanner (FCL_RS_PARAM_NETWORK, one of the settings block's sWiredLAN / sWirelessLAN).
+// The two pages (NetworkWiredLANControllerObjC, NetworkWLANControllerObjC) differ only in the
+// texts, the record and the scanner read of their Variant.
+//
+// The page follows the page contract (PageController.h). setParam copies the interface's record
+// and keeps the command layer; getParam and isDataChanged first apply the controls to the copy
+// (applyData). What the controls hold:
+//
+//   control                         record field                      note
+//   ------------------------------  --------------------------------  ----------------------------
+//   boot-method pop-up              byBootMethod (0 static, 1 DHCP)   other values: no selection
+//   WINS-configuration pop-up       byWINSConfig (0 auto, 1 static)   other values: no selection
+//   APIPA pop-up                    byAPIPA (0 off, 1 on)             other values: no selection
+//   node-name field (read-only)     szNodeName
+//   4 octet fields per address      szIPAddress, szSubnetMask,        "%d.%d.%d.%d"; one empty
+//                                   szGateway, szWINSServerPrimary,   octet field: the empty text
+//                                   szWINSServerSecondary,
+//                                   szDNSServerPrimary, szDNSServerSecondary
+//
+// A pop-up without a selection leaves its field as stored. The node name cannot be edited, so
+// its stored bytes are written back as they are. Every other field keeps the scanner's value.
+// A stored address that is empty or not four dot-separated parts shows four empty fields (and,
+// for both, an error line at level 0x02); a part that is not a number shows 0. Saving four
+// empty fields stores the empty text, except over a stored text that is not an address, which
+// then stays as stored. Octet values are not range-checked; a dotted text longer than the 39
+// bytes a field holds is cut at 39.
+//
+// Typing filter of the octet fields: while the text is not empty and not a number, its last
+// character goes (so "12a" becomes "12" and a letter typed into an empty field leaves it empty).
+//
+// Error check (isDataError): node name empty 5, ending in "." or "-" 2 (the field then takes the
+// keyboard focus), else 0.
+//
+// DHCP poll: when getParam hands back DHCP while the main window's record still holds another
+// boot method, the page reads the interface's record from the scanner once per interval
+// (kDHCPPollInterval) until the record reports an address obtained by DHCP (byDHCPGetIP 1: the
+// record replaces the page's copy and fills the controls), at most kDHCPPollMaxTimes times. The
+// poll changes only the page's copy, never the main window's records. One poll runs at a time: a
+// new one replaces a running one.
+//
+// Trace at level 0x40 (">>>>>>>>> %@ ENTER", "<<<<<<<<< %@ END \n  "), errors at level 0x02.
+
+#include <QString>
+#include <array>
+#include <chrono>
+#include <cstdint>
+
+#include "IO/FCLRecords.h"
+#include "Views/PageController.h"
+
+class IOWrapper;
+class QLabel;
+class QLineEdit;
+class QTimer;
+class Utilities;
+
+namespace platform {
+class PopUpButton;
+}
+
+class NetworkLANControllerBase : public PageController {
+  Q_OBJECT
+
+ public:
+  // The points in which the two pages differ.
+  struct Variant {
+    const char* className;        // in the trace lines' operation names
+    const char* viewId;
+    const char* titleLabelName;   // objectName of the title label
+    const char* titleKey;
+    const char* hintKey;
+    const char* changePrefix;     // of the change lines of isDataChanged
+    std::array<const char*, 7> addressErrors;  // initUI's error texts, in address order
+    FCL_RS_PARAM_NETWORK FCL_RS_PARAM_ALL::*record;
+    bool (IOWrapper::*read)(FCL_RS_PARAM_NETWORK*);
+  };
+
+  static constexpr std::chrono::milliseconds kDHCPPollInterval{1000};
+  static constexpr int kDHCPPollMaxTimes = 21;
+  static constexpr int kAddressCount = 7;
+
+  ~NetworkLANControllerBase() override;
+
+  // ---- Page contract ----------------------------------------------------------------------------------
+  void setParam(const MainWindowState& state) override;
+  bool getParam(MainWindowState& state) override;
+  bool isDataChanged(const MainWindowState& state) override;
+  int32_t isDataError() override;
+
+  // ---- The same on the interface's record ------------------------------------------------------------
+  void setParam(const FCL_RS_PARAM_NETWORK& record, IOWrapper* io);
+  void getParam(FCL_RS_PARAM_NETWORK& record);
+  bool isDataChanged(const FCL_RS_PARAM_NETWORK& record);
+
+  // ---- The controls (for tests and screenshots) ------------------------------------------------------
+  using OctetFields = std::array<QLineEdit*, 4>;
+  struct Controls {
+    QLabel* labelTitle;  // labelWiredLAN / labelWLAN
+    QLabel* labelBOOTMethod;
+    QLabel* labelIPAddress;
+    QLabel* labelSubnetMask;
+    QLabel* labelGateway;
+    QLabel* labelNodeName;
+    QLabel* labelWINSConfig;
+    QLabel* labelWINSServer;
+    QLabel* labelWINSPrimary;
+    QLabel* labelWINSSecondary;
+    QLabel* labelDNSServer;
+    QLabel* labelDNSPrimary;
+    QLabel* labelDNSSecondary;
+    QLabel* labelAPIPA;
+    QLabel* labelHint;
+    platform::PopUpButton* popupBootMethod;
+    platform::PopUpButton* popupWINSConfig;
+    platform::PopUpButton* popupAPIPA;
+    QLineEdit* textNodeName;
+    OctetFields textIP;
+    OctetFields textSubnetMask;
+    OctetFields textGateway;
+    OctetFields textWINSPrimary;
+    OctetFields textWINSSecondary;
+    OctetFields textDNSPrimary;
+    OctetFields textDNSSecondary;
+  };
+  const Controls& controls() const { return m_ui; }
+
+  // ---- The DHCP poll ----------------------------------------------------------------------------------
+  // Tests shorten the interval; a running poll keeps its own.
+  void setDHCPPollInterval(std::chrono::milliseconds interval) { m_pollInterval = interval; }
+  bool isPollingDHCP() const;
+  int32_t updateDHCPTimes() const { return nUpdateDHCPTimes; }
+
+ protected:
+  NetworkLANControllerBase(const Variant& variant, QWidget* parent);
+  // The page's copy of the record.
+  const FCL_RS_PARAM_NETWORK& record() const { return m_net; }
+
+ private slots:
+  void controlTextDidChange(QLineEdit* field);
+  void updateDHCP();
+
+ private:
+  void buildLayout();
+  void initLocalizedString();
+  void initUI();
+  void applyData();
+  bool stringIsNumber(const QString& text);
+  QString numericStringFromString(const QString& text);
+
+  QString op(const char* selector) const;
+  void funcEnter(const QString& name) const;
+  void funcEnd(const QString& name) const;
+  void funcErr(const QString& name, const QString& message) const;
+
+  const Variant& m_variant;
+  Controls m_ui{};
+  IOWrapper* pIOWrapper = nullptr;
+  Utilities& ut;
+  FCL_RS_PARAM_NETWORK m_net{};
+  int32_t nUpdateDHCPTimes = 0;
+  QTimer* updateDHCPTimer = nullptr;
+  std::chrono::milliseconds m_pollInterval = kDHCPPollInterval;
+};
