@@ -117,7 +117,9 @@ TEST(TcpScannerTest, StopDoesNotWaitForClients) {
     while (sim.scanner().connectionCount() == 0) usleep(1000);
     sim.scanner().stop();
     EXPECT_FALSE(sim.scanner().running());
-    EXPECT_EQ(readToEnd(fd), 0) << "the held connection is closed";
+    // Closed: an end of stream, or a reset when the command was still unread at the stop.
+    const long got = readToEnd(fd);
+    EXPECT_TRUE(got == 0 || (got == -1 && errno == ECONNRESET)) << "the held connection is closed: " << got;
     ::close(fd);
   }
 }
