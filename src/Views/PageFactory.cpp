@@ -6,6 +6,7 @@
 #include "Views/MachineInfoControllerObjC.h"
 #include "Views/NetworkEmailControllerObjC.h"
 #include "Views/PageTable.h"
+#include "Views/ScanFileNameControllerObjC.h"
 
 PageFactory& PageFactory::standard() {
   static PageFactory* factory = [] {
@@ -37,6 +38,7 @@ void registerStandardPages(PageFactory& factory) {
   //                        [](QWidget* p) { return std::make_unique<GeneralSetupControllerObjC>(p); });
   factory.registerPage(pages::kGeneralSetupStoryboard, [](QWidget* p) { return std::make_unique<GeneralSetupControllerObjC>(p); });
   factory.registerPage(pages::kMachineInfoStoryboard, [](QWidget* p) { return std::make_unique<MachineInfoControllerObjC>(p); });
+  factory.registerPage(pages::kScanFileNameStoryboard, [](QWidget* p) { return std::make_unique<ScanFileNameControllerObjC>(p); });
   factory.registerPage(pages::kEmailServerStoryboard, [](QWidget* p) { return std::make_unique<NetworkEmailControllerObjC>(p); });
   factory.registerPage(pages::kWiredLANStoryboard, [](QWidget* p) { return std::make_unique<NetworkWiredLANControllerObjC>(p); });
   factory.registerPage(pages::kWLANStoryboard, [](QWidget* p) { return std::make_unique<NetworkWLANControllerObjC>(p); });

@@ -1,0 +1,146 @@
+#pragma once
+// The scan file-name page (view identifier "scanFileName"): how the scanner names the files it
+// scans (which parts and in which order, the date format, the fixed text, the counter's
+// behaviour, initial value and minimum digits, the overwrite switch), with a button that puts the
+// serial-number text into the name and one that resets the scanner's file-name counter at once.
+//
+// The page follows the page contract (PageController.h). setParam copies sFilename (52 bytes),
+// the serial text and the command layer into the page and fills the controls; isDataChanged and
+// getParam first apply the controls to that copy (applyData); getParam then hands the record
+// back, and the main window writes it. The counter reset is the one command the page sends itself.
+//
+//   control                            record field          note
+//   ---------------------------------  --------------------  ------------------------------------
+//   name field (+ serial-no. button)   szName                UTF-8, at most 31 bytes, cut at a
+//                                                            character boundary
+//   file-name style pop-up (6 items)   byFormat = item
+//   overwrite box                      byExceptionHandling   1 checked, 0 otherwise (a stored 2
+//                                                            shows unchecked and is saved as 0)
+//   date pop-up (6 items)              byDateTime = item
+//   counter pop-up (2 items)           byCountType = item    0 continuous, 1 reset after each job
+//   initial-value field                dwCountInitValue      0 to 999999 while typed
+//   digits field + stepper             byCountDigit          1 to 6 (checked by isDataError)
+//   none                               dwBALLScanCount       0 after a counter reset, else kept
+//   none                               reserved bytes        kept
+//
+// A pop-up whose stored index has no item shows no selection, and saving keeps the stored value
+// until the user chooses an item.
+//
+// Typing filters (textEdited only, so filling the page runs none):
+//   name:     32 or more UTF-16 units are cut to 31 (never between the halves of a surrogate
+//             pair) and taken as they are; otherwise a text that is not one or more of A-Z a-z
+//             0-9 "_" "-" returns to the last accepted text (so the name cannot be emptied).
+//   digits:   a single digit 1 to 6 is taken; anything else returns to the last taken number;
+//             the stepper then follows the field. A stepper click puts its value into the field.
+//   initial:  "0" or one to six digits without a leading zero is taken; anything else returns
+//             to the last taken number.
+//
+// The counter controls: continuous enables the reset button and disables the initial value,
+// the digits and their labels; reset after each job the reverse.
+//
+// Change check: the name (as text), then byFormat, byDateTime, byCountType, byCountDigit,
+// dwCountInitValue, byExceptionHandling; dwBALLScanCount and the reserved bytes are not compared.
+// Error check: 2 (with the focus in the digits field) when the digits read below 1 or above 6,
+// whatever the counter behaviour; otherwise 0.
+//
+// Trace at level 0x40 (">>>>>>>>> %@ ENTER", "<<<<<<<<< %@ END \n  "), errors at level 0x02.
+
+#include <QString>
+#include <cstdint>
+
+#include "IO/FCLRecords.h"
+#include "Views/PageController.h"
+
+class IOWrapper;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class Utilities;
+
+namespace platform {
+class PopUpButton;
+class Stepper;
+}  // namespace platform
+
+class ScanFileNameControllerObjC : public PageController {
+  Q_OBJECT
+
+ public:
+  explicit ScanFileNameControllerObjC(QWidget* parent = nullptr);
+  ~ScanFileNameControllerObjC() override;
+
+  // ---- Page contract (reads and writes sParamAll.sFilename of MainWindowState) ---------------------
+  void setParam(const MainWindowState& state) override;
+  bool getParam(MainWindowState& state) override;
+  bool isDataChanged(const MainWindowState& state) override;
+  int32_t isDataError() override;
+
+  // ---- The same on the record itself --------------------------------------------------------------
+  // `io` is kept for the counter reset; it must outlive the page or be replaced by the next
+  // setParam. A null `io` makes a confirmed reset fail.
+  void setParam(const FCL_RS_PARAM_FILENAME& filename, const QString& serialNumber, IOWrapper* io);
+  void getParam(FCL_RS_PARAM_FILENAME& filename);
+  bool isDataChanged(const FCL_RS_PARAM_FILENAME& filename);
+
+  // ---- The controls (for tests and the page's screenshots) -----------------------------------------
+  struct Controls {
+    QLabel* labelScanFileName;
+    QLabel* labelFileName;
+    QLineEdit* textFileName;
+    QPushButton* btnSetAsSerialNo;
+    QLabel* labelFileNameStyle;
+    platform::PopUpButton* popupFileNameStyle;
+    QLabel* labelDate;
+    platform::PopUpButton* popupDate;
+    QCheckBox* chkOverwrite;
+    QLabel* labelCounter;
+    platform::PopUpButton* popupCounter;
+    QPushButton* btnReset;
+    QLabel* labelInitialValue;
+    QLineEdit* textInitialValue;
+    QLabel* labelInitialValueRange;
+    QLabel* labelMinimumNumberDigits;
+    QLineEdit* textMinimumNumberDigits;
+    platform::Stepper* stepMinimumNumberDigits;
+    QLabel* labelMinimumNumberDigitsRange;
+  };
+  const Controls& controls() const { return m_ui; }
+
+  // The page's copy of the record as it stands (for tests).
+  const FCL_RS_PARAM_FILENAME& fileNameRecord() const { return fileName; }
+
+  static constexpr int kNameMaxLength = 31;  // UTF-16 units while typing; UTF-8 bytes stored
+  static constexpr int kDigitsMin = 1;
+  static constexpr int kDigitsMax = 6;
+  static constexpr int kFileNameStyleItems = 6;
+  static constexpr int kDateItems = 6;
+  static constexpr int kCounterItems = 2;
+
+ private slots:
+  void btnSetAsSNPressed();
+  void btnResetPressed();
+  void popupCounterChanged();
+  void controlTextDidChange(QLineEdit* field);
+  void digitsStepperClicked(double value);
+
+ private:
+  void buildLayout();
+  void initLocalizedString();
+  void initUI();
+  void updateCounterUI();
+  void applyData();
+
+  void funcEnter(const QString& name) const;
+  void funcEnd(const QString& name) const;
+  void funcErr(const QString& name, const QString& message) const;
+
+  Controls m_ui{};
+  Utilities& ut;
+  FCL_RS_PARAM_FILENAME fileName{};
+  QString strSN;
+  IOWrapper* pIOWrapper = nullptr;
+  QString lastFileName;
+  QString lastInitNum;
+  QString lastDigitNum;
+};

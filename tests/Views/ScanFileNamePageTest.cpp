@@ -1,0 +1,568 @@
+// The scan file-name page driven as a user drives it: typing and pasting into its fields, the
+// stepper, the pop-ups and buttons, then reading what getParam writes and what the checks answer.
+// The counter reset runs against the simulated scanner.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "IO/FCLCodes.h"
+#include "IO/IOWrapper.h"
+#include "Model/Utilities.h"
+#include "Views/PageFactory.h"
+#include "Views/PageTable.h"
+#include "Views/ScanFileNameControllerObjC.h"
+#include "platform/FixedText.h"
+#include "platform/Localizer.h"
+#include "platform/widgets/Widgets.h"
+#include "support/LogCapture.h"
+#include "support/ScriptedDialogs.h"
+#include "support/SimScanner.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+using Page = ScanFileNameControllerObjC;
+
+class ScopedDebugMask {
+ public:
+  explicit ScopedDebugMask(int32_t mask) : m_previous(Utilities::sharedInstance().nDebugMask()) {
+    Utilities::sharedInstance().setDebugMask(mask);
+  }
+  ~ScopedDebugMask() { Utilities::sharedInstance().setDebugMask(m_previous); }
+
+ private:
+  int32_t m_previous;
+};
+
+QString text(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
+
+// The main window's records. Every byte the page does not edit carries a pattern, so that a page
+// that touches them shows up in the comparisons.
+MainWindowState scannerState() {
+  MainWindowState s;
+  std::memset(&s.sParamAll, 0xA5, sizeof s.sParamAll);
+  FCL_RS_PARAM_FILENAME& f = s.sParamAll.sFilename;
+  std::memset(f.szName, 0, sizeof f.szName);
+  std::strcpy(f.szName, "Scan");
+  f.byFormat = 3;
+  f.byExceptionHandling = 1;
+  f.byDateTime = 4;
+  f.byCountType = 1;  // reset after each job: the counter fields are open to typing
+  f.byCountDigit = 3;
+  f.dwCountInitValue = 25;
+  f.dwBALLScanCount = 777;
+  s.serialString = QStringLiteral("SN-0042");
+  return s;
+}
+
+struct ShownPage {
+  explicit ShownPage(const MainWindowState& state) {
+    page.resize(600, 540);
+    page.setParam(state);
+    page.show();
+  }
+  const Page::Controls& ui() const { return page.controls(); }
+  Page page;
+};
+
+// Replaces a field's text the way a user does: select all, then type (or delete).
+void typeInto(QLineEdit* field, const QString& typed) {
+  field->setFocus();
+  QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+  if (typed.isEmpty()) QTest::keyClick(field, Qt::Key_Backspace);
+  else QTest::keyClicks(field, typed);
+}
+
+// Replaces a field's text by pasting `pasted` over it.
+void pasteInto(QLineEdit* field, const QString& pasted) {
+  QGuiApplication::clipboard()->setText(pasted);
+  field->setFocus();
+  QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+}
+
+void click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+FCL_RS_PARAM_FILENAME saved(Page& page, const MainWindowState& from) {
+  MainWindowState out = from;
+  EXPECT_TRUE(page.getParam(out));
+  return out.sParamAll.sFilename;
+}
+
+bool sameBytes(const FCL_RS_PARAM_FILENAME& a, const FCL_RS_PARAM_FILENAME& b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The simulated scanner with a command layer opened on it.
+struct ScannerLink {
+  ScannerLink() { EXPECT_TRUE(io.openScanner(sim.address())); }
+  ~ScannerLink() { io.closeScanner(); }
+  // The reset commands the scanner received, by qualifier.
+  std::vector<uint16_t> resets() const {
+    std::vector<uint16_t> out;
+    for (const auto& e : sim.log().entries())
+      if (e.cmd.byOPCode == FOP_COMMAND && e.cmd.byDTC == FCLC_RS_RESET) out.push_back(e.cmd.wDTQ);
+    return out;
+  }
+  // The next command's transfer fails: the scanner hangs up before answering.
+  void failNext() {
+    sim::Fault f;
+    f.opcode = FOP_COMMAND;
+    f.closeAfterSent = 0;
+    sim.faults().add(f);
+  }
+  ScopedSocketLimits limits{2s};
+  mutable SimScanner sim;
+  IOWrapper io;
+};
+
+}  // namespace
+
+TEST(ScanFileNamePage, IsTheStandardFactorysScanFileNamePage) {
+  std::unique_ptr<PageController> page = PageFactory::standard().create(pages::kScanFileNameStoryboard);
+  ASSERT_NE(dynamic_cast<Page*>(page.get()), nullptr);
+  EXPECT_EQ(page->viewIdentifier(), "scanFileName");
+}
+
+// Nothing the user did not touch may change, also for stored values no control can offer.
+TEST(ScanFileNamePage, UntouchedPageWritesTheRecordBackUnchanged) {
+  struct Case {
+    const char* what;
+    std::function<void(FCL_RS_PARAM_FILENAME&)> edit;
+  };
+  const Case cases[] = {
+      {"ordinary record", [](FCL_RS_PARAM_FILENAME&) {}},
+      {"empty name", [](FCL_RS_PARAM_FILENAME& f) { std::memset(f.szName, 0, sizeof f.szName); }},
+      {"31-byte name", [](FCL_RS_PARAM_FILENAME& f) { std::memset(f.szName, 'x', 31); }},
+      {"continuous counter, overwrite off", [](FCL_RS_PARAM_FILENAME& f) {
+         f.byCountType = 0;
+         f.byExceptionHandling = 0;
+       }},
+      {"indexes without an item", [](FCL_RS_PARAM_FILENAME& f) {
+         f.byFormat = 9;
+         f.byDateTime = 6;
+         f.byCountType = 2;
+       }},
+      {"digits 0, continuous", [](FCL_RS_PARAM_FILENAME& f) {
+         f.byCountDigit = 0;
+         f.byCountType = 0;
+       }},
+      {"digits 200", [](FCL_RS_PARAM_FILENAME& f) { f.byCountDigit = 200; }},
+      {"largest initial value", [](FCL_RS_PARAM_FILENAME& f) { f.dwCountInitValue = 0xFFFFFFFFu; }},
+      {"initial value 999999, six digits", [](FCL_RS_PARAM_FILENAME& f) {
+         f.dwCountInitValue = 999999;
+         f.byCountDigit = 6;
+       }},
+  };
+  ShownPage shown(scannerState());
+  for (const Case& c : cases) {
+    MainWindowState state = scannerState();
+    c.edit(state.sParamAll.sFilename);
+    shown.page.setParam(state);
+    EXPECT_FALSE(shown.page.isDataChanged(state)) << c.what;
+    EXPECT_TRUE(sameBytes(saved(shown.page, state), state.sParamAll.sFilename)) << c.what;
+  }
+  // The rest of the settings block is not the page's.
+  MainWindowState state = scannerState();
+  shown.page.setParam(state);
+  MainWindowState out = state;
+  shown.page.getParam(out);
+  EXPECT_EQ(std::memcmp(&out.sParamAll, &state.sParamAll, sizeof out.sParamAll), 0);
+}
+
+TEST(ScanFileNamePage, ControlsShowTheRecord) {
+  MainWindowState state = scannerState();
+  ShownPage shown(state);
+  const Page::Controls& ui = shown.ui();
+  EXPECT_EQ(ui.textFileName->text(), "Scan");
+  EXPECT_EQ(ui.popupFileNameStyle->indexOfSelectedItem(), 3);
+  EXPECT_EQ(ui.popupFileNameStyle->titleOfSelectedItem(), text("IDS_SFN_DATE_NAME_COUNTER"));
+  EXPECT_EQ(ui.popupDate->titleOfSelectedItem(), text("IDS_SFN_MMDDYYYY"));
+  EXPECT_EQ(ui.popupCounter->titleOfSelectedItem(), text("IDS_SFN_RESET_AFTER_EACH_JOB"));
+  EXPECT_TRUE(ui.chkOverwrite->isChecked());
+  EXPECT_EQ(ui.textInitialValue->text(), "25");
+  EXPECT_EQ(ui.textMinimumNumberDigits->text(), "3");
+  EXPECT_EQ(ui.stepMinimumNumberDigits->intValue(), 3);
+
+  // Only 1 checks the overwrite box; a stored 2 is saved as 0, which is a change.
+  state.sParamAll.sFilename.byExceptionHandling = 2;
+  shown.page.setParam(state);
+  EXPECT_FALSE(ui.chkOverwrite->isChecked());
+  EXPECT_TRUE(shown.page.isDataChanged(state));
+  EXPECT_EQ(saved(shown.page, state).byExceptionHandling, 0);
+}
+
+TEST(ScanFileNamePage, NameTypingRules) {
+  struct Case {
+    const char* what;
+    std::function<void(QLineEdit*)> act;
+    QString shows;
+  };
+  const QString letters32 = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEF");
+  const QString pasted40 = QStringLiteral("My scans of 2026 - week 1 to week 52 now");
+  const Case cases[] = {
+      {"a blank", [](QLineEdit* f) { QTest::keyClick(f, Qt::Key_End); QTest::keyClicks(f, " "); }, "Scan"},
+      {"a dot", [](QLineEdit* f) { QTest::keyClick(f, Qt::Key_End); QTest::keyClicks(f, "."); }, "Scan"},
+      {"an ampersand", [](QLineEdit* f) { typeInto(f, "a&"); }, "a"},
+      {"letters, digits, _ and -", [](QLineEdit* f) { typeInto(f, "Doc_2026-x"); }, "Doc_2026-x"},
+      {"32 letters", [&](QLineEdit* f) { typeInto(f, letters32); }, letters32.left(31)},
+      {"erasing the whole name", [](QLineEdit* f) { typeInto(f, ""); }, "Scan"},
+      {"erasing one by one", [](QLineEdit* f) {
+         QTest::keyClick(f, Qt::Key_End);
+         for (int i = 0; i < 6; ++i) QTest::keyClick(f, Qt::Key_Backspace);
+       }, "S"},
+      {"pasting 40 characters with blanks", [&](QLineEdit* f) { pasteInto(f, pasted40); }, pasted40.left(31)},
+      {"pasting a refused short text", [](QLineEdit* f) { pasteInto(f, "a b"); }, "Scan"},
+  };
+  ShownPage shown(scannerState());
+  QLineEdit* field = shown.ui().textFileName;
+  for (const Case& c : cases) {
+    const MainWindowState state = scannerState();
+    shown.page.setParam(state);
+    field->setFocus();
+    c.act(field);
+    EXPECT_EQ(field->text(), c.shows) << c.what;
+    const FCL_RS_PARAM_FILENAME out = saved(shown.page, state);
+    EXPECT_EQ(QString::fromUtf8(out.szName), c.shows) << c.what << ": stored as shown";
+    EXPECT_EQ(shown.page.isDataChanged(state), c.shows != "Scan") << c.what;
+  }
+  // The last accepted text is what a refused one returns to.
+  shown.page.setParam(scannerState());
+  typeInto(field, "Report");
+  QTest::keyClicks(field, "!");
+  EXPECT_EQ(field->text(), "Report");
+}
+
+TEST(ScanFileNamePage, LongPasteIsNotCutBetweenTheHalvesOfACharacter) {
+  ShownPage shown(scannerState());
+  QLineEdit* field = shown.ui().textFileName;
+  // 30 letters, then a character outside the basic plane (two UTF-16 units), then more.
+  const QString pasted = QString(30, u'a') + QString::fromUcs4(U"\U0001F600") + QStringLiteral("bbbb");
+  pasteInto(field, pasted);
+  EXPECT_EQ(field->text(), QString(30, u'a'));
+  // A stored name never splits a character either: 31 bytes at most, cut at a boundary.
+  shown.page.setParam(scannerState());
+  pasteInto(field, QString(10, u'a') + QString(22, QChar(0x00E9)));  // 32 units, cut to 31: 52 bytes
+  const FCL_RS_PARAM_FILENAME out = saved(shown.page, scannerState());
+  EXPECT_EQ(out.szName[31], '\0');
+  EXPECT_EQ(QString::fromUtf8(out.szName), QString(10, u'a') + QString(10, QChar(0x00E9)));
+}
+
+TEST(ScanFileNamePage, DigitsTypingAndStepper) {
+  ShownPage shown(scannerState());
+  QLineEdit* field = shown.ui().textMinimumNumberDigits;
+  platform::Stepper* stepper = shown.ui().stepMinimumNumberDigits;
+  struct Step {
+    const char* typed;
+    const char* shows;
+    int stepper;
+  };
+  for (const Step& s : {Step{"4", "4", 4}, Step{"7", "4", 4}, Step{"0", "4", 4}, Step{"x", "4", 4},
+                        Step{"6", "6", 6}, Step{"12", "1", 1}, Step{"", "1", 1}, Step{"1", "1", 1}}) {
+    typeInto(field, s.typed);
+    EXPECT_EQ(field->text(), s.shows) << s.typed;
+    EXPECT_EQ(stepper->intValue(), s.stepper) << s.typed;
+  }
+  // The stepper's click puts its value into the field, and a refused text returns to it.
+  click(stepper->upButton());
+  click(stepper->upButton());
+  EXPECT_EQ(field->text(), "3");
+  typeInto(field, "9");
+  EXPECT_EQ(field->text(), "3");
+  EXPECT_EQ(saved(shown.page, scannerState()).byCountDigit, 3);
+  EXPECT_EQ(shown.page.isDataError(), 0);
+}
+
+TEST(ScanFileNamePage, InitialValueTyping) {
+  struct Case {
+    const char* typed;
+    const char* shows;
+  };
+  const Case cases[] = {
+      {"999999", "999999"}, {"0", "0"},    {"7", "7"},   {"9999999", "999999"}, {"012", "0"},
+      {"00", "0"},          {"-", "25"},   {"", "25"},   {"1e3", "13"},           {"100000", "100000"},
+  };
+  ShownPage shown(scannerState());
+  QLineEdit* field = shown.ui().textInitialValue;
+  for (const Case& c : cases) {
+    shown.page.setParam(scannerState());
+    typeInto(field, c.typed);
+    EXPECT_EQ(field->text(), c.shows) << c.typed;
+    EXPECT_EQ(saved(shown.page, scannerState()).dwCountInitValue, QString::fromLatin1(c.shows).toUInt()) << c.typed;
+  }
+}
+
+TEST(ScanFileNamePage, CounterBehaviourOpensAndClosesItsControls) {
+  MainWindowState state = scannerState();
+  state.sParamAll.sFilename.byCountType = 0;
+  ShownPage shown(state);
+  const Page::Controls& ui = shown.ui();
+  const std::vector<QWidget*> counterControls{ui.textInitialValue,         ui.textMinimumNumberDigits,
+                                              ui.stepMinimumNumberDigits,  ui.labelInitialValue,
+                                              ui.labelMinimumNumberDigits, ui.labelInitialValueRange,
+                                              ui.labelMinimumNumberDigitsRange};
+  auto expectContinuous = [&](bool continuous, const char* when) {
+    EXPECT_EQ(ui.btnReset->isEnabled(), continuous) << when;
+    for (QWidget* w : counterControls) EXPECT_EQ(w->isEnabled(), !continuous) << when << " " << w->metaObject()->className();
+  };
+  expectContinuous(true, "loaded continuous");
+  ASSERT_TRUE(ui.popupCounter->chooseItem(1));
+  expectContinuous(false, "chose reset after each job");
+  ASSERT_TRUE(ui.popupCounter->chooseItem(0));
+  expectContinuous(true, "chose continuous");
+  shown.page.setParam(scannerState());
+  expectContinuous(false, "loaded reset after each job");
+  EXPECT_FALSE(shown.page.isDataChanged(scannerState()));
+}
+
+// Digits 0 with a continuous counter: shown disabled, and the page cannot be left until the
+// counter is switched and a digit typed.
+TEST(ScanFileNamePage, DigitsOutOfRangeRefuseLeavingThePage) {
+  MainWindowState state = scannerState();
+  state.sParamAll.sFilename.byCountDigit = 0;
+  state.sParamAll.sFilename.byCountType = 0;
+  ShownPage shown(state);
+  QApplication::setActiveWindow(&shown.page);
+  const Page::Controls& ui = shown.ui();
+  EXPECT_EQ(ui.textMinimumNumberDigits->text(), "0");
+  EXPECT_FALSE(ui.textMinimumNumberDigits->isEnabled());
+  EXPECT_EQ(shown.page.isDataError(), 2);
+  ui.textFileName->setFocus();
+  typeInto(ui.textFileName, "Other");
+  EXPECT_EQ(shown.page.isDataError(), 2);
+
+  ASSERT_TRUE(ui.popupCounter->chooseItem(1));
+  EXPECT_EQ(shown.page.isDataError(), 2);
+  ui.textFileName->setFocus();
+  EXPECT_EQ(shown.page.isDataError(), 2);
+  EXPECT_EQ(shown.page.focusWidget(), ui.textMinimumNumberDigits);  // the focus went to the digits
+  typeInto(ui.textMinimumNumberDigits, "7");
+  EXPECT_EQ(ui.textMinimumNumberDigits->text(), "0");
+  typeInto(ui.textMinimumNumberDigits, "5");
+  EXPECT_EQ(shown.page.isDataError(), 0);
+  const FCL_RS_PARAM_FILENAME out = saved(shown.page, state);
+  EXPECT_EQ(out.byCountDigit, 5);
+  EXPECT_EQ(out.byCountType, 1);
+
+  // A stored 200 also answers 2, whatever the counter shows.
+  state.sParamAll.sFilename.byCountDigit = 200;
+  shown.page.setParam(state);
+  EXPECT_EQ(shown.page.isDataError(), 2);
+}
+
+TEST(ScanFileNamePage, ChangeCheckComparesTheEditedFieldsOnly) {
+  ScopedDebugMask mask(0x40);
+  LogCapture log;
+  struct Case {
+    const char* what;
+    std::function<void(FCL_RS_PARAM_FILENAME&)> edit;
+    bool changed;
+  };
+  const Case cases[] = {
+      {"scan count", [](FCL_RS_PARAM_FILENAME& f) { f.dwBALLScanCount = 1; }, false},
+      {"reserved bytes", [](FCL_RS_PARAM_FILENAME& f) {
+         f.byReserved1[0] = 1;
+         f.byReserved2[0] = 2;
+         f.byReserved3[3] = 3;
+       }, false},
+      {"bytes after the name's NUL", [](FCL_RS_PARAM_FILENAME& f) { f.szName[20] = 'z'; }, false},
+      {"name", [](FCL_RS_PARAM_FILENAME& f) { std::strcpy(f.szName, "Scan2"); }, true},
+      {"name filling the whole field", [](FCL_RS_PARAM_FILENAME& f) { std::memset(f.szName, 'q', sizeof f.szName); }, true},
+      {"format", [](FCL_RS_PARAM_FILENAME& f) { f.byFormat = 0; }, true},
+      {"date", [](FCL_RS_PARAM_FILENAME& f) { f.byDateTime = 5; }, true},
+      {"count type", [](FCL_RS_PARAM_FILENAME& f) { f.byCountType = 0; }, true},
+      {"digits", [](FCL_RS_PARAM_FILENAME& f) { f.byCountDigit = 4; }, true},
+      {"initial value", [](FCL_RS_PARAM_FILENAME& f) { f.dwCountInitValue = 26; }, true},
+      {"overwrite", [](FCL_RS_PARAM_FILENAME& f) { f.byExceptionHandling = 0; }, true},
+  };
+  ShownPage shown(scannerState());
+  for (const Case& c : cases) {
+    MainWindowState other = scannerState();
+    c.edit(other.sParamAll.sFilename);
+    log.clear();
+    EXPECT_EQ(shown.page.isDataChanged(other), c.changed) << c.what;
+    EXPECT_EQ(log.contains("No data change!"), !c.changed) << c.what;
+  }
+  MainWindowState other = scannerState();
+  std::strcpy(other.sParamAll.sFilename.szName, "Scan2");
+  log.clear();
+  EXPECT_TRUE(shown.page.isDataChanged(other));
+  // The line carries the comparison's result: the caller's name sorts after the page's.
+  const QStringList changed = log.lines().filter(QStringLiteral("Data is changed! "));
+  ASSERT_EQ(changed.size(), 1) << log.lines().join("|").toStdString();
+  EXPECT_GT(changed[0].mid(17).toInt(), 0) << changed[0].toStdString();
+}
+
+TEST(ScanFileNamePage, SerialNumberButtonTakesTheTextAsItIs) {
+  MainWindowState state = scannerState();
+  state.serialString = QStringLiteral("SN 42/Ä.x");
+  ShownPage shown(state);
+  click(shown.ui().btnSetAsSerialNo);
+  EXPECT_EQ(shown.ui().textFileName->text(), "SN 42/Ä.x");
+  EXPECT_TRUE(shown.page.isDataChanged(state));
+  EXPECT_STREQ(saved(shown.page, state).szName, "SN 42/Ä.x");
+  // It becomes the last accepted text.
+  QTest::keyClick(shown.ui().textFileName, Qt::Key_End);
+  QTest::keyClicks(shown.ui().textFileName, "y");
+  EXPECT_EQ(shown.ui().textFileName->text(), "SN 42/Ä.x");
+
+  // A serial text longer than the field is stored cut to 31 bytes.
+  state.serialString = QString(40, u'7');
+  shown.page.setParam(state);
+  click(shown.ui().btnSetAsSerialNo);
+  EXPECT_EQ(QString::fromUtf8(saved(shown.page, state).szName), QString(31, u'7'));
+}
+
+TEST(ScanFileNamePage, ChoicesReachTheirFields) {
+  const MainWindowState state = scannerState();
+  ShownPage shown(state);
+  const Page::Controls& ui = shown.ui();
+  ASSERT_TRUE(ui.popupFileNameStyle->chooseItem(5));
+  ASSERT_TRUE(ui.popupDate->chooseItem(0));
+  ASSERT_TRUE(ui.popupCounter->chooseItem(0));
+  click(ui.chkOverwrite);
+  EXPECT_TRUE(shown.page.isDataChanged(state));
+  const FCL_RS_PARAM_FILENAME out = saved(shown.page, state);
+  EXPECT_EQ(out.byFormat, 5);
+  EXPECT_EQ(out.byDateTime, 0);
+  EXPECT_EQ(out.byCountType, 0);
+  EXPECT_EQ(out.byExceptionHandling, 0);
+  // The counter fields keep what was loaded while they are closed.
+  EXPECT_EQ(out.byCountDigit, 3);
+  EXPECT_EQ(out.dwCountInitValue, 25u);
+
+  // A stored index without an item is kept until the user chooses one.
+  MainWindowState odd = scannerState();
+  odd.sParamAll.sFilename.byFormat = 9;
+  shown.page.setParam(odd);
+  EXPECT_EQ(ui.popupFileNameStyle->indexOfSelectedItem(), -1);
+  EXPECT_EQ(saved(shown.page, odd).byFormat, 9);
+  ASSERT_TRUE(ui.popupFileNameStyle->chooseItem(1));
+  EXPECT_EQ(saved(shown.page, odd).byFormat, 1);
+}
+
+TEST(ScanFileNamePage, CounterResetAgainstTheScanner) {
+  ScopedDebugMask mask(0x42);
+  struct Case {
+    const char* what;
+    bool confirm;
+    bool transferFails;
+    const char* outcomeKey;  // nullptr: no second alert
+  };
+  const Case cases[] = {
+      {"confirmed and done", true, false, "IDS_SFN_RESET_SUCCESSFULLY"},
+      {"confirmed, transfer fails", true, true, "IDS_SFN_RESET_FAILED"},
+      {"cancelled", false, false, nullptr},
+  };
+  for (const Case& c : cases) {
+    ScannerLink link;
+    ScriptedDialogs dialogs;
+    LogCapture log;
+    MainWindowState state = scannerState();
+    state.sParamAll.sFilename.byCountType = 0;
+    state.ioWrapper = &link.io;
+    ShownPage shown(state);
+    if (c.transferFails) link.failNext();
+    dialogs.expectAlert(c.confirm ? 0 : 1, text("IDS_CM_MESSAGE"));
+    if (c.outcomeKey != nullptr) dialogs.expectAlert(0, text("IDS_CM_MESSAGE"));
+    const std::size_t logged = link.sim.log().size();
+    click(shown.ui().btnReset);
+    // The scanner logs a command once it has answered it, so the entry may come a moment later.
+    if (c.confirm && !c.transferFails) {
+      EXPECT_TRUE(link.sim.log().waitForCount(logged + 1)) << c.what;
+    }
+
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u) << c.what;
+    ASSERT_EQ(dialogs.alerts().size(), c.outcomeKey != nullptr ? 2u : 1u) << c.what;
+    EXPECT_EQ(dialogs.alerts()[0].information, text("IDS_SFN_RESET_MSG")) << c.what;
+    EXPECT_EQ(dialogs.alerts()[0].buttons.size(), 2) << c.what;
+    if (c.outcomeKey != nullptr) {
+      EXPECT_EQ(dialogs.alerts()[1].information, text(c.outcomeKey)) << c.what;
+      EXPECT_EQ(dialogs.alerts()[1].buttons.size(), 1) << c.what;
+    }
+    if (!c.transferFails) {
+      EXPECT_EQ(link.resets(), c.confirm ? std::vector<uint16_t>{FCLD_RS_RESET_FILENAME_COUNTER}
+                                         : std::vector<uint16_t>{})
+          << c.what;
+    }
+    const bool done = c.confirm && !c.transferFails;
+    EXPECT_EQ(shown.page.fileNameRecord().dwBALLScanCount, done ? 0u : 777u) << c.what;
+    EXPECT_EQ(log.contains("resetFileNameCounter is reseted."), done) << c.what;
+    EXPECT_EQ(log.contains("========= -[ScanFileNameControllerObjC btnResetPressed:] ERROR: "
+                           "ERROR: resetFileNameCounter return Fail!\n"),
+              c.confirm && c.transferFails)
+        << c.what;
+    // The reset alone is no edit: nothing to save, yet a save carries the zeroed count.
+    EXPECT_FALSE(shown.page.isDataChanged(state)) << c.what;
+    EXPECT_EQ(saved(shown.page, state).dwBALLScanCount, done ? 0u : 777u) << c.what;
+  }
+}
+
+TEST(ScanFileNamePage, ResetWithoutACommandLayerFails) {
+  ScriptedDialogs dialogs;
+  MainWindowState state = scannerState();
+  state.sParamAll.sFilename.byCountType = 0;
+  ShownPage shown(state);
+  dialogs.expectAlert(0);
+  dialogs.expectAlert(0);
+  click(shown.ui().btnReset);
+  ASSERT_EQ(dialogs.alerts().size(), 2u);
+  EXPECT_EQ(dialogs.alerts()[1].information, text("IDS_SFN_RESET_FAILED"));
+  EXPECT_EQ(shown.page.fileNameRecord().dwBALLScanCount, 777u);
+}
+
+TEST(ScanFileNamePage, TraceLines) {
+  ScopedDebugMask mask(0x42);
+  LogCapture log;
+  MainWindowState state = scannerState();
+  ShownPage shown(state);
+  EXPECT_TRUE(log.contains(">>>>>>>>> -[ScanFileNameControllerObjC setParam:serialNumber:io:] ENTER"));
+  EXPECT_TRUE(log.contains("<<<<<<<<< -[ScanFileNameControllerObjC initUI] END \n  "));
+  log.clear();
+  typeInto(shown.ui().textFileName, "ab");
+  EXPECT_TRUE(log.lines().isEmpty()) << "typing is not traced";
+  EXPECT_TRUE(shown.page.isDataChanged(state));
+  EXPECT_TRUE(log.contains(">>>>>>>>> -[ScanFileNameControllerObjC isDataChanged:] ENTER"));
+  EXPECT_FALSE(log.contains("<<<<<<<<< -[ScanFileNameControllerObjC isDataChanged:] END \n  "));
+  state.sParamAll.sFilename.byCountDigit = 0;
+  shown.page.setParam(state);
+  log.clear();
+  EXPECT_EQ(shown.page.isDataError(), 2);
+  EXPECT_TRUE(log.contains(">>>>>>>>> -[ScanFileNameControllerObjC isDataError] ENTER"));
+  EXPECT_FALSE(log.contains("<<<<<<<<< -[ScanFileNameControllerObjC isDataError] END \n  "));
+}
+
+// Renders the page at the main window's page size into <build dir>/screenshots/ (both models
+// show the same page).
+TEST(ScanFileNameScreenshot, ThePage) {
+  ASSERT_TRUE(QDir().mkpath(QStringLiteral(ZR_SCREENSHOT_DIR)));
+  for (int countType : {0, 1}) {
+    MainWindowState state = scannerState();
+    state.sParamAll.sFilename.byCountType = uint8_t(countType);
+    Page page;
+    page.resize(600, 540);
+    page.setParam(state);
+    page.show();
+    QApplication::processEvents();
+    const QImage image = page.grab().toImage();
+    EXPECT_EQ(image.size(), QSize(600, 540));
+    const QString path = QStringLiteral(ZR_SCREENSHOT_DIR "/scan-file-name-%1.png")
+                             .arg(countType == 0 ? "continuous" : "reset-after-each-job");
+    EXPECT_TRUE(image.save(path)) << path.toStdString();
+  }
+}
