@@ -7,6 +7,7 @@
 #include "Views/NetworkEmailControllerObjC.h"
 #include "Views/PageTable.h"
 #include "Views/ScanFileNameControllerObjC.h"
+#include "Views/ScanToEmailControllerObjC.h"
 
 PageFactory& PageFactory::standard() {
   static PageFactory* factory = [] {
@@ -42,5 +43,6 @@ void registerStandardPages(PageFactory& factory) {
   factory.registerPage(pages::kEmailServerStoryboard, [](QWidget* p) { return std::make_unique<NetworkEmailControllerObjC>(p); });
   factory.registerPage(pages::kWiredLANStoryboard, [](QWidget* p) { return std::make_unique<NetworkWiredLANControllerObjC>(p); });
   factory.registerPage(pages::kWLANStoryboard, [](QWidget* p) { return std::make_unique<NetworkWLANControllerObjC>(p); });
+  factory.registerPage(pages::kScanToEmailStoryboard, [](QWidget* p) { return std::make_unique<ScanToEmailControllerObjC>(p); });
   (void)factory;
 }

@@ -1,0 +1,157 @@
+#pragma once
+// The scan-option editor: the controls of one FCL_RS_PARAM_SCANPROFILE record (64 bytes), the
+// rules that hide, disable and force options against each other, the margin typing filter, and
+// the reading back of the controls into the record. The scan-to-e-mail, scan-to-USB, scan-to-PC
+// pages and the profile editor embed one each; the page owns the record's way in and out.
+//
+//   control                         record field(s)                         stored as
+//   ------------------------------  --------------------------------------  -------------------------
+//   popupScanType (4)               byScanType                              item (0 b/w .. 3 auto)
+//   popupFileType (11)              byFileType_BW/_Gray/_Color/_Auto        item, slot of the scan type
+//   popupFileSize (3)               byFileSize_Gray/_Color/_Auto            item; b/w has none
+//   popupResolution (6)             wResolution_BW/_Gray/_Color/_Auto       dpi 100 150 200 300 400 600
+//   popupDocumentSize (26)          byDocumentSize                          item; 23, 24 restricted
+//   textLeft/Top/Right/Bottom       byMarginLeft/Top/Right/Bottom           tenths, signed byte
+//     + steppers
+//   popupAutoDeskew, popupSkipBlankPages, popupDuplexScan,
+//   popupMultifeedDetection, popupContinuousScan                             item
+//   popupAutoColorDetectAdjust (6)  byAutoColorDetectSensitivity            item
+//   popupSkipBlankPageSensitivity(4) bySkipBlankPageSensitivity             item
+//   popupBrightness, popupContrast  byBrightness, byContrast                the number of the title
+//   none                            dwPaperWidth/Height, reserved bytes     kept as loaded
+//
+// A stored value that no item stands for (an index past the items, a resolution or brightness
+// outside the lists, a scan type above 3) shows no selection and is written back as stored
+// until the user chooses an item. An empty margin field reads back as 1.0.
+//
+// While a restricted document size (items 23, 24) is selected: no automatic scan type (colour
+// is selected in its place and the colour slot is shown), two-sided scan and blank-page skipping
+// are off and their "on" items hidden, both sensitivities are disabled, 600 dpi is hidden and a
+// slot's 400 or 600 dpi shows as 300.
+//
+// Trace lines at level 0x40 carry the owning page's class name ("-[<owner> initUI]").
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+
+#include "IO/FCLSettings.h"
+
+class QLabel;
+class QLineEdit;
+class Utilities;
+
+namespace platform {
+class PopUpButton;
+class Stepper;
+}  // namespace platform
+
+class ScanOptionEditor : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `ownerClass` names the page in the trace lines.
+  explicit ScanOptionEditor(const QString& ownerClass, QWidget* parent = nullptr);
+  ~ScanOptionEditor() override;
+
+  // Copies the record and the module flag (true: USB-only model) and fills the controls.
+  void load(const FCL_RS_PARAM_SCANPROFILE& record, bool isB);
+  // Reads the controls into the editor's copy.
+  void applyData();
+  // The editor's copy as it stands.
+  const FCL_RS_PARAM_SCANPROFILE& record() const { return m_record; }
+  // True at the first field (in the record's order, reserved bytes left out) where `other`
+  // differs from the editor's copy; does not apply the controls first.
+  bool differsFrom(const FCL_RS_PARAM_SCANPROFILE& other) const;
+
+  struct Controls {
+    QLabel* labelDocumentSize;
+    platform::PopUpButton* popupDocumentSize;
+    QLabel* labelScanType;
+    platform::PopUpButton* popupScanType;
+    QLabel* labelFileType;
+    platform::PopUpButton* popupFileType;
+    QLabel* labelFileSize;
+    platform::PopUpButton* popupFileSize;
+    QLabel* labelResolution;
+    platform::PopUpButton* popupResolution;
+    QLabel* label2SideScan;
+    platform::PopUpButton* popupDuplexScan;
+    QLabel* labelAutoDeskew;
+    platform::PopUpButton* popupAutoDeskew;
+    QLabel* labelMultifeedDetection;
+    platform::PopUpButton* popupMultifeedDetection;
+    QLabel* labelSkipBlankPages;
+    platform::PopUpButton* popupSkipBlankPages;
+    QLabel* labelSkipBlankPageSensitivity;
+    platform::PopUpButton* popupSkipBlankPageSensitivity;
+    QLabel* labelAutoColorDetectAdjust;
+    platform::PopUpButton* popupAutoColorDetectAdjust;
+    QLabel* labelBrightness;
+    platform::PopUpButton* popupBrightness;
+    QLabel* labelContrast;
+    platform::PopUpButton* popupContrast;
+    QLabel* labelContinuousScan;
+    platform::PopUpButton* popupContinuousScan;
+    QLabel* labelMarginSettings;
+    QLabel* labelLeft;
+    QLineEdit* textLeft;
+    platform::Stepper* stepperLeft;
+    QLabel* labelTop;
+    QLineEdit* textTop;
+    platform::Stepper* stepperTop;
+    QLabel* labelRight;
+    QLineEdit* textRight;
+    platform::Stepper* stepperRight;
+    QLabel* labelBottom;
+    QLineEdit* textBottom;
+    platform::Stepper* stepperBottom;
+  };
+  const Controls& controls() const { return m_ui; }
+
+  static constexpr int kScanTypeBW = 0, kScanTypeGray = 1, kScanTypeColor = 2, kScanTypeAuto = 3;
+  static constexpr int kDocumentSizeItems = 26;
+  static constexpr int kRestrictedSize1 = 23, kRestrictedSize2 = 24;
+  static constexpr int kFileTypeItems = 11;
+  static constexpr int kResolutionItems = 6;
+  static constexpr int kBrightnessMin = -5, kBrightnessMax = 5;  // the numbers offered
+  // The common range of the four margin steppers, in the shown unit (tenths fit a signed byte).
+  static constexpr double kMarginMin = -12.8, kMarginMax = 12.7, kMarginIncrement = 0.1;
+
+  // The dpi of a resolution item (0 to 5), or -1 for any other index.
+  static int resolutionDpi(int index);
+  // The item of a dpi value, or -1 for a value the list does not offer.
+  static int resolutionIndex(int dpi);
+  // The longest leading part of `text` that is a number, "-" or empty.
+  static QString numericStringFromString(const QString& text);
+  static bool stringIsNumber(const QString& text);
+
+ private:
+  void buildLayout();
+  void initLocalizedString();
+  void updateScanOption();
+  void marginTextChanged(QLineEdit* field);
+  void stepperClicked(QLineEdit* field, double value);
+
+  void popupDocumentTypeChanged();
+  void popupScanTypeChanged();
+  void popupFileTypeChanged();
+  void popupFileSizeChanged();
+  void popupResolution();
+  void popup2SidedScan();
+
+  uint8_t* fileTypeSlot(int scanType);
+  uint8_t* fileSizeSlot(int scanType);
+  uint16_t* resolutionSlot(int scanType);
+  platform::Stepper* stepperOf(QLineEdit* field) const;
+
+  QString op(const char* selector) const;
+  void funcEnter(const QString& name) const;
+  void funcEnd(const QString& name) const;
+
+  Controls m_ui{};
+  Utilities& ut;
+  QString m_owner;
+  FCL_RS_PARAM_SCANPROFILE m_record{};
+  bool m_isB = false;
+};

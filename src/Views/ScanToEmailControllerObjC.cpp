@@ -1,0 +1,115 @@
+#include "Views/ScanToEmailControllerObjC.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include "Model/Utilities.h"
+#include "Views/PageErrors.h"
+#include "Views/PageTable.h"
+#include "platform/Localizer.h"
+
+namespace {
+
+constexpr int32_t kTraceLevel = 0x40;
+constexpr const char* kClassName = "ScanToEmailControllerObjC";
+
+QString op(const char* selector) {
+  return QStringLiteral("-[%1 %2]").arg(QLatin1String(kClassName), QLatin1String(selector));
+}
+
+}  // namespace
+
+// ---- Construction ("viewDidLoad") -------------------------------------------------------------------
+
+ScanToEmailControllerObjC::ScanToEmailControllerObjC(QWidget* parent)
+    : PageController(QString::fromLatin1(pages::kScanToEmailView), parent), ut(Utilities::sharedInstance()) {
+  const QString name = op("viewDidLoad");
+  funcEnter(name);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  auto* scroll = new QScrollArea(this);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  outer->addWidget(scroll);
+  auto* content = new QWidget(scroll);
+  auto* page = new QVBoxLayout(content);
+  page->setContentsMargins(12, 10, 12, 10);
+  page->setSpacing(10);
+
+  m_title = new QLabel(content);
+  m_title->setTextFormat(Qt::PlainText);
+  QFont titleFont = m_title->font();
+  titleFont.setBold(true);
+  titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
+  m_title->setFont(titleFont);
+  page->addWidget(m_title);
+  // The editor's own texts are set as it is built (initLocalizedString).
+  m_editor = new ScanOptionEditor(QString::fromLatin1(kClassName), content);
+  page->addWidget(m_editor);
+  page->addStretch(1);
+  scroll->setWidget(content);
+  m_title->setText(platform::tr_(QStringLiteral("IDS_P_SCAN_TO_EMAIL")));
+  funcEnd(name);
+}
+
+ScanToEmailControllerObjC::~ScanToEmailControllerObjC() = default;
+
+// ---- Contract ------------------------------------------------------------------------------------------
+
+void ScanToEmailControllerObjC::setParam(const MainWindowState& state) {
+  setParam(state.sParamAll.sScan2Email, state.bIsB);
+}
+
+bool ScanToEmailControllerObjC::getParam(MainWindowState& state) {
+  getParam(state.sParamAll.sScan2Email);
+  return true;
+}
+
+bool ScanToEmailControllerObjC::isDataChanged(const MainWindowState& state) {
+  return isDataChanged(state.sParamAll.sScan2Email);
+}
+
+void ScanToEmailControllerObjC::setParam(const FCL_RS_PARAM_SCANPROFILE& scan2Email, bool isB) {
+  const QString name = op("setParam:module:");
+  funcEnter(name);
+  m_editor->load(scan2Email, isB);
+  funcEnd(name);
+}
+
+void ScanToEmailControllerObjC::getParam(FCL_RS_PARAM_SCANPROFILE& scan2Email) {
+  const QString name = op("getParam:");
+  funcEnter(name);
+  m_editor->applyData();
+  scan2Email = m_editor->record();
+  funcEnd(name);
+}
+
+bool ScanToEmailControllerObjC::isDataChanged(const FCL_RS_PARAM_SCANPROFILE& scan2Email) {
+  const QString name = op("isDataChanged:");
+  funcEnter(name);
+  m_editor->applyData();
+  if (m_editor->differsFrom(scan2Email)) return true;
+  ut.debugMsg(kTraceLevel, QStringLiteral("No data change!"));
+  funcEnd(name);
+  return false;
+}
+
+int32_t ScanToEmailControllerObjC::isDataError() {
+  const QString name = op("isDataError");
+  funcEnter(name);
+  funcEnd(name);
+  return kPageErrorNone;
+}
+
+// ---- Trace ------------------------------------------------------------------------------------------------
+
+void ScanToEmailControllerObjC::funcEnter(const QString& name) const {
+  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>>>> %@ ENTER"), name);
+}
+
+void ScanToEmailControllerObjC::funcEnd(const QString& name) const {
+  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<<<< %@ END \n  "), name);
+}
