@@ -1,4 +1,5 @@
 #include "Views/GeneralSetupControllerObjC.h"
+#include "Views/PageLayout.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -65,11 +66,7 @@ constexpr std::array<uint32_t, 4> kDaylightCountries{1, 3, 4, 57};
 
 QString localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
 
-QLabel* makeLabel(QWidget* parent) {
-  auto* label = new QLabel(parent);
-  label->setTextFormat(Qt::PlainText);
-  return label;
-}
+QLabel* makeLabel(QWidget* parent) { return pagelayout::plainLabel(parent); }
 
 QLineEdit* makeNumberField(QWidget* parent, int width) {
   auto* field = new QLineEdit(parent);
@@ -139,24 +136,10 @@ GeneralSetupControllerObjC::GeneralSetupControllerObjC(QWidget* parent)
 GeneralSetupControllerObjC::~GeneralSetupControllerObjC() = default;
 
 void GeneralSetupControllerObjC::buildLayout() {
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(0, 0, 0, 0);
-  auto* scroll = new QScrollArea(this);
-  scroll->setWidgetResizable(true);
-  scroll->setFrameShape(QFrame::NoFrame);
-  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  outer->addWidget(scroll);
+  QVBoxLayout* page = pagelayout::scrollingContent(this, 8);
+  QWidget* content = page->parentWidget();
 
-  auto* content = new QWidget(scroll);
-  auto* page = new QVBoxLayout(content);
-  page->setContentsMargins(12, 10, 12, 10);
-  page->setSpacing(8);
-
-  m_ui.labelTitle = makeLabel(content);
-  QFont titleFont = m_ui.labelTitle->font();
-  titleFont.setBold(true);
-  titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
-  m_ui.labelTitle->setFont(titleFont);
+  m_ui.labelTitle = pagelayout::titleLabel(content);
   page->addWidget(m_ui.labelTitle);
 
   auto* columns = new QHBoxLayout;
@@ -295,7 +278,6 @@ void GeneralSetupControllerObjC::buildLayout() {
   }
   right->addStretch(1);
 
-  scroll->setWidget(content);
 }
 
 void GeneralSetupControllerObjC::initLocalizedString() {

@@ -1,4 +1,5 @@
 #include "Views/MachineInfoControllerObjC.h"
+#include "Views/PageLayout.h"
 
 #include <QCoreApplication>
 #include <QFormLayout>
@@ -31,11 +32,7 @@ const char* const kAlertKeys[] = {"IDS_GS_OFF", "IDS_GS_ON"};
 
 QString localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
 
-QLabel* makeLabel(QWidget* parent) {
-  auto* label = new QLabel(parent);
-  label->setTextFormat(Qt::PlainText);
-  return label;
-}
+QLabel* makeLabel(QWidget* parent) { return pagelayout::plainLabel(parent); }
 
 // A value beside its title: selectable, so the user can copy the serial number or a version.
 QLabel* makeValue(QWidget* parent) {
@@ -104,11 +101,7 @@ void MachineInfoControllerObjC::buildLayout() {
   page->setContentsMargins(12, 10, 12, 10);
   page->setSpacing(10);
 
-  m_ui.labelTitle = makeLabel(this);
-  QFont titleFont = m_ui.labelTitle->font();
-  titleFont.setBold(true);
-  titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
-  m_ui.labelTitle->setFont(titleFont);
+  m_ui.labelTitle = pagelayout::titleLabel(this);
   page->addWidget(m_ui.labelTitle);
 
   // The device: serial number, versions, status, then the two rows the model switches.

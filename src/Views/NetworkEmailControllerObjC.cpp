@@ -1,4 +1,5 @@
 #include "Views/NetworkEmailControllerObjC.h"
+#include "Views/PageLayout.h"
 
 #include <QFormLayout>
 #include <QFrame>
@@ -41,11 +42,7 @@ constexpr int kSizeLimitOn = 1;
 
 QString localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
 
-QLabel* makeLabel(QWidget* parent) {
-  auto* label = new QLabel(parent);
-  label->setTextFormat(Qt::PlainText);
-  return label;
-}
+QLabel* makeLabel(QWidget* parent) { return pagelayout::plainLabel(parent); }
 
 QLineEdit* makeField(QWidget* parent, int width) {
   auto* field = new QLineEdit(parent);
@@ -115,24 +112,10 @@ NetworkEmailControllerObjC::NetworkEmailControllerObjC(QWidget* parent)
 NetworkEmailControllerObjC::~NetworkEmailControllerObjC() = default;
 
 void NetworkEmailControllerObjC::buildLayout() {
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(0, 0, 0, 0);
-  auto* scroll = new QScrollArea(this);
-  scroll->setWidgetResizable(true);
-  scroll->setFrameShape(QFrame::NoFrame);
-  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  outer->addWidget(scroll);
+  QVBoxLayout* page = pagelayout::scrollingContent(this, 8);
+  QWidget* content = page->parentWidget();
 
-  auto* content = new QWidget(scroll);
-  auto* page = new QVBoxLayout(content);
-  page->setContentsMargins(12, 10, 12, 10);
-  page->setSpacing(8);
-
-  m_ui.labelTitle = makeLabel(content);
-  QFont titleFont = m_ui.labelTitle->font();
-  titleFont.setBold(true);
-  titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
-  m_ui.labelTitle->setFont(titleFont);
+  m_ui.labelTitle = pagelayout::titleLabel(content);
   page->addWidget(m_ui.labelTitle);
 
   constexpr int kWide = 300;
@@ -218,7 +201,6 @@ void NetworkEmailControllerObjC::buildLayout() {
   m_ui.popupSecure->setItemHidden(kSecureSSL, true);
   m_ui.popupVerifyCert->setItemHidden(kVerifyOn, true);
 
-  scroll->setWidget(content);
 }
 
 void NetworkEmailControllerObjC::initLocalizedString() {

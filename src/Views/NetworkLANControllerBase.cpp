@@ -1,4 +1,5 @@
 #include "Views/NetworkLANControllerBase.h"
+#include "Views/PageLayout.h"
 
 #include <QFormLayout>
 #include <QFrame>
@@ -102,24 +103,11 @@ NetworkLANControllerBase::NetworkLANControllerBase(const Variant& variant, QWidg
 NetworkLANControllerBase::~NetworkLANControllerBase() = default;
 
 void NetworkLANControllerBase::buildLayout() {
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(0, 0, 0, 0);
-  auto* scroll = new QScrollArea(this);
-  scroll->setWidgetResizable(true);
-  scroll->setFrameShape(QFrame::NoFrame);
-  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  outer->addWidget(scroll);
+  QVBoxLayout* page = pagelayout::scrollingContent(this, 8);
+  QWidget* content = page->parentWidget();
 
-  auto* content = new QWidget(scroll);
-  auto* page = new QVBoxLayout(content);
-  page->setContentsMargins(12, 10, 12, 10);
-  page->setSpacing(8);
-
-  m_ui.labelTitle = makeLabel(content, m_variant.titleLabelName);
-  QFont titleFont = m_ui.labelTitle->font();
-  titleFont.setBold(true);
-  titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
-  m_ui.labelTitle->setFont(titleFont);
+  m_ui.labelTitle = pagelayout::titleLabel(content);
+  m_ui.labelTitle->setObjectName(QString::fromLatin1(m_variant.titleLabelName));
   page->addWidget(m_ui.labelTitle);
 
   auto* form = new QFormLayout;
@@ -198,7 +186,6 @@ void NetworkLANControllerBase::buildLayout() {
   page->addWidget(m_ui.labelHint);
   page->addStretch(1);
 
-  scroll->setWidget(content);
 
   updateDHCPTimer = new QTimer(this);
   updateDHCPTimer->setSingleShot(false);

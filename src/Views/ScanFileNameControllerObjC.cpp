@@ -1,4 +1,5 @@
 #include "Views/ScanFileNameControllerObjC.h"
+#include "Views/PageLayout.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -46,11 +47,7 @@ constexpr int kCounterContinuous = 0;
 
 QString localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
 
-QLabel* makeLabel(QWidget* parent) {
-  auto* label = new QLabel(parent);
-  label->setTextFormat(Qt::PlainText);
-  return label;
-}
+QLabel* makeLabel(QWidget* parent) { return pagelayout::plainLabel(parent); }
 
 QLineEdit* makeNumberField(QWidget* parent, int width) {
   auto* field = new QLineEdit(parent);
@@ -128,24 +125,10 @@ ScanFileNameControllerObjC::ScanFileNameControllerObjC(QWidget* parent)
 ScanFileNameControllerObjC::~ScanFileNameControllerObjC() = default;
 
 void ScanFileNameControllerObjC::buildLayout() {
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(0, 0, 0, 0);
-  auto* scroll = new QScrollArea(this);
-  scroll->setWidgetResizable(true);
-  scroll->setFrameShape(QFrame::NoFrame);
-  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  outer->addWidget(scroll);
+  QVBoxLayout* page = pagelayout::scrollingContent(this, 10);
+  QWidget* content = page->parentWidget();
 
-  auto* content = new QWidget(scroll);
-  auto* page = new QVBoxLayout(content);
-  page->setContentsMargins(12, 10, 12, 10);
-  page->setSpacing(10);
-
-  m_ui.labelScanFileName = makeLabel(content);
-  QFont titleFont = m_ui.labelScanFileName->font();
-  titleFont.setBold(true);
-  titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
-  m_ui.labelScanFileName->setFont(titleFont);
+  m_ui.labelScanFileName = pagelayout::titleLabel(content);
   page->addWidget(m_ui.labelScanFileName);
 
   // The name: its parts and their order, the fixed text, the date format, the overwrite switch.
@@ -206,7 +189,6 @@ void ScanFileNameControllerObjC::buildLayout() {
     page->addWidget(group);
   }
   page->addStretch(1);
-  scroll->setWidget(content);
 }
 
 void ScanFileNameControllerObjC::initLocalizedString() {

@@ -1,4 +1,5 @@
 #include "Views/ScanOptionEditor.h"
+#include "Views/PageLayout.h"
 
 #include <QFormLayout>
 #include <QGridLayout>
@@ -25,11 +26,7 @@ constexpr int kResolutions[ScanOptionEditor::kResolutionItems] = {100, 150, 200,
 
 QString localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
 
-QLabel* makeLabel(QWidget* parent) {
-  auto* label = new QLabel(parent);
-  label->setTextFormat(Qt::PlainText);
-  return label;
-}
+QLabel* makeLabel(QWidget* parent) { return pagelayout::plainLabel(parent); }
 
 platform::PopUpButton* makePopup(QWidget* parent, int items) {
   auto* popup = new platform::PopUpButton(parent);

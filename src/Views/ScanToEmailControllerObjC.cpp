@@ -1,4 +1,5 @@
 #include "Views/ScanToEmailControllerObjC.h"
+#include "Views/PageLayout.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -27,30 +28,15 @@ ScanToEmailControllerObjC::ScanToEmailControllerObjC(QWidget* parent)
     : PageController(QString::fromLatin1(pages::kScanToEmailView), parent), ut(Utilities::sharedInstance()) {
   const QString name = op("viewDidLoad");
   funcEnter(name);
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(0, 0, 0, 0);
-  auto* scroll = new QScrollArea(this);
-  scroll->setWidgetResizable(true);
-  scroll->setFrameShape(QFrame::NoFrame);
-  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  outer->addWidget(scroll);
-  auto* content = new QWidget(scroll);
-  auto* page = new QVBoxLayout(content);
-  page->setContentsMargins(12, 10, 12, 10);
-  page->setSpacing(10);
+  QVBoxLayout* page = pagelayout::scrollingContent(this, 10);
+  QWidget* content = page->parentWidget();
 
-  m_title = new QLabel(content);
-  m_title->setTextFormat(Qt::PlainText);
-  QFont titleFont = m_title->font();
-  titleFont.setBold(true);
-  titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
-  m_title->setFont(titleFont);
+  m_title = pagelayout::titleLabel(content);
   page->addWidget(m_title);
   // The editor's own texts are set as it is built (initLocalizedString).
   m_editor = new ScanOptionEditor(QString::fromLatin1(kClassName), content);
   page->addWidget(m_editor);
   page->addStretch(1);
-  scroll->setWidget(content);
   m_title->setText(platform::tr_(QStringLiteral("IDS_P_SCAN_TO_EMAIL")));
   funcEnd(name);
 }

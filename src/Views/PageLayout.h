@@ -1,0 +1,19 @@
+#pragma once
+// Layout pieces every settings page shares, so the pages look alike.
+
+class QLabel;
+class QVBoxLayout;
+class QWidget;
+
+namespace pagelayout {
+
+// A label that shows its text as plain text (never as rich text).
+QLabel* plainLabel(QWidget* parent);
+// The page's title at its top: plain, bold, a quarter larger than the body text.
+QLabel* titleLabel(QWidget* parent);
+// Fills `page` with a borderless, vertically scrolling area and answers the layout of the area's
+// content (the pages' margins, `spacing` between rows). The content widget is the layout's
+// parentWidget().
+QVBoxLayout* scrollingContent(QWidget* page, int spacing);
+
+}  // namespace pagelayout
