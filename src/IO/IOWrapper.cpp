@@ -153,8 +153,45 @@ bool IOWrapper::execute(void* data) {
       funcErr(name, QStringLiteral("Undefined OPCode %1").arg(m_cmd.byOPCode));
       break;
   }
+  noteExchange(ok);
   funcEnd(name);
   return ok;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The scanner's verdict
+
+void IOWrapper::noteExchange(bool completed) {
+  // Over TCP a status shorter than 32 bytes already fails the exchange; over USB the transport
+  // keeps what arrived, and the count says whether it was whole.
+  m_statusBytes = m_bUSB ? m_usbWrapper->lastStatusBytes()
+                         : (completed ? uint32_t(sizeof(FCL_DEVICE_STATUS)) : 0u);
+  CommandOutcome verdict;
+  if (!completed) {
+    verdict = CommandOutcome::failed();
+  } else if (m_statusBytes < sizeof(FCL_DEVICE_STATUS)) {
+    verdict.kind = CommandOutcome::Kind::ShortStatus;
+  } else if (m_status.dwLastErr != 0) {
+    verdict = CommandOutcome::refused(m_status.dwLastErr);
+  }
+  // A failed transfer has logged its own error line already.
+  if (verdict.kind == CommandOutcome::Kind::Refused) {
+    m_ut.debugMsg(kErrorLevel, QStringLiteral("=== -[IOWrapper execute:] refused: dwLastErr 0x%x\n"), m_status.dwLastErr);
+  } else if (verdict.kind == CommandOutcome::Kind::ShortStatus) {
+    m_ut.debugMsg(kErrorLevel, QStringLiteral("=== -[IOWrapper execute:] short status: %u bytes\n"), m_statusBytes);
+  }
+  m_stepVerdict &= verdict;
+}
+
+CommandOutcome IOWrapper::judge(const std::function<bool()>& step) {
+  const CommandOutcome outer = m_stepVerdict;
+  m_stepVerdict = CommandOutcome::accepted();
+  const bool completed = step();
+  CommandOutcome verdict = m_stepVerdict;
+  if (!completed) verdict &= CommandOutcome::failed();
+  m_stepVerdict = outer;
+  m_stepVerdict &= verdict;
+  return verdict;
 }
 
 uint32_t IOWrapper::lastError() const {

@@ -29,7 +29,10 @@
 #include <memory>
 
 #include <QStringList>
+#include <functional>
 #include <optional>
+
+#include "IO/CommandOutcome.h"
 
 #include "IO/FCLCommand.h"
 #include "IO/FCLRecords.h"
@@ -81,6 +84,20 @@ class IOWrapper {
   bool execute(void* data = nullptr);
   // dwLastErr of the last exchange's status block.
   uint32_t lastError() const;
+
+  // -------------------------------------------------------------------------------------------
+  // The scanner's verdict (CommandOutcome.h)
+
+  // Runs `step` (any device operations of this object; answers whether it completed) and answers
+  // the verdict on every exchange it ran: Failed when `step` answered false or a transfer broke
+  // off, ShortStatus when a status phase brought fewer than 32 bytes, Refused with the first
+  // non-zero dwLastErr, otherwise Accepted. The first problem wins. Steps nest: an outer step
+  // sees the problems of the inner ones. Use it wherever the user is told what happened:
+  //
+  //   const CommandOutcome saved = io.judge([&] { return io.setGeneral(&general); });
+  CommandOutcome judge(const std::function<bool()>& step);
+  // Bytes the last exchange's status phase delivered (32 when complete).
+  uint32_t lastStatusBytes() const { return m_statusBytes; }
 
   // -------------------------------------------------------------------------------------------
   // State for the device operations and their callers
@@ -213,4 +230,9 @@ class IOWrapper {
   bool m_bOpen = false;
   QString m_ip;
   uint32_t m_failedImportWrites = 0;
+  uint32_t m_statusBytes = 0;
+  // The verdict of the step judge() is running (the first problem of its exchanges so far).
+  CommandOutcome m_stepVerdict;
+  // Records the verdict of one finished exchange into m_stepVerdict.
+  void noteExchange(bool completed);
 };

@@ -49,8 +49,11 @@ int Wraper::SendCommand(const FCL_VENDOR_CMD* cmd, FCL_DEVICE_STATUS* status) {
   uint32_t ack = 0;
   if (m_pobjUSB->WriteScannerFile(cmd, kCommandLength, &ack) != 0 || ack != kCommandLength) return -1;
   std::memset(&m_sFISHStatus, 0, sizeof m_sFISHStatus);
-  // The scanner may answer with fewer than 32 bytes; whatever arrived is the status.
+  // The scanner may answer with fewer than 32 bytes; whatever arrived is the status, and
+  // lastStatusBytes() tells how much that was.
+  m_statusBytes = 0;
   if (m_pobjUSB->ReadScannerFile(status, kStatusLength, &ack) != 0) return -1;
+  m_statusBytes = ack;
   return 0;
 }
 
@@ -75,7 +78,9 @@ int Wraper::Write2Command(const FCL_VENDOR_CMD* cmd, FCL_DEVICE_STATUS* status, 
   if (SendData(data, length) != 0) return -1;
   uint32_t ack = 0;
   std::memset(&m_sFISHStatus, 0, sizeof m_sFISHStatus);
+  m_statusBytes = 0;
   if (m_pobjUSB->ReadScannerFile(status, kStatusLength, &ack) != 0) return -1;
+  m_statusBytes = ack;
   return 0;
 }
 

@@ -29,6 +29,9 @@ class Wraper {
   int Write2Command(const FCL_VENDOR_CMD* cmd, FCL_DEVICE_STATUS* status, const void* data,
                     uint32_t length);  // command, data, status
 
+  // Bytes the last status phase delivered (the scanner may answer with fewer than 32).
+  uint32_t lastStatusBytes() const { return m_statusBytes; }
+
   int CtrlPipeLockScanner();    // -1 granted, 0 otherwise
   int CtrlPipeUnlockScanner();  // -1 granted, 0 otherwise
 
@@ -36,4 +39,5 @@ class Wraper {
   FCL_VENDOR_CMD m_sFISHCmd{};
   FCL_DEVICE_STATUS m_sFISHStatus{};
   std::unique_ptr<CFISHUSBControl> m_pobjUSB;
+  uint32_t m_statusBytes = 0;
 };

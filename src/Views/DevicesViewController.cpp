@@ -1,5 +1,7 @@
 #include "Views/DevicesViewController.h"
 
+#include "Views/CommandFailure.h"
+
 #include <QAbstractTableModel>
 #include <QCoreApplication>
 #include <QDir>
@@ -375,16 +377,7 @@ QString DevicesViewController::getDeviceStatusString(const FCL_DEVICE_STATUS& st
 }
 
 QString DevicesViewController::statusText(const FCL_DEVICE_STATUS& status) {
-  switch (status.dwLastErr) {
-    case 0x2001: return text("IDS_DD_MISFEED");
-    case 0x2002:
-    case 0x2003: return text("IDS_DD_PAPER_JAM");
-    case 0x2004: return text("IDS_DD_MULTI_FEED");
-    case 0x2009: return text("IDS_DD_HATCH_OPEN");
-    case 0x4001:
-    case 0x4002: return text("IDS_DD_SCAN_CANCELLED");
-    default: break;
-  }
+  if (const auto condition = deviceConditionText(status.dwLastErr)) return *condition;
   switch (status.wFWInfo) {
     case 0: return text("IDS_DD_READY");
     case 1: return text("IDS_DD_INITIALIZE");

@@ -1,0 +1,44 @@
+#include "Views/CommandFailure.h"
+
+#include "platform/Localizer.h"
+
+using platform::Localizer;
+
+namespace {
+QString text(const char* key) { return Localizer::text(QString::fromLatin1(key)); }
+}  // namespace
+
+std::optional<QString> deviceConditionText(uint32_t dwLastErr) {
+  switch (dwLastErr) {
+    case 0x2001: return text("IDS_DD_MISFEED");
+    case 0x2002:
+    case 0x2003: return text("IDS_DD_PAPER_JAM");
+    case 0x2004: return text("IDS_DD_MULTI_FEED");
+    case 0x2009: return text("IDS_DD_HATCH_OPEN");
+    case 0x4001:
+    case 0x4002: return text("IDS_DD_SCAN_CANCELLED");
+    default: return std::nullopt;
+  }
+}
+
+QString outcomeText(const CommandOutcome& outcome) {
+  switch (outcome.kind) {
+    case CommandOutcome::Kind::Accepted:
+    case CommandOutcome::Kind::Failed: return QString();
+    case CommandOutcome::Kind::ShortStatus: return text("IDS_CM_SHORT_STATUS");
+    case CommandOutcome::Kind::Refused:
+      if (const auto condition = deviceConditionText(outcome.deviceError)) {
+        return platform::formatText(text("IDS_CM_DEVICE_CONDITION"), {*condition});
+      }
+      return platform::formatText(text("IDS_CM_DEVICE_ERROR_CODE"),
+                                  {QStringLiteral("0x") + QStringLiteral("%1").arg(outcome.deviceError, 4, 16, QLatin1Char('0')).toUpper()});
+  }
+  return QString();
+}
+
+QString withOutcome(const QString& information, const CommandOutcome& outcome) {
+  const QString extra = outcomeText(outcome);
+  if (extra.isEmpty()) return information;
+  if (information.isEmpty()) return extra;
+  return information + QLatin1Char('\n') + extra;
+}
