@@ -172,6 +172,9 @@ class IOWrapper {
   bool unlockScanner();
   // True while the scanner reports the lock text of uuid().
   bool readLockedUUID();
+  // The lock text the scanner reports now ("" when nobody holds it); nothing when the read failed
+  // or was refused.
+  std::optional<QString> readLockHolder();
   // True when a panel shortcut uses any address-book entry.
   bool isAddressInShortCut();
 
@@ -179,11 +182,11 @@ class IOWrapper {
   // Settings export files (IOWrapperFile.cpp). `onlyAddress`: the address-book file instead of
   // all settings; `isBNT`: the network model; `isUSB`: connected by USB.
 
-  // Reads the records from the scanner and writes the file atomically. False, and no file, when
-  // a read from the scanner or the write fails.
+  // Reads the records from the scanner and writes the file atomically, readable by its owner
+  // only. False, and no file, when a read from the scanner fails or is refused, or the write fails.
   bool writeToFile(const QString& path, const QString& twainName, bool onlyAddress, bool isBNT, bool isUSB);
   // The readers answer false only for a file whose signature is wrong (after the format alert);
-  // failed writes to the scanner are counted in failedImportWrites().
+  // failed or refused writes to the scanner are counted in failedImportWrites().
   bool readParamAllFromFile(const QString& path, const QString& twainName, bool onlyAddress, bool isBNT, bool isUSB);
   bool readAddressBookFromFile(const QString& path, bool onlyAddress, bool isBNT);
   bool readProfileAllFromFile(const QString& path, bool onlyAddress, bool isBNT);
@@ -218,7 +221,9 @@ class IOWrapper {
   uint32_t readKeyList(const QString& op, uint16_t countQualifier, uint16_t listQualifier, QStringList& list);
   std::optional<QString> readNvramText(const QString& op, uint16_t offset, uint32_t length);
   bool refuseFileFormat();
-  void countWrite(bool ok);
+  // Runs one import write, judged; counts it in failedImportWrites() when it failed (`hasPage`:
+  // the model has a page for the record; see the .cpp for the USB-only model's rule).
+  void countWrite(bool hasPage, bool isBNT, const std::function<bool()>& write);
 
   std::unique_ptr<SocketWrapper> m_socketWrapper;
   std::unique_ptr<Wraper> m_usbWrapper;

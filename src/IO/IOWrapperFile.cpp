@@ -46,9 +46,15 @@ namespace {
 
 QString op(const char* selector) { return QStringLiteral("-[IOWrapper %1]").arg(QLatin1String(selector)); }
 
+// The file holds the scanner's passwords: only its owner may read it, from the moment it exists
+// (the permissions are set on the temporary file before it replaces the old one).
 bool writeAtomically(const QString& path, const void* data, qint64 size) {
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return false;
+  if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+    file.cancelWriting();
+    return false;
+  }
   if (file.write(static_cast<const char*>(data), size) != size) {
     file.cancelWriting();
     return false;
@@ -85,8 +91,17 @@ bool IOWrapper::refuseFileFormat() {
   return false;
 }
 
-void IOWrapper::countWrite(bool ok) {
-  if (!ok) ++m_failedImportWrites;
+void IOWrapper::countWrite(bool hasPage, bool isBNT, const std::function<bool()>& write) {
+  const CommandOutcome outcome = judge(write);
+  if (outcome.ok()) return;
+  // The USB-only model has no page for some records of the file (address book, profiles, e-mail,
+  // LAN, scan to e-mail); the scanner refusing those is not a failure of the import.
+  if (!isBNT && !hasPage && outcome.kind == CommandOutcome::Kind::Refused) {
+    ut().debugMsg(0x02, "=== -[IOWrapper countWrite] the scanner refused a record this model does not use (0x%x)\n",
+                  outcome.deviceError);
+    return;
+  }
+  ++m_failedImportWrites;
 }
 
 // ---- Export -----------------------------------------------------------------------------------
@@ -97,13 +112,27 @@ bool IOWrapper::writeToFile(const QString& path, const QString& twainName, bool 
   auto image = zeroedImage();
   putSignature(image->szIdentificator, exportSignature(onlyAddress, isBNT));
 
-  // Every section must come from the scanner: a backup with a section of zeros would wipe that
-  // part of the scanner's settings when it is imported later, so a failed read writes no file.
+  // Every section must come from the scanner, accepted: a backup with a section of zeros would
+  // wipe that part of the scanner's settings when it is imported later, so a failed or refused
+  // read writes no file. The USB-only model has no address book or profiles of its own: a
+  // refusal of those is logged and the section stays empty.
+  const auto read = [&](bool hasPage, const std::function<bool()>& step) {
+    const CommandOutcome outcome = judge(step);
+    if (outcome.ok()) return true;
+    if (!isBNT && !hasPage && outcome.kind == CommandOutcome::Kind::Refused) {
+      ut().debugMsg(0x02, "=== %@ the scanner refused a record this model does not use (0x%x)\n", name,
+                    outcome.deviceError);
+      return true;
+    }
+    return false;
+  };
   bool readsOk = true;
   if (!onlyAddress) {
-    readsOk = getLampState(&image->lampState) && getParamAll(&image->paramAll) && getProfileAll(&image->profileAll);
+    readsOk = read(true, [&] { return getLampState(&image->lampState); }) &&
+              read(true, [&] { return getParamAll(&image->paramAll); }) &&
+              read(false, [&] { return getProfileAll(&image->profileAll); });
   }
-  readsOk = readsOk && getAddressBook(&image->addressBook);
+  readsOk = readsOk && read(false, [&] { return getAddressBook(&image->addressBook); });
   if (!readsOk) {
     funcErr(name, " read from the scanner failed, no file written!");
     return false;
@@ -154,15 +183,15 @@ bool IOWrapper::readParamAllFromFile(const QString& path, const QString& twainNa
 
   // A failed write does not stop the others; the caller learns of it from failedImportWrites().
   const FCL_RS_PARAM_ALL& p = image->paramAll;
-  countWrite(setGeneral(&p.sGeneral));
-  countWrite(setLampState(&image->lampState));
-  countWrite(setFilename(&p.sFilename));
-  countWrite(setScan2USB(&p.sScan2USB));
-  countWrite(setScan2Email(&p.sScan2Email));
-  countWrite(setScan2PC(&p.sScan2PC));
-  countWrite(setWiredLAN(&p.sWiredLAN));
-  countWrite(setWirelessLAN(&p.sWirelessLAN));
-  countWrite(setEmail(&p.sEmail));
+  countWrite(true, isBNT, [&] { return setGeneral(&p.sGeneral); });
+  countWrite(true, isBNT, [&] { return setLampState(&image->lampState); });
+  countWrite(true, isBNT, [&] { return setFilename(&p.sFilename); });
+  countWrite(true, isBNT, [&] { return setScan2USB(&p.sScan2USB); });
+  countWrite(false, isBNT, [&] { return setScan2Email(&p.sScan2Email); });
+  countWrite(true, isBNT, [&] { return setScan2PC(&p.sScan2PC); });
+  countWrite(false, isBNT, [&] { return setWiredLAN(&p.sWiredLAN); });
+  countWrite(false, isBNT, [&] { return setWirelessLAN(&p.sWirelessLAN); });
+  countWrite(false, isBNT, [&] { return setEmail(&p.sEmail); });
 
   // The folder choice goes into the driver's preference file when there is one; none is created.
   const QString prefsPath = preferenceFilePath(twainName, isBNT, isUSB);
@@ -188,7 +217,7 @@ bool IOWrapper::readAddressBookFromFile(const QString& path, bool onlyAddress, b
   auto image = zeroedImage();
   readImage(path, image.get(), sizeof *image);
   if (!hasSignature(image->szIdentificator, exportSignature(onlyAddress, isBNT))) return refuseFileFormat();
-  countWrite(setAddressBook(&image->addressBook));
+  countWrite(false, isBNT, [&] { return setAddressBook(&image->addressBook); });
   funcEnd(name);
   return true;
 }
@@ -199,7 +228,7 @@ bool IOWrapper::readProfileAllFromFile(const QString& path, bool onlyAddress, bo
   auto image = zeroedImage();
   readImage(path, image.get(), sizeof *image);
   if (!hasSignature(image->szIdentificator, exportSignature(onlyAddress, isBNT))) return refuseFileFormat();
-  if (!onlyAddress) countWrite(setProfileAll(&image->profileAll));
+  if (!onlyAddress) countWrite(false, isBNT, [&] { return setProfileAll(&image->profileAll); });
   funcEnd(name);
   return true;
 }
@@ -224,7 +253,7 @@ bool IOWrapper::readAddressBookFromAddr(const QString& path) {
     return refuseFileFormat();
   auto book = std::make_unique<FCL_RS_ADDRESS_BOOK>();
   std::memcpy(book.get(), file.get() + FCL_SIGNATURE_SIZE, sizeof *book);
-  countWrite(setAddressBook(book.get()));
+  countWrite(false, true, [&] { return setAddressBook(book.get()); });
   funcEnd(name);
   return true;
 }

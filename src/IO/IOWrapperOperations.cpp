@@ -324,6 +324,17 @@ bool IOWrapper::readLockedUUID() {
   return false;
 }
 
+std::optional<QString> IOWrapper::readLockHolder() {
+  const QString op = name("readLockHolder");
+  FCL_LOCK_TEXT reply{};
+  const CommandOutcome read = judge([&] {
+    return runSimple(op, FOP_READ, FCLC_RS_SCANNER_LOCK, FCLD_RS_SCANNER_LOCK_UUID, sizeof reply, &reply,
+                     " ReadCommand return FALSE!");
+  });
+  if (!read) return std::nullopt;
+  return platform::textFromField(reply.szUUID);
+}
+
 // ---- Shortcut check ---------------------------------------------------------------------------
 
 bool IOWrapper::isAddressInShortCut() {

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "IO/FCLCodes.h"
+#include "Views/CommandFailure.h"
 #include "Views/PageErrors.h"
 #include "Views/PageFactory.h"
 #include "Views/PageTable.h"
@@ -24,7 +25,6 @@ namespace {
 
 QString text(const char* key) { return Localizer::text(QString::fromLatin1(key)); }
 
-constexpr uint32_t kFwRejectRemoteSetup = 0x7007;  // the firmware refuses remote setup
 constexpr uint32_t kSupportedStructMajor = 0;
 constexpr uint32_t kSupportedStructMinor = 57;
 
@@ -313,13 +313,26 @@ void ViewController::loadData(bool initial) {
     if (m_terminating) return;
   }
 
-  const auto readOrAsk = [this](bool ok) { return ok || procNoConnection(); };
-  if (!readOrAsk(ioWrapper->getParamAll(&m_state.sParamAll))) return;
-  if (!readOrAsk(ioWrapper->getLampState(&m_state.sLampState))) return;
-  if (!readOrAsk(ioWrapper->getCapabilities(&m_state.sCapabilities))) return;
-  if (!readOrAsk(ioWrapper->getLanguage(&m_state.byLanguage))) return;
-  if (!readOrAsk(ioWrapper->getMachineInfo(&m_state.sMachineInfo))) return;
-  if (!readOrAsk(ioWrapper->getFactoryDefsetting(&m_state.sFactoryDef))) return;
+  // Each read fills its record only when it completed and the scanner accepted it; a failed read
+  // leaves what the record held and marks it unread, so it is never written back.
+  if (!loadRecord(m_state.sParamAll, &m_state.bParamAllRead,
+                  [this](FCL_RS_PARAM_ALL* r) { return ioWrapper->getParamAll(r); }))
+    return;
+  if (!loadRecord(m_state.sLampState, &m_state.bLampStateRead,
+                  [this](FCL_LAMP_STATE* r) { return ioWrapper->getLampState(r); }))
+    return;
+  if (!loadRecord(m_state.sCapabilities, nullptr,
+                  [this](FCL_CAP_HALVERN* r) { return ioWrapper->getCapabilities(r); }))
+    return;
+  if (!loadRecord(m_state.byLanguage, &m_state.bLanguageRead,
+                  [this](uint8_t* r) { return ioWrapper->getLanguage(r); }))
+    return;
+  if (!loadRecord(m_state.sMachineInfo, nullptr,
+                  [this](FCL_RS_MACHINE_INFO* r) { return ioWrapper->getMachineInfo(r); }))
+    return;
+  if (!loadRecord(m_state.sFactoryDef, nullptr,
+                  [this](FCL_RS_FACTORY_DEFSETTING* r) { return ioWrapper->getFactoryDefsetting(r); }))
+    return;
 
   // No readable vendor string leaves the serial text empty rather than stale.
   m_state.serialString = ioWrapper->getVendorString().value_or(QString());
@@ -348,6 +361,15 @@ void ViewController::loadData(bool initial) {
   }
 }
 
+template <typename Record, typename Read>
+bool ViewController::loadRecord(Record& record, bool* readFlag, Read read) {
+  Record fresh = record;
+  const bool ok = ioWrapper->judge([&] { return read(&fresh); }).ok();
+  if (ok) record = fresh;
+  if (readFlag != nullptr) *readFlag = ok;
+  return ok || procNoConnection();
+}
+
 void ViewController::lockScanner() {
   ViewControllerTrace trace(ut, "lockScanner()");
   if (m_ipString.isEmpty() && !ioWrapper->CtrlPipeLockScanner()) {
@@ -357,15 +379,31 @@ void ViewController::lockScanner() {
     return;
   }
 
-  const bool locked = ioWrapper->lockScanner();
+  const CommandOutcome locked = ioWrapper->judge([this] { return ioWrapper->lockScanner(); });
+  if (locked.kind == CommandOutcome::Kind::Failed) {
+    showFatalAlert(QStringLiteral("IDS_LOCK_SCANNER_FAIL_MSG"), QStringLiteral("IDS_LOCK_SCANNER_FAIL_INFO"),
+                   QString::fromLatin1(kTerminateOnLock));
+    return;
+  }
   // The refusal is shown once the whole load has run and control is back in the event loop
   // (viewDidAppear queues it then: an alert of the load itself runs a nested event loop, which
   // would deliver a call queued now in the middle of the load).
-  if (ioWrapper->lastError() == kFwRejectRemoteSetup) m_fwRejectPending = true;
-  if (!locked) {
-    showFatalAlert(QStringLiteral("IDS_LOCK_SCANNER_FAIL_MSG"), QStringLiteral("IDS_LOCK_SCANNER_FAIL_INFO"),
-                   QString::fromLatin1(kTerminateOnLock));
+  if (locked.kind == CommandOutcome::Kind::Refused && locked.deviceError == FCLE_FW_REJECT_RS) {
+    m_fwRejectPending = true;
+    return;
   }
+  if (locked.ok()) return;
+
+  // Any other refusal: the scanner is not this computer's, so nothing may be written. Say why
+  // and end the session.
+  const std::optional<QString> holder = ioWrapper->readLockHolder();
+  const bool heldByOther = holder.has_value() && !holder->isEmpty() && *holder != ioWrapper->uuid();
+  ut.debugMsg(2, QStringLiteral("ERROR: ViewController::lockScanner refused, dwLastErr 0x%x"), locked.deviceError);
+  const QString info = heldByOther ? text("IDS_LOCK_SCANNER_RESERVED_INFO")
+                                   : withOutcome(text("IDS_LOCK_SCANNER_REFUSED_INFO"), locked);
+  ut.message(text("IDS_LOCK_SCANNER_REFUSED_MSG"), info, false);
+  ut.debugMsg2(2, QString::fromLatin1(kTerminateOnLock));
+  terminate();
 }
 
 void ViewController::showFatalAlert(const QString& messageKey, const QString& infoKey, const QString& logLine) {
@@ -458,39 +496,92 @@ void ViewController::setParamToVC() {
 }
 
 bool ViewController::saveCurrentData() {
+  // The writes of the page on show, in order. A record that was never read successfully is not
+  // written (its page's other records are); the first failed write ends the save. Every record
+  // that was not written successfully gets back what it held before the cycle copied the page's
+  // edits into it (`m_beforeSave`), so no later save of another page sends an edit that failed.
   IOWrapper& io = *ioWrapper;
   FCL_RS_PARAM_ALL& all = m_state.sParamAll;
+  const MainWindowState& before = m_beforeSave;
+  m_saveOutcome = CommandOutcome::accepted();
+  m_saveSkippedUnread = false;
+
+  struct Write {
+    bool read;                     // the record holds what the scanner sent
+    std::function<bool()> send;    // the write (a device operation or a self-writing page)
+    std::function<void()> undo;    // puts back the record as it was before the cycle
+  };
+  std::vector<Write> writes;
+  const bool paramRead = m_state.bParamAllRead;
+  const auto sub = [&](auto member) {
+    return [this, member, &before] { m_state.sParamAll.*member = before.sParamAll.*member; };
+  };
+
+  PageController* shown = nullptr;
   for (PageController* view : containerViews()) {
     const QString id = view->objectName();
     ut.debugMsg2(1, QStringLiteral("saveCurrentData by View ") + id);
-    bool ok = true;
+    if (pages::pageByViewId(id) == nullptr) continue;
+    shown = view;
     if (id == QLatin1String(pages::kGeneralSetupView)) {
-      ok = io.setGeneral(&all.sGeneral) && io.setLampState(&m_state.sLampState) &&
-           io.setLanguage(&m_state.byLanguage) && (!view->isFromPCClockON() || io.setPCTime()) &&
-           (m_state.bIsB || io.setNetSetting(&all.sNetSetting));
+      writes.push_back({paramRead, [&] { return io.setGeneral(&all.sGeneral); }, sub(&FCL_RS_PARAM_ALL::sGeneral)});
+      writes.push_back({m_state.bLampStateRead, [&] { return io.setLampState(&m_state.sLampState); },
+                        [&] { m_state.sLampState = before.sLampState; }});
+      writes.push_back({m_state.bLanguageRead, [&] { return io.setLanguage(&m_state.byLanguage); },
+                        [&] { m_state.byLanguage = before.byLanguage; }});
+      if (view->isFromPCClockON()) writes.push_back({true, [&] { return io.setPCTime(); }, [] {}});
+      if (!m_state.bIsB) {
+        writes.push_back({paramRead, [&] { return io.setNetSetting(&all.sNetSetting); },
+                          sub(&FCL_RS_PARAM_ALL::sNetSetting)});
+      }
     } else if (id == QLatin1String(pages::kAddressBookView) || id == QLatin1String(pages::kScanProfileView)) {
-      ok = view->getParam(m_state);
+      // These pages read and write their records themselves and refuse what they could not read.
+      writes.push_back({true, [this, view] { return view->getParam(m_state); }, [] {}});
     } else if (id == QLatin1String(pages::kScanFileNameView)) {
-      ok = io.setFilename(&all.sFilename);
+      writes.push_back({paramRead, [&] { return io.setFilename(&all.sFilename); }, sub(&FCL_RS_PARAM_ALL::sFilename)});
     } else if (id == QLatin1String(pages::kScanToUSBView)) {
       // The general block holds the Secure-PDF password set on this page.
-      ok = io.setScan2USB(&all.sScan2USB) && io.setGeneral(&all.sGeneral);
+      writes.push_back({paramRead, [&] { return io.setScan2USB(&all.sScan2USB); }, sub(&FCL_RS_PARAM_ALL::sScan2USB)});
+      writes.push_back({paramRead, [&] { return io.setGeneral(&all.sGeneral); }, sub(&FCL_RS_PARAM_ALL::sGeneral)});
     } else if (id == QLatin1String(pages::kScanToEmailView)) {
-      ok = io.setScan2Email(&all.sScan2Email);
+      writes.push_back(
+          {paramRead, [&] { return io.setScan2Email(&all.sScan2Email); }, sub(&FCL_RS_PARAM_ALL::sScan2Email)});
     } else if (id == QLatin1String(pages::kScanToPCView)) {
-      ok = io.setScan2PC(&all.sScan2PC);
+      writes.push_back({paramRead, [&] { return io.setScan2PC(&all.sScan2PC); }, sub(&FCL_RS_PARAM_ALL::sScan2PC)});
     } else if (id == QLatin1String(pages::kWiredLANView)) {
-      ok = io.setWiredLAN(&all.sWiredLAN);
+      writes.push_back({paramRead, [&] { return io.setWiredLAN(&all.sWiredLAN); }, sub(&FCL_RS_PARAM_ALL::sWiredLAN)});
     } else if (id == QLatin1String(pages::kWLANView)) {
-      ok = io.setWirelessLAN(&all.sWirelessLAN);
+      writes.push_back(
+          {paramRead, [&] { return io.setWirelessLAN(&all.sWirelessLAN); }, sub(&FCL_RS_PARAM_ALL::sWirelessLAN)});
     } else if (id == QLatin1String(pages::kEmailServerView)) {
-      ok = io.setEmail(&all.sEmail);
+      writes.push_back({paramRead, [&] { return io.setEmail(&all.sEmail); }, sub(&FCL_RS_PARAM_ALL::sEmail)});
     } else if (id == QLatin1String(pages::kMachineInfoView)) {
-      ok = io.setGeneral(&all.sGeneral);
+      writes.push_back({paramRead, [&] { return io.setGeneral(&all.sGeneral); }, sub(&FCL_RS_PARAM_ALL::sGeneral)});
     }
-    if (!ok) return false;
   }
-  return true;
+
+  bool stopped = false;
+  for (const Write& w : writes) {
+    if (stopped) {
+      w.undo();
+      continue;
+    }
+    if (!w.read) {
+      ut.debugMsg2(2, QStringLiteral("saveCurrentData: a record that was not read from the scanner is not written"));
+      m_saveSkippedUnread = true;
+      w.undo();
+      continue;
+    }
+    const CommandOutcome outcome = io.judge(w.send);
+    if (!outcome) {
+      m_saveOutcome = outcome;
+      stopped = true;
+      w.undo();
+    }
+  }
+  // What the page keeps on this computer counts too.
+  if (m_saveOutcome.ok() && shown != nullptr && shown->localSaveFailed()) m_saveOutcome = CommandOutcome::failed();
+  return m_saveOutcome.ok() && !m_saveSkippedUnread;
 }
 
 bool ViewController::checkDataError() {
@@ -510,24 +601,35 @@ bool ViewController::chkUUID() {
 // ---------------------------------------------------------------------------------------------
 // The apply cycle
 
-bool ViewController::postSettingProc(bool showMsg, bool pcClockOn) {
-  ViewControllerTrace trace(ut, "postSettingProc(showMsg:pcClockOn:)");
-  if (m_terminating) return false;
-
+bool ViewController::checkStillHeld() {
   // The scanner answers wFWInfo 0 after a job reservation it has finished (byReserveJobId 1),
   // and 4 while it is locked for this computer.
   const uint8_t reserveJobId = m_state.sDeviceStatus.byReserveJobId;
   if (!checkConnection(reserveJobId == 1 ? 0 : 4)) return false;
+  return chkUUID();
+}
 
-  if (!chkUUID()) return false;
+bool ViewController::postSettingProc(bool showMsg, bool pcClockOn) {
+  ViewControllerTrace trace(ut, "postSettingProc(showMsg:pcClockOn:)");
+  if (m_terminating) return false;
+
+  if (!checkStillHeld()) return false;
   if (checkDataError()) return false;
   if (!isDataChanged() && !pcClockOn) return true;
 
   if (showMsg && !ut.message(text("IDS_DATA_CHANGE_MSG"), text("IDS_DATA_CHANGE_INFO"), true)) return true;
 
+  m_beforeSave = m_state;
   getParamFromVC();
   const bool saved = saveCurrentData();
-  ut.message(text("IDS_CM_INFORMATION"), text(saved ? "IDS_APPLY_SUCCESS_MSG" : "IDS_APPLY_FAIL_ERROR_MSG"), false);
+  if (saved) {
+    ut.message(text("IDS_CM_INFORMATION"), text("IDS_APPLY_SUCCESS_MSG"), false);
+  } else if (m_saveOutcome.ok()) {
+    // Everything that could be written was; the rest was never read from the scanner.
+    ut.message(text("IDS_RS_NOT_READ_MSG"), text("IDS_RS_NOT_READ_INFO"), false);
+  } else {
+    ut.message(text("IDS_CM_INFORMATION"), withOutcome(text("IDS_APPLY_FAIL_ERROR_MSG"), m_saveOutcome), false);
+  }
   return saved;
 }
 
@@ -543,8 +645,9 @@ void ViewController::ApplyBtnPressed() {
 void ViewController::OKBtnPressed() {
   ViewControllerTrace trace(ut, "OKBtnPressed(_:)");
   PageController* general = shownPage(pages::kGeneralSetupView);
-  postSettingProc(false, general != nullptr && general->isFromPCClockON());
-  terminate();
+  // The window closes only once the page was saved or had nothing to save: after a page error or
+  // a failed save it stays, with the page and its edits.
+  if (postSettingProc(false, general != nullptr && general->isFromPCClockON())) terminate();
 }
 
 void ViewController::CancelBtnPressed() {
@@ -556,8 +659,8 @@ void ViewController::DevicesBtnPressed() { prepareForDevices(); }
 
 void ViewController::prepareForDevices() {
   ViewControllerTrace trace(ut, "prepare(for:sender:)");
-  postSettingProc(true, false);
-  if (m_terminating) return;
+  // As with OK: the page was saved, had nothing to save, or the user declined to save it.
+  if (!postSettingProc(true, false) || m_terminating) return;
   emit returnToDevices();
   close();
 }
@@ -578,9 +681,10 @@ void ViewController::clickedItem(const QModelIndex& index) {
   if (const pages::PageInfo* info = pages::pageByTitle(node->name())) {
     PageController* target = page(QString::fromLatin1(info->storyboardId));
     if (QLatin1String(info->viewId) == QLatin1String(pages::kMachineInfoView)) {
-      // The page shows the status and counters as they are now; failures leave the last ones.
+      // The page shows the status and counters as they are now; failures leave the last good ones.
       ioWrapper->getDeviceStatus(&m_state.sDeviceStatus);
-      ioWrapper->getMachineInfo(&m_state.sMachineInfo);
+      FCL_RS_MACHINE_INFO info{};
+      if (ioWrapper->judge([&] { return ioWrapper->getMachineInfo(&info); })) m_state.sMachineInfo = info;
     }
     fillPage(target);
   }

@@ -86,16 +86,23 @@ class ViewController : public QWidget {
 
   // ---- Apply cycle and the page on show ------------------------------------------------------
   // True when the caller may go on: nothing to save, the user declined to save, or the save
-  // succeeded. False when the lock check failed, the page reported an error, a write failed, or
-  // the program is quitting.
+  // succeeded. False when the lock check failed, the page reported an error, a write failed or was
+  // refused by the scanner, a record of the page was never read, or the program is quitting.
+  // A declined save leaves the records as they were; a failed one keeps the new value only in
+  // the records whose write the scanner accepted.
   bool postSettingProc(bool showMsg, bool pcClockOn);
   int32_t isDataError();
   bool isDataChanged();
   void getParamFromVC();
+  // Writes the page's records (judged: a refusal fails); true only when every record was written.
+  // Records not written get back their content from before the cycle.
   bool saveCurrentData();
   void setParamToVC();
   bool checkDataError();
   bool chkUUID();
+  // The first two steps of every write: the connection check and the lock check, with their
+  // alerts. True when the writes may go on.
+  bool checkStillHeld();
 
   // ---- Buttons and the source list -------------------------------------------------------------
   void OKBtnPressed();
@@ -185,6 +192,10 @@ class ViewController : public QWidget {
   PageController* shownPage(const char* viewId) const;
   void fillPage(PageController* page);
   void showFatalAlert(const QString& messageKey, const QString& infoKey, const QString& logLine);
+  // One read of the load into `record` (only when it completed and was accepted) and its flag;
+  // answers whether the load goes on (a failed read asks the no-connection question).
+  template <typename Record, typename Read>
+  bool loadRecord(Record& record, bool* readFlag, Read read);
 
   // Layout outlets.
   QTreeView* sourceView = nullptr;
@@ -230,4 +241,10 @@ class ViewController : public QWidget {
   bool m_terminating = false;
   bool m_fwRejectPending = false;  // the lock found remote setup refused; shown after the load
   std::function<void()> m_terminateHandler;
+
+  // The apply cycle's save: the records as they were before the page's edits were copied in, and
+  // what the writes came to.
+  MainWindowState m_beforeSave;
+  CommandOutcome m_saveOutcome;
+  bool m_saveSkippedUnread = false;
 };

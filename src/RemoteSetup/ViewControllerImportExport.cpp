@@ -135,6 +135,8 @@ void ViewController::importSettings(SettingsFile kind) {
   if (!chosen || chosen->isEmpty()) return;
   const QString path = *chosen;
   if (!checkImportFile(path, kind)) return;
+  // Nothing is written unless the scanner is still there and still this computer's.
+  if (!checkStillHeld()) return;
 
   const bool isBNT = !m_state.bIsB;
   const bool isUSB = m_state.deviceInterface == QStringLiteral("USB");

@@ -21,6 +21,13 @@ struct MainWindowState {
   FCL_CAP_HALVERN sCapabilities{};           // capabilities and versions
   FCL_DEVICE_STATUS sDeviceStatus{};         // the reply of the last status inquiry
 
+  // Which of the records the pages write back hold what the scanner sent: a read fills a record
+  // only when it completed and the scanner accepted it, and the flag says whether the last read
+  // did. A record whose flag is false (never read, or its reload failed) is never written.
+  bool bParamAllRead = false;                // sParamAll
+  bool bLampStateRead = false;               // sLampState
+  bool bLanguageRead = false;                // byLanguage
+
   // The main window's one command layer (not owned here; the main window owns it). Pages that
   // are handed it may run device operations through it during the contract call they got it in,
   // and the pages that keep it (address book, scan profiles, LAN pages, scan file name, machine

@@ -84,4 +84,7 @@ class PageController : public QWidget {
   virtual int32_t isDataError() = 0;
   // Only the general setup page overrides this.
   virtual bool isFromPCClockON() const { return false; }
+  // After the writes of a save: true when the page could not store what it keeps on this computer
+  // (the scan-to-PC page's preference file). The save then counts as failed.
+  virtual bool localSaveFailed() const { return false; }
 };

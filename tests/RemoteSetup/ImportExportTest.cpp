@@ -502,11 +502,11 @@ TEST_F(ImportExportTest, FailedWriteDuringImportStillReloadsAndSaysSo) {
   EXPECT_EQ(dialogs.pendingAlerts(), 0u);
   EXPECT_EQ(dialogs.alerts().back().information, text("IDS_RS_IMPORT_FAIL"));
 
-  // The shortcut check, the nine settings writes (lamp twice), the book, the profiles, then the
-  // reload.
+  // The shortcut check, the connection and lock checks, the nine settings writes (lamp twice),
+  // the book, the profiles, then the reload.
   Runs reload = kFirstLoad;
   reload.erase(reload.begin() + 1);  // no lock on a reload
-  Runs expected = {"dtc155", "param2", "lamp", "param4", "param5", "param6", "param7",
+  Runs expected = {"dtc155", "status", "lockUUID", "param2", "lamp", "param4", "param5", "param6", "param7",
                    "network1", "network2", "param10", "dtc155", "dtc158"};
   expected.insert(expected.end(), reload.begin(), reload.end());
   EXPECT_EQ(sent(), expected);
