@@ -136,15 +136,18 @@ bool ProtocolEngine::serveOne(Transport& t) {
                      !(hasDataPhase(cmd.byOPCode) && cmd.dwDataLength > kMaxDataLength);
   if (!valid) return finish(sendStatus(kErrInvalidCommand));
 
+  // A fault that refuses the command (a non-zero dwLastErr) refuses it as a scanner does: the
+  // command changes nothing, and a refused read sends zeros in its data phase.
+  const bool refused = fault.lastErr.has_value() && *fault.lastErr != 0;
   const std::size_t length = cmd.dwDataLength;
   switch (cmd.byOPCode) {
     case FOP_INQUIRY:
     case FOP_COMMAND:
-      return finish(sendStatus(m_model.command(cmd)));
+      return finish(sendStatus(refused ? 0 : m_model.command(cmd)));
 
     case FOP_READ: {
       Bytes out(length, 0);
-      const uint32_t err = m_model.read(cmd, out);
+      const uint32_t err = refused ? 0 : m_model.read(cmd, out);
       if (!sendStatus(err)) return finish(false);
       if (!pause(fault.delayData)) return finish(false);
       std::size_t sent = 0;
@@ -161,7 +164,7 @@ bool ProtocolEngine::serveOne(Transport& t) {
       const bool ok = ex.receive(entry.dataIn.data(), length, fault.dataPieces, &got);
       entry.dataIn.resize(got);
       if (!ok) return finish(false);
-      m_model.write(cmd, entry.dataIn);  // the status already went out: its result has no say
+      if (!refused) m_model.write(cmd, entry.dataIn);  // the status already went out: its result has no say
       return finish(true);
     }
 
@@ -172,7 +175,7 @@ bool ProtocolEngine::serveOne(Transport& t) {
       const bool ok = ex.receive(entry.dataIn.data(), length, fault.dataPieces, &got);
       entry.dataIn.resize(got);
       if (!ok) return finish(false);
-      return finish(sendStatus(m_model.write(cmd, entry.dataIn)));
+      return finish(sendStatus(refused ? 0 : m_model.write(cmd, entry.dataIn)));
     }
   }
   return finish(false);

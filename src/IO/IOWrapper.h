@@ -193,7 +193,13 @@ class IOWrapper {
   bool readAddressBookFromAddr(const QString& path);
   // Writes to the scanner that failed during the readers since the last reset.
   uint32_t failedImportWrites() const { return m_failedImportWrites; }
-  void resetFailedImportWrites() { m_failedImportWrites = 0; }
+  // The first failure of the file operations since the last reset: the verdict on the first
+  // import write that failed, or on the read that stopped an export.
+  const CommandOutcome& firstFileFailure() const { return m_firstFileFailure; }
+  void resetFailedImportWrites() {
+    m_failedImportWrites = 0;
+    m_firstFileFailure = CommandOutcome::accepted();
+  }
 
  protected:
   // One exchange of the named opcode on the transport chosen by bUSB; called by execute only.
@@ -235,6 +241,7 @@ class IOWrapper {
   bool m_bOpen = false;
   QString m_ip;
   uint32_t m_failedImportWrites = 0;
+  CommandOutcome m_firstFileFailure;
   uint32_t m_statusBytes = 0;
   // The verdict of the step judge() is running (the first problem of its exchanges so far).
   CommandOutcome m_stepVerdict;

@@ -102,6 +102,7 @@ void IOWrapper::countWrite(bool hasPage, bool isBNT, const std::function<bool()>
     return;
   }
   ++m_failedImportWrites;
+  m_firstFileFailure &= outcome;
 }
 
 // ---- Export -----------------------------------------------------------------------------------
@@ -116,6 +117,7 @@ bool IOWrapper::writeToFile(const QString& path, const QString& twainName, bool 
   // wipe that part of the scanner's settings when it is imported later, so a failed or refused
   // read writes no file. The USB-only model has no address book or profiles of its own: a
   // refusal of those is logged and the section stays empty.
+  m_firstFileFailure = CommandOutcome::accepted();
   const auto read = [&](bool hasPage, const std::function<bool()>& step) {
     const CommandOutcome outcome = judge(step);
     if (outcome.ok()) return true;
@@ -124,6 +126,7 @@ bool IOWrapper::writeToFile(const QString& path, const QString& twainName, bool 
                     outcome.deviceError);
       return true;
     }
+    m_firstFileFailure = outcome;
     return false;
   };
   bool readsOk = true;

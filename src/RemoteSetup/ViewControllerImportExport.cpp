@@ -12,6 +12,7 @@
 #include "IO/FCLFileData.h"
 #include "RemoteSetup/ViewController.h"
 #include "RemoteSetup/ViewControllerTrace.h"
+#include "Views/CommandFailure.h"
 #include "Views/PageTable.h"
 #include "platform/Dialogs.h"
 #include "platform/Localizer.h"
@@ -171,7 +172,9 @@ void ViewController::importSettings(SettingsFile kind) {
   loadData(false);
   if (m_terminating) return;
   setParamToVC();
-  ut.message(text("IDS_CM_MESSAGE"), text(imported ? "IDS_RS_IMPORT_SUCCESS" : "IDS_RS_IMPORT_FAIL"), false);
+  ut.message(text("IDS_CM_MESSAGE"),
+             imported ? text("IDS_RS_IMPORT_SUCCESS") : withOutcome(text("IDS_RS_IMPORT_FAIL"), io.firstFileFailure()),
+             false);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -188,5 +191,8 @@ void ViewController::exportSettings(SettingsFile kind) {
 
   const bool written = ioWrapper->writeToFile(*chosen, m_state.deviceTWAINName, addressBook, !m_state.bIsB,
                                               m_state.deviceInterface == QStringLiteral("USB"));
-  ut.message(text("IDS_CM_MESSAGE"), text(written ? "IDS_RS_EXPORT_SUCCESS" : "IDS_RS_EXPORT_FAIL"), false);
+  ut.message(text("IDS_CM_MESSAGE"),
+             written ? text("IDS_RS_EXPORT_SUCCESS")
+                     : withOutcome(text("IDS_RS_EXPORT_FAIL"), ioWrapper->firstFileFailure()),
+             false);
 }

@@ -1,4 +1,6 @@
 #include "Views/MachineInfoControllerObjC.h"
+
+#include "Views/CommandFailure.h"
 #include "Views/PageLayout.h"
 
 #include <QCoreApplication>
@@ -275,11 +277,13 @@ void MachineInfoControllerObjC::applyData() {
 void MachineInfoControllerObjC::resetPickupRollerCountPushed() {
   const QString name = op("resetPickupRollerCountPushed:");
   funcEnter(name);
-  if (pIOWrapper != nullptr && pIOWrapper->resetPickupRoller()) {
+  const CommandOutcome reset = runReset([this] { return pIOWrapper->resetPickupRoller(); });
+  if (reset) {
     sMachineInfo.dwCountAtRoller = sMachineInfo.dwScanCount;
     initUI();
   } else {
     funcErr(name, QStringLiteral("ERROR MachineInfo: resetPickupRollerCount return Fail!"));
+    showResetFailure(reset);
   }
   funcEnd(name);
 }
@@ -287,11 +291,13 @@ void MachineInfoControllerObjC::resetPickupRollerCountPushed() {
 void MachineInfoControllerObjC::resetMaintenanceCountPurshed() {
   const QString name = op("resetMaintenanceCountPurshed:");
   funcEnter(name);
-  if (pIOWrapper != nullptr && pIOWrapper->resetScheduledMaintenance()) {
+  const CommandOutcome reset = runReset([this] { return pIOWrapper->resetScheduledMaintenance(); });
+  if (reset) {
     sMachineInfo.dwCountAtClean = sMachineInfo.dwScanCount;
     initUI();
   } else {
     funcErr(name, QStringLiteral("ERROR MachineInfo: resetMaintenanceCount return Fail!"));
+    showResetFailure(reset);
   }
   funcEnd(name);
 }
@@ -300,15 +306,26 @@ void MachineInfoControllerObjC::factoryResetPushed() {
   const QString name = op("factoryResetPushed:");
   funcEnter(name);
   if (ut.message(localized("IDS_CM_MESSAGE"), localized("IDS_MI_FACTORY_MESSAGE"), true)) {
-    const bool ok = pIOWrapper != nullptr && pIOWrapper->resetFactoryReset();
-    if (!ok) funcErr(name, QStringLiteral("ERROR MachineInfo: resetFactoryReset return Fail!"));
-    ut.message(localized("IDS_CM_MESSAGE"), localized(ok ? "IDS_MI_FACTORY_SUCCESS" : "IDS_MI_FACTORY_FAIL"), false);
+    const CommandOutcome reset = runReset([this] { return pIOWrapper->resetFactoryReset(); });
+    if (!reset) funcErr(name, QStringLiteral("ERROR MachineInfo: resetFactoryReset return Fail!"));
+    ut.message(localized("IDS_CM_MESSAGE"),
+               reset ? localized("IDS_MI_FACTORY_SUCCESS") : withOutcome(localized("IDS_MI_FACTORY_FAIL"), reset), false);
     funcEnd(name);
     // The scanner restarts with its factory settings: nothing this window holds is valid now.
     if (m_terminateHandler) m_terminateHandler();
     return;
   }
   funcEnd(name);
+}
+
+CommandOutcome MachineInfoControllerObjC::runReset(const std::function<bool()>& reset) {
+  // Without a command layer nothing can be sent: the reset fails.
+  if (pIOWrapper == nullptr) return CommandOutcome::failed();
+  return pIOWrapper->judge(reset);
+}
+
+void MachineInfoControllerObjC::showResetFailure(const CommandOutcome& outcome) {
+  ut.message(localized("IDS_CM_MESSAGE"), withOutcome(localized("IDS_MI_RESET_FAIL"), outcome), false);
 }
 
 // ---- Trace -----------------------------------------------------------------------------------------------------------

@@ -47,6 +47,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "IO/CommandOutcome.h"
 #include "IO/FCLRecords.h"
 #include "Views/PageController.h"
 
@@ -131,6 +132,10 @@ class MachineInfoControllerObjC : public PageController {
   void setupModelRows();
   void showCounter(QLabel* text, QPushButton* reset, uint32_t countAtReset, uint32_t limit);
 
+  // Runs a reset through the command layer, judged (a failure without a command layer).
+  CommandOutcome runReset(const std::function<bool()>& reset);
+  // The alert of a counter reset that did not happen, with its reason.
+  void showResetFailure(const CommandOutcome& outcome);
   void funcEnter(const QString& name) const;
   void funcEnd(const QString& name) const;
   void funcErr(const QString& name, const QString& message) const;

@@ -1,4 +1,6 @@
 #include "Views/ScanFileNameControllerObjC.h"
+
+#include "Views/CommandFailure.h"
 #include "Views/PageLayout.h"
 
 #include <QCheckBox>
@@ -375,15 +377,17 @@ void ScanFileNameControllerObjC::btnResetPressed() {
   funcEnter(name);
   const QString title = localized("IDS_CM_MESSAGE");
   if (ut.message(title, localized("IDS_SFN_RESET_MSG"), true)) {
-    // Sent at once; the result is the transfer's, the status block is not judged.
-    const bool done = pIOWrapper != nullptr && pIOWrapper->resetFileNameCounter();
+    // Sent at once, and judged: the counter is reset only when the scanner accepted the command.
+    const CommandOutcome done = pIOWrapper != nullptr
+                                    ? pIOWrapper->judge([this] { return pIOWrapper->resetFileNameCounter(); })
+                                    : CommandOutcome::failed();
     if (done) {
       ut.debugMsg(kTraceLevel, QStringLiteral("resetFileNameCounter is reseted."));
       ut.message(title, localized("IDS_SFN_RESET_SUCCESSFULLY"), false);
       fileName.dwBALLScanCount = 0;
     } else {
       funcErr(name, QStringLiteral("ERROR: resetFileNameCounter return Fail!"));
-      ut.message(title, localized("IDS_SFN_RESET_FAILED"), false);
+      ut.message(title, withOutcome(localized("IDS_SFN_RESET_FAILED"), done), false);
     }
   }
   funcEnd(name);

@@ -21,21 +21,6 @@ QString text(const char* key) { return Localizer::text(QString::fromLatin1(key))
 
 class ApplyCycleTest : public MainWindowTest {
  public:
-  // Clicks the source-list node titled with `key` (or the root for nullptr).
-  void click(const char* key) {
-    QAbstractItemModel* model = vc->sourceListView()->model();
-    const QModelIndex root = model->index(0, 0);
-    if (key == nullptr) return vc->clickedItem(root);
-    const QModelIndexList found = model->match(root, Qt::DisplayRole, text(key), 1, Qt::MatchExactly | Qt::MatchRecursive);
-    ASSERT_EQ(found.size(), 1) << key;
-    vc->clickedItem(found.front());
-  }
-
-  QString shown() const {
-    const auto views = vc->containerViews();
-    return views.size() == 1 ? views.front()->objectName() : QStringLiteral("(%1 views)").arg(views.size());
-  }
-
   // The release happened exactly once and the scanner is free.
   void expectReleasedOnce() {
     const auto entries = settledCommands();

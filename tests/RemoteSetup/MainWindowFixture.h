@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModel>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTreeView>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -20,6 +22,7 @@
 #include "UsbScanner.h"
 #include "Views/PageFactory.h"
 #include "Views/PageTable.h"
+#include "platform/Localizer.h"
 #include "platform/usb/FakeUsbHost.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimScanner.h"
@@ -264,6 +267,24 @@ class MainWindowTest : public ::testing::Test {
       n = link->log().size();
     }
     return link->log().entries();
+  }
+
+  // Clicks the source-list node titled with the text of `key` (or the root for nullptr).
+  void click(const char* key) {
+    QAbstractItemModel* model = vc->sourceListView()->model();
+    const QModelIndex root = model->index(0, 0);
+    if (key == nullptr) return vc->clickedItem(root);
+    const QModelIndexList found =
+        model->match(root, Qt::DisplayRole, platform::Localizer::text(QString::fromLatin1(key)), 1,
+                     Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_EQ(found.size(), 1) << key;
+    vc->clickedItem(found.front());
+  }
+
+  // The view identifier of the page on show.
+  QString shown() const {
+    const auto views = vc->containerViews();
+    return views.size() == 1 ? views.front()->objectName() : QStringLiteral("(%1 views)").arg(views.size());
   }
 
   std::vector<std::string> callsOf(const std::string& viewId) const {

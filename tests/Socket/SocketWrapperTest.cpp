@@ -136,7 +136,7 @@ TEST_F(SocketWrapperTest, LargeWrite2GoesOutInPartialSendsAndTheStatusFollowsThe
   sim::Fault f;
   f.dataPieces.assign(kLen / 512 + 1, 512);
   f.pieceGap = 1ms;
-  f.lastErr = 0x55;
+  f.fwInfo = 0x55;  // marks the status as this exchange's
   sim.faults().add(f);
 
   const sim::Bytes payload = pattern(kLen, 3);
@@ -145,7 +145,7 @@ TEST_F(SocketWrapperTest, LargeWrite2GoesOutInPartialSendsAndTheStatusFollowsThe
   ASSERT_TRUE(sw.Write2Command(&cmd, &status, payload.data(), kLen));
   EXPECT_LT(sw.bytesSent(), static_cast<int64_t>(kLen)) << "the last send should have carried only the rest";
   EXPECT_GT(sw.bytesSent(), 0);
-  EXPECT_EQ(status.dwLastErr, 0x55u);
+  EXPECT_EQ(status.wFWInfo, 0x55u);
   ASSERT_TRUE(sim.log().waitForCount(1));
   EXPECT_EQ(sim.log().entries()[0].dataIn, payload);
   EXPECT_EQ(*sim.model().record(0x60, 2), payload);

@@ -93,6 +93,36 @@ const ExchangeCase kCases[] = {
        ASSERT_TRUE(r.io.execute(data.data()));
        EXPECT_EQ(r.io.lastError(), FCLE_FW_REJECT_RS);
      }},
+    {"JudgedStepAnswersItsFirstProblem",
+     [](Rig& r) {
+       const auto inquiry = [&r] {
+         r.io.setVendorCmd(FOP_INQUIRY, FCLC_DEVICE_STATUS, 0, 0);
+         return r.io.execute(nullptr);
+       };
+       EXPECT_TRUE(r.io.judge(inquiry).ok());
+       // Refused, then accepted: the step is refused, and the step around it sees that too.
+       sim::Fault jam;
+       jam.opcode = FOP_INQUIRY;
+       jam.lastErr = 0x2003;
+       r.faults().add(jam);
+       CommandOutcome inner;
+       const CommandOutcome outer = r.io.judge([&] {
+         inner = r.io.judge([&] { return inquiry() && inquiry(); });
+         return true;
+       });
+       EXPECT_EQ(inner.kind, CommandOutcome::Kind::Refused);
+       EXPECT_EQ(inner.deviceError, 0x2003u);
+       EXPECT_EQ(outer.kind, CommandOutcome::Kind::Refused);
+       // A step that answers false fails although its exchanges were accepted.
+       EXPECT_EQ(r.io.judge([&] { return inquiry() && false; }).kind, CommandOutcome::Kind::Failed);
+       // A status cut short is never accepted, whatever the transport answered.
+       sim::Fault cut;
+       cut.opcode = FOP_INQUIRY;
+       cut.closeAfterSent = 6;
+       r.faults().add(cut);
+       EXPECT_FALSE(r.io.judge(inquiry).ok());
+       EXPECT_TRUE(r.io.judge(inquiry).ok());
+     }},
     {"UnknownOpcodeMovesNothing",
      [](Rig& r) {
        r.io.setVendorCmd(0x13, FCLC_DEVICE_STATUS, 0, 0);

@@ -259,7 +259,8 @@ TEST(MachineInfoPage, CounterResetRestartsThePagesCount) {
   }
 }
 
-TEST(MachineInfoPage, FailedCounterResetOnlyLogs) {
+// A counter reset that did not happen keeps the count as it was, logs, and says so.
+TEST(MachineInfoPage, FailedCounterResetKeepsTheCountAndSaysSo) {
   struct Case {
     bool roller;
     const char* line;
@@ -279,13 +280,16 @@ TEST(MachineInfoPage, FailedCounterResetOnlyLogs) {
     ScopedDebugMask mask(0x42);
     LogCapture log;
     ScriptedDialogs dialogs;
+    dialogs.expectAlert(0, text("IDS_CM_MESSAGE"));
     QTest::mouseClick(c.roller ? p.ui().btnResetRoller : p.ui().btnResetMaintenance, Qt::LeftButton);
     EXPECT_TRUE(log.contains(QString::fromLatin1(c.line))) << log.lines().join('|').toStdString();
     EXPECT_TRUE(log.contains(c.roller ? ">>>>>>>>> -[MachineInfoControllerObjC resetPickupRollerCountPushed:] ENTER"
                                       : ">>>>>>>>> -[MachineInfoControllerObjC resetMaintenanceCountPurshed:] ENTER"));
     EXPECT_EQ(field->text(), "1000/900");
     EXPECT_TRUE(isRed(field));
-    EXPECT_TRUE(dialogs.alerts().empty());
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+    ASSERT_EQ(dialogs.alerts().size(), 1u);
+    EXPECT_EQ(dialogs.alerts()[0].information, text("IDS_MI_RESET_FAIL"));
   }
 }
 
