@@ -30,6 +30,7 @@ uint32_t Utilities::messageImportExport(const QString& message, const QString& i
   spec.information = information;
   spec.buttons << Localizer::text(QStringLiteral("IDS_RS_CANCEL")) << Localizer::text(QStringLiteral("IDS_EID_START"));
   spec.suppressionTitle = Localizer::text(QStringLiteral("IDS_EID_QUICKDIALONLY"));
+  spec.cancelButton = 0;
   const platform::AlertAnswer answer = platform::onMainThread([&spec] { return platform::dialogs().runAlert(spec); });
   if (answer.button == 0) return 0;
   return answer.suppressionOn ? 2 : 1;

@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <atomic>
+#include <functional>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -15,7 +17,55 @@ QtDialogs& defaultDialogs() {
   return d;
 }
 std::atomic<Dialogs*> current{nullptr};
+
+bool g_quitting = false;
+
+// The alerts and panels open now (nested, innermost last), each with how to cancel it.
+struct OpenDialog {
+  QObject* dialog;
+  std::function<void()> cancel;
+};
+std::vector<OpenDialog> g_open;
+
+// Keeps `dialog` in g_open while it runs.
+class OpenScope {
+ public:
+  OpenScope(QObject* dialog, std::function<void()> cancel) : m_dialog(dialog) {
+    g_open.push_back({dialog, std::move(cancel)});
+  }
+  ~OpenScope() {
+    std::erase_if(g_open, [this](const OpenDialog& d) { return d.dialog == m_dialog; });
+  }
+  OpenScope(const OpenScope&) = delete;
+  OpenScope& operator=(const OpenScope&) = delete;
+
+ private:
+  QObject* m_dialog;
+};
+
+int cancelIndex(const AlertSpec& spec) {
+  if (spec.cancelButton >= 0 && spec.cancelButton < spec.buttons.size()) return spec.cancelButton;
+  return spec.buttons.isEmpty() ? 0 : static_cast<int>(spec.buttons.size()) - 1;
+}
+
+// Runs a file dialog, registered so that a quit can cancel it; nothing when quitting.
+std::optional<QString> runFileDialog(QFileDialog& dialog) {
+  if (g_quitting) return std::nullopt;
+  OpenScope open(&dialog, [&dialog] { dialog.reject(); });
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  const QString path = dialog.selectedFiles().first();
+  if (path.isEmpty()) return std::nullopt;
+  return path;
+}
 }  // namespace
+
+void setQuitting(bool quitting) { g_quitting = quitting; }
+bool isQuitting() { return g_quitting; }
+
+void cancelOpenDialogs() {
+  const std::vector<OpenDialog> open = g_open;
+  for (const OpenDialog& d : open) d.cancel();
+}
 
 Dialogs& dialogs() {
   Dialogs* d = current.load();
@@ -28,6 +78,7 @@ Dialogs* setDialogs(Dialogs* d) {
 }
 
 AlertAnswer QtDialogs::runAlert(const AlertSpec& spec) {
+  if (g_quitting) return AlertAnswer{cancelIndex(spec), false};
   QMessageBox box(QApplication::activeWindow());
   box.setWindowModality(Qt::ApplicationModal);
   box.setText(spec.message);
@@ -49,7 +100,14 @@ AlertAnswer QtDialogs::runAlert(const AlertSpec& spec) {
     check = new QCheckBox(spec.suppressionTitle, &box);
     box.setCheckBox(check);
   }
-  box.exec();
+  {
+    QAbstractButton* cancel = buttons.value(cancelIndex(spec));
+    OpenScope open(&box, [&box, cancel] {
+      if (cancel != nullptr) cancel->click();
+      else box.reject();
+    });
+    box.exec();
+  }
   AlertAnswer answer;
   const int index = static_cast<int>(buttons.indexOf(box.clickedButton()));
   answer.button = index < 0 ? 0 : index;
@@ -58,10 +116,10 @@ AlertAnswer QtDialogs::runAlert(const AlertSpec& spec) {
 }
 
 std::optional<QString> QtDialogs::openFile(const QString& extension, const QString& directory) {
-  const QString path = QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), directory,
-                                                    QStringLiteral("*.%1").arg(extension));
-  if (path.isEmpty()) return std::nullopt;
-  return path;
+  QFileDialog dialog(QApplication::activeWindow(), QString(), directory, QStringLiteral("*.%1").arg(extension));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  return runFileDialog(dialog);
 }
 
 std::optional<QString> QtDialogs::saveFile(const QString& extension, const QString& suggestedName,
@@ -70,16 +128,16 @@ std::optional<QString> QtDialogs::saveFile(const QString& extension, const QStri
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(extension);
   dialog.selectFile(suggestedName);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  QString path = dialog.selectedFiles().first();
-  if (!path.endsWith(u'.' + extension)) path += u'.' + extension;
+  std::optional<QString> path = runFileDialog(dialog);
+  if (path && !path->endsWith(u'.' + extension)) *path += u'.' + extension;
   return path;
 }
 
 std::optional<QString> QtDialogs::chooseFolder(const QString& directory) {
-  const QString path = QFileDialog::getExistingDirectory(QApplication::activeWindow(), QString(), directory);
-  if (path.isEmpty()) return std::nullopt;
-  return path;
+  QFileDialog dialog(QApplication::activeWindow(), QString(), directory);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly, true);
+  return runFileDialog(dialog);
 }
 
 }  // namespace platform

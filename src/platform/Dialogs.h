@@ -25,6 +25,8 @@ struct AlertSpec {
   QStringList buttons;        // in order; the first is the default button
   QString suppressionTitle;   // non-empty: show a check box with this title, unchecked
   Style style = Style::Warning;
+  // The button that backs out (Cancel), answered when the program is quitting; -1: the last.
+  int cancelButton = -1;
 };
 
 struct AlertAnswer {
@@ -50,6 +52,14 @@ Dialogs& dialogs();
 // Installs `d` (not owned; must outlive its use) and answers the previous one. nullptr restores
 // the default QtDialogs.
 Dialogs* setDialogs(Dialogs* d);
+
+// Quitting: once the program has been asked to end (a quit signal), no alert or panel may hold
+// it. From setQuitting(true) on, QtDialogs answers every alert with its cancelling button and
+// every panel with nothing, at once; cancelOpenDialogs() ends the ones already open the same way.
+// GUI thread only.
+void setQuitting(bool quitting);
+bool isQuitting();
+void cancelOpenDialogs();
 
 // The Qt Widgets implementation: QMessageBox with a QCheckBox, QFileDialog.
 class QtDialogs : public Dialogs {
