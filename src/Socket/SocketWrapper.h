@@ -101,11 +101,12 @@ class SocketWrapper {
   // `exchange` names the exchange in the system log ("SocketWrapper::WriteCommand").
   bool sendData(const void* data, uint32_t length, const char* exchange);
   bool receiveData(void* data, uint32_t length);
+  // "<exchange> data phase took longer than <n> ms" to the system log.
+  void logDataPhaseOverrun(const char* exchange) const;
   // Before each call of a data phase ending at `deadline`: false (and the log line) when the
   // phase has run out of time; otherwise the call's own limit (`option`: SO_SNDTIMEO or
   // SO_RCVTIMEO) is cut to what is left of the phase when that is shorter. `*applied` is the
   // limit currently set on the socket.
-  void logDataPhaseOverrun(const char* exchange) const;
   bool limitCall(int option, std::chrono::milliseconds perCall, std::chrono::steady_clock::time_point deadline,
                  std::chrono::milliseconds* applied, const char* exchange);
 
