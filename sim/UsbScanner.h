@@ -7,7 +7,7 @@
 // writes to the bulk-out pipe are queued for the engine; a bulk-in read answers what the engine
 // has written, as soon as there is as much as the host asked for, or less when the engine has
 // stopped writing (it waits for input it has not got). When the engine has written nothing and
-// waits, the read answers NotResponding: a real scanner would hold the host's transfer forever.
+// waits, the read answers NotResponding: a real scanner would hold the host's transfer until its limit.
 // A read that is still waiting for the engine's answer when the transfer's limit has passed (a
 // scanner slow to answer, e.g. a delayed status) answers TimedOut, as the host would.
 // A fault that cuts an exchange, and the release of the interface by the host, reset the

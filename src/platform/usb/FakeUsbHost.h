@@ -53,7 +53,7 @@ class FakeUsbHost : public UsbHost {
 
   // Records what the host wrote and answers reads from a queue, one queued reply per read.
   // A read with nothing queued answers NotResponding with no bytes (a real device would hold
-  // the host forever).
+  // the host until the transfer's limit).
   class ScriptedPeer : public PipePeer {
    public:
     struct Reply {
