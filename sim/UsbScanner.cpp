@@ -87,31 +87,36 @@ bool UsbScanner::PipeStream::writeAll(const void* buf, std::size_t n) {
 
 // ---- The host's side -----------------------------------------------------------------------------
 
-UsbResult UsbScanner::received(uint8_t, const uint8_t* data, uint32_t size, uint32_t* taken) {
+UsbResult UsbScanner::received(uint8_t, const uint8_t* data, uint32_t size, uint32_t* taken,
+                               std::chrono::milliseconds timeout) {
+  // Each wait below is bounded by kAcceptLimit, and by the transfer's limit when that is shorter.
+  const auto limit = std::clamp(timeout, std::chrono::milliseconds(1), kAcceptLimit);
   std::unique_lock lock(m_mutex);
   *taken = 0;
   // After a release the engine first drops the old conversation; bytes of the new one must not
   // arrive before that, or the reset would drop them too.
-  m_changed.wait_for(lock, kAcceptLimit, [&] { return m_stopping || !m_resetPending; });
+  m_changed.wait_for(lock, limit, [&] { return m_stopping || !m_resetPending; });
   if (m_stopping) return UsbResult::NotResponding;
   m_toScanner.insert(m_toScanner.end(), data, data + size);
   *taken = size;
   m_changed.notify_all();
   // A bulk-out transfer completes once the device has taken the bytes: wait until the engine
   // has done what it can with them and waits for more input (bounded, for faults that hold it).
-  m_changed.wait_for(lock, kAcceptLimit, [&] { return m_stopping || m_resetPending || engineWaiting(); });
+  m_changed.wait_for(lock, limit, [&] { return m_stopping || m_resetPending || engineWaiting(); });
   return UsbResult::Success;
 }
 
-UsbResult UsbScanner::send(uint8_t, uint8_t* data, uint32_t size, uint32_t* given) {
+UsbResult UsbScanner::send(uint8_t, uint8_t* data, uint32_t size, uint32_t* given,
+                           std::chrono::milliseconds timeout) {
   std::unique_lock lock(m_mutex);
   *given = 0;
   // Wait while the engine is still working on an answer: it is neither done writing (it would
-  // wait for input) nor has it written enough.
-  m_changed.wait(lock, [&] {
+  // wait for input) nor has it written enough; at most for the transfer's limit.
+  const bool ready = m_changed.wait_for(lock, std::max(timeout, std::chrono::milliseconds(1)), [&] {
     return m_stopping || m_toHost.size() >= size || (engineWaiting() && !m_resetPending);
   });
   if (m_stopping) return UsbResult::NotResponding;
+  if (!ready) return UsbResult::TimedOut;
   const std::size_t n = std::min<std::size_t>(size, m_toHost.size());
   if (n == 0) return UsbResult::NotResponding;
   std::copy_n(m_toHost.begin(), n, data);

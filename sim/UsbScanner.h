@@ -7,7 +7,9 @@
 // writes to the bulk-out pipe are queued for the engine; a bulk-in read answers what the engine
 // has written, as soon as there is as much as the host asked for, or less when the engine has
 // stopped writing (it waits for input it has not got). When the engine has written nothing and
-// waits, the read answers NotResponding: a real scanner would hold the host's transfer forever.
+// waits, the read answers NotResponding: a real scanner would hold the host's transfer until its limit.
+// A read that is still waiting for the engine's answer when the transfer's limit has passed (a
+// scanner slow to answer, e.g. a delayed status) answers TimedOut, as the host would.
 // A fault that cuts an exchange, and the release of the interface by the host, reset the
 // stream: bytes still queued either way are dropped and the engine waits for a new command.
 //
@@ -45,8 +47,10 @@ class UsbScanner : public platform::FakeUsbHost::PipePeer, public std::enable_sh
   void stop();
 
   // FakeUsbHost::PipePeer
-  platform::UsbResult received(uint8_t pipeRef, const uint8_t* data, uint32_t size, uint32_t* taken) override;
-  platform::UsbResult send(uint8_t pipeRef, uint8_t* data, uint32_t size, uint32_t* given) override;
+  platform::UsbResult received(uint8_t pipeRef, const uint8_t* data, uint32_t size, uint32_t* taken,
+                               std::chrono::milliseconds timeout) override;
+  platform::UsbResult send(uint8_t pipeRef, uint8_t* data, uint32_t size, uint32_t* given,
+                           std::chrono::milliseconds timeout) override;
   void released() override;
 
  private:

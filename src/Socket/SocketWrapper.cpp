@@ -1,10 +1,12 @@
 #include "Socket/SocketWrapper.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <fcntl.h>
 #include <mutex>
 #include <netinet/tcp.h>
@@ -187,18 +189,46 @@ int64_t SocketWrapper::receiveStatus(FCL_DEVICE_STATUS* status) {
   return got;
 }
 
-bool SocketWrapper::sendData(const void* data, uint32_t length, const char* failureText) {
+void SocketWrapper::logDataPhaseOverrun(const char* exchange) const {
+  platform::systemLog(QString::asprintf("%s data phase took longer than %lld ms", exchange,
+                                        static_cast<long long>(m_limits.dataPhase.count())));
+}
+
+bool SocketWrapper::limitCall(int option, std::chrono::milliseconds perCall,
+                              std::chrono::steady_clock::time_point deadline, std::chrono::milliseconds* applied,
+                              const char* exchange) {
+  const int left = remainingMs(deadline);
+  if (left <= 0) {
+    logDataPhaseOverrun(exchange);
+    return false;
+  }
+  // At least 1 ms is left here, so the limit set is never 0 (which would mean "no limit").
+  const std::chrono::milliseconds limit = std::min(perCall, std::chrono::milliseconds(left));
+  if (limit != *applied) {
+    const timeval tv = toTimeval(limit);
+    if (setsockopt(sock, SOL_SOCKET, option, &tv, sizeof tv) == 0) *applied = limit;
+  }
+  return true;
+}
+
+bool SocketWrapper::sendData(const void* data, uint32_t length, const char* exchange) {
   const auto* in = static_cast<const uint8_t*>(data);
+  const auto deadline = std::chrono::steady_clock::now() + m_limits.dataPhase;
+  std::chrono::milliseconds applied = m_limits.send;  // as OpenScanner set it
   uint32_t sent = 0;
   while (sent < length) {
     bytes_sent = 0;
+    if (!limitCall(SO_SNDTIMEO, m_limits.send, deadline, &applied, exchange)) return false;
     ssize_t n;
     do {
       n = ::send(sock, in + sent, length - sent, MSG_NOSIGNAL);
     } while (n < 0 && errno == EINTR);
     bytes_sent = n;
     if (n < 0) {
-      logSystem(failureText);
+      const bool timedOut = errno == EAGAIN || errno == EWOULDBLOCK;
+      logSystem((std::string(exchange) + " bytes_sent return kCSocketError!").c_str());
+      // A send cut short by the phase's own limit says so too.
+      if (timedOut && remainingMs(deadline) <= 0) logDataPhaseOverrun(exchange);
       return false;
     }
     sent += static_cast<uint32_t>(n);
@@ -207,18 +237,24 @@ bool SocketWrapper::sendData(const void* data, uint32_t length, const char* fail
 }
 
 bool SocketWrapper::receiveData(void* data, uint32_t length) {
+  static constexpr const char* kExchange = "SocketWrapper::ReadCommand";
   auto* out = static_cast<uint8_t*>(data);
   uint64_t sum = 0;
   if (length == 0) return true;
+  const auto deadline = std::chrono::steady_clock::now() + m_limits.dataPhase;
+  std::chrono::milliseconds applied = m_limits.receive;  // as OpenScanner set it
   for (int call = 1;; ++call) {
     bytes_recv = 0;
+    if (!limitCall(SO_RCVTIMEO, m_limits.receive, deadline, &applied, kExchange)) return false;
     ssize_t n;
     do {
       n = ::recv(sock, out + sum, length - sum, 0);
     } while (n < 0 && errno == EINTR);
     bytes_recv = n;
     if (n < 0) {
+      const bool timedOut = errno == EAGAIN || errno == EWOULDBLOCK;
       logSystem("SocketWrapper::ReadCommand bytes_recv return kCSocketError!");
+      if (timedOut && remainingMs(deadline) <= 0) logDataPhaseOverrun(kExchange);
       return false;
     }
     sum += static_cast<uint64_t>(n);
@@ -248,7 +284,7 @@ bool SocketWrapper::WriteCommand(const FCL_VENDOR_CMD* cmd, FCL_DEVICE_STATUS* s
                                  const void* data, uint32_t length) {
   if (!OpenScanner(m_ip)) return false;
   const bool ok = sendCommand(cmd) && receiveStatus(status) == sizeof(FCL_DEVICE_STATUS) &&
-                  sendData(data, length, "SocketWrapper::WriteCommand bytes_sent return kCSocketError!");
+                  sendData(data, length, "SocketWrapper::WriteCommand");
   CloseScanner();
   return ok;
 }
@@ -257,7 +293,7 @@ bool SocketWrapper::Write2Command(const FCL_VENDOR_CMD* cmd, FCL_DEVICE_STATUS* 
                                   const void* data, uint32_t length) {
   if (!OpenScanner(m_ip)) return false;
   const bool ok = sendCommand(cmd) &&
-                  sendData(data, length, "SocketWrapper::Write2Command bytes_sent return kCSocketError!") &&
+                  sendData(data, length, "SocketWrapper::Write2Command") &&
                   receiveStatus(status) == sizeof(FCL_DEVICE_STATUS);
   CloseScanner();
   return ok;

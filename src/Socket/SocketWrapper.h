@@ -16,8 +16,13 @@
 //
 // Time limits: the connect waits at most Limits::connect for the connection; every blocked send
 // and receive on the connection gives up after Limits::send / Limits::receive (SO_SNDTIMEO,
-// SO_RCVTIMEO); the status phase as a whole is bounded by Limits::receive. The defaults are the
-// scanner's fixed 6 s; tests inject smaller values through setDefaultLimits() or setLimits().
+// SO_RCVTIMEO); the status phase as a whole is bounded by Limits::receive. The data phase as a
+// whole (all its sends, or all its receives, beside the 999-call limit of the receive loop) ends
+// after Limits::dataPhase, so a scanner that trickles a byte at a time cannot hold the caller
+// for minutes: each send or receive of the phase waits at most for what is left of it, and a
+// phase that runs out of time fails with "<exchange> data phase took longer than <n> ms" in the
+// system log. The defaults are the scanner's fixed 6 s and 60 s for the data phase; tests inject
+// smaller values through setDefaultLimits() or setLimits().
 //
 // Sends never raise SIGPIPE (MSG_NOSIGNAL): a scanner that drops the connection fails the
 // exchange, it does not end the program.
@@ -37,11 +42,14 @@ class SocketWrapper {
   static constexpr std::chrono::milliseconds kSocketTimeout{6000};
   // The data receive loop gives up after this many receive calls.
   static constexpr int kMaxReceiveCalls = 999;
+  // The longest a whole data phase (up to 114036 bytes) may take.
+  static constexpr std::chrono::milliseconds kDataPhaseTimeout{60000};
 
   struct Limits {
     std::chrono::milliseconds connect = kSocketTimeout;
     std::chrono::milliseconds send = kSocketTimeout;
     std::chrono::milliseconds receive = kSocketTimeout;
+    std::chrono::milliseconds dataPhase = kDataPhaseTimeout;
     // Send buffer of each connection in bytes; 0 leaves the system's (autotuned) size. Only tests
     // set it, to make a large write go out in several partial sends.
     int sendBufferBytes = 0;
@@ -90,8 +98,17 @@ class SocketWrapper {
   bool sendCommand(const FCL_VENDOR_CMD* cmd);
   // Receives the 32-byte status block; answers the count that arrived (32 on success).
   int64_t receiveStatus(FCL_DEVICE_STATUS* status);
-  bool sendData(const void* data, uint32_t length, const char* failureText);
+  // `exchange` names the exchange in the system log ("SocketWrapper::WriteCommand").
+  bool sendData(const void* data, uint32_t length, const char* exchange);
   bool receiveData(void* data, uint32_t length);
+  // "<exchange> data phase took longer than <n> ms" to the system log.
+  void logDataPhaseOverrun(const char* exchange) const;
+  // Before each call of a data phase ending at `deadline`: false (and the log line) when the
+  // phase has run out of time; otherwise the call's own limit (`option`: SO_SNDTIMEO or
+  // SO_RCVTIMEO) is cut to what is left of the phase when that is shorter. `*applied` is the
+  // limit currently set on the socket.
+  bool limitCall(int option, std::chrono::milliseconds perCall, std::chrono::steady_clock::time_point deadline,
+                 std::chrono::milliseconds* applied, const char* exchange);
 
   int sock = -1;  // the current connection; -1 when there is none
   sockaddr_in sa{};

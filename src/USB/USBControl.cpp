@@ -88,6 +88,7 @@ int CFISHUSBControl::CreateScannerFile(uint16_t vendorId, uint16_t productId) {
   }
   // An object holds one connection: a second open replaces the first.
   if (m_pdev || m_pinterface) CloseScannerFile();
+  m_deviceLost = false;
 
   const std::vector<platform::UsbDeviceMatch> services = m_host.findDevices(vendorId, productId);
   if (services.empty()) return -1;
@@ -176,15 +177,17 @@ UsbResult CFISHUSBControl::OpenInterfaceInService(uint8_t number) {
 
 // ---- Bulk transfers -------------------------------------------------------------------------------
 
-int CFISHUSBControl::WriteScannerFile(const void* buffer, uint32_t size, uint32_t* ack) {
-  return transfer(true, const_cast<void*>(buffer), size, ack);
+int CFISHUSBControl::WriteScannerFile(const void* buffer, uint32_t size, uint32_t* ack,
+                                      std::chrono::milliseconds timeout) {
+  return transfer(true, const_cast<void*>(buffer), size, ack, timeout);
 }
 
-int CFISHUSBControl::ReadScannerFile(void* buffer, uint32_t size, uint32_t* ack) {
-  return transfer(false, buffer, size, ack);
+int CFISHUSBControl::ReadScannerFile(void* buffer, uint32_t size, uint32_t* ack, std::chrono::milliseconds timeout) {
+  return transfer(false, buffer, size, ack, timeout);
 }
 
-int CFISHUSBControl::transfer(bool write, void* buffer, uint32_t size, uint32_t* ack) {
+int CFISHUSBControl::transfer(bool write, void* buffer, uint32_t size, uint32_t* ack,
+                              std::chrono::milliseconds timeout) {
   const char* name = write ? "WriteScannerFile" : "ReadScannerFile";
   uint32_t moved = 0;
   if (ack) *ack = 0;
@@ -197,8 +200,18 @@ int CFISHUSBControl::transfer(bool write, void* buffer, uint32_t size, uint32_t*
     return -1;
   }
   const uint8_t pipe = write ? byBulkOutPipeRef : byBulkInPipeRef;
-  const UsbResult r = write ? m_host.writePipe(m_pinterface, pipe, buffer, size, &moved)
-                            : m_host.readPipe(m_pinterface, pipe, buffer, size, &moved);
+  const UsbResult r = write ? m_host.writePipe(m_pinterface, pipe, buffer, size, &moved, timeout)
+                            : m_host.readPipe(m_pinterface, pipe, buffer, size, &moved, timeout);
+  if (r == UsbResult::TimedOut) {
+    // The scanner may still answer this transfer later; on the same pipes that answer would be
+    // taken for the next command's. Nothing more is exchanged on this connection.
+    say(stdout, "ERROR: %s timed out after %lld ms; the device is closed\n", name,
+        static_cast<long long>(timeout.count()));
+    CloseScannerFile();
+    m_deviceLost = true;
+    if (ack) *ack = moved;
+    return -1;
+  }
   if (r == UsbResult::PipeStalled || r == UsbResult::NotResponding) {
     // Clear a halt so that the next exchange can run; this transfer has failed all the same.
     if (m_host.pipeStatus(m_pinterface, pipe) == UsbResult::PipeStalled) m_host.clearPipeStall(m_pinterface, pipe);

@@ -11,6 +11,12 @@
 //
 // One object is one connection: it keeps the host it was created on, and when it goes it closes
 // whatever it still holds.
+//
+// Time limits: every bulk transfer is given the limit its caller passes (Wraper passes its
+// bulk-transfer limit). A transfer that runs out of time closes the device at once, so that a
+// status the scanner sends late can never be read as the answer to a later command; the
+// transfer fails, later transfers fail with the "is null!" diagnostics, and deviceLost() says
+// why until the next open. The lock's control requests are bounded by the host.
 
 #include <chrono>
 #include <cstdint>
@@ -42,15 +48,20 @@ class CFISHUSBControl {
   // Claims interface `number` of the open device and finds its pipes.
   platform::UsbResult OpenInterfaceInService(uint8_t number);
 
-  // One bulk-out transfer; `*ack` receives the bytes the device took.
-  int WriteScannerFile(const void* buffer, uint32_t size, uint32_t* ack);
-  // One bulk-in transfer of at most `size` bytes; `*ack` receives the count read.
-  int ReadScannerFile(void* buffer, uint32_t size, uint32_t* ack);
+  // One bulk-out transfer, given up after `timeout`; `*ack` receives the bytes the device took.
+  int WriteScannerFile(const void* buffer, uint32_t size, uint32_t* ack, std::chrono::milliseconds timeout);
+  // One bulk-in transfer of at most `size` bytes, given up after `timeout`; `*ack` receives the
+  // count read.
+  int ReadScannerFile(void* buffer, uint32_t size, uint32_t* ack, std::chrono::milliseconds timeout);
 
   int CtrlPipeLockScanner();
   int CtrlPipeUnLockScanner();
 
   int CloseScannerFile();
+
+  // True once a bulk transfer ran out of time and the device was closed because of it; false
+  // again after the next CreateScannerFile.
+  bool deviceLost() const { return m_deviceLost; }
 
   // For tests and diagnostics.
   bool hasDevice() const { return m_pdev != 0; }
@@ -61,7 +72,7 @@ class CFISHUSBControl {
   uint8_t module() const { return byModule; }
 
  private:
-  int transfer(bool write, void* buffer, uint32_t size, uint32_t* ack);
+  int transfer(bool write, void* buffer, uint32_t size, uint32_t* ack, std::chrono::milliseconds timeout);
   int controlLock(uint8_t request, const char* name);
   // Ends the interface claim (if any) and forgets its pipes; the host's result.
   platform::UsbResult dropInterface();
@@ -76,5 +87,6 @@ class CFISHUSBControl {
   uint8_t byControlOutPipeRef = 0;  // kept at 0
   uint8_t bIsUSBOpened = 0;         // kept at 0
   uint8_t byModule = 0;             // 0xA7 network model, 0xA5 USB-only model; informational
+  bool m_deviceLost = false;        // a transfer timed out and the device was closed
   platform::UsbHost& m_host;
 };

@@ -1,5 +1,7 @@
 #include "USB/Wraper.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "USB/USBControl.h"
@@ -8,10 +10,28 @@
 namespace {
 constexpr uint32_t kCommandLength = sizeof(FCL_VENDOR_CMD);    // 16
 constexpr uint32_t kStatusLength = sizeof(FCL_DEVICE_STATUS);  // 32
+
+std::chrono::milliseconds atLeastOneMs(std::chrono::milliseconds t) {
+  return std::max(t, std::chrono::milliseconds(1));
+}
+
+std::atomic<std::chrono::milliseconds::rep> g_defaultBulkTimeoutMs{Wraper::kBulkTransferTimeout.count()};
 }  // namespace
 
-Wraper::Wraper() = default;
+std::chrono::milliseconds Wraper::setDefaultBulkTransferTimeout(std::chrono::milliseconds timeout) {
+  return std::chrono::milliseconds(g_defaultBulkTimeoutMs.exchange(atLeastOneMs(timeout).count()));
+}
+
+std::chrono::milliseconds Wraper::defaultBulkTransferTimeout() {
+  return std::chrono::milliseconds(g_defaultBulkTimeoutMs.load());
+}
+
+Wraper::Wraper() : m_bulkTimeout(defaultBulkTransferTimeout()) {}
 Wraper::~Wraper() = default;
+
+void Wraper::setBulkTransferTimeout(std::chrono::milliseconds timeout) { m_bulkTimeout = atLeastOneMs(timeout); }
+
+bool Wraper::deviceLost() const { return m_pobjUSB && m_pobjUSB->deviceLost(); }
 
 // ---- Open and close ------------------------------------------------------------------------------
 
@@ -47,12 +67,12 @@ int Wraper::CloseScanner() {
 int Wraper::SendCommand(const FCL_VENDOR_CMD* cmd, FCL_DEVICE_STATUS* status) {
   if (!m_pobjUSB || !cmd || !status) return -1;
   uint32_t ack = 0;
-  if (m_pobjUSB->WriteScannerFile(cmd, kCommandLength, &ack) != 0 || ack != kCommandLength) return -1;
+  if (m_pobjUSB->WriteScannerFile(cmd, kCommandLength, &ack, m_bulkTimeout) != 0 || ack != kCommandLength) return -1;
   std::memset(&m_sFISHStatus, 0, sizeof m_sFISHStatus);
   // The scanner may answer with fewer than 32 bytes; whatever arrived is the status, and
   // lastStatusBytes() tells how much that was.
   m_statusBytes = 0;
-  if (m_pobjUSB->ReadScannerFile(status, kStatusLength, &ack) != 0) return -1;
+  if (m_pobjUSB->ReadScannerFile(status, kStatusLength, &ack, m_bulkTimeout) != 0) return -1;
   m_statusBytes = ack;
   return 0;
 }
@@ -60,14 +80,14 @@ int Wraper::SendCommand(const FCL_VENDOR_CMD* cmd, FCL_DEVICE_STATUS* status) {
 int Wraper::SendData(const void* data, uint32_t length) {
   if (!m_pobjUSB || (length && !data)) return -1;
   uint32_t ack = 0;
-  if (m_pobjUSB->WriteScannerFile(data, length, &ack) != 0 || ack != length) return -1;
+  if (m_pobjUSB->WriteScannerFile(data, length, &ack, m_bulkTimeout) != 0 || ack != length) return -1;
   return 0;
 }
 
 int Wraper::GetData(void* data, uint32_t length) {
   if (!m_pobjUSB || (length && !data)) return -1;
   uint32_t ack = 0;
-  if (m_pobjUSB->ReadScannerFile(data, length, &ack) != 0 || ack != length) return -1;
+  if (m_pobjUSB->ReadScannerFile(data, length, &ack, m_bulkTimeout) != 0 || ack != length) return -1;
   return 0;
 }
 
@@ -79,7 +99,7 @@ int Wraper::Write2Command(const FCL_VENDOR_CMD* cmd, FCL_DEVICE_STATUS* status, 
   uint32_t ack = 0;
   std::memset(&m_sFISHStatus, 0, sizeof m_sFISHStatus);
   m_statusBytes = 0;
-  if (m_pobjUSB->ReadScannerFile(status, kStatusLength, &ack) != 0) return -1;
+  if (m_pobjUSB->ReadScannerFile(status, kStatusLength, &ack, m_bulkTimeout) != 0) return -1;
   m_statusBytes = ack;
   return 0;
 }

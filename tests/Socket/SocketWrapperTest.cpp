@@ -7,8 +7,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <future>
 #include <numeric>
+#include <poll.h>
+#include <thread>
 #include <vector>
 
 #include "support/TestBytes.h"
@@ -39,6 +45,98 @@ struct BareListener {
   int fd = -1;
   uint16_t port = 0;
 };
+
+// A scanner of the test's own on 127.0.0.1 that moves the data phase one byte at a time: it
+// answers the status at once (after the data for FOP_WRITE2), then sends (FOP_READ) or takes
+// (FOP_WRITE, FOP_WRITE2) one byte every `gap`, until the client goes away or stop() is called.
+// Its small receive buffer keeps a large write from disappearing into the socket buffers.
+class TricklingPeer {
+ public:
+  explicit TricklingPeer(std::chrono::milliseconds gap) : m_gap(gap) {
+    m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int small = 4096;  // before listen(), so the accepted connection has it from the start
+    setsockopt(m_listen, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(m_listen, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    socklen_t len = sizeof sa;
+    getsockname(m_listen, reinterpret_cast<sockaddr*>(&sa), &len);
+    port = ntohs(sa.sin_port);
+    ::listen(m_listen, 1);
+    m_thread = std::thread([this] { run(); });
+  }
+  ~TricklingPeer() {
+    stop();
+    ::close(m_listen);
+  }
+  // Ends the conversation and closes the peer's side of the connection.
+  void stop() {
+    m_stop = true;
+    if (m_thread.joinable()) m_thread.join();
+  }
+
+  uint16_t port = 0;
+
+ private:
+  // Waits (in short slices, so stop() is noticed) until `fd` is ready for `events`.
+  bool wait(int fd, short events) {
+    while (!m_stop) {
+      pollfd p{fd, events, 0};
+      const int r = poll(&p, 1, 10);
+      if (r > 0) return true;
+      if (r < 0 && errno != EINTR) return false;
+    }
+    return false;
+  }
+  bool takeOneByte(int fd) {
+    uint8_t b = 0;
+    return wait(fd, POLLIN) && ::recv(fd, &b, 1, 0) == 1;
+  }
+  void run() {
+    if (!wait(m_listen, POLLIN)) return;
+    const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) return;
+    FCL_VENDOR_CMD cmd{};
+    std::size_t got = 0;
+    while (got < sizeof cmd && wait(fd, POLLIN)) {
+      const ssize_t n = ::recv(fd, reinterpret_cast<uint8_t*>(&cmd) + got, sizeof cmd - got, 0);
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    const FCL_DEVICE_STATUS status{};
+    bool ok = got == sizeof cmd;
+    if (ok && cmd.byOPCode != FOP_WRITE2) ok = ::send(fd, &status, sizeof status, MSG_NOSIGNAL) == sizeof status;
+    while (ok && !m_stop) {
+      const uint8_t b = 0x5A;
+      ok = cmd.byOPCode == FOP_READ ? ::send(fd, &b, 1, MSG_NOSIGNAL) == 1 : takeOneByte(fd);
+      std::this_thread::sleep_for(m_gap);
+    }
+    ::close(fd);
+  }
+
+  std::chrono::milliseconds m_gap;
+  int m_listen = -1;
+  std::atomic<bool> m_stop{false};
+  std::thread m_thread;
+};
+
+// Runs `work` on a thread of its own and answers its result, failing the test when it has not
+// finished within `watchdog` (chosen generously: ten times the limit the work should keep). A
+// run that outlives the watchdog still uses the test's objects, so the program ends there.
+template <typename Work>
+auto finishesWithin(std::chrono::milliseconds watchdog, Work work) {
+  std::packaged_task<decltype(work())()> task(std::move(work));
+  auto result = task.get_future();
+  std::thread runner(std::move(task));
+  if (result.wait_for(watchdog) != std::future_status::ready) {
+    std::fprintf(stderr, "hung: still running after the %lld ms watchdog\n", static_cast<long long>(watchdog.count()));
+    std::fflush(stderr);
+    std::abort();
+  }
+  runner.join();
+  return result.get();
+}
 
 class SocketWrapperTest : public ::testing::Test {
  protected:
@@ -248,6 +346,51 @@ TEST_F(SocketWrapperTest, ScannerThatDropsALargeWriteFailsTheSendWithoutSigpipe)
     EXPECT_FALSE(ok);
     EXPECT_TRUE(syslog.contains(c.line)) << syslog.lines().join("|").toStdString();
     EXPECT_EQ(settledDescriptors(), before);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The data phase as a whole has a limit
+
+// A scanner that keeps each receive or send busy with a byte now and then never trips the
+// per-call limit, and on a write nor the 999-call limit; the data phase's own limit ends it.
+TEST_F(SocketWrapperTest, ATricklingScannerFailsTheDataPhaseAtItsLimit) {
+  constexpr auto kDataPhase = 200ms;
+  constexpr uint32_t kLen = 114036;
+  struct Case {
+    uint8_t opcode;
+    const char* line;
+  };
+  const sim::Bytes payload = pattern(kLen);
+  for (const Case c : {Case{FOP_READ, "SocketWrapper::ReadCommand data phase took longer than 200 ms"},
+                       Case{FOP_WRITE, "SocketWrapper::WriteCommand data phase took longer than 200 ms"},
+                       Case{FOP_WRITE2, "SocketWrapper::Write2Command data phase took longer than 200 ms"}}) {
+    SCOPED_TRACE(c.line);
+    syslog.clear();
+    TricklingPeer peer(10ms);
+    SocketWrapper::Limits l = ScopedSocketLimits::limitsOf(1000ms);
+    l.dataPhase = kDataPhase;
+    l.sendBufferBytes = 4096;
+    sw.setLimits(l);
+    sw.setIp("127.0.0.1");
+    sw.setPort(peer.port);
+    const int before = openDescriptorCount();
+
+    const FCL_VENDOR_CMD cmd = command(c.opcode, 0x41, 1, kLen);
+    FCL_DEVICE_STATUS status{};
+    sim::Bytes data(kLen);
+    const bool ok = finishesWithin(kDataPhase * 10, [&] {
+      switch (c.opcode) {
+        case FOP_READ: return sw.ReadCommand(&cmd, &status, data.data(), kLen);
+        case FOP_WRITE: return sw.WriteCommand(&cmd, &status, payload.data(), kLen);
+        default: return sw.Write2Command(&cmd, &status, payload.data(), kLen);
+      }
+    });
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(syslog.contains(c.line)) << syslog.lines().join("|").toStdString();
+    EXPECT_FALSE(syslog.contains("ERROR SocketWrapper::ReadCommand recv cnt is more than 998"));
+    peer.stop();
+    EXPECT_EQ(openDescriptorCount(), before);
   }
 }
 

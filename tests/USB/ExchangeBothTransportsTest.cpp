@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <numeric>
+#include <thread>
 
 #include "support/TestBytes.h"
 #include "IO/FCLCodes.h"
@@ -13,8 +14,10 @@
 #include "support/ScannerRig.h"
 #include "support/SimScanner.h"
 #include "USB/USBControl.h"
+#include "USB/Wraper.h"
 #include "USB/UsbIds.h"
 #include "UsbScanner.h"
+#include "UsbTestSupport.h"
 #include "platform/usb/FakeUsbHost.h"
 
 namespace {
@@ -194,6 +197,48 @@ TEST(SimulatedUsbScanner, LockAndPhaseOrderOnThePipes) {
     EXPECT_EQ(host.calls(), (std::vector<std::string>{"write #0 1 16", "read #0 2 32", "write #0 1 100",
                                                       "write #0 1 16", "write #0 1 100", "read #0 2 32"}));
     EXPECT_TRUE(io.closeScanner());
+  }
+  platform::setUsbHost(previous);
+  scanner->stop();
+  EXPECT_EQ(host.openDevices(), 0u);
+}
+
+// A scanner that answers later than the USB limit: the exchange fails and the device is closed;
+// once opened again, the scanner's answer is the new command's, never the late one.
+TEST(SimulatedUsbScanner, AStatusLaterThanTheLimitIsNeverTakenForTheNextAnswer) {
+  constexpr std::chrono::milliseconds kLimit{100};
+  sim::ScannerModel model;
+  sim::FaultPlan faults;
+  sim::CommandLog log;
+  auto scanner = sim::UsbScanner::create(model, &faults, &log);
+  platform::FakeUsbHost host;
+  host.addDevice(scanner->device(usbids::kScannerVendorId, usbids::kProductIdQMX7315W));
+  platform::UsbHost* previous = platform::setUsbHost(&host);
+  {
+    IOWrapper io;
+    io.usbWrapper().setBulkTransferTimeout(kLimit);
+    ASSERT_TRUE(io.openScanner(""));
+    sim::Fault late;
+    late.opcode = FOP_INQUIRY;
+    late.delayStatus = kLimit * 5;
+    late.lastErr = 0x1111;
+    faults.add(late);
+    io.setVendorCmd(FOP_INQUIRY, FCLC_DEVICE_STATUS, 0, 0);
+    EXPECT_FALSE(finishesWithin(kLimit * 10, [&] { return io.execute(nullptr); }));
+    EXPECT_TRUE(io.usbWrapper().deviceLost());
+    EXPECT_EQ(host.openDevices(), 0u);
+    // The next command on the same connection, sent once the late answer would be there, fails
+    // instead of reading it.
+    std::this_thread::sleep_for(late.delayStatus);
+    EXPECT_FALSE(io.execute(nullptr));
+    EXPECT_NE(io.lastError(), 0x1111u);
+
+    ASSERT_TRUE(io.openScanner(""));
+    EXPECT_FALSE(io.usbWrapper().deviceLost());
+    io.setVendorCmd(FOP_INQUIRY, FCLC_DEVICE_STATUS, 0, 0);
+    ASSERT_TRUE(io.execute(nullptr));
+    EXPECT_EQ(io.lastError(), 0u);
+    io.closeScanner();
   }
   platform::setUsbHost(previous);
   scanner->stop();

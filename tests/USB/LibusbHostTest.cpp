@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <libusb.h>
 
+#include <chrono>
+#include <climits>
+
 #include "USB/UsbIds.h"
 #include "USB/Wraper.h"
 #include "platform/usb/LibusbHost.h"
@@ -65,8 +68,8 @@ TEST(LibusbHost, StaleHandlesAndReferencesAreRefused) {
   EXPECT_EQ(host.openInterface(7, 0, &iface), UsbResult::NotOpen);
   EXPECT_EQ(host.numberOfEndpoints(7, &n), UsbResult::NotOpen);
   EXPECT_EQ(host.pipeProperties(7, 1, &props), UsbResult::NotOpen);
-  EXPECT_EQ(host.writePipe(7, 1, buf, sizeof buf, &count), UsbResult::NotOpen);
-  EXPECT_EQ(host.readPipe(7, 2, buf, sizeof buf, &count), UsbResult::NotOpen);
+  EXPECT_EQ(host.writePipe(7, 1, buf, sizeof buf, &count, std::chrono::seconds(1)), UsbResult::NotOpen);
+  EXPECT_EQ(host.readPipe(7, 2, buf, sizeof buf, &count, std::chrono::seconds(1)), UsbResult::NotOpen);
   EXPECT_EQ(host.pipeStatus(7, 1), UsbResult::NotOpen);
   EXPECT_EQ(host.clearPipeStall(7, 1), UsbResult::NotOpen);
   EXPECT_EQ(host.abortPipe(7, 1), UsbResult::NotOpen);
@@ -82,11 +85,25 @@ TEST(LibusbHost, LibusbErrorsMapToTheConditionsTheTransportActsOn) {
       {LIBUSB_ERROR_BUSY, UsbResult::ExclusiveAccess},
       {LIBUSB_ERROR_PIPE, UsbResult::PipeStalled},
       {LIBUSB_ERROR_IO, UsbResult::NotResponding},
-      {LIBUSB_ERROR_TIMEOUT, UsbResult::NotResponding},
+      {LIBUSB_ERROR_TIMEOUT, UsbResult::TimedOut},  // a transfer that ran out of its limit
       {LIBUSB_ERROR_NO_DEVICE, UsbResult::NoDevice},
       {LIBUSB_ERROR_ACCESS, UsbResult::AccessDenied},
       {LIBUSB_ERROR_OVERFLOW, UsbResult::Overflow},
       {LIBUSB_ERROR_OTHER, UsbResult::OtherError},
   };
   for (const auto& [code, expected] : table) EXPECT_EQ(LibusbHost::fromLibusb(code), expected) << code;
+}
+
+// libusb reads a limit of 0 as "wait for ever": no caller's limit may turn into that.
+TEST(LibusbHost, TransferLimitsNeverBecomeNoLimit) {
+  using std::chrono::milliseconds;
+  const std::pair<milliseconds, unsigned> table[] = {
+      {milliseconds(30000), 30000u},
+      {milliseconds(5000), 5000u},
+      {milliseconds(1), 1u},
+      {milliseconds(0), 1u},
+      {milliseconds(-20), 1u},
+      {milliseconds(static_cast<long long>(UINT_MAX) + 5), UINT_MAX},
+  };
+  for (const auto& [limit, expected] : table) EXPECT_EQ(LibusbHost::timeoutMs(limit), expected) << limit.count();
 }

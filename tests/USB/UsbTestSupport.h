@@ -6,7 +6,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "USB/USBControl.h"
@@ -48,6 +52,23 @@ class FakeHostTest : public ::testing::Test {
   platform::UsbHost* m_previousHost = nullptr;
   CFISHUSBControl::PauseFunction m_previousPause;
 };
+
+// Runs `work` on a thread of its own and answers its result, failing the test when it has not
+// finished within `watchdog` (chosen generously: ten times the limit the work should keep). A
+// run that outlives the watchdog still uses the test's objects, so the program ends there.
+template <typename Work>
+auto finishesWithin(std::chrono::milliseconds watchdog, Work work) {
+  std::packaged_task<decltype(work())()> task(std::move(work));
+  auto result = task.get_future();
+  std::thread runner(std::move(task));
+  if (result.wait_for(watchdog) != std::future_status::ready) {
+    std::fprintf(stderr, "hung: still running after the %lld ms watchdog\n", static_cast<long long>(watchdog.count()));
+    std::fflush(stderr);
+    std::abort();
+  }
+  runner.join();
+  return result.get();
+}
 
 inline std::vector<uint8_t> bytesOf(const void* p, size_t n) {
   const auto* b = static_cast<const uint8_t*>(p);

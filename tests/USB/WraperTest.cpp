@@ -400,11 +400,129 @@ TEST_F(FakeHostTest, AStalledWriteReportsTheBytesThatMoved) {
   ASSERT_EQ(c.CreateScannerFile(usbids::kScannerVendorId, usbids::kProductIdQMX7315W), 0);
   host.failNextTransfer(index, c.bulkOutPipeRef(), UsbResult::PipeStalled, 512);
   uint32_t ack = 12345;
-  EXPECT_EQ(c.WriteScannerFile(kData.data(), static_cast<uint32_t>(kData.size()), &ack), -1);
+  EXPECT_EQ(c.WriteScannerFile(kData.data(), static_cast<uint32_t>(kData.size()), &ack, Wraper::kBulkTransferTimeout), -1);
   EXPECT_EQ(ack, 512u);
-  EXPECT_EQ(c.WriteScannerFile(kData.data(), static_cast<uint32_t>(kData.size()), &ack), 0);
+  EXPECT_EQ(c.WriteScannerFile(kData.data(), static_cast<uint32_t>(kData.size()), &ack, Wraper::kBulkTransferTimeout), 0);
   EXPECT_EQ(ack, kData.size());
 }
+
+// ---- Time limits -----------------------------------------------------------------------------------
+
+TEST_F(OpenScanner, EveryBulkTransferCarriesTheWrapersLimit) {
+  FCL_VENDOR_CMD cmd = command(FOP_WRITE2, static_cast<uint32_t>(kData.size()));
+  FCL_DEVICE_STATUS st{};
+  peer->queueRead(statusBytes(0, 0));
+  ASSERT_EQ(w.Write2Command(&cmd, &st, kData.data(), static_cast<uint32_t>(kData.size())), 0);
+  EXPECT_EQ(host.transferTimeouts(), std::vector<std::chrono::milliseconds>(3, std::chrono::seconds(30)));
+
+  // A caller with a limit of its own passes that one instead, on every transfer.
+  host.clearCalls();
+  w.setBulkTransferTimeout(std::chrono::seconds(5));
+  peer->queueRead(statusBytes(0, 0));
+  peer->queueRead(kData);
+  std::vector<uint8_t> buf(kData.size());
+  ASSERT_EQ(w.SendCommand(&cmd, &st), 0);
+  ASSERT_EQ(w.GetData(buf.data(), static_cast<uint32_t>(buf.size())), 0);
+  EXPECT_EQ(host.transferTimeouts(), std::vector<std::chrono::milliseconds>(3, std::chrono::seconds(5)));
+}
+
+TEST_F(FakeHostTest, TheProcessWideLimitIsPickedUpByNewWrapers) {
+  host.addDevice(scanner());
+  const auto previous = Wraper::setDefaultBulkTransferTimeout(std::chrono::milliseconds(700));
+  Wraper w;
+  Wraper::setDefaultBulkTransferTimeout(previous);
+  EXPECT_EQ(previous, Wraper::kBulkTransferTimeout);
+  ASSERT_EQ(w.OpenScanner(), 0);
+  host.scripted(0)->queueRead(statusBytes(0, 0));
+  FCL_VENDOR_CMD cmd = command(FOP_INQUIRY, 0);
+  FCL_DEVICE_STATUS st{};
+  ASSERT_EQ(w.SendCommand(&cmd, &st), 0);
+  EXPECT_EQ(host.transferTimeouts(), std::vector<std::chrono::milliseconds>(2, std::chrono::milliseconds(700)));
+}
+
+struct TimeOutCase {
+  const char* name;
+  uint8_t pipe;           // the pipe whose next transfer never completes
+  const char* operation;  // in the diagnostic
+  std::function<int(Wraper&)> run;
+};
+
+class TimeOuts : public OpenScanner, public ::testing::WithParamInterface<TimeOutCase> {};
+
+// A transfer that never completes fails its phase after the limit and closes the device, so a
+// late answer cannot be taken for the next command's; until the next open every exchange fails
+// at once and nothing reaches the device.
+TEST_P(TimeOuts, FailTheExchangeAndCloseTheDeviceUntilItIsOpenedAgain) {
+  const TimeOutCase& c = GetParam();
+  constexpr std::chrono::milliseconds kLimit{100};
+  w.setBulkTransferTimeout(kLimit);
+  host.hangNextTransfer(index, c.pipe);
+
+  CaptureStdout();
+  const int result = finishesWithin(kLimit * 10, [&] { return c.run(w); });
+  const std::string out = GetCapturedStdout();
+  EXPECT_EQ(result, -1);
+  EXPECT_NE(out.find(std::string("ERROR: ") + c.operation + " timed out after 100 ms; the device is closed\n"),
+            std::string::npos)
+      << out;
+  EXPECT_TRUE(w.deviceLost());
+  EXPECT_EQ(callsOf({"abortPipe", "closeInterface", "closeDevice"}),
+            (std::vector<std::string>{"abortPipe #0 3", "closeInterface #0", "closeDevice #0"}));
+  EXPECT_EQ(host.openDevices(), 0u);
+  EXPECT_EQ(host.openInterfaces(), 0u);
+
+  // The next exchange fails cleanly, without touching the device.
+  host.clearCalls();
+  peer->queueRead(statusBytes(0x1111, 1));  // what a late answer would look like
+  FCL_VENDOR_CMD cmd = command(FOP_INQUIRY, 0);
+  FCL_DEVICE_STATUS st{};
+  CaptureStdout();
+  EXPECT_EQ(w.SendCommand(&cmd, &st), -1);
+  EXPECT_EQ(w.CtrlPipeLockScanner(), 0);
+  EXPECT_NE(GetCapturedStdout().find("ERROR: WriteScannerFile m_pdev is null!"), std::string::npos);
+  EXPECT_TRUE(callsOf({"write", "read", "control"}).empty());
+  EXPECT_EQ(peer->pendingReads(), 1u);
+  EXPECT_EQ(w.CloseScanner(), 0) << "nothing is left to close";
+  EXPECT_TRUE(w.deviceLost()) << "only an open clears it";
+
+  // Opened again, the scanner is usable and the flag is gone.
+  ASSERT_EQ(w.OpenScanner(), 0);
+  EXPECT_FALSE(w.deviceLost());
+  EXPECT_EQ(w.SendCommand(&cmd, &st), 0);
+  EXPECT_EQ(st.dwLastErr, 0x1111u);
+  EXPECT_EQ(host.openDevices(), 1u);
+  EXPECT_EQ(host.openInterfaces(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Phases, TimeOuts,
+    ::testing::Values(
+        TimeOutCase{"CommandWrite", 1, "WriteScannerFile",
+                    [](Wraper& w) {
+                      FCL_VENDOR_CMD cmd = command(FOP_INQUIRY, 0);
+                      FCL_DEVICE_STATUS st{};
+                      return w.SendCommand(&cmd, &st);
+                    }},
+        TimeOutCase{"StatusRead", 2, "ReadScannerFile",
+                    [](Wraper& w) {
+                      FCL_VENDOR_CMD cmd = command(FOP_INQUIRY, 0);
+                      FCL_DEVICE_STATUS st{};
+                      return w.SendCommand(&cmd, &st);
+                    }},
+        TimeOutCase{"DataWrite", 1, "WriteScannerFile",
+                    [](Wraper& w) { return w.SendData(kData.data(), static_cast<uint32_t>(kData.size())); }},
+        TimeOutCase{"DataRead", 2, "ReadScannerFile",
+                    [](Wraper& w) {
+                      std::vector<uint8_t> buf(kData.size());
+                      return w.GetData(buf.data(), static_cast<uint32_t>(buf.size()));
+                    }},
+        TimeOutCase{"Write2Status", 2, "ReadScannerFile",
+                    [](Wraper& w) {
+                      FCL_VENDOR_CMD cmd = command(FOP_WRITE2, static_cast<uint32_t>(kData.size()));
+                      FCL_DEVICE_STATUS st{};
+                      return w.Write2Command(&cmd, &st, kData.data(), static_cast<uint32_t>(kData.size()));
+                    }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Control-pipe lock --------------------------------------------------------------------------
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace platform {
 
@@ -28,7 +29,8 @@ size_t FakeUsbHost::ScriptedPeer::pendingReads() const {
   return m_reads.size();
 }
 
-UsbResult FakeUsbHost::ScriptedPeer::received(uint8_t, const uint8_t* data, uint32_t size, uint32_t* taken) {
+UsbResult FakeUsbHost::ScriptedPeer::received(uint8_t, const uint8_t* data, uint32_t size, uint32_t* taken,
+                                              std::chrono::milliseconds) {
   std::lock_guard lock(m_mutex);
   Limit limit{size, UsbResult::Success};
   if (!m_writeLimits.empty()) {
@@ -40,7 +42,8 @@ UsbResult FakeUsbHost::ScriptedPeer::received(uint8_t, const uint8_t* data, uint
   return limit.result;
 }
 
-UsbResult FakeUsbHost::ScriptedPeer::send(uint8_t, uint8_t* data, uint32_t size, uint32_t* given) {
+UsbResult FakeUsbHost::ScriptedPeer::send(uint8_t, uint8_t* data, uint32_t size, uint32_t* given,
+                                          std::chrono::milliseconds) {
   std::lock_guard lock(m_mutex);
   *given = 0;
   if (m_reads.empty()) return UsbResult::NotResponding;
@@ -82,6 +85,11 @@ void FakeUsbHost::failNextTransfer(int index, uint8_t pipeRef, UsbResult result,
   m_devices.at(static_cast<size_t>(index)).failNext[pipeRef] = Failure{result, moved};
 }
 
+void FakeUsbHost::hangNextTransfer(int index, uint8_t pipeRef, uint32_t moved) {
+  std::lock_guard lock(m_mutex);
+  m_devices.at(static_cast<size_t>(index)).failNext[pipeRef] = Failure{UsbResult::TimedOut, moved, true};
+}
+
 bool FakeUsbHost::halted(int index, uint8_t pipeRef) const {
   std::lock_guard lock(m_mutex);
   const auto& h = m_devices.at(static_cast<size_t>(index)).halted;
@@ -98,6 +106,7 @@ void FakeUsbHost::clearCalls() {
   std::lock_guard lock(m_mutex);
   m_calls.clear();
   m_controlRequests.clear();
+  m_transferTimeouts.clear();
 }
 
 size_t FakeUsbHost::openDevices() const {
@@ -113,6 +122,11 @@ size_t FakeUsbHost::openInterfaces() const {
 std::vector<UsbControlSetup> FakeUsbHost::controlRequests() const {
   std::lock_guard lock(m_mutex);
   return m_controlRequests;
+}
+
+std::vector<std::chrono::milliseconds> FakeUsbHost::transferTimeouts() const {
+  std::lock_guard lock(m_mutex);
+  return m_transferTimeouts;
 }
 
 void FakeUsbHost::log(const std::string& op, int index, const std::string& args) {
@@ -216,15 +230,17 @@ UsbResult FakeUsbHost::pipeProperties(InterfaceHandle iface, uint8_t pipeRef, Us
 }
 
 UsbResult FakeUsbHost::transfer(InterfaceHandle iface, uint8_t pipeRef, UsbDirection direction, const char* op,
-                                void* data, uint32_t size, uint32_t* count) {
+                                void* data, uint32_t size, uint32_t* count, std::chrono::milliseconds timeout) {
   *count = 0;
   std::shared_ptr<PipePeer> peer;
+  Failure hang{UsbResult::Success, 0};
   {
     std::lock_guard lock(m_mutex);
     OpenIface oi;
     if (!lookup(iface, &oi)) return UsbResult::NotOpen;
     State& s = m_devices[static_cast<size_t>(oi.index)];
     log(op, oi.index, std::to_string(pipeRef) + " " + std::to_string(size));
+    m_transferTimeouts.push_back(timeout);
     const auto& pipes = s.script.interfaces[oi.number];
     if (pipeRef == 0 || pipeRef > pipes.size()) return UsbResult::InvalidArgument;
     const UsbPipeProperties& p = pipes[pipeRef - 1];
@@ -234,30 +250,43 @@ UsbResult FakeUsbHost::transfer(InterfaceHandle iface, uint8_t pipeRef, UsbDirec
     if (auto f = s.failNext.find(pipeRef); f != s.failNext.end()) {
       const Failure failure = f->second;
       s.failNext.erase(f);
-      *count = std::min(size, failure.moved);
-      if (failure.result == UsbResult::PipeStalled) s.halted[pipeRef] = true;
-      return failure.result;
+      if (failure.waitsOutLimit) {
+        hang = failure;
+      } else {
+        *count = std::min(size, failure.moved);
+        if (failure.result == UsbResult::PipeStalled) s.halted[pipeRef] = true;
+        return failure.result;
+      }
+    } else if (s.halted[pipeRef]) {
+      return UsbResult::PipeStalled;
     }
-    if (s.halted[pipeRef]) return UsbResult::PipeStalled;
     peer = s.script.peer;
+  }
+  if (hang.waitsOutLimit) {
+    // A device that stopped answering: the transfer holds its caller for the whole limit (at
+    // least 1 ms, as a real host counts it), without the host's lock.
+    std::this_thread::sleep_for(std::max(timeout, std::chrono::milliseconds(1)));
+    *count = std::min(size, hang.moved);
+    return hang.result;
   }
   if (!peer) return UsbResult::NotResponding;
   UsbResult r;
   if (direction == UsbDirection::Out)
-    r = peer->received(pipeRef, static_cast<const uint8_t*>(data), size, count);
+    r = peer->received(pipeRef, static_cast<const uint8_t*>(data), size, count, timeout);
   else
-    r = peer->send(pipeRef, static_cast<uint8_t*>(data), size, count);
+    r = peer->send(pipeRef, static_cast<uint8_t*>(data), size, count, timeout);
   *count = std::min(*count, size);
   return r;
 }
 
 UsbResult FakeUsbHost::writePipe(InterfaceHandle iface, uint8_t pipeRef, const void* data, uint32_t size,
-                                 uint32_t* moved) {
-  return transfer(iface, pipeRef, UsbDirection::Out, "write", const_cast<void*>(data), size, moved);
+                                 uint32_t* moved, std::chrono::milliseconds timeout) {
+  return transfer(iface, pipeRef, UsbDirection::Out, "write", const_cast<void*>(data), size, moved, timeout);
 }
 
-UsbResult FakeUsbHost::readPipe(InterfaceHandle iface, uint8_t pipeRef, void* data, uint32_t size, uint32_t* got) {
-  return transfer(iface, pipeRef, UsbDirection::In, "read", data, size, got);
+UsbResult FakeUsbHost::readPipe(InterfaceHandle iface, uint8_t pipeRef, void* data, uint32_t size, uint32_t* got,
+                                std::chrono::milliseconds timeout) {
+  return transfer(iface, pipeRef, UsbDirection::In, "read", data, size, got, timeout);
 }
 
 UsbResult FakeUsbHost::pipeStatus(InterfaceHandle iface, uint8_t pipeRef) {

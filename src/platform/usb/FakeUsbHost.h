@@ -14,12 +14,14 @@
 //  - openInterface answers ExclusiveAccess for the first Device::busyClaims claims, and
 //    whenever the interface is claimed through another handle; then it succeeds.
 //  - Transfers check the pipe's direction and type, then: a failure scripted with
-//    failNextTransfer; PipeStalled while the pipe is halted (a scripted stall halts it until
-//    clearPipeStall); otherwise the peer answers.
+//    failNextTransfer or hangNextTransfer; PipeStalled while the pipe is halted (a scripted
+//    stall halts it until clearPipeStall); otherwise the peer answers. Each transfer's time
+//    limit is recorded (transferTimeouts()); only hangNextTransfer waits it out.
 //  - Control requests answer Device::controlResult and, on success, Device::controlReply cut
 //    to wLength.
 // Every operation is logged in calls() as "<operation> #<device index>[ <argument>...]".
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -34,21 +36,24 @@ namespace platform {
 class FakeUsbHost : public UsbHost {
  public:
   // The device's side of its bulk and interrupt pipes. Called without the host's lock, from the
-  // thread that runs the transfer.
+  // thread that runs the transfer. `timeout` is the transfer's limit: a peer that would keep
+  // the host waiting longer answers TimedOut once it has passed.
   class PipePeer {
    public:
     virtual ~PipePeer() = default;
     // The host sends `size` bytes on out pipe `pipeRef`; `*taken` is how many the device took.
-    virtual UsbResult received(uint8_t pipeRef, const uint8_t* data, uint32_t size, uint32_t* taken) = 0;
+    virtual UsbResult received(uint8_t pipeRef, const uint8_t* data, uint32_t size, uint32_t* taken,
+                               std::chrono::milliseconds timeout) = 0;
     // The host asks for at most `size` bytes on in pipe `pipeRef`; `*given` is how many came.
-    virtual UsbResult send(uint8_t pipeRef, uint8_t* data, uint32_t size, uint32_t* given) = 0;
+    virtual UsbResult send(uint8_t pipeRef, uint8_t* data, uint32_t size, uint32_t* given,
+                           std::chrono::milliseconds timeout) = 0;
     // The interface was released: any conversation in progress is over.
     virtual void released() {}
   };
 
   // Records what the host wrote and answers reads from a queue, one queued reply per read.
   // A read with nothing queued answers NotResponding with no bytes (a real device would hold
-  // the host forever).
+  // the host until the transfer's limit).
   class ScriptedPeer : public PipePeer {
    public:
     struct Reply {
@@ -62,8 +67,11 @@ class FakeUsbHost : public UsbHost {
     std::vector<std::vector<uint8_t>> writes() const;  // every write's taken bytes, in order
     size_t pendingReads() const;
 
-    UsbResult received(uint8_t pipeRef, const uint8_t* data, uint32_t size, uint32_t* taken) override;
-    UsbResult send(uint8_t pipeRef, uint8_t* data, uint32_t size, uint32_t* given) override;
+    // Both answer at once (the limit plays no part).
+    UsbResult received(uint8_t pipeRef, const uint8_t* data, uint32_t size, uint32_t* taken,
+                       std::chrono::milliseconds timeout) override;
+    UsbResult send(uint8_t pipeRef, uint8_t* data, uint32_t size, uint32_t* given,
+                   std::chrono::milliseconds timeout) override;
 
    private:
     struct Limit {
@@ -103,8 +111,12 @@ class FakeUsbHost : public UsbHost {
   // The device's peer as a ScriptedPeer (the default peer); null for another kind.
   ScriptedPeer* scripted(int index);
   // The next transfer on that pipe answers `result` after moving `moved` bytes (not passed to
-  // the peer). PipeStalled also halts the pipe until it is cleared.
+  // the peer), at once. PipeStalled also halts the pipe until it is cleared.
   void failNextTransfer(int index, uint8_t pipeRef, UsbResult result, uint32_t moved = 0);
+  // The next transfer on that pipe never completes: it blocks its caller for the caller's whole
+  // time limit (so tests pass short limits), then answers TimedOut with `moved` bytes moved, as
+  // a device that stopped answering does. Nothing reaches the peer.
+  void hangNextTransfer(int index, uint8_t pipeRef, uint32_t moved = 0);
   bool halted(int index, uint8_t pipeRef) const;
 
   std::vector<std::string> calls() const;
@@ -112,6 +124,8 @@ class FakeUsbHost : public UsbHost {
   size_t openDevices() const;     // device handles not yet closed
   size_t openInterfaces() const;  // interface handles not yet closed
   std::vector<UsbControlSetup> controlRequests() const;
+  // The time limit each bulk or interrupt transfer was given, in order (cleared by clearCalls).
+  std::vector<std::chrono::milliseconds> transferTimeouts() const;
 
   std::vector<UsbDeviceMatch> findDevices(uint16_t vendorId, uint16_t productId) override;
   UsbResult openDevice(DeviceRef ref, DeviceHandle* device) override;
@@ -121,9 +135,9 @@ class FakeUsbHost : public UsbHost {
   UsbResult numberOfEndpoints(InterfaceHandle iface, uint8_t* count) override;
   UsbResult pipeProperties(InterfaceHandle iface, uint8_t pipeRef, UsbPipeProperties* props) override;
   UsbResult writePipe(InterfaceHandle iface, uint8_t pipeRef, const void* data, uint32_t size,
-                      uint32_t* moved) override;
+                      uint32_t* moved, std::chrono::milliseconds timeout) override;
   UsbResult readPipe(InterfaceHandle iface, uint8_t pipeRef, void* data, uint32_t size,
-                     uint32_t* got) override;
+                     uint32_t* got, std::chrono::milliseconds timeout) override;
   UsbResult pipeStatus(InterfaceHandle iface, uint8_t pipeRef) override;
   UsbResult clearPipeStall(InterfaceHandle iface, uint8_t pipeRef) override;
   UsbResult abortPipe(InterfaceHandle iface, uint8_t pipeRef) override;
@@ -136,6 +150,7 @@ class FakeUsbHost : public UsbHost {
   struct Failure {
     UsbResult result;
     uint32_t moved;
+    bool waitsOutLimit = false;  // hangNextTransfer: the caller's whole limit passes first
   };
   struct State {
     Device script;
@@ -154,7 +169,7 @@ class FakeUsbHost : public UsbHost {
   // The interface and its device's index; false when the handle is stale.
   bool lookup(InterfaceHandle iface, OpenIface* out) const;
   UsbResult transfer(InterfaceHandle iface, uint8_t pipeRef, UsbDirection direction, const char* op,
-                     void* data, uint32_t size, uint32_t* count);
+                     void* data, uint32_t size, uint32_t* count, std::chrono::milliseconds timeout);
 
   mutable std::mutex m_mutex;
   std::vector<State> m_devices;
@@ -163,6 +178,7 @@ class FakeUsbHost : public UsbHost {
   std::map<InterfaceHandle, OpenIface> m_openIfaces;
   std::vector<std::string> m_calls;
   std::vector<UsbControlSetup> m_controlRequests;
+  std::vector<std::chrono::milliseconds> m_transferTimeouts;
 };
 
 }  // namespace platform

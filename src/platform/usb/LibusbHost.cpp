@@ -56,8 +56,8 @@ UsbResult LibusbHost::fromLibusb(int code) {
     case LIBUSB_ERROR_BUSY: return UsbResult::ExclusiveAccess;
     case LIBUSB_ERROR_PIPE: return UsbResult::PipeStalled;
     // On Linux a device that does not acknowledge (EPROTO, EILSEQ, ETIME) answers IO.
-    case LIBUSB_ERROR_IO:
-    case LIBUSB_ERROR_TIMEOUT: return UsbResult::NotResponding;
+    case LIBUSB_ERROR_IO: return UsbResult::NotResponding;
+    case LIBUSB_ERROR_TIMEOUT: return UsbResult::TimedOut;
     case LIBUSB_ERROR_NO_DEVICE:
     case LIBUSB_ERROR_NOT_FOUND: return UsbResult::NoDevice;
     case LIBUSB_ERROR_ACCESS: return UsbResult::AccessDenied;
@@ -65,6 +65,12 @@ UsbResult LibusbHost::fromLibusb(int code) {
     case LIBUSB_ERROR_INVALID_PARAM: return UsbResult::InvalidArgument;
     default: return UsbResult::OtherError;
   }
+}
+
+unsigned LibusbHost::timeoutMs(std::chrono::milliseconds timeout) {
+  if (timeout.count() < 1) return 1;
+  if (static_cast<unsigned long long>(timeout.count()) > UINT_MAX) return UINT_MAX;
+  return static_cast<unsigned>(timeout.count());
 }
 
 libusb_context* LibusbHost::context() {
@@ -225,7 +231,7 @@ libusb_device_handle* LibusbHost::pipeOf(InterfaceHandle iface, uint8_t pipeRef,
 }
 
 UsbResult LibusbHost::transfer(InterfaceHandle iface, uint8_t pipeRef, UsbDirection direction, void* data,
-                               uint32_t size, uint32_t* count) {
+                               uint32_t size, uint32_t* count, std::chrono::milliseconds timeout) {
   *count = 0;
   UsbPipeProperties pipe;
   UsbResult error;
@@ -234,13 +240,15 @@ UsbResult LibusbHost::transfer(InterfaceHandle iface, uint8_t pipeRef, UsbDirect
   if (pipe.direction != direction || size > INT_MAX || (size && !data)) return UsbResult::InvalidArgument;
   int transferred = 0;
   int rc;
-  // No time-out (0): the transfer ends when the device has answered or the transfer failed.
+  // The caller's limit: a device that never answers ends the transfer with LIBUSB_ERROR_TIMEOUT
+  // (the bytes moved until then are still counted).
+  const unsigned limit = timeoutMs(timeout);
   if (pipe.type == UsbTransferType::Bulk)
     rc = libusb_bulk_transfer(h, pipe.endpointAddress, static_cast<unsigned char*>(data), static_cast<int>(size),
-                              &transferred, 0);
+                              &transferred, limit);
   else if (pipe.type == UsbTransferType::Interrupt)
     rc = libusb_interrupt_transfer(h, pipe.endpointAddress, static_cast<unsigned char*>(data),
-                                   static_cast<int>(size), &transferred, 0);
+                                   static_cast<int>(size), &transferred, limit);
   else
     return UsbResult::InvalidArgument;
   *count = transferred > 0 ? static_cast<uint32_t>(transferred) : 0;
@@ -248,13 +256,14 @@ UsbResult LibusbHost::transfer(InterfaceHandle iface, uint8_t pipeRef, UsbDirect
 }
 
 UsbResult LibusbHost::writePipe(InterfaceHandle iface, uint8_t pipeRef, const void* data, uint32_t size,
-                                uint32_t* moved) {
+                                uint32_t* moved, std::chrono::milliseconds timeout) {
   // libusb takes one buffer type for both directions; it only reads an out transfer's buffer.
-  return transfer(iface, pipeRef, UsbDirection::Out, const_cast<void*>(data), size, moved);
+  return transfer(iface, pipeRef, UsbDirection::Out, const_cast<void*>(data), size, moved, timeout);
 }
 
-UsbResult LibusbHost::readPipe(InterfaceHandle iface, uint8_t pipeRef, void* data, uint32_t size, uint32_t* got) {
-  return transfer(iface, pipeRef, UsbDirection::In, data, size, got);
+UsbResult LibusbHost::readPipe(InterfaceHandle iface, uint8_t pipeRef, void* data, uint32_t size, uint32_t* got,
+                               std::chrono::milliseconds timeout) {
+  return transfer(iface, pipeRef, UsbDirection::In, data, size, got, timeout);
 }
 
 UsbResult LibusbHost::pipeStatus(InterfaceHandle iface, uint8_t pipeRef) {
@@ -296,7 +305,7 @@ UsbResult LibusbHost::controlRequest(InterfaceHandle iface, const UsbControlSetu
   if (!h) return error;
   if (setup.wLength && !data) return UsbResult::InvalidArgument;
   const int rc = libusb_control_transfer(h, setup.bmRequestType, setup.bRequest, setup.wValue, setup.wIndex,
-                                         static_cast<unsigned char*>(data), setup.wLength, 0);
+                                         static_cast<unsigned char*>(data), setup.wLength, kControlRequestTimeoutMs);
   if (rc < 0) return fromLibusb(rc);
   *transferred = static_cast<uint16_t>(rc);
   return UsbResult::Success;

@@ -9,11 +9,14 @@
 // - openInterface claims the interface through usbfs, which is exclusive: a claim held by
 //   another program or by a kernel driver answers ExclusiveAccess. No kernel driver is ever
 //   detached.
-// - Bulk and interrupt transfers have no time-out. pipeStatus asks the endpoint with a
-//   standard GET_STATUS request (limited by kPipeStatusTimeoutMs); abortPipe has nothing to
-//   do, since every transfer of this host is synchronous on its caller's thread, so nothing is
-//   pending when its caller asks.
+// - Bulk and interrupt transfers end after the limit their caller passes (libusb cancels a
+//   transfer that runs out of time and reports LIBUSB_ERROR_TIMEOUT, answered as TimedOut).
+//   Control requests (the scanner's lock) are limited by kControlRequestTimeoutMs. pipeStatus
+//   asks the endpoint with a standard GET_STATUS request (limited by kPipeStatusTimeoutMs);
+//   abortPipe has nothing to do, since every transfer of this host is synchronous on its
+//   caller's thread, so nothing is pending when its caller asks.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -31,6 +34,12 @@ namespace platform {
 class LibusbHost : public UsbHost {
  public:
   static constexpr unsigned kPipeStatusTimeoutMs = 1000;
+  // A vendor request on the control pipe (lock, unlock) gives up after this long.
+  static constexpr unsigned kControlRequestTimeoutMs = 5000;
+
+  // A caller's transfer limit in libusb's terms: whole milliseconds, at least 1 (libusb reads 0
+  // as "no limit"), at most what its unsigned parameter holds.
+  static unsigned timeoutMs(std::chrono::milliseconds timeout);
 
   // How the libusb context is made; libusb_init unless a test wants it to fail.
   using InitFunction = std::function<int(libusb_context**)>;
@@ -50,9 +59,9 @@ class LibusbHost : public UsbHost {
   UsbResult numberOfEndpoints(InterfaceHandle iface, uint8_t* count) override;
   UsbResult pipeProperties(InterfaceHandle iface, uint8_t pipeRef, UsbPipeProperties* props) override;
   UsbResult writePipe(InterfaceHandle iface, uint8_t pipeRef, const void* data, uint32_t size,
-                      uint32_t* moved) override;
+                      uint32_t* moved, std::chrono::milliseconds timeout) override;
   UsbResult readPipe(InterfaceHandle iface, uint8_t pipeRef, void* data, uint32_t size,
-                     uint32_t* got) override;
+                     uint32_t* got, std::chrono::milliseconds timeout) override;
   UsbResult pipeStatus(InterfaceHandle iface, uint8_t pipeRef) override;
   UsbResult clearPipeStall(InterfaceHandle iface, uint8_t pipeRef) override;
   UsbResult abortPipe(InterfaceHandle iface, uint8_t pipeRef) override;
@@ -78,7 +87,7 @@ class LibusbHost : public UsbHost {
   libusb_device_handle* pipeOf(InterfaceHandle iface, uint8_t pipeRef, UsbPipeProperties* props,
                                UsbResult* error);
   UsbResult transfer(InterfaceHandle iface, uint8_t pipeRef, UsbDirection direction, void* data,
-                     uint32_t size, uint32_t* count);
+                     uint32_t size, uint32_t* count, std::chrono::milliseconds timeout);
 
   InitFunction m_init;
   std::mutex m_mutex;

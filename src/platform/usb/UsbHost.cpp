@@ -17,6 +17,7 @@ const char* usbResultName(UsbResult r) {
     case UsbResult::AccessDenied: return "access denied";
     case UsbResult::Overflow: return "overflow";
     case UsbResult::InvalidArgument: return "invalid argument";
+    case UsbResult::TimedOut: return "timed out";
     case UsbResult::OtherError: break;
   }
   return "error";

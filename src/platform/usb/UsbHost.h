@@ -24,7 +24,13 @@
 //
 // Threads: a host may be called from any thread, but one device is driven by one thread at a
 // time (the transport above runs one exchange at a time). Transfers block the calling thread.
+//
+// Time limits: nothing here waits without one. Every bulk or interrupt transfer carries the
+// limit its caller chose (the scanner transport and the push-scan monitor choose their own); a
+// transfer that has not finished by then is cancelled and answers TimedOut. Control requests
+// and the other operations are bounded by each backend's own fixed limits.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -38,13 +44,14 @@ enum class UsbResult : int {
   Success = 0,
   ExclusiveAccess = 1,  // another program (or another handle of ours) holds the device or interface
   PipeStalled = 2,      // the endpoint answered with a stall (halt)
-  NotResponding = 3,    // the device did not answer the transfer (protocol error, time-out)
+  NotResponding = 3,    // the device did not acknowledge the transfer (protocol error)
   NotOpen = 4,          // the handle names nothing open, or the device/interface was not opened
   NoDevice = 5,         // the device is gone (unplugged) or the reference names none
   AccessDenied = 6,     // the system refused access (missing udev permission)
   Overflow = 7,         // the device sent more than was asked for
   InvalidArgument = 8,  // a pipe reference out of range, a null buffer with a length, ...
   OtherError = 9,
+  TimedOut = 10,        // the transfer did not finish within the caller's limit and was cancelled
 };
 
 // A short English name for diagnostics ("pipe stalled").
@@ -113,16 +120,17 @@ class UsbHost {
   // Pipe 0 answers direction Any, type Control.
   virtual UsbResult pipeProperties(InterfaceHandle iface, uint8_t pipeRef, UsbPipeProperties* props) = 0;
 
-  // One transfer of `size` bytes to a bulk (or interrupt) out pipe, with no time-out: it blocks
-  // until the device took the bytes or the transfer failed. `*moved` receives the count the
-  // device took, also when the transfer failed part-way.
+  // One transfer of `size` bytes to a bulk (or interrupt) out pipe: it blocks until the device
+  // took the bytes, the transfer failed, or `timeout` passed (TimedOut; the transfer is
+  // cancelled). `*moved` receives the count the device took, also when the transfer failed or
+  // timed out part-way. A `timeout` below 1 ms counts as 1 ms: 0 never means "no limit" here.
   virtual UsbResult writePipe(InterfaceHandle iface, uint8_t pipeRef, const void* data, uint32_t size,
-                              uint32_t* moved) = 0;
-  // One transfer of at most `size` bytes from a bulk (or interrupt) in pipe, with no time-out.
-  // `*got` receives the count delivered; a device may end the transfer early (a short read),
-  // which is a success with `*got` < `size`.
+                              uint32_t* moved, std::chrono::milliseconds timeout) = 0;
+  // One transfer of at most `size` bytes from a bulk (or interrupt) in pipe, limited by
+  // `timeout` as writePipe is. `*got` receives the count delivered; a device may end the
+  // transfer early (a short read), which is a success with `*got` < `size`.
   virtual UsbResult readPipe(InterfaceHandle iface, uint8_t pipeRef, void* data, uint32_t size,
-                             uint32_t* got) = 0;
+                             uint32_t* got, std::chrono::milliseconds timeout) = 0;
 
   // Whether the pipe is halted: PipeStalled when it is, Success when it is not, or the error
   // that kept the host from finding out.
@@ -133,7 +141,8 @@ class UsbHost {
   virtual UsbResult abortPipe(InterfaceHandle iface, uint8_t pipeRef) = 0;
 
   // A request on the control pipe (pipe 0) of the interface's device; `data` holds at least
-  // `setup.wLength` bytes. `*transferred` receives the bytes moved in the data stage.
+  // `setup.wLength` bytes. `*transferred` receives the bytes moved in the data stage. Bounded by
+  // the backend's own limit (a device that never answers gives TimedOut).
   virtual UsbResult controlRequest(InterfaceHandle iface, const UsbControlSetup& setup, void* data,
                                    uint16_t* transferred) = 0;
 
