@@ -216,7 +216,7 @@ UsbResult FakeUsbHost::pipeProperties(InterfaceHandle iface, uint8_t pipeRef, Us
 }
 
 UsbResult FakeUsbHost::transfer(InterfaceHandle iface, uint8_t pipeRef, UsbDirection direction, const char* op,
-                                void* data, uint32_t size, uint32_t* count) {
+                                void* data, uint32_t size, uint32_t* count, const std::string& extra) {
   *count = 0;
   std::shared_ptr<PipePeer> peer;
   {
@@ -224,7 +224,7 @@ UsbResult FakeUsbHost::transfer(InterfaceHandle iface, uint8_t pipeRef, UsbDirec
     OpenIface oi;
     if (!lookup(iface, &oi)) return UsbResult::NotOpen;
     State& s = m_devices[static_cast<size_t>(oi.index)];
-    log(op, oi.index, std::to_string(pipeRef) + " " + std::to_string(size));
+    log(op, oi.index, std::to_string(pipeRef) + " " + std::to_string(size) + extra);
     const auto& pipes = s.script.interfaces[oi.number];
     if (pipeRef == 0 || pipeRef > pipes.size()) return UsbResult::InvalidArgument;
     const UsbPipeProperties& p = pipes[pipeRef - 1];
@@ -258,6 +258,17 @@ UsbResult FakeUsbHost::writePipe(InterfaceHandle iface, uint8_t pipeRef, const v
 
 UsbResult FakeUsbHost::readPipe(InterfaceHandle iface, uint8_t pipeRef, void* data, uint32_t size, uint32_t* got) {
   return transfer(iface, pipeRef, UsbDirection::In, "read", data, size, got);
+}
+
+UsbResult FakeUsbHost::writePipeWithin(InterfaceHandle iface, uint8_t pipeRef, const void* data, uint32_t size,
+                                       uint32_t* moved, std::chrono::milliseconds limit) {
+  return transfer(iface, pipeRef, UsbDirection::Out, "write", const_cast<void*>(data), size, moved,
+                  " within " + std::to_string(limit.count()));
+}
+
+UsbResult FakeUsbHost::readPipeWithin(InterfaceHandle iface, uint8_t pipeRef, void* data, uint32_t size,
+                                      uint32_t* got, std::chrono::milliseconds limit) {
+  return transfer(iface, pipeRef, UsbDirection::In, "read", data, size, got, " within " + std::to_string(limit.count()));
 }
 
 UsbResult FakeUsbHost::pipeStatus(InterfaceHandle iface, uint8_t pipeRef) {

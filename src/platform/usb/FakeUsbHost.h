@@ -18,7 +18,10 @@
 //    clearPipeStall); otherwise the peer answers.
 //  - Control requests answer Device::controlResult and, on success, Device::controlReply cut
 //    to wLength.
-// Every operation is logged in calls() as "<operation> #<device index>[ <argument>...]".
+// Every operation is logged in calls() as "<operation> #<device index>[ <argument>...]". A
+// transfer with a time limit (writePipeWithin, readPipeWithin) is logged as the plain one with
+// "within <ms>" after its arguments; the fake does not end a peer's answer early, so its peers
+// answer within their own bounds.
 
 #include <cstdint>
 #include <map>
@@ -124,6 +127,10 @@ class FakeUsbHost : public UsbHost {
                       uint32_t* moved) override;
   UsbResult readPipe(InterfaceHandle iface, uint8_t pipeRef, void* data, uint32_t size,
                      uint32_t* got) override;
+  UsbResult writePipeWithin(InterfaceHandle iface, uint8_t pipeRef, const void* data, uint32_t size, uint32_t* moved,
+                            std::chrono::milliseconds limit) override;
+  UsbResult readPipeWithin(InterfaceHandle iface, uint8_t pipeRef, void* data, uint32_t size, uint32_t* got,
+                           std::chrono::milliseconds limit) override;
   UsbResult pipeStatus(InterfaceHandle iface, uint8_t pipeRef) override;
   UsbResult clearPipeStall(InterfaceHandle iface, uint8_t pipeRef) override;
   UsbResult abortPipe(InterfaceHandle iface, uint8_t pipeRef) override;
@@ -154,7 +161,7 @@ class FakeUsbHost : public UsbHost {
   // The interface and its device's index; false when the handle is stale.
   bool lookup(InterfaceHandle iface, OpenIface* out) const;
   UsbResult transfer(InterfaceHandle iface, uint8_t pipeRef, UsbDirection direction, const char* op,
-                     void* data, uint32_t size, uint32_t* count);
+                     void* data, uint32_t size, uint32_t* count, const std::string& extra = {});
 
   mutable std::mutex m_mutex;
   std::vector<State> m_devices;

@@ -225,7 +225,7 @@ libusb_device_handle* LibusbHost::pipeOf(InterfaceHandle iface, uint8_t pipeRef,
 }
 
 UsbResult LibusbHost::transfer(InterfaceHandle iface, uint8_t pipeRef, UsbDirection direction, void* data,
-                               uint32_t size, uint32_t* count) {
+                               uint32_t size, uint32_t* count, unsigned limitMs) {
   *count = 0;
   UsbPipeProperties pipe;
   UsbResult error;
@@ -234,13 +234,13 @@ UsbResult LibusbHost::transfer(InterfaceHandle iface, uint8_t pipeRef, UsbDirect
   if (pipe.direction != direction || size > INT_MAX || (size && !data)) return UsbResult::InvalidArgument;
   int transferred = 0;
   int rc;
-  // No time-out (0): the transfer ends when the device has answered or the transfer failed.
+  // A time-out of 0 is none: the transfer ends when the device has answered or the transfer failed.
   if (pipe.type == UsbTransferType::Bulk)
     rc = libusb_bulk_transfer(h, pipe.endpointAddress, static_cast<unsigned char*>(data), static_cast<int>(size),
-                              &transferred, 0);
+                              &transferred, limitMs);
   else if (pipe.type == UsbTransferType::Interrupt)
     rc = libusb_interrupt_transfer(h, pipe.endpointAddress, static_cast<unsigned char*>(data),
-                                   static_cast<int>(size), &transferred, 0);
+                                   static_cast<int>(size), &transferred, limitMs);
   else
     return UsbResult::InvalidArgument;
   *count = transferred > 0 ? static_cast<uint32_t>(transferred) : 0;
@@ -255,6 +255,23 @@ UsbResult LibusbHost::writePipe(InterfaceHandle iface, uint8_t pipeRef, const vo
 
 UsbResult LibusbHost::readPipe(InterfaceHandle iface, uint8_t pipeRef, void* data, uint32_t size, uint32_t* got) {
   return transfer(iface, pipeRef, UsbDirection::In, data, size, got);
+}
+
+namespace {
+unsigned limitInMs(std::chrono::milliseconds limit) {
+  if (limit.count() <= 0) return 0;
+  return limit.count() > UINT_MAX ? UINT_MAX : static_cast<unsigned>(limit.count());
+}
+}  // namespace
+
+UsbResult LibusbHost::writePipeWithin(InterfaceHandle iface, uint8_t pipeRef, const void* data, uint32_t size,
+                                      uint32_t* moved, std::chrono::milliseconds limit) {
+  return transfer(iface, pipeRef, UsbDirection::Out, const_cast<void*>(data), size, moved, limitInMs(limit));
+}
+
+UsbResult LibusbHost::readPipeWithin(InterfaceHandle iface, uint8_t pipeRef, void* data, uint32_t size, uint32_t* got,
+                                     std::chrono::milliseconds limit) {
+  return transfer(iface, pipeRef, UsbDirection::In, data, size, got, limitInMs(limit));
 }
 
 UsbResult LibusbHost::pipeStatus(InterfaceHandle iface, uint8_t pipeRef) {

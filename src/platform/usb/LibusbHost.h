@@ -9,7 +9,8 @@
 // - openInterface claims the interface through usbfs, which is exclusive: a claim held by
 //   another program or by a kernel driver answers ExclusiveAccess. No kernel driver is ever
 //   detached.
-// - Bulk and interrupt transfers have no time-out. pipeStatus asks the endpoint with a
+// - Bulk and interrupt transfers have no time-out, except through writePipeWithin and
+//   readPipeWithin (libusb's own transfer time-out). pipeStatus asks the endpoint with a
 //   standard GET_STATUS request (limited by kPipeStatusTimeoutMs); abortPipe has nothing to
 //   do, since every transfer of this host is synchronous on its caller's thread, so nothing is
 //   pending when its caller asks.
@@ -53,6 +54,10 @@ class LibusbHost : public UsbHost {
                       uint32_t* moved) override;
   UsbResult readPipe(InterfaceHandle iface, uint8_t pipeRef, void* data, uint32_t size,
                      uint32_t* got) override;
+  UsbResult writePipeWithin(InterfaceHandle iface, uint8_t pipeRef, const void* data, uint32_t size, uint32_t* moved,
+                            std::chrono::milliseconds limit) override;
+  UsbResult readPipeWithin(InterfaceHandle iface, uint8_t pipeRef, void* data, uint32_t size, uint32_t* got,
+                           std::chrono::milliseconds limit) override;
   UsbResult pipeStatus(InterfaceHandle iface, uint8_t pipeRef) override;
   UsbResult clearPipeStall(InterfaceHandle iface, uint8_t pipeRef) override;
   UsbResult abortPipe(InterfaceHandle iface, uint8_t pipeRef) override;
@@ -77,8 +82,9 @@ class LibusbHost : public UsbHost {
   // The device handle behind an interface handle, and its pipe; null/false when stale.
   libusb_device_handle* pipeOf(InterfaceHandle iface, uint8_t pipeRef, UsbPipeProperties* props,
                                UsbResult* error);
+  // `limitMs` 0: no time-out.
   UsbResult transfer(InterfaceHandle iface, uint8_t pipeRef, UsbDirection direction, void* data,
-                     uint32_t size, uint32_t* count);
+                     uint32_t size, uint32_t* count, unsigned limitMs = 0);
 
   InitFunction m_init;
   std::mutex m_mutex;

@@ -25,6 +25,7 @@
 // Threads: a host may be called from any thread, but one device is driven by one thread at a
 // time (the transport above runs one exchange at a time). Transfers block the calling thread.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -123,6 +124,14 @@ class UsbHost {
   // which is a success with `*got` < `size`.
   virtual UsbResult readPipe(InterfaceHandle iface, uint8_t pipeRef, void* data, uint32_t size,
                              uint32_t* got) = 0;
+
+  // The same two transfers with a time limit of their own: a transfer that has not completed
+  // when `limit` has passed is cancelled and answers NotResponding, with `*moved` / `*got` the
+  // bytes moved before. A limit of 0 means none, as above.
+  virtual UsbResult writePipeWithin(InterfaceHandle iface, uint8_t pipeRef, const void* data, uint32_t size,
+                                    uint32_t* moved, std::chrono::milliseconds limit) = 0;
+  virtual UsbResult readPipeWithin(InterfaceHandle iface, uint8_t pipeRef, void* data, uint32_t size,
+                                   uint32_t* got, std::chrono::milliseconds limit) = 0;
 
   // Whether the pipe is halted: PipeStalled when it is, Success when it is not, or the error
   // that kept the host from finding out.
