@@ -57,6 +57,8 @@ class Link {
   virtual sim::CommandLog& log() = 0;
   virtual QString connection() = 0;
   virtual bool usb() const = 0;
+  // Waits until the scanner has finished with what the client sent.
+  virtual void settle() {}
 };
 
 class TcpLink : public Link {
@@ -74,6 +76,7 @@ class TcpLink : public Link {
   }
   QString connection() override { return m_sim.address(); }
   bool usb() const override { return false; }
+  void settle() override { m_sim.scanner().waitIdle(); }
   MonitorSim& sim() { return m_sim; }
 
  private:
@@ -375,9 +378,39 @@ TEST_P(ControllerScanTest, ShortcutTextIsLoggedAtMostItsNineBytes) {
 
 TEST_P(ControllerScanTest, FailedPollAnswersZero) {
   auto scan = f.make();
+  const int before = openDescriptors();
   f.link->faults().add(fault([](sim::Fault& f) { f.dtc = FCLC_RS_EVENT_CHECKING; f.closeAfterSent = std::size_t{32}; }));
-  Watchdog dog(60s, "a poll cut by the scanner");
-  EXPECT_EQ(scan->getNetWorkInterrupt(), 0);
+  {
+    Watchdog dog(60s, "a poll cut by the scanner");
+    EXPECT_EQ(scan->getNetWorkInterrupt(), 0);
+  }
+  f.link->settle();
+  EXPECT_EQ(openDescriptors(), before);
+}
+
+TEST_P(ControllerScanTest, SilentScannerFailsEveryOperationWithinItsLimitsAndLeavesNothingOpen) {
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.command = 200ms;
+  t.discoveryWait = 200ms;
+  ScopedMonitorTimings shortWaits(t);
+  auto scan = f.make();
+  const int before = openDescriptors();
+  f.link->faults().add(fault([](sim::Fault& x) {
+    x.silent = true;
+    x.count = -1;
+  }));
+  {
+    Watchdog dog(60s, "operations on a silent scanner");
+    EXPECT_FALSE(scan->comparePCListMaxCountAndCurrentCount());
+    EXPECT_FALSE(scan->addPlistToDevice());
+    EXPECT_FALSE(scan->removePCList());
+    EXPECT_EQ(scan->getNetWorkInterrupt(), 0);
+    EXPECT_FALSE(scan->clearEventChecking());
+    EXPECT_FALSE(scan->setSystemUTCTimeToScanner());
+  }
+  f.link->faults().clear();
+  f.link->settle();
+  EXPECT_EQ(openDescriptors(), before);
 }
 
 // ---- Clock ---------------------------------------------------------------------------------------
