@@ -39,10 +39,11 @@ class controllerScan : public NetworkSearchDelegate {
   static constexpr uint16_t kDefaultProductID = 0x0001;
   static constexpr const char* kDefaultConnection = "USB";
 
-  // Where the start-up and the operations take what lies outside the monitor. Every member may be
-  // left empty for the system's own.
+  // Where the start-up and the operations take what lies outside the monitor. The members below
+  // the first may be left empty for the system's own.
   struct Environment {
     // The user's device file (DeviceSetting.plist), asked for whenever it is read or written.
+    // Empty: there is none (the built-in values are used and nothing is written).
     std::function<QString()> deviceFilePath;
     // This computer's host name (default: gethostname).
     std::function<QString()> hostName;
