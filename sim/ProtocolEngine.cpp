@@ -147,8 +147,18 @@ bool ProtocolEngine::serveOne(Transport& t) {
 
     case FOP_READ: {
       Bytes out(length, 0);
-      const uint32_t err = refused ? 0 : m_model.read(cmd, out);
+      // Over the network the scanner may hold the event read's data until the button is pressed.
+      const bool held = !refused && cmd.byDTC == monitor::FCLC_RS_EVENT_CHECKING &&
+                        cmd.wDTQ == monitor::kEventQualifierNetwork && m_model.eventHold().count() > 0;
+      const uint32_t err = (refused || held) ? 0 : m_model.read(cmd, out);
       if (!sendStatus(err)) return finish(false);
+      if (held) {
+        const auto until = std::chrono::steady_clock::now() + m_model.eventHold();
+        while (!m_model.eventPending() && std::chrono::steady_clock::now() < until) {
+          if (!pause(kEventHoldStep)) return finish(false);
+        }
+        m_model.read(cmd, out);
+      }
       if (!pause(fault.delayData)) return finish(false);
       std::size_t sent = 0;
       const bool ok = ex.send(out.data(), out.size(), fault.dataPieces, &sent);

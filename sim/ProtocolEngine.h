@@ -12,7 +12,8 @@
 // A block with another vendor ID, an unknown opcode or a data phase above kMaxDataLength is
 // answered with a status whose dwLastErr is kErrInvalidCommand, and no data phase. Before the
 // phases run, the fault plan (if any) may change how they go; every command ends up in the
-// command log (if any).
+// command log (if any). An event read over the network waits first while the model holds it
+// (ScannerModel::setEventHold).
 
 #include <atomic>
 #include <chrono>
@@ -29,6 +30,8 @@ namespace sim {
 
 class ProtocolEngine {
  public:
+  // How often a held event read looks for a press of the scan button.
+  static constexpr std::chrono::milliseconds kEventHoldStep{10};
   // The largest data phase the simulator accepts (the scanner's records are far smaller).
   static constexpr uint32_t kMaxDataLength = 16u * 1024u * 1024u;
 

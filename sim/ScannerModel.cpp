@@ -77,9 +77,14 @@ std::size_t fixedWriteLength(const FCL_VENDOR_CMD& cmd) {
     case FCLC_LANGUAGE:
       return cmd.wDTQ == FCLD_LANGUAGE ? 1 : 0;
     case FCLC_SYSTEM_TIME:
+      if (cmd.wDTQ == monitor::FCLD_SYSTEM_TIME_UTC) return sizeof(monitor::FCL_SYSTEM_TIME_UTC_DATA);
       return cmd.wDTQ == FCLD_SYSTEM_TIME_PC ? sizeof(FCL_PC_TIME) : 0;
     case FCLC_RS_SCANNER_LOCK:
       return (cmd.wDTQ == FCLD_RS_SCANNER_LOCK || cmd.wDTQ == FCLD_RS_SCANNER_UNLOCK) ? sizeof(FCL_LOCK_TEXT) : 0;
+    case monitor::FCLC_RS_PCLIST:
+      return (cmd.wDTQ == monitor::FCLD_RS_PCLIST_ADD || cmd.wDTQ == monitor::FCLD_RS_PCLIST_REMOVE)
+                 ? sizeof(monitor::FCL_RS_PCLIST)
+                 : 0;
     default:
       return 0;
   }
@@ -128,6 +133,11 @@ void ScannerModel::loadFactoryContent() {
   m_factoryDefaults = content->factoryDefaults;
   m_lock.reset();
   m_lastPCTime.reset();
+  m_pcCapacity = kDefaultPCListCapacity;
+  m_pcList.clear();
+  m_lastAdded.reset();
+  m_press.reset();
+  m_lastUTCTime.reset();
 }
 
 std::string ScannerModel::modelName() const {
@@ -264,6 +274,10 @@ void ScannerModel::setLampWordLocked(std::size_t offset, uint32_t value) {
 }
 
 uint32_t ScannerModel::scannerCommandLocked(const FCL_VENDOR_CMD& cmd) {
+  if (cmd.byOPCode == FOP_COMMAND && cmd.byDTC == monitor::FCLC_RS_EVENT_CHECKING) {
+    m_press.reset();  // the event clear
+    return 0;
+  }
   if (cmd.byOPCode != FOP_COMMAND || cmd.byDTC != FCLC_RS_RESET) return 0;
   switch (cmd.wDTQ) {
     case FCLD_RS_RESET_FACTORY:
@@ -292,6 +306,29 @@ uint32_t ScannerModel::scannerCommandLocked(const FCL_VENDOR_CMD& cmd) {
 }
 
 bool ScannerModel::scannerReadLocked(const FCL_VENDOR_CMD& cmd, Bytes& out, uint32_t* err) {
+  if (cmd.byDTC == monitor::FCLC_RS_PCLIST) {
+    Bytes answer;
+    switch (cmd.wDTQ) {
+      case monitor::FCLD_RS_PCLIST_MAX_COUNT: answer = bytesOf(m_pcCapacity); break;
+      case monitor::FCLD_RS_PCLIST_CUR_COUNT: answer = bytesOf(static_cast<uint32_t>(m_pcList.size())); break;
+      case monitor::FCLD_RS_PCLIST_ALL:
+        for (const auto& e : m_pcList) {
+          const Bytes b = bytesOf(e);
+          answer.insert(answer.end(), b.begin(), b.end());
+        }
+        break;
+      default: return false;
+    }
+    std::copy_n(answer.begin(), std::min(answer.size(), out.size()), out.begin());
+    return true;
+  }
+  if (cmd.byDTC == monitor::FCLC_RS_EVENT_CHECKING) {
+    monitor::FCL_RS_EVENT_INFO event{};
+    if (m_press) event = *m_press;
+    const Bytes b = bytesOf(event);
+    std::copy_n(b.begin(), std::min(b.size(), out.size()), out.begin());
+    return true;
+  }
   if (cmd.byDTC == FCLC_NVRAM) {
     if (!nvramRangeValid(cmd)) {
       *err = kErrOutOfRange;  // `out` stays zeros
@@ -314,6 +351,11 @@ bool ScannerModel::scannerReadLocked(const FCL_VENDOR_CMD& cmd, Bytes& out, uint
 
 uint32_t ScannerModel::scannerAcceptWriteLocked(const FCL_VENDOR_CMD& cmd) const {
   if (cmd.byDTC == FCLC_NVRAM) return nvramRangeValid(cmd) ? 0 : kErrOutOfRange;
+  // A full list refuses an add before its entry arrives (the status goes first); one that
+  // replaces an entry of the same computer is refused as well then.
+  if (cmd.byDTC == monitor::FCLC_RS_PCLIST && cmd.wDTQ == monitor::FCLD_RS_PCLIST_ADD &&
+      cmd.dwDataLength == sizeof(monitor::FCL_RS_PCLIST) && m_pcList.size() >= m_pcCapacity)
+    return kErrListFull;
   if (cmd.byDTC == FCLC_RS_PROFILE && cmd.wDTQ >= FCL_PROFILE_COUNT) return kErrOutOfRange;
   const std::size_t length = fixedWriteLength(cmd);
   if (length != 0 && cmd.dwDataLength != length) return kErrBadLength;
@@ -364,6 +406,29 @@ bool ScannerModel::scannerWriteLocked(const FCL_VENDOR_CMD& cmd, const Bytes& in
     return true;
   }
   switch (cmd.byDTC) {
+    case monitor::FCLC_RS_PCLIST: {
+      const auto entry = recordFrom<monitor::FCL_RS_PCLIST>(in);
+      auto same = [&](const monitor::FCL_RS_PCLIST& e) {
+        return std::memcmp(e.szPCUUID, entry.szPCUUID, sizeof e.szPCUUID) == 0;
+      };
+      if (cmd.wDTQ == monitor::FCLD_RS_PCLIST_ADD) {
+        const auto it = std::find_if(m_pcList.begin(), m_pcList.end(), same);
+        if (it != m_pcList.end()) {
+          *it = entry;
+        } else if (m_pcList.size() >= m_pcCapacity) {
+          *err = kErrListFull;
+          return true;
+        } else {
+          m_pcList.push_back(entry);
+        }
+        std::array<char, 40> id{};
+        std::memcpy(id.data(), entry.szPCUUID, id.size());
+        m_lastAdded = id;
+      } else {
+        m_pcList.erase(std::remove_if(m_pcList.begin(), m_pcList.end(), same), m_pcList.end());
+      }
+      return true;
+    }
     case FCLC_LAMP: {
       const auto lamp = recordFrom<FCL_LAMP_STATE>(in);
       if (cmd.wDTQ == FCLD_LAMP_CRG1) {
@@ -375,7 +440,10 @@ bool ScannerModel::scannerWriteLocked(const FCL_VENDOR_CMD& cmd, const Bytes& in
       return true;
     }
     case FCLC_SYSTEM_TIME:
-      m_lastPCTime = recordFrom<FCL_PC_TIME>(in);
+      if (cmd.wDTQ == monitor::FCLD_SYSTEM_TIME_UTC)
+        m_lastUTCTime = recordFrom<monitor::FCL_SYSTEM_TIME_UTC_DATA>(in);
+      else
+        m_lastPCTime = recordFrom<FCL_PC_TIME>(in);
       return true;
     case FCLC_RS_SCANNER_LOCK:
       *err = lockWriteLocked(cmd.wDTQ, in, cmd.byOPCode == FOP_WRITE2);
@@ -511,6 +579,100 @@ void ScannerModel::setRefuseRemoteSetup(bool refuse) {
 std::optional<FCL_PC_TIME> ScannerModel::lastPCTime() const {
   std::lock_guard lock(m_mutex);
   return m_lastPCTime;
+}
+
+}  // namespace sim
+
+namespace sim {
+
+// ---------------------------------------------------------------------------------------------
+// PC list, scan button, monitor clock
+
+uint32_t ScannerModel::pcListCapacity() const {
+  std::lock_guard lock(m_mutex);
+  return m_pcCapacity;
+}
+
+void ScannerModel::setPCListCapacity(uint32_t capacity) {
+  std::lock_guard lock(m_mutex);
+  m_pcCapacity = capacity;
+}
+
+std::vector<monitor::FCL_RS_PCLIST> ScannerModel::pcList() const {
+  std::lock_guard lock(m_mutex);
+  return m_pcList;
+}
+
+void ScannerModel::setPCList(std::vector<monitor::FCL_RS_PCLIST> entries) {
+  std::lock_guard lock(m_mutex);
+  m_pcList = std::move(entries);
+}
+
+monitor::FCL_RS_PCLIST ScannerModel::pcEntry(const std::string& name, const std::string& pcuuid, uint32_t connectType) {
+  monitor::FCL_RS_PCLIST e{};
+  std::memcpy(e.szPCName, name.data(), std::min(name.size(), sizeof e.szPCName - 1));
+  std::memcpy(e.szPCUUID, pcuuid.data(), std::min(pcuuid.size(), sizeof e.szPCUUID - 1));
+  e.dwConnectType = connectType;
+  return e;
+}
+
+bool ScannerModel::pressLocked(const monitor::FCL_RS_PCLIST& entry, const std::string& shortcut) {
+  monitor::FCL_RS_EVENT_INFO event{};
+  event.dwEventType = monitor::kEventTypeScanToPC;
+  std::memcpy(event.szShortCutString, shortcut.data(), std::min(shortcut.size(), sizeof event.szShortCutString));
+  std::memcpy(event.szPCUUID, entry.szPCUUID, sizeof event.szPCUUID);
+  m_press = event;
+  return true;
+}
+
+bool ScannerModel::pressScanButton(const std::string& pcuuid, const std::string& shortcut) {
+  std::lock_guard lock(m_mutex);
+  for (const auto& e : m_pcList) {
+    if (std::string(e.szPCUUID, strnlen(e.szPCUUID, sizeof e.szPCUUID)) == pcuuid) return pressLocked(e, shortcut);
+  }
+  return false;
+}
+
+bool ScannerModel::pressScanButtonAt(std::size_t index, const std::string& shortcut) {
+  std::lock_guard lock(m_mutex);
+  if (index >= m_pcList.size()) return false;
+  return pressLocked(m_pcList[index], shortcut);
+}
+
+bool ScannerModel::pressScanButton() {
+  std::lock_guard lock(m_mutex);
+  if (m_lastAdded) {
+    for (const auto& e : m_pcList) {
+      if (std::memcmp(e.szPCUUID, m_lastAdded->data(), sizeof e.szPCUUID) == 0) return pressLocked(e, "SCAN");
+    }
+  }
+  if (m_pcList.empty()) return false;
+  return pressLocked(m_pcList.back(), "SCAN");
+}
+
+monitor::FCL_RS_EVENT_INFO ScannerModel::pendingEvent() const {
+  std::lock_guard lock(m_mutex);
+  return m_press.value_or(monitor::FCL_RS_EVENT_INFO{});
+}
+
+bool ScannerModel::eventPending() const {
+  std::lock_guard lock(m_mutex);
+  return m_press.has_value();
+}
+
+void ScannerModel::setEventHold(std::chrono::milliseconds limit) {
+  std::lock_guard lock(m_mutex);
+  m_eventHold = limit;
+}
+
+std::chrono::milliseconds ScannerModel::eventHold() const {
+  std::lock_guard lock(m_mutex);
+  return m_eventHold;
+}
+
+std::optional<monitor::FCL_SYSTEM_TIME_UTC_DATA> ScannerModel::lastUTCTime() const {
+  std::lock_guard lock(m_mutex);
+  return m_lastUTCTime;
 }
 
 }  // namespace sim

@@ -35,6 +35,18 @@
 // - PC clock (FCLC_SYSTEM_TIME 0): the last record received is kept (lastPCTime()).
 // - Profiles (FCLC_RS_PROFILE): 0 with 42900 bytes is the whole list; a FOP_WRITE of 1716 bytes
 //   with a qualifier 0..24 splices that slot into the list.
+// - PC list (FCLC_RS_PCLIST, the push-scan monitor's list of destination computers): read 3 the
+//   capacity and read 4 the count (4 bytes each), read 5 the entries (316 bytes each, cut or
+//   zero-padded to the length asked for); write 1 adds an entry (one with the same 40 bytes of
+//   szPCUUID is replaced in place), answered kErrListFull when the list is full; write 2 removes
+//   the entries with the entry's szPCUUID.
+// - Scan button (FCLC_RS_EVENT_CHECKING): pressScanButton() leaves a press addressed to one
+//   PC-list entry pending; the event read (64 bytes) answers it as event type 2 with the
+//   shortcut text and the entry's identifier, and answers type 0 while none is pending. The
+//   FOP_COMMAND clears it. With setEventHold(limit), an event read over the network (qualifier
+//   60) is held until a press comes or the limit has passed (the protocol engine does the
+//   waiting); by default it is answered at once.
+// - Monitor clock (FCLC_SYSTEM_TIME 1, 36 bytes): the last one received is kept (lastUTCTime()).
 // - Writes to any of these records with another length than the record's are answered
 //   kErrBadLength and change nothing. Everything else is the plain store.
 //
@@ -42,6 +54,8 @@
 // a subclass can override the four command hooks for wider behaviour. The hooks answer the
 // command's dwLastErr (0 for success); the protocol engine puts it into the status block it sends.
 
+#include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -54,6 +68,7 @@
 #include "IO/FCLDevice.h"
 #include "IO/FCLSettings.h"
 #include "ScannerContent.h"
+#include "monitor/ScannerUtility/MonitorRecords.h"
 
 namespace sim {
 
@@ -69,6 +84,10 @@ constexpr uint32_t kErrLockHeld = 0x7F02;
 constexpr uint32_t kErrOutOfRange = 0x7F03;
 // dwLastErr of a write to a known record with a length other than the record's (the simulator's own).
 constexpr uint32_t kErrBadLength = 0x7F04;
+// dwLastErr of a PC-list add while the list is full (the simulator's own).
+constexpr uint32_t kErrListFull = 0x7F05;
+// The PC list's capacity of a new scanner.
+constexpr uint32_t kDefaultPCListCapacity = 10;
 
 class ScannerModel {
  public:
@@ -165,6 +184,30 @@ class ScannerModel {
   // The last PC clock record received; none until one arrived.
   std::optional<FCL_PC_TIME> lastPCTime() const;
 
+  // ---- PC list, scan button and monitor clock --------------------------------------------------
+  uint32_t pcListCapacity() const;
+  void setPCListCapacity(uint32_t capacity);
+  std::vector<monitor::FCL_RS_PCLIST> pcList() const;
+  void setPCList(std::vector<monitor::FCL_RS_PCLIST> entries);
+  // A PC-list entry with these texts (cut to their fields) and connection type.
+  static monitor::FCL_RS_PCLIST pcEntry(const std::string& name, const std::string& pcuuid,
+                                        uint32_t connectType = monitor::kConnectTypeNetwork);
+
+  // A press of the scan button for one PC-list entry: by the identifier text of its szPCUUID, by
+  // its index, or (no argument) the entry added last. False, and nothing pending, when there is
+  // no such entry. The press stays pending until an event clear.
+  bool pressScanButton(const std::string& pcuuid, const std::string& shortcut = "SCAN");
+  bool pressScanButtonAt(std::size_t index, const std::string& shortcut = "SCAN");
+  bool pressScanButton();
+  // The event read's answer now (type 2 for a pending press, else 0).
+  monitor::FCL_RS_EVENT_INFO pendingEvent() const;
+  bool eventPending() const;
+  // How long an event read over the network waits for a press; 0 (the default): not at all.
+  void setEventHold(std::chrono::milliseconds limit);
+  std::chrono::milliseconds eventHold() const;
+  // The last monitor clock received; none until one arrived.
+  std::optional<monitor::FCL_SYSTEM_TIME_UTC_DATA> lastUTCTime() const;
+
  protected:
   std::optional<Handler> handlerFor(const FCL_VENDOR_CMD& cmd) const;
 
@@ -192,6 +235,14 @@ class ScannerModel {
   std::optional<FCL_LOCK_TEXT> m_lock;
   bool m_refuseRemoteSetup = false;
   std::optional<FCL_PC_TIME> m_lastPCTime;
+
+  uint32_t m_pcCapacity = kDefaultPCListCapacity;
+  std::vector<monitor::FCL_RS_PCLIST> m_pcList;
+  std::optional<std::array<char, 40>> m_lastAdded;  // szPCUUID of the entry added last
+  std::optional<monitor::FCL_RS_EVENT_INFO> m_press;
+  std::chrono::milliseconds m_eventHold{0};
+  std::optional<monitor::FCL_SYSTEM_TIME_UTC_DATA> m_lastUTCTime;
+  bool pressLocked(const monitor::FCL_RS_PCLIST& entry, const std::string& shortcut);
 };
 
 }  // namespace sim

@@ -19,13 +19,24 @@
 // "zerelta-sim.local" (the bound address) go out on the loopback interface only, so the
 // service resolves to the simulator's own address. A name already taken is replaced by the
 // next free one. Without a daemon it says so on stderr and goes on serving TCP.
+//
+// Standard input takes commands, one per line:
+//   press [PCUUID | index]   a press of the scan button for a PC-list entry (by its identifier
+//                            text or its index from 0; without an argument the entry added
+//                            last), which the push-scan monitor of that computer then reads
+//   list                     the PC list
+// The end of standard input ends only this reader; the simulator serves on.
 #include <QCoreApplication>
+#include <algorithm>
+#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <net/if.h>
 #include <pthread.h>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -117,6 +128,45 @@ void serveAnnounced(int& argc, char** argv, const sim::ScannerModel& model, cons
   waiter.join();
 }
 
+// ---- Commands on standard input ------------------------------------------------------------
+
+std::string entryText(const monitor::FCL_RS_PCLIST& e) {
+  return "\"" + std::string(e.szPCName, strnlen(e.szPCName, sizeof e.szPCName)) + "\" " +
+         std::string(e.szPCUUID, strnlen(e.szPCUUID, sizeof e.szPCUUID)) +
+         (e.dwConnectType == monitor::kConnectTypeUSB ? " (USB)" : " (network)");
+}
+
+void runCommand(sim::ScannerModel& model, const std::string& line) {
+  std::istringstream in(line);
+  std::string word, argument;
+  in >> word >> argument;
+  if (word.empty()) return;
+  if (word == "list") {
+    const auto list = model.pcList();
+    std::printf("PC list: %zu of %u\n", list.size(), model.pcListCapacity());
+    for (std::size_t i = 0; i < list.size(); ++i) std::printf("  %zu %s\n", i, entryText(list[i]).c_str());
+  } else if (word == "press") {
+    bool pressed;
+    if (argument.empty()) {
+      pressed = model.pressScanButton();
+    } else if (std::all_of(argument.begin(), argument.end(), [](unsigned char c) { return std::isdigit(c); }) &&
+               argument.size() < 6) {
+      pressed = model.pressScanButtonAt(std::stoul(argument));
+    } else {
+      pressed = model.pressScanButton(argument);
+    }
+    if (pressed) {
+      const monitor::FCL_RS_EVENT_INFO e = model.pendingEvent();
+      std::printf("scan button pressed for %.36s\n", e.szPCUUID);
+    } else {
+      std::printf("no such PC-list entry (\"list\" shows them)\n");
+    }
+  } else {
+    std::printf("commands: press [PCUUID | index], list\n");
+  }
+  std::fflush(stdout);
+}
+
 const char* opcodeName(uint8_t op) {
   switch (op) {
     case FOP_INQUIRY: return "INQUIRY";
@@ -206,6 +256,12 @@ int main(int argc, char** argv) {
                reinterpret_cast<const char*>(ident.data()), block.dwStructVersion >> 16,
                block.dwStructVersion & 0xFFFFu, model.nvramWord(0),
                refuseRemoteSetup ? ", refusing remote setup" : "");
+
+  // The reader stays blocked on standard input until the program ends.
+  std::thread([&model] {
+    std::string line;
+    while (std::getline(std::cin, line)) runCommand(model, line);
+  }).detach();
 
   if (publish) {
     serveAnnounced(argc, argv, model, scanner, signals);

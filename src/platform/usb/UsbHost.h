@@ -132,6 +132,7 @@ class UsbHost {
   virtual UsbResult readPipe(InterfaceHandle iface, uint8_t pipeRef, void* data, uint32_t size,
                              uint32_t* got, std::chrono::milliseconds timeout) = 0;
 
+
   // Whether the pipe is halted: PipeStalled when it is, Success when it is not, or the error
   // that kept the host from finding out.
   virtual UsbResult pipeStatus(InterfaceHandle iface, uint8_t pipeRef) = 0;

@@ -1,0 +1,217 @@
+#include "monitor/ScannerUtility/NetworkControl.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+#include "monitor/ScannerUtility/MonitorDebugLog.h"
+#include "monitor/ScannerUtility/MonitorRunLoop.h"
+
+namespace {
+
+int remainingMs(std::chrono::steady_clock::time_point deadline) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// The first IPv4 address of `host` (a dotted address or a name).
+bool lookUp(const QString& host, in_addr* out) {
+  const QByteArray name = host.toUtf8();
+  if (name.isEmpty()) return false;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(name.constData(), nullptr, &hints, &found) != 0 || !found) return false;
+  bool ok = false;
+  for (addrinfo* a = found; a; a = a->ai_next) {
+    if (a->ai_family == AF_INET && a->ai_addrlen >= sizeof(sockaddr_in)) {
+      *out = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr;
+      ok = true;
+      break;
+    }
+  }
+  freeaddrinfo(found);
+  return ok;
+}
+
+}  // namespace
+
+NetworkControl::NetworkControl() : m_timings(MonitorTimings::current()) {}
+
+NetworkControl::~NetworkControl() { CloseConnect(); }
+
+// ---- Connect and close ----------------------------------------------------------------------------
+
+bool NetworkControl::SocketOpenConnect(const QString& host) {
+  CloseConnect();
+  in_addr address{};
+  if (!lookUp(host, &address)) return false;
+
+  m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (m_socket < 0) {
+    m_socket = -1;
+    return false;
+  }
+  // The command block and the data block go out as separate sends; send each at once.
+  const int one = 1;
+  setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(m_timings.port);
+  sa.sin_addr = address;
+  if (::connect(m_socket, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0) return true;
+  if (errno != EINPROGRESS) {
+    CloseConnect();
+    return false;
+  }
+
+  // The connect blocks the thread for at most its limit; the event loop is not served.
+  const auto deadline = Clock::now() + m_timings.connect;
+  for (;;) {
+    pollfd p{m_socket, POLLOUT, 0};
+    const int r = poll(&p, 1, remainingMs(deadline));
+    if (r > 0) break;
+    if (r == 0) {
+      if (MonitorDebugLog::enabled()) {
+        std::fputs("timeoutn", stderr);
+        std::fflush(stderr);
+        std::printf("%ldn", static_cast<long>(std::time(nullptr)));
+        std::fflush(stdout);
+      }
+      CloseConnect();
+      return false;
+    }
+    if (errno == EINTR) continue;
+    std::perror("select");
+    CloseConnect();
+    return false;
+  }
+  // Writable: connected, or the connect failed (refused, unreachable). Only the pending error
+  // tells the two apart.
+  int pending = 0;
+  socklen_t len = sizeof pending;
+  if (getsockopt(m_socket, SOL_SOCKET, SO_ERROR, &pending, &len) != 0) pending = errno;
+  if (pending != 0) {
+    MonitorDebugLog::line(QStringLiteral("connect failed: %1").arg(QString::fromLocal8Bit(std::strerror(pending))));
+    CloseConnect();
+    return false;
+  }
+  return true;
+}
+
+bool NetworkControl::CloseConnect() {
+  if (m_socket >= 0) {
+    const int fd = m_socket;
+    m_socket = -1;
+    ::close(fd);
+  }
+  return true;
+}
+
+// ---- Byte movers ----------------------------------------------------------------------------------
+
+NetworkControl::Io NetworkControl::sendAll(const void* data, std::size_t length, Clock::time_point deadline,
+                                           bool serveLoop) {
+  const auto* in = static_cast<const uint8_t*>(data);
+  std::size_t sent = 0;
+  while (sent < length) {
+    if (m_socket < 0) return Io::Failed;
+    const ssize_t n = ::send(m_socket, in + sent, length - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+      sent += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return Io::Failed;
+    const int left = remainingMs(deadline);
+    if (left <= 0) return Io::TimedOut;
+    if (serveLoop) {
+      MonitorRunLoop::runFor(std::min(m_timings.slice, std::chrono::milliseconds(left)), m_socket, true);
+    } else {
+      pollfd p{m_socket, POLLOUT, 0};
+      poll(&p, 1, left);
+    }
+  }
+  return Io::Done;
+}
+
+NetworkControl::Io NetworkControl::receiveAll(void* out, std::size_t length, Clock::time_point deadline,
+                                              bool logErrors) {
+  auto* bytes = static_cast<uint8_t*>(out);
+  std::size_t got = 0;
+  while (got < length) {
+    if (m_socket < 0) return Io::Failed;
+    const ssize_t n = ::recv(m_socket, bytes + got, length - got, MSG_DONTWAIT);
+    if (n > 0) {
+      got += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n == 0) return Io::Failed;  // the scanner closed the connection before the end
+    const int err = errno;
+    if (err != EAGAIN && err != EWOULDBLOCK && err != EINTR) {
+      if (logErrors) MonitorDebugLog::line(QStringLiteral("getData fail! errvalue = %1").arg(err));
+      return Io::Failed;
+    }
+    if (err == EINTR) continue;
+    const int left = remainingMs(deadline);
+    if (left <= 0) return Io::TimedOut;
+    MonitorRunLoop::runFor(std::min(m_timings.slice, std::chrono::milliseconds(left)), m_socket, false);
+  }
+  return Io::Done;
+}
+
+// ---- Phases ---------------------------------------------------------------------------------------
+
+bool NetworkControl::SendCommand(const monitor::FCL_CMD* cmd, monitor::FCL_DEVICE_STATUS* status) {
+  m_isSendCommand = false;
+  const auto deadline = Clock::now() + m_timings.command;
+  Io io = sendAll(cmd, sizeof *cmd, deadline, true);
+  monitor::FCL_DEVICE_STATUS received{};
+  if (io == Io::Done) io = receiveAll(&received, sizeof received, deadline, false);
+  if (io == Io::Done) {
+    std::memcpy(status, &received, sizeof received);
+    m_isSendCommand = true;
+    MonitorDebugLog::line(QStringLiteral("===send Command success==="));
+    return true;
+  }
+  if (io == Io::TimedOut) MonitorDebugLog::line(QStringLiteral("===send Command false and out time==="));
+  return false;
+}
+
+bool NetworkControl::SendData(const void* data, uint32_t length) {
+  return sendAll(data, length, Clock::now() + m_timings.dataOut, false) == Io::Done;
+}
+
+bool NetworkControl::GetData(void* buffer, uint32_t length) {
+  return getScannerData(buffer, length, m_timings.dataIn);
+}
+
+bool NetworkControl::GetEventData(void* buffer, uint32_t length) {
+  return getScannerData(buffer, length, m_timings.eventDataIn);
+}
+
+bool NetworkControl::getScannerData(void* buffer, uint32_t length, std::chrono::milliseconds limit) {
+  m_isGetDataSuccess = 0;
+  std::vector<uint8_t> received(length);
+  const Io io = receiveAll(received.data(), received.size(), Clock::now() + limit, true);
+  if (io != Io::Done) {
+    m_isGetDataSuccess = -1;
+    CloseConnect();
+    return false;
+  }
+  if (length) std::memcpy(buffer, received.data(), length);
+  m_isGetDataSuccess = 1;
+  return true;
+}

@@ -1,0 +1,68 @@
+#pragma once
+// The monitor's TCP transport: one connection to the scanner's command port per operation, with
+// the command block, the status block and the data on that connection.
+//
+// All of it runs on the calling (main) thread; no thread is started. The socket stays
+// non-blocking after the connect, and the waits of the command phase and of the data reads serve
+// the Qt event loop in slices (MonitorRunLoop) until the socket is ready, so timers and queued
+// calls of the whole program run meanwhile. Bytes are received into buffers of this object and
+// copied to the caller's block only when the phase has completed: nothing is ever written into
+// the caller's memory after a wait has given up, and the socket is closed only by this object,
+// which no other thread uses.
+//
+// Limits (MonitorTimings, read when the object is made): connect 2 s (blocking), command phase
+// 20 s, data to the scanner 20 s (blocking), data from the scanner 20 s, the event reply 61 s.
+// Every operation answers true for success.
+
+#include <QString>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+
+#include "monitor/ScannerUtility/MonitorRecords.h"
+#include "monitor/ScannerUtility/MonitorTimings.h"
+
+class NetworkControl {
+ public:
+  NetworkControl();
+  ~NetworkControl();  // closes the socket
+  NetworkControl(const NetworkControl&) = delete;
+  NetworkControl& operator=(const NetworkControl&) = delete;
+
+  // Looks `host` up (first IPv4 address), connects to its command port within the connect
+  // limit. A refused connection fails here, at once.
+  bool SocketOpenConnect(const QString& host);
+  // Closes the socket, if any. Always true.
+  bool CloseConnect();
+
+  // Sends the 16-byte command block and receives the 32-byte status block into `status`.
+  bool SendCommand(const monitor::FCL_CMD* cmd, monitor::FCL_DEVICE_STATUS* status);
+  // Sends `length` bytes of `data`.
+  bool SendData(const void* data, uint32_t length);
+  // Receives `length` bytes into `buffer`, within the data limit (GetData) or the event limit
+  // (GetEventData). A failure or a time-out closes the socket.
+  bool GetData(void* buffer, uint32_t length);
+  bool GetEventData(void* buffer, uint32_t length);
+
+  // -1 when no socket is open.
+  int socketDescriptor() const { return m_socket; }
+  // Set when the last command exchange completed.
+  bool isSendCommand() const { return m_isSendCommand.load(); }
+  // The last data read: 0 running, 1 every byte received, -1 failed or given up.
+  int getDataState() const { return m_isGetDataSuccess.load(); }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  enum class Io { Done, Failed, TimedOut };
+  // Sends all bytes before `deadline`; serving the event loop while the socket is not writable
+  // when `serveLoop` is set, blocking otherwise.
+  Io sendAll(const void* data, std::size_t length, Clock::time_point deadline, bool serveLoop);
+  // Receives exactly `length` bytes into `out` before `deadline`, serving the event loop.
+  Io receiveAll(void* out, std::size_t length, Clock::time_point deadline, bool logErrors);
+  bool getScannerData(void* buffer, uint32_t length, std::chrono::milliseconds limit);
+
+  int m_socket = -1;
+  std::atomic<bool> m_isSendCommand{false};
+  std::atomic<int> m_isGetDataSuccess{0};
+  MonitorTimings m_timings;
+};

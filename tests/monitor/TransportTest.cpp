@@ -1,0 +1,428 @@
+// The monitor's transports against the simulated scanner: TCP on loopback and USB through the
+// fake USB host, with the waits made short and every failure guarded by a watchdog.
+#include <QTimer>
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "MonitorTestSupport.h"
+#include "monitor/ScannerUtility/MonitorRunLoop.h"
+#include "monitor/ScannerUtility/USBWraper.h"
+
+using namespace monitor;
+using namespace std::chrono_literals;
+
+namespace {
+
+FCL_CMD commandOf(uint8_t op, uint8_t dtc, uint16_t dtq, uint32_t length) {
+  FCL_CMD c;
+  USBWraper::CreateCommand(&c, op, dtc, dtq, length);
+  return c;
+}
+
+class TcpTransportTest : public ::testing::Test {
+ protected:
+  ScopedMonitorTimings timings{ScopedMonitorTimings::quick()};
+  MonitorSim sim;
+};
+
+}  // namespace
+
+TEST(CommandBlockTest, CreateCommandSetsEveryByte) {
+  FCL_CMD c;
+  std::memset(&c, 0xAB, sizeof c);
+  USBWraper::CreateCommand(&c, monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_ALL, 3 * 316);
+  const uint8_t expected[16] = {0x31, 0x02, 0, 0, 0x28, 0, 0x9D, 0, 5, 0, 0, 0, 0xB4, 0x03, 0, 0};
+  EXPECT_EQ(std::memcmp(&c, expected, sizeof expected), 0);
+}
+
+TEST(ConnectionTextTest, OnlyTheExactTextUSBSelectsUSB) {
+  platform::FakeUsbHost host;  // no device: a USB open fails
+  platform::UsbHost* previous = platform::setUsbHost(&host);
+  USBWraper w;
+  EXPECT_FALSE(w.OpenScanner("USB"));
+  EXPECT_TRUE(w.isUSBScan());
+  EXPECT_FALSE(w.OpenConnect("USB") && w.SendData("x", 1));
+  w.CloseConnect();
+  // Any other text is a network address; nothing is connected before OpenConnect.
+  EXPECT_TRUE(w.OpenScanner("usb"));
+  EXPECT_FALSE(w.isUSBScan());
+  ASSERT_NE(w.networkControl(), nullptr);
+  EXPECT_EQ(w.networkControl()->socketDescriptor(), -1);
+  w.CloseConnect();
+  EXPECT_EQ(w.networkControl(), nullptr);
+  platform::setUsbHost(previous);
+}
+
+// ---- TCP -----------------------------------------------------------------------------------------
+
+TEST_F(TcpTransportTest, ReadWriteAndCommandPhasesMoveTheirBytes) {
+  sim.model().setPCList({sim::ScannerModel::pcEntry("host-a", "UUID-A")});
+  USBWraper w;
+  // A read: command, status, 4 bytes.
+  ASSERT_TRUE(w.OpenScanner(sim.address()));
+  ASSERT_TRUE(w.OpenConnect(sim.address()));
+  FCL_CMD cmd = commandOf(monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_CUR_COUNT, 4);
+  monitor::FCL_DEVICE_STATUS status{};
+  ASSERT_TRUE(w.SendCommand(&cmd, &status));
+  uint32_t count = 99;
+  ASSERT_TRUE(w.GetData(&count, sizeof count));
+  EXPECT_EQ(count, 1u);
+  w.CloseConnect();
+  // A write: command, status, 316 bytes.
+  const FCL_RS_PCLIST entry = sim::ScannerModel::pcEntry("host-b", "UUID-B");
+  ASSERT_TRUE(w.OpenScanner(sim.address()));
+  ASSERT_TRUE(w.OpenConnect(sim.address()));
+  cmd = commandOf(monitor::FOP_WRITE, FCLC_RS_PCLIST, FCLD_RS_PCLIST_ADD, sizeof entry);
+  ASSERT_TRUE(w.SendCommand(&cmd, &status));
+  ASSERT_TRUE(w.SendData(&entry, sizeof entry));
+  w.CloseConnect();
+  ASSERT_TRUE(sim.log().waitForCount(2));
+  const auto log = sim.log().entries();
+  const FCL_CMD countCommand = commandOf(monitor::FOP_READ, FCLC_RS_PCLIST, 4, 4);
+  EXPECT_EQ(std::memcmp(&log[0].cmd, &countCommand, 16), 0);
+  ASSERT_EQ(log[1].dataIn.size(), sizeof entry);
+  EXPECT_EQ(std::memcmp(log[1].dataIn.data(), &entry, sizeof entry), 0);
+  EXPECT_EQ(sim.model().pcList().size(), 2u);
+}
+
+TEST_F(TcpTransportTest, StatusBlockIsHandedBackAsTheScannerSentIt) {
+  sim.faults().add(fault([](sim::Fault& f) { f.lastErr = 0x7F05u; f.fwInfo = uint16_t{3}; }));
+  USBWraper w;
+  ASSERT_TRUE(w.OpenScanner(sim.address()) && w.OpenConnect(sim.address()));
+  const FCL_CMD cmd = commandOf(monitor::FOP_COMMAND, FCLC_RS_EVENT_CHECKING, 0, 60);
+  monitor::FCL_DEVICE_STATUS status{};
+  EXPECT_TRUE(w.SendCommand(&cmd, &status));  // the transport does not judge the answer
+  EXPECT_EQ(status.dwLastErr, 0x7F05u);
+  EXPECT_EQ(status.wFWInfo, 3u);
+  w.CloseConnect();
+}
+
+TEST_F(TcpTransportTest, RefusedConnectionFailsAtTheConnect) {
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.connect = 30s;  // a refusal must not wait for any limit
+  t.command = 30s;
+  ScopedMonitorTimings longWaits(t);
+  const int before = openDescriptors();
+  Watchdog dog(20s, "a refused connect");
+  NetworkControl n;
+  EXPECT_FALSE(n.SocketOpenConnect(unusedLoopbackAddress()));
+  EXPECT_EQ(n.socketDescriptor(), -1);
+  EXPECT_EQ(openDescriptors(), before);
+}
+
+TEST_F(TcpTransportTest, ScannerThatIsOffTimesOutAtTheConnect) {
+  // A listener whose accept queue is full drops new connection attempts, as a scanner that is
+  // switched off leaves them unanswered.
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.connect = 300ms;
+  ScopedMonitorTimings shortConnect(t);
+  const QString address = unusedLoopbackAddress();
+  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(5566);
+  inet_pton(AF_INET, address.toLatin1().constData(), &sa.sin_addr);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&sa), sizeof sa), 0);
+  ASSERT_EQ(::listen(listener, 0), 0);
+  std::vector<int> fillers;
+  for (int i = 0; i < 4; ++i) {  // fill the queue; these connects may themselves hang: non-blocking
+    const int f = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    ::connect(f, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+    fillers.push_back(f);
+  }
+  usleep(50000);
+  const int before = openDescriptors();
+  {
+    Watchdog dog(20s, "a connect to a full listener");
+    NetworkControl n;
+    EXPECT_FALSE(n.SocketOpenConnect(address));
+    EXPECT_EQ(n.socketDescriptor(), -1);
+  }
+  EXPECT_EQ(openDescriptors(), before);
+  for (int f : fillers) ::close(f);
+  ::close(listener);
+}
+
+TEST_F(TcpTransportTest, SilentScannerFailsTheCommandPhaseAtItsLimit) {
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.command = 300ms;
+  ScopedMonitorTimings shortCommand(t);
+  sim.faults().add(fault([](sim::Fault& f) { f.silent = true; }));
+  const int before = openDescriptors();
+  {
+    Watchdog dog(20s, "a command to a silent scanner");
+    USBWraper w;
+    ASSERT_TRUE(w.OpenScanner(sim.address()));
+    ASSERT_TRUE(w.OpenConnect(sim.address()));
+    const FCL_CMD cmd = commandOf(monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_CUR_COUNT, 4);
+    monitor::FCL_DEVICE_STATUS status;
+    std::memset(&status, 0xAA, sizeof status);
+    EXPECT_FALSE(w.SendCommand(&cmd, &status));
+    EXPECT_EQ(status.dwLastErr, 0xAAAAAAAAu);  // untouched
+    w.CloseConnect();
+  }
+  EXPECT_EQ(openDescriptors(), before);
+}
+
+TEST_F(TcpTransportTest, ScannerClosingMidDataFailsAtOnceAndClosesTheSocket) {
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.dataIn = 30s;  // the end of the stream must not wait for the limit
+  ScopedMonitorTimings longData(t);
+  sim.model().setPCList({sim::ScannerModel::pcEntry("a", "1"), sim::ScannerModel::pcEntry("b", "2")});
+  sim.faults().add(fault([](sim::Fault& f) { f.closeAfterSent = std::size_t{32 + 100}; }));
+  const int before = openDescriptors();
+  {
+    Watchdog dog(20s, "a read cut by the scanner");
+    USBWraper w;
+    ASSERT_TRUE(w.OpenScanner(sim.address()) && w.OpenConnect(sim.address()));
+    const FCL_CMD cmd = commandOf(monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_ALL, 2 * 316);
+    monitor::FCL_DEVICE_STATUS status{};
+    ASSERT_TRUE(w.SendCommand(&cmd, &status));
+    std::vector<uint8_t> buffer(2 * 316, 0xAA);
+    EXPECT_FALSE(w.GetData(buffer.data(), static_cast<uint32_t>(buffer.size())));
+    EXPECT_EQ(w.networkControl()->getDataState(), -1);
+    EXPECT_EQ(w.networkControl()->socketDescriptor(), -1);
+    w.CloseConnect();
+  }
+  EXPECT_EQ(openDescriptors(), before);
+}
+
+TEST_F(TcpTransportTest, DataThatComesAfterTheWaitGaveUpNeverReachesTheCallersBuffer) {
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.dataIn = 200ms;
+  ScopedMonitorTimings shortData(t);
+  sim.faults().add(fault([](sim::Fault& f) { f.delayData = 600ms; }));
+  std::vector<uint8_t> buffer(4, 0xAA);
+  {
+    Watchdog dog(20s, "a late data read");
+    NetworkControl n;
+    ASSERT_TRUE(n.SocketOpenConnect(sim.address()));
+    const FCL_CMD cmd = commandOf(monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_MAX_COUNT, 4);
+    monitor::FCL_DEVICE_STATUS status{};
+    ASSERT_TRUE(n.SendCommand(&cmd, &status));
+    EXPECT_FALSE(n.GetData(buffer.data(), 4));
+    // The scanner answers after all; whatever still ran for the read must not write now.
+    MonitorRunLoop::runFor(800ms);
+  }
+  ASSERT_TRUE(sim.log().waitForCount(1));
+  EXPECT_EQ(buffer, std::vector<uint8_t>(4, 0xAA));
+}
+
+TEST_F(TcpTransportTest, EventReadThatGetsNothingGivesUpAtTheEventLimit) {
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.eventDataIn = 300ms;
+  ScopedMonitorTimings shortEvent(t);
+  sim.model().setEventHold(1s);  // the scanner holds the reply: no press comes
+  const int before = openDescriptors();
+  {
+    Watchdog dog(20s, "an event read without an event");
+    USBWraper w;
+    ASSERT_TRUE(w.OpenScanner(sim.address()) && w.OpenConnect(sim.address()));
+    const FCL_CMD cmd = commandOf(monitor::FOP_READ, FCLC_RS_EVENT_CHECKING, kEventQualifierNetwork, 64);
+    monitor::FCL_DEVICE_STATUS status{};
+    ASSERT_TRUE(w.SendCommand(&cmd, &status));
+    FCL_RS_EVENT_INFO event{};
+    EXPECT_FALSE(w.GetEventData(&event, sizeof event));
+    w.CloseConnect();
+  }
+  sim.scanner().waitIdle();  // the scanner's own end of the connection, in this process too
+  EXPECT_EQ(openDescriptors(), before);
+}
+
+TEST_F(TcpTransportTest, HeldEventReadAnswersWhenTheButtonIsPressed) {
+  sim.model().setEventHold(10s);
+  sim.model().setPCList({sim::ScannerModel::pcEntry("host", "PC-1")});
+  Watchdog dog(20s, "a held event read");
+  USBWraper w;
+  ASSERT_TRUE(w.OpenScanner(sim.address()) && w.OpenConnect(sim.address()));
+  const FCL_CMD cmd = commandOf(monitor::FOP_READ, FCLC_RS_EVENT_CHECKING, kEventQualifierNetwork, 64);
+  monitor::FCL_DEVICE_STATUS status{};
+  ASSERT_TRUE(w.SendCommand(&cmd, &status));
+  // The press comes from the event loop while the read waits: the wait serves it.
+  QTimer::singleShot(100ms, [&] { sim.model().pressScanButton("PC-1"); });
+  FCL_RS_EVENT_INFO event{};
+  ASSERT_TRUE(w.GetEventData(&event, sizeof event));
+  EXPECT_EQ(event.dwEventType, kEventTypeScanToPC);
+  EXPECT_EQ(std::string(event.szPCUUID, 4), "PC-1");
+  w.CloseConnect();
+}
+
+TEST_F(TcpTransportTest, ScannerGoneBeforeTheDataOutRaisesNoSignal) {
+  sim.faults().add(fault([](sim::Fault& f) { f.closeAfterReceived = std::size_t{0}; }));
+  Watchdog dog(20s, "a send to a closed connection");
+  USBWraper w;
+  ASSERT_TRUE(w.OpenScanner(sim.address()) && w.OpenConnect(sim.address()));
+  const FCL_CMD cmd = commandOf(monitor::FOP_WRITE, FCLC_RS_PCLIST, FCLD_RS_PCLIST_ADD, 8u << 20);
+  monitor::FCL_DEVICE_STATUS status{};
+  ASSERT_TRUE(w.SendCommand(&cmd, &status));
+  usleep(100000);
+  std::vector<uint8_t> big(8u << 20, 1);
+  // Without MSG_NOSIGNAL the broken pipe would end this test program.
+  EXPECT_FALSE(w.SendData(big.data(), static_cast<uint32_t>(big.size())));
+  w.CloseConnect();
+}
+
+// ---- USB -----------------------------------------------------------------------------------------
+
+namespace {
+
+class UsbTransportTest : public ::testing::Test {
+ protected:
+  ScopedMonitorTimings timings{ScopedMonitorTimings::quick()};
+  MonitorUsbSim usb;
+
+  void open(USBWraper& w) {
+    w.scannerVendorID = MonitorUsbSim::kVendor;
+    w.scannerProductID = MonitorUsbSim::kProduct;
+    ASSERT_TRUE(w.OpenScanner("USB"));
+    ASSERT_TRUE(w.OpenConnect("USB"));
+  }
+};
+
+// A fake host with scripted devices of the scanner's IDs.
+class ScriptedUsbTest : public ::testing::Test {
+ protected:
+  ScriptedUsbTest() { m_previous = platform::setUsbHost(&host); }
+  ~ScriptedUsbTest() override { platform::setUsbHost(m_previous); }
+  int addScanner() {
+    platform::FakeUsbHost::Device d;
+    d.vendorId = MonitorUsbSim::kVendor;
+    d.productId = MonitorUsbSim::kProduct;
+    return host.addDevice(d);
+  }
+  void open(USBWraper& w) {
+    w.scannerVendorID = MonitorUsbSim::kVendor;
+    w.scannerProductID = MonitorUsbSim::kProduct;
+    ASSERT_TRUE(w.OpenScanner("USB"));
+  }
+  ScopedMonitorTimings timings{ScopedMonitorTimings::quick()};
+  platform::FakeUsbHost host;
+
+ private:
+  platform::UsbHost* m_previous;
+};
+
+}  // namespace
+
+TEST_F(UsbTransportTest, ReadAndWriteOverTheBulkPipesWithALimitPerTransfer) {
+  USBWraper w;
+  open(w);
+  FCL_CMD cmd = commandOf(monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_MAX_COUNT, 4);
+  monitor::FCL_DEVICE_STATUS status{};
+  ASSERT_TRUE(w.SendCommand(&cmd, &status));
+  uint32_t capacity = 0;
+  ASSERT_TRUE(w.GetData(&capacity, sizeof capacity));
+  EXPECT_EQ(capacity, sim::kDefaultPCListCapacity);
+  w.CloseConnect();
+  EXPECT_EQ(usb.host().openDevices(), 0u);
+  EXPECT_EQ(usb.host().openInterfaces(), 0u);
+  // Each transfer carries the monitor's own limit to the host.
+  const auto limits = usb.host().transferTimeouts();
+  ASSERT_FALSE(limits.empty());
+  for (const std::chrono::milliseconds limit : limits) EXPECT_EQ(limit, std::chrono::milliseconds(5000));
+}
+
+TEST_F(ScriptedUsbTest, DeviceHeldExclusivelyIsPassedOverAfterAPause) {
+  const int busy = addScanner();
+  host.device(busy).busyClaims = 100;
+  {
+    USBWraper w;
+    Watchdog dog(20s, "an open of a held device");
+    w.scannerVendorID = MonitorUsbSim::kVendor;
+    w.scannerProductID = MonitorUsbSim::kProduct;
+    EXPECT_FALSE(w.OpenScanner("USB"));
+    w.CloseScanner();
+  }
+  EXPECT_EQ(timings.pauses(), std::vector<std::chrono::milliseconds>{100ms});
+  EXPECT_EQ(host.openDevices(), 0u);
+  // With a second scanner, that one is opened after the pause.
+  timings.clearPauses();
+  const int free = addScanner();
+  USBWraper w;
+  open(w);
+  EXPECT_EQ(timings.pauses(), std::vector<std::chrono::milliseconds>{100ms});
+  EXPECT_EQ(host.openDevices(), 1u);
+  const auto calls = host.calls();
+  EXPECT_NE(std::find(calls.begin(), calls.end(), "openDevice #" + std::to_string(free)), calls.end());
+  w.CloseConnect();
+  EXPECT_EQ(host.openDevices(), 0u);
+}
+
+TEST_F(ScriptedUsbTest, ReadAnsweredInTwoPartsFillsTheBufferInOrder) {
+  addScanner();
+  USBWraper w;
+  open(w);
+  host.scripted(0)->queueRead({1, 2, 3});
+  host.scripted(0)->queueRead({4, 5, 6, 7, 8});
+  uint8_t buffer[8];
+  ASSERT_TRUE(w.GetData(buffer, sizeof buffer));
+  EXPECT_EQ(std::vector<uint8_t>(buffer, buffer + 8), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(timings.pauses(), std::vector<std::chrono::milliseconds>{200ms});
+  w.CloseConnect();
+}
+
+TEST_F(ScriptedUsbTest, ReadsThatKeepAnsweringNothingCountAsFailures) {
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.usbReadMaxFailures = 5;
+  ScopedMonitorTimings fewTries(t);
+  addScanner();
+  USBWraper w;
+  open(w);
+  for (int i = 0; i < 50; ++i) host.scripted(0)->queueRead({});  // success with no bytes
+  uint8_t buffer[8];
+  {
+    Watchdog dog(20s, "a read answered with nothing");
+    EXPECT_FALSE(w.GetData(buffer, sizeof buffer));
+  }
+  EXPECT_EQ(fewTries.pauses().size(), 5u);  // six failed tries, a pause between each
+  w.CloseConnect();
+}
+
+TEST_F(ScriptedUsbTest, ReadThatKeepsFailingGivesUpAtTheTotalLimit) {
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.usbReadMaxFailures = 1000000;
+  t.usbReadTotal = 100ms;
+  ScopedMonitorTimings shortTotal(t);
+  MonitorTimings::setPauseFunction([](std::chrono::milliseconds) { std::this_thread::sleep_for(5ms); });
+  addScanner();
+  USBWraper w;
+  open(w);
+  uint8_t buffer[8];
+  {
+    Watchdog dog(20s, "a read that never succeeds");
+    EXPECT_FALSE(w.GetData(buffer, sizeof buffer));  // nothing queued: every read fails
+  }
+  w.CloseConnect();
+}
+
+TEST_F(ScriptedUsbTest, StalledTransferFailsEvenAfterTheStallWasCleared) {
+  addScanner();
+  USBWraper w;
+  open(w);
+  CFITUSBControl* c = w.usbControl();
+  host.failNextTransfer(0, c->bulkInPipeRef(), platform::UsbResult::PipeStalled);
+  uint8_t b[4];
+  uint32_t ack = 0;
+  EXPECT_FALSE(c->ReadScannerFile(b, sizeof b, &ack));
+  EXPECT_FALSE(host.halted(0, c->bulkInPipeRef()));  // cleared for the next transfer
+  host.scripted(0)->queueRead({9, 9, 9, 9});
+  EXPECT_TRUE(c->ReadScannerFile(b, sizeof b, &ack));
+  EXPECT_EQ(ack, 4u);
+  w.CloseConnect();
+}
+
+TEST_F(ScriptedUsbTest, CloseReleasesTheDeviceEvenWhenTheInterfaceWouldNotClose) {
+  const int i = addScanner();
+  host.device(i).closeInterfaceResult = platform::UsbResult::OtherError;
+  USBWraper w;
+  open(w);
+  EXPECT_FALSE(w.usbControl()->CloseScannerFile());
+  EXPECT_EQ(host.openDevices(), 0u);
+  EXPECT_EQ(host.openInterfaces(), 0u);
+  w.CloseConnect();
+}
