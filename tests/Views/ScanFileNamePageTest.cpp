@@ -387,7 +387,9 @@ TEST(ScanFileNamePage, ChangedDigitsOutOfRangeRefuseLeavingThePage) {
       ui.textFileName->setFocus();
       const int32_t code = shown.page.isDataError();
       EXPECT_EQ(code, kPageErrorOutOfRange);
-      if (counter == 1) EXPECT_EQ(shown.page.focusWidget(), ui.textMinimumNumberDigits);  // a disabled field takes none
+      if (counter == 1) {  // a disabled field takes no focus
+        EXPECT_EQ(shown.page.focusWidget(), ui.textMinimumNumberDigits);
+      }
       dialogs.expectAlert(0, text("IDS_CM_ERROR"));
       EXPECT_TRUE(checkDataError(code));
       ASSERT_EQ(dialogs.alerts().size(), 1u);
