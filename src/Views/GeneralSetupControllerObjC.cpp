@@ -447,15 +447,14 @@ int32_t GeneralSetupControllerObjC::isDataError() {
   int32_t code = kPageErrorNone;
   // Only the fields the user changed since setParam are checked: a stored value outside the
   // ranges goes back to the scanner as it is.
-  const QString sleep = m_ui.textSleepTime->text();
-  if (!m_filled.changed(m_ui.textSleepTime)) {
-    // as stored
-  } else if (sleep.isEmpty()) {
-    code = kPageErrorEmpty;
-  } else if (const int minutes = platform::intValue(sleep); minutes < kSleepTimeMin || minutes > kSleepTimeMax) {
-    code = kPageErrorOutOfRange;
-    m_ui.textSleepTime->setFocus();
-    m_ui.textSleepTime->selectAll();
+  if (const QString sleep = m_ui.textSleepTime->text(); m_filled.changed(m_ui.textSleepTime)) {
+    if (sleep.isEmpty()) {
+      code = kPageErrorEmpty;
+    } else if (const int minutes = platform::intValue(sleep); minutes < kSleepTimeMin || minutes > kSleepTimeMax) {
+      code = kPageErrorOutOfRange;
+      m_ui.textSleepTime->setFocus();
+      m_ui.textSleepTime->selectAll();
+    }
   }
   if (code == kPageErrorNone) {
     for (const QLineEdit* field : {m_ui.textBtmX, m_ui.textBtmY, m_ui.textBtmTail, m_ui.textTopX, m_ui.textTopY,
