@@ -386,6 +386,8 @@ void GeneralSetupControllerObjC::setParam(const FCL_RS_PARAM_ALL& all, const FCL
   byLanguage = static_cast<uint8_t>(paramAll.sGeneral.sPanel.dwPanelLangCur & 0xFFu);
   bIsB = isB;
   initUI();
+  m_filled.remember({m_ui.textSleepTime, m_ui.textBtmX, m_ui.textBtmY, m_ui.textBtmTail, m_ui.textTopX,
+                     m_ui.textTopY, m_ui.textTopTail});
   // Hidden as soon as the model is known, so the page never shows those rows even for a moment;
   // showing the page runs it again.
   setupB_UI();
@@ -443,16 +445,21 @@ int32_t GeneralSetupControllerObjC::isDataError() {
   const QString name = op("isDataError");
   funcEnter(name);
   int32_t code = kPageErrorNone;
-  const QString sleep = m_ui.textSleepTime->text();
-  if (sleep.isEmpty()) {
-    code = kPageErrorEmpty;
-  } else if (const int minutes = platform::intValue(sleep); minutes < kSleepTimeMin || minutes > kSleepTimeMax) {
-    code = kPageErrorOutOfRange;
-    m_ui.textSleepTime->setFocus();
-    m_ui.textSleepTime->selectAll();
-  } else {
+  // Only the fields the user changed since setParam are checked: a stored value outside the
+  // ranges goes back to the scanner as it is.
+  if (const QString sleep = m_ui.textSleepTime->text(); m_filled.changed(m_ui.textSleepTime)) {
+    if (sleep.isEmpty()) {
+      code = kPageErrorEmpty;
+    } else if (const int minutes = platform::intValue(sleep); minutes < kSleepTimeMin || minutes > kSleepTimeMax) {
+      code = kPageErrorOutOfRange;
+      m_ui.textSleepTime->setFocus();
+      m_ui.textSleepTime->selectAll();
+    }
+  }
+  if (code == kPageErrorNone) {
     for (const QLineEdit* field : {m_ui.textBtmX, m_ui.textBtmY, m_ui.textBtmTail, m_ui.textTopX, m_ui.textTopY,
                                    m_ui.textTopTail}) {
+      if (!m_filled.changed(field)) continue;
       code = edgeFieldError(field);
       if (code != kPageErrorNone) break;
     }
@@ -533,7 +540,10 @@ void GeneralSetupControllerObjC::applyData() {
   // A pop-up without a selection leaves its field as stored.
   if (const int i = m_ui.popupBacklight->indexOfSelectedItem(); i >= 0) general.sPanel.byBacklightLevel = uint8_t(i);
   if (const int i = m_ui.popupDimTimer->indexOfSelectedItem(); i >= 0) general.sPanel.wDimTimer = uint16_t(i);
-  lampState.dwCrg1Lamp2 = static_cast<uint32_t>(platform::intValue(m_ui.textSleepTime->text()));
+  // A text the user did not change keeps the stored value exactly (also one no text reads back
+  // as, such as a sleep time beyond the 32-bit signed range).
+  if (m_filled.changed(m_ui.textSleepTime))
+    lampState.dwCrg1Lamp2 = static_cast<uint32_t>(platform::intValue(m_ui.textSleepTime->text()));
   if (const int i = m_ui.popupAutoPowerOff->indexOfSelectedItem(); i >= 0) lampState.dwCrg2Lamp2 = kAutoPowerOffMinutes[i];
   if (const int i = m_ui.popupLanguage->indexOfSelectedItem(); i >= 0) {
     byLanguage = uint8_t(i);
@@ -545,12 +555,15 @@ void GeneralSetupControllerObjC::applyData() {
   dateTime.byClockType = m_ui.radio12hClock->isChecked() ? 1 : 0;
   if (const int i = m_ui.popupTimeZone->indexOfSelectedItem(); i >= 0) dateTime.dwTimeDiffSecs = uint32_t(i) * kTimeZoneStepSecs;
   FCL_SCAN_EDGE_INFO& edge = general.sEdgeCorrection;
-  edge.nTop_YOffset = edgeTenths(m_ui.textTopY);
-  edge.nTop_XOffset = edgeTenths(m_ui.textTopX);
-  edge.nBtm_YOffset = edgeTenths(m_ui.textBtmY);
-  edge.nBtm_XOffset = edgeTenths(m_ui.textBtmX);
-  edge.nTop_TailOffset = edgeTenths(m_ui.textTopTail);
-  edge.nBtm_TailOffset = edgeTenths(m_ui.textBtmTail);
+  const auto storeEdge = [this](const QLineEdit* field, int16_t& tenths) {
+    if (m_filled.changed(field)) tenths = edgeTenths(field);
+  };
+  storeEdge(m_ui.textTopY, edge.nTop_YOffset);
+  storeEdge(m_ui.textTopX, edge.nTop_XOffset);
+  storeEdge(m_ui.textBtmY, edge.nBtm_YOffset);
+  storeEdge(m_ui.textBtmX, edge.nBtm_XOffset);
+  storeEdge(m_ui.textTopTail, edge.nTop_TailOffset);
+  storeEdge(m_ui.textBtmTail, edge.nBtm_TailOffset);
   if (const int i = m_ui.popupNetwork->indexOfSelectedItem(); i >= 0) paramAll.sNetSetting.byIntrface = uint8_t(i);
   funcEnd(name);
 }

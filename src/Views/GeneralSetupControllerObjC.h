@@ -32,16 +32,20 @@
 //   six edge fields             sEdgeCorrection, tenths: shown / 10     -2.0 to 2.0
 //
 // A pop-up without a selection leaves its field as stored when the page is saved; only the
-// user's choice of an item changes it. Every other field of the block passes through unchanged.
+// user's choice of an item changes it. Likewise a sleep-time or edge text the user did not change
+// since setParam leaves its field exactly as stored. Every other field of the block passes
+// through unchanged.
 //
 // On the USB-only model the panel and network rows are hidden; their fields are still written
 // back from the hidden controls, that is unchanged. The daylight-saving row, once hidden for a
 // country code, stays hidden for the life of the page.
 //
 // Error check (isDataError), fields in this order: sleep time, bottom X, bottom Y, bottom tail,
-// top X, top Y, top tail. An empty field answers 1. The sleep time answers 2 when its integer
-// value lies outside 5 to 90 (the keyboard focus then goes to it); an edge field answers 2 when
-// its text is not a number or its value lies outside -2.0 to 2.0.
+// top X, top Y, top tail; only a field whose text the user changed since setParam is checked
+// (FilledValues.h), so a stored sleep time or edge offset outside its range never blocks and is
+// saved as stored. An empty field answers 1. The sleep time answers 2 when its integer value
+// lies outside 5 to 90 (the keyboard focus then goes to it); an edge field answers 2 when its
+// text is not a number or its value lies outside -2.0 to 2.0.
 //
 // Sleep-time typing filter: the text is cut back to its longest start that reads as a number;
 // an emptied field gets its last non-empty text back; the stepper follows the field. A stepper
@@ -53,6 +57,7 @@
 #include <cstdint>
 
 #include "IO/FCLRecords.h"
+#include "Views/FilledValues.h"
 #include "Views/PageController.h"
 
 class QButtonGroup;
@@ -196,4 +201,6 @@ class GeneralSetupControllerObjC : public PageController {
   bool bIsB = false;
   QString lastSleepTime;
   uint8_t byLanguage = 0;
+  // The sleep-time and edge texts as setParam filled them.
+  FilledValues m_filled;
 };

@@ -251,6 +251,8 @@ void NetworkEmailControllerObjC::setParam(const FCL_RS_PARAM_EMAIL& record) {
   funcEnter(name);
   std::memcpy(&email, &record, sizeof email);
   initUI();
+  m_filled.remember({m_ui.textMailAddress, m_ui.popupAuth, m_ui.textAccount, m_ui.textPassword, m_ui.textRetype,
+                     m_ui.textPort, m_ui.popupSizeLimit, m_ui.textMaxSize});
   funcEnd(name);
 }
 
@@ -283,28 +285,37 @@ int32_t NetworkEmailControllerObjC::isDataError() {
   const QString name = op("isDataError");
   funcEnter(name);
   int32_t code = kPageErrorNone;
-  if (!Utilities::validateEmail(m_ui.textMailAddress->text())) {
+  // Only what the user changed since setParam is checked; a requirement that comes from a pop-up
+  // (SMTP-AUTH, the size limit) applies when the user changed the field or that pop-up. So the
+  // scanner's own values (an empty stored password with SMTP-AUTH on) never block.
+  const bool authOn = m_ui.popupAuth->indexOfSelectedItem() == kAuthSMTP;
+  const bool authChosen = m_filled.changed(m_ui.popupAuth);
+  const bool checkAccount = authOn && (authChosen || m_filled.changed(m_ui.textAccount));
+  const bool checkPasswords = authOn && (authChosen || m_filled.anyChanged({m_ui.textPassword, m_ui.textRetype}));
+  const bool checkMaxSize = m_ui.popupSizeLimit->indexOfSelectedItem() == kSizeLimitOn &&
+                            m_filled.anyChanged({m_ui.popupSizeLimit, m_ui.textMaxSize});
+  if (m_filled.changed(m_ui.textMailAddress) && !Utilities::validateEmail(m_ui.textMailAddress->text())) {
     code = kPageErrorMailFormat;
     funcErr(name, QStringLiteral("the mail address is malformed"));
-  } else if (m_ui.popupAuth->indexOfSelectedItem() == kAuthSMTP && m_ui.textAccount->text().isEmpty()) {
+  } else if (checkAccount && m_ui.textAccount->text().isEmpty()) {
     const QString account = localized("IDS_NE_ACCOUNT");
     ut.message(localized("IDS_CM_WARNING"), platform::formatText(localized("IDS_CANNOT_EMPTY_ERR_MSG"), {account, account}),
                false);
     m_ui.textAccount->setFocus();
     code = kPageErrorShown;
     funcErr(name, QStringLiteral("the account is empty"));
-  } else if (m_ui.popupAuth->indexOfSelectedItem() == kAuthSMTP &&
-             !ut.checkPassword(m_ui.textPassword->text(), m_ui.textRetype->text(), 0)) {
+  } else if (checkPasswords && !ut.checkPassword(m_ui.textPassword->text(), m_ui.textRetype->text(), 0)) {
     m_ui.textRetype->setFocus();
     code = kPageErrorShown;
     funcErr(name, QStringLiteral("the password check failed"));
-  } else if (const int port = platform::intValue(m_ui.textPort->text()); port < 0 || port > 0xFFFF) {
+  } else if (const int port = platform::intValue(m_ui.textPort->text());
+             m_filled.changed(m_ui.textPort) && (port < 0 || port > 0xFFFF)) {
     // Only the low 16 bits would reach the scanner: another port than the one typed.
     rangeAlert(m_ui.textPort);
     code = kPageErrorShown;
     funcErr(name, QStringLiteral("the port is out of range"));
   } else if (const int size = platform::intValue(m_ui.textMaxSize->text());
-             m_ui.popupSizeLimit->indexOfSelectedItem() == kSizeLimitOn && (size < 0 || size > 0xFF)) {
+             checkMaxSize && (size < 0 || size > 0xFF)) {
     rangeAlert(m_ui.textMaxSize);
     code = kPageErrorShown;
     funcErr(name, QStringLiteral("the maximum size is out of range"));

@@ -40,6 +40,12 @@
 //      retype, 0) failing (it shows its own alert) puts the focus on the retype field, 999;
 //   3. a port outside 0 to 65535, or (size limit on) a maximum size outside 0 to 255: the
 //      IDS_CM_ERROR / IDS_OUT_OF_RANGE_ERR_MSG alert, focus on the field, 999.
+// Each test runs only on what the user changed since setParam (FilledValues.h): the mail
+// address, port and maximum size when their field changed; the account when it or the
+// authentication pop-up changed; the passwords when the password or retype field or the
+// authentication pop-up changed; the maximum size also when the size-limit pop-up changed. So a
+// stored record the tests would refuse (SMTP-AUTH on with an empty password) never blocks
+// leaving or saving the page, and is saved as stored.
 //
 // Trace at level 0x40 (">>>>>>>>> %@ ENTER", "<<<<<<<<< %@ END \n  "), errors at level 0x02.
 
@@ -47,6 +53,7 @@
 #include <cstdint>
 
 #include "IO/FCLRecords.h"
+#include "Views/FilledValues.h"
 #include "Views/PageController.h"
 
 class QGroupBox;
@@ -157,4 +164,6 @@ class NetworkEmailControllerObjC : public PageController {
   struct Shown {
     QString mailAddress, server, account, password, subject, message;
   } m_shown;
+  // The checked controls as setParam filled them.
+  FilledValues m_filled;
 };

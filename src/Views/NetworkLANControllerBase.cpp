@@ -298,9 +298,12 @@ int32_t NetworkLANControllerBase::isDataError() {
   const QString name = op("isDataError");
   funcEnter(name);
   int32_t code = kPageErrorNone;
-  const QString nodeName = m_ui.textNodeName->text();
-  if (nodeName.isEmpty()) code = kPageErrorEmptyNodeName;
-  else if (nodeName.endsWith(u'.') || nodeName.endsWith(u'-')) code = kPageErrorOutOfRange;
+  // Only a node name changed since the page was filled is checked: the scanner's own name goes
+  // back as stored, whatever it ends with.
+  if (const QString nodeName = m_ui.textNodeName->text(); m_filled.changed(m_ui.textNodeName)) {
+    if (nodeName.isEmpty()) code = kPageErrorEmptyNodeName;
+    else if (nodeName.endsWith(u'.') || nodeName.endsWith(u'-')) code = kPageErrorOutOfRange;
+  }
   if (code != kPageErrorNone) m_ui.textNodeName->setFocus();
   funcEnd(name);
   return code;
@@ -328,6 +331,8 @@ void NetworkLANControllerBase::initUI() {
     for (std::size_t k = 0; k < 4; ++k) fields[k]->setText(QString::number(platform::intValue(parts[qsizetype(k)])));
   }
   m_ui.textNodeName->setText(platform::textFromField(m_net.szNodeName));
+  // Remembered at every fill, the DHCP poll's too: what the page shows then is the scanner's.
+  m_filled.remember({m_ui.textNodeName});
   funcEnd(name);
 }
 

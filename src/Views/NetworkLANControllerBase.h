@@ -31,7 +31,9 @@
 // character goes (so "12a" becomes "12" and a letter typed into an empty field leaves it empty).
 //
 // Error check (isDataError): node name empty 5, ending in "." or "-" 2 (the field then takes the
-// keyboard focus), else 0.
+// keyboard focus), else 0; only when the node name differs from what the page was last filled
+// with (setParam or the DHCP poll's refill; FilledValues.h). A stored name that fails the check
+// never blocks and is saved as stored.
 //
 // DHCP poll: when getParam hands back DHCP while the main window's record still holds another
 // boot method, the page reads the interface's record from the scanner once per interval
@@ -48,6 +50,7 @@
 #include <cstdint>
 
 #include "IO/FCLRecords.h"
+#include "Views/FilledValues.h"
 #include "Views/PageController.h"
 
 class IOWrapper;
@@ -162,4 +165,6 @@ class NetworkLANControllerBase : public PageController {
   int32_t nUpdateDHCPTimes = 0;
   QTimer* updateDHCPTimer = nullptr;
   std::chrono::milliseconds m_pollInterval = kDHCPPollInterval;
+  // The node name as the page was last filled with it.
+  FilledValues m_filled;
 };

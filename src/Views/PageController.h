@@ -12,6 +12,9 @@
 //                         load. Must not change the main window's state (it is read-only).
 //   isDataError()         asked first in every apply cycle: a page error code (PageErrors.h).
 //                         A page that showed its own alert answers kPageErrorShown (999).
+//                         It refuses only values the user changed since the last setParam
+//                         (FilledValues.h): a stored value outside the page's checks is
+//                         saved as stored and never keeps the user on the page.
 //                         The machine information page is never asked.
 //   isDataChanged(state)  true when the controls differ from the records in `state` (copy-back
 //                         pages) or from what the scanner holds now (self-writing pages, which

@@ -235,6 +235,7 @@ void ScanFileNameControllerObjC::setParam(const FCL_RS_PARAM_FILENAME& filename,
   strSN = serialNumber;
   pIOWrapper = io;
   initUI();
+  m_filled.remember({m_ui.textMinimumNumberDigits});
   funcEnd(name);
 }
 
@@ -270,9 +271,10 @@ bool ScanFileNameControllerObjC::isDataChanged(const FCL_RS_PARAM_FILENAME& file
 int32_t ScanFileNameControllerObjC::isDataError() {
   const QString name = op("isDataError");
   funcEnter(name);
-  // Checked whatever the counter behaviour, also while the field is disabled.
+  // Checked whatever the counter behaviour, also while the field is disabled, but only when the
+  // digits changed since setParam: stored digits outside 1 to 6 go back to the scanner as stored.
   const int64_t digits = wholeNumber(m_ui.textMinimumNumberDigits->text());
-  if (digits < kDigitsMin || digits > kDigitsMax) {
+  if (m_filled.changed(m_ui.textMinimumNumberDigits) && (digits < kDigitsMin || digits > kDigitsMax)) {
     m_ui.textMinimumNumberDigits->setFocus();
     return kPageErrorOutOfRange;
   }

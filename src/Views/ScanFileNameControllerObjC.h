@@ -41,7 +41,9 @@
 // Change check: the name (as text), then byFormat, byDateTime, byCountType, byCountDigit,
 // dwCountInitValue, byExceptionHandling; dwBALLScanCount and the reserved bytes are not compared.
 // Error check: 2 (with the focus in the digits field) when the digits read below 1 or above 6,
-// whatever the counter behaviour; otherwise 0.
+// whatever the counter behaviour, but only when the digits field changed since setParam
+// (FilledValues.h); otherwise 0. Stored digits outside 1 to 6 never block and are saved as
+// stored (the typing filter and the stepper cannot produce them).
 //
 // Trace at level 0x40 (">>>>>>>>> %@ ENTER", "<<<<<<<<< %@ END \n  "), errors at level 0x02.
 
@@ -49,6 +51,7 @@
 #include <cstdint>
 
 #include "IO/FCLRecords.h"
+#include "Views/FilledValues.h"
 #include "Views/PageController.h"
 
 class IOWrapper;
@@ -143,4 +146,6 @@ class ScanFileNameControllerObjC : public PageController {
   QString lastFileName;
   QString lastInitNum;
   QString lastDigitNum;
+  // The digits as setParam filled them.
+  FilledValues m_filled;
 };

@@ -394,6 +394,132 @@ TEST(EmailServerPage, ErrorCheck) {
   }
 }
 
+// ---- Stored values outside the checks ---------------------------------------------------------------------
+
+// A record the error check would refuse if the user had typed it (the demo scanner's SMTP-AUTH
+// with an empty password among them) never keeps the user on the page: not when leaving, again
+// and again, not after edits of other fields (the account included), not after the
+// authentication pop-up was changed and changed back; and it is saved as stored.
+TEST(EmailServerPage, StoredValuesOutsideTheChecksNeverBlock) {
+  struct Case {
+    const char* what;
+    std::function<void(FCL_RS_PARAM_EMAIL&)> edit;
+  };
+  const Case cases[] = {
+      {"SMTP-AUTH with an empty password (the demo scanner)", [](FCL_RS_PARAM_EMAIL& r) {
+         platform::textToField(r.szSMTPAuthAccount, QStringLiteral("scanner"));
+         platform::textToField(r.szSMTPAuthPassword, QString());
+       }},
+      {"SMTP-AUTH with an empty account and password", [](FCL_RS_PARAM_EMAIL& r) {
+         platform::textToField(r.szSMTPAuthAccount, QString());
+         platform::textToField(r.szSMTPAuthPassword, QString());
+       }},
+      {"mail address without an at sign", [](FCL_RS_PARAM_EMAIL& r) {
+         platform::textToField(r.szDeviceMailAddress, QStringLiteral("scanner.example.com"));
+       }},
+      {"mail address with a one-letter last label", [](FCL_RS_PARAM_EMAIL& r) {
+         platform::textToField(r.szDeviceMailAddress, QStringLiteral("a@b.c"));
+       }},
+  };
+  ShownPage shown;
+  const Controls& ui = shown.ui();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptedDialogs dialogs;  // any alert fails the test
+    FCL_RS_PARAM_EMAIL record = scannerRecord();
+    c.edit(record);
+    shown.page.setParam(record);
+    for (int attempt = 0; attempt < 3; ++attempt) EXPECT_EQ(shown.page.isDataError(), 0);
+
+    FCL_RS_PARAM_EMAIL expected = record;
+    typeInto(ui.textSubject, "Invoice");
+    platform::textToField(expected.szSenderSubject, QStringLiteral("Invoice"));
+    typeInto(ui.textAccount, "office2");
+    platform::textToField(expected.szSMTPAuthAccount, QStringLiteral("office2"));
+    ASSERT_TRUE(ui.popupNotification->chooseItem(0));
+    expected.byMailNotification = 0;
+    ASSERT_TRUE(ui.popupAuth->chooseItem(0));
+    ASSERT_TRUE(ui.popupAuth->chooseItem(1));
+    EXPECT_EQ(shown.page.isDataError(), 0);
+    EXPECT_TRUE(dialogs.alerts().empty());
+    EXPECT_TRUE(sameBytes(saved(shown.page, record), expected));
+  }
+}
+
+// What the user changed is checked, and a requirement the user switched on applies to the stored
+// value it now covers: choosing SMTP-AUTH over an empty stored account or password refuses.
+TEST(EmailServerPage, ChangedValuesAndTheirRequirementsStillBlock) {
+  enum class Focus { None, Account, Retype };
+  struct Case {
+    const char* what;
+    std::function<void(FCL_RS_PARAM_EMAIL&)> edit;
+    std::function<void(const Controls&)> act;
+    int32_t error;
+    const char* emptyFieldKey;  // the field named by the IDS_CANNOT_EMPTY_ERR_MSG alert; nullptr: no alert
+    Focus focus;
+  };
+  const auto noPassword = [](FCL_RS_PARAM_EMAIL& r) { platform::textToField(r.szSMTPAuthPassword, QString()); };
+  const Case cases[] = {
+      {"the user empties the password", [](FCL_RS_PARAM_EMAIL&) {},
+       [](const Controls& ui) {
+         typeInto(ui.textPassword, "");
+         typeInto(ui.textRetype, "");
+       },
+       999, "IDS_PF_PASSWORD", Focus::Retype},
+      {"a password typed over an empty stored one, not retyped", noPassword,
+       [](const Controls& ui) { typeInto(ui.textPassword, "pw"); }, 999, "IDS_PF_RETYPE_PASSWORD", Focus::Retype},
+      {"only the retype typed over an empty stored password", noPassword,
+       [](const Controls& ui) { typeInto(ui.textRetype, "pw"); }, 999, "IDS_PF_PASSWORD", Focus::Retype},
+      {"SMTP-AUTH chosen over an empty stored password",
+       [noPassword](FCL_RS_PARAM_EMAIL& r) {
+         noPassword(r);
+         r.bySMTPAuthentication = 0;
+       },
+       [](const Controls& ui) { ui.popupAuth->chooseItem(1); }, 999, "IDS_PF_PASSWORD", Focus::Retype},
+      {"SMTP-AUTH chosen over an empty stored account",
+       [](FCL_RS_PARAM_EMAIL& r) {
+         platform::textToField(r.szSMTPAuthAccount, QString());
+         r.bySMTPAuthentication = 0;
+       },
+       [](const Controls& ui) { ui.popupAuth->chooseItem(1); }, 999, "IDS_NE_ACCOUNT", Focus::Account},
+      {"SMTP-AUTH chosen over a stored value no item stands for, empty password",
+       [noPassword](FCL_RS_PARAM_EMAIL& r) {
+         noPassword(r);
+         r.bySMTPAuthentication = 7;
+       },
+       [](const Controls& ui) { ui.popupAuth->chooseItem(1); }, 999, "IDS_PF_PASSWORD", Focus::Retype},
+      {"a malformed mail address typed", [](FCL_RS_PARAM_EMAIL&) {},
+       [](const Controls& ui) { typeInto(ui.textMailAddress, "scanner.example.com"); }, 3, nullptr, Focus::None},
+      {"authentication switched off: the empty password is not required", noPassword,
+       [](const Controls& ui) { ui.popupAuth->chooseItem(0); }, 0, nullptr, Focus::None},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptedDialogs dialogs;
+    FCL_RS_PARAM_EMAIL record = scannerRecord();
+    c.edit(record);
+    ShownPage shown(record);
+    const Controls& ui = shown.ui();
+    c.act(ui);
+    ui.textSubject->setFocus();
+    if (c.emptyFieldKey != nullptr) dialogs.expectAlert(0, text("IDS_CM_WARNING"));
+    EXPECT_EQ(shown.page.isDataError(), c.error);
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+    if (c.emptyFieldKey == nullptr) {
+      EXPECT_TRUE(dialogs.alerts().empty());
+    } else {
+      ASSERT_EQ(dialogs.alerts().size(), 1u);
+      const QString field = text(c.emptyFieldKey);
+      EXPECT_EQ(dialogs.alerts()[0].information,
+                platform::formatText(text("IDS_CANNOT_EMPTY_ERR_MSG"), {field, field}));
+    }
+    QWidget* expectedFocus = c.focus == Focus::Account  ? static_cast<QWidget*>(ui.textAccount)
+                             : c.focus == Focus::Retype ? static_cast<QWidget*>(ui.textRetype)
+                                                        : static_cast<QWidget*>(ui.textSubject);
+    EXPECT_EQ(shown.page.focusWidget(), expectedFocus);
+  }
+}
+
 TEST(EmailServerPage, TextsReachTheirArrays) {
   const QString twoByte = QString(255, QChar(0x00E9));  // é: two bytes each in UTF-8
   struct Case {

@@ -14,10 +14,13 @@
 #include <functional>
 
 #include "support/LogCapture.h"
+#include "support/ScriptedDialogs.h"
 #include "Model/Utilities.h"
 #include "Views/GeneralSetupControllerObjC.h"
+#include "Views/PageErrors.h"
 #include "Views/PageFactory.h"
 #include "Views/PageTable.h"
+#include "platform/Localizer.h"
 #include "platform/widgets/Widgets.h"
 
 namespace {
@@ -301,6 +304,103 @@ TEST(GeneralSetupPage, ErrorChecksRunInOrder) {
     typeInto(ui.textTopTail, c.topTail);
     EXPECT_EQ(shown.page.isDataError(), c.error) << c.sleep << "/" << c.btmX << "/" << c.btmY << "/" << c.btmTail
                                                  << "/" << c.topX << "/" << c.topY << "/" << c.topTail;
+  }
+}
+
+// ---- Stored values outside the checks ---------------------------------------------------------------------
+
+namespace {
+
+// A stored value outside the page's checks, the field that shows it, and the same value as the
+// user would type it.
+struct OutsideValue {
+  const char* what;
+  std::function<void(MainWindowState&)> store;
+  QLineEdit* Page::Controls::*field;
+  const char* typed;
+};
+const OutsideValue kOutsideValues[] = {
+    {"sleep time 0", [](MainWindowState& s) { s.sLampState.dwCrg1Lamp2 = 0; }, &Page::Controls::textSleepTime, "0"},
+    {"sleep time 4", [](MainWindowState& s) { s.sLampState.dwCrg1Lamp2 = 4; }, &Page::Controls::textSleepTime, "4"},
+    {"sleep time 91", [](MainWindowState& s) { s.sLampState.dwCrg1Lamp2 = 91; }, &Page::Controls::textSleepTime, "91"},
+    {"sleep time 4294967295", [](MainWindowState& s) { s.sLampState.dwCrg1Lamp2 = ~0u; },
+     &Page::Controls::textSleepTime, "4294967295"},
+    {"bottom X 2.5", [](MainWindowState& s) { s.sParamAll.sGeneral.sEdgeCorrection.nBtm_XOffset = 25; },
+     &Page::Controls::textBtmX, "2.5"},
+    {"bottom Y -2.5", [](MainWindowState& s) { s.sParamAll.sGeneral.sEdgeCorrection.nBtm_YOffset = -25; },
+     &Page::Controls::textBtmY, "-2.5"},
+    {"bottom tail 2.1", [](MainWindowState& s) { s.sParamAll.sGeneral.sEdgeCorrection.nBtm_TailOffset = 21; },
+     &Page::Controls::textBtmTail, "2.1"},
+    {"top X 3276.7", [](MainWindowState& s) { s.sParamAll.sGeneral.sEdgeCorrection.nTop_XOffset = 32767; },
+     &Page::Controls::textTopX, "3276.7"},
+    {"top Y -3276.8", [](MainWindowState& s) { s.sParamAll.sGeneral.sEdgeCorrection.nTop_YOffset = -32768; },
+     &Page::Controls::textTopY, "-3276.8"},
+    {"top tail 10", [](MainWindowState& s) { s.sParamAll.sGeneral.sEdgeCorrection.nTop_TailOffset = 100; },
+     &Page::Controls::textTopTail, "10"},
+};
+
+}  // namespace
+
+// A value the scanner holds never keeps the user on the page: leaving (asked again and again),
+// editing other fields, changing the field and changing it back, and saving; it goes back to the
+// scanner exactly as stored, beside the user's edits.
+TEST(GeneralSetupPage, StoredValuesOutsideTheChecksNeverBlock) {
+  ShownPage shown(scannerState());
+  QApplication::setActiveWindow(&shown.page);
+  const Page::Controls& ui = shown.ui();
+  for (const OutsideValue& c : kOutsideValues) {
+    SCOPED_TRACE(c.what);
+    ScriptedDialogs dialogs;  // any alert fails the test
+    MainWindowState state = scannerState();
+    c.store(state);
+    shown.page.setParam(state);
+    QLineEdit* field = ui.*c.field;
+    EXPECT_EQ(field->text(), c.typed);
+    for (int attempt = 0; attempt < 3; ++attempt) EXPECT_FALSE(checkDataError(shown.page.isDataError()));
+
+    // The user edits other fields, and this one there and back.
+    MainWindowState expected = state;
+    if (field == ui.textSleepTime) {
+      typeInto(ui.textBtmX, "1.5");
+      expected.sParamAll.sGeneral.sEdgeCorrection.nBtm_XOffset = 15;
+    } else {
+      typeInto(ui.textSleepTime, "30");
+      expected.sLampState.dwCrg1Lamp2 = 30;
+    }
+    ASSERT_TRUE(ui.popupBacklight->chooseItem(2));
+    expected.sParamAll.sGeneral.sPanel.byBacklightLevel = 2;
+    typeInto(field, "1");
+    typeInto(field, c.typed);
+    EXPECT_FALSE(checkDataError(shown.page.isDataError()));
+    EXPECT_TRUE(dialogs.alerts().empty());
+    EXPECT_TRUE(shown.page.isDataChanged(state));
+    EXPECT_TRUE(sameBytes(saved(shown.page, state), expected));
+  }
+}
+
+// The same values typed by the user still refuse, with the main window's out-of-range alert;
+// the sleep time takes the focus, the edge fields leave it where it was.
+TEST(GeneralSetupPage, TheSameValuesTypedStillBlock) {
+  ShownPage shown(scannerState());
+  QApplication::setActiveWindow(&shown.page);
+  const Page::Controls& ui = shown.ui();
+  for (const OutsideValue& c : kOutsideValues) {
+    SCOPED_TRACE(c.what);
+    ScriptedDialogs dialogs;
+    shown.page.setParam(scannerState());
+    QLineEdit* field = ui.*c.field;
+    typeInto(field, c.typed);
+    ui.chkFromPCClock->setFocus();  // the user moved on
+    const int32_t code = shown.page.isDataError();
+    EXPECT_EQ(code, kPageErrorOutOfRange);
+    dialogs.expectAlert(0, platform::tr_(QStringLiteral("IDS_CM_ERROR")));
+    EXPECT_TRUE(checkDataError(code));
+    ASSERT_EQ(dialogs.alerts().size(), 1u);
+    EXPECT_EQ(dialogs.alerts()[0].information, platform::tr_(QStringLiteral("IDS_OUT_OF_RANGE_ERR_MSG")));
+    EXPECT_EQ(shown.page.focusWidget() == field, field == ui.textSleepTime);
+    // And again at the next attempt, also after an edit elsewhere.
+    ASSERT_TRUE(ui.popupBacklight->chooseItem(0));
+    EXPECT_EQ(shown.page.isDataError(), kPageErrorOutOfRange);
   }
 }
 

@@ -22,6 +22,7 @@
 #include "IO/FCLCodes.h"
 #include "IO/IOWrapper.h"
 #include "Model/Utilities.h"
+#include "Views/PageErrors.h"
 #include "Views/PageFactory.h"
 #include "Views/PageTable.h"
 #include "Views/ScanFileNameControllerObjC.h"
@@ -330,39 +331,74 @@ TEST(ScanFileNamePage, CounterBehaviourOpensAndClosesItsControls) {
   EXPECT_FALSE(shown.page.isDataChanged(scannerState()));
 }
 
-// Digits 0 with a continuous counter: shown disabled, and the page cannot be left until the
-// counter is switched and a digit typed.
-TEST(ScanFileNamePage, DigitsOutOfRangeRefuseLeavingThePage) {
-  MainWindowState state = scannerState();
-  state.sParamAll.sFilename.byCountDigit = 0;
-  state.sParamAll.sFilename.byCountType = 0;
-  ShownPage shown(state);
-  QApplication::setActiveWindow(&shown.page);
-  const Page::Controls& ui = shown.ui();
-  EXPECT_EQ(ui.textMinimumNumberDigits->text(), "0");
-  EXPECT_FALSE(ui.textMinimumNumberDigits->isEnabled());
-  EXPECT_EQ(shown.page.isDataError(), 2);
-  ui.textFileName->setFocus();
-  typeInto(ui.textFileName, "Other");
-  EXPECT_EQ(shown.page.isDataError(), 2);
+// Stored digits outside 1 to 6 never keep the user on the page, with either counter behaviour,
+// also after other edits and after the counter was switched; they are saved as stored. The user
+// cannot type such digits (the typing filter and the stepper keep to 1 to 6).
+TEST(ScanFileNamePage, StoredDigitsOutsideTheRangeNeverBlock) {
+  for (const uint8_t digits : {uint8_t(0), uint8_t(7), uint8_t(200)}) {
+    for (const uint8_t counter : {uint8_t(0), uint8_t(1)}) {
+      SCOPED_TRACE(testing::Message() << "digits " << int(digits) << ", counter " << int(counter));
+      ScriptedDialogs dialogs;  // any alert fails the test
+      MainWindowState state = scannerState();
+      state.sParamAll.sFilename.byCountDigit = digits;
+      state.sParamAll.sFilename.byCountType = counter;
+      ShownPage shown(state);
+      QApplication::setActiveWindow(&shown.page);
+      const Page::Controls& ui = shown.ui();
+      EXPECT_EQ(ui.textMinimumNumberDigits->text(), QString::number(digits));
+      for (int attempt = 0; attempt < 3; ++attempt) EXPECT_FALSE(checkDataError(shown.page.isDataError()));
 
-  ASSERT_TRUE(ui.popupCounter->chooseItem(1));
-  EXPECT_EQ(shown.page.isDataError(), 2);
-  ui.textFileName->setFocus();
-  EXPECT_EQ(shown.page.isDataError(), 2);
-  EXPECT_EQ(shown.page.focusWidget(), ui.textMinimumNumberDigits);  // the focus went to the digits
-  typeInto(ui.textMinimumNumberDigits, "7");
-  EXPECT_EQ(ui.textMinimumNumberDigits->text(), "0");
-  typeInto(ui.textMinimumNumberDigits, "5");
-  EXPECT_EQ(shown.page.isDataError(), 0);
-  const FCL_RS_PARAM_FILENAME out = saved(shown.page, state);
-  EXPECT_EQ(out.byCountDigit, 5);
-  EXPECT_EQ(out.byCountType, 1);
+      typeInto(ui.textFileName, "Other");
+      ASSERT_TRUE(ui.popupCounter->chooseItem(1 - counter));
+      ASSERT_TRUE(ui.popupCounter->chooseItem(1));  // the digits open to typing
+      typeInto(ui.textMinimumNumberDigits, "0");    // refused by the filter: the stored text stays
+      EXPECT_EQ(ui.textMinimumNumberDigits->text(), QString::number(digits));
+      ui.textFileName->setFocus();
+      EXPECT_FALSE(checkDataError(shown.page.isDataError()));
+      EXPECT_NE(shown.page.focusWidget(), ui.textMinimumNumberDigits);
+      EXPECT_TRUE(dialogs.alerts().empty());
+      const FCL_RS_PARAM_FILENAME out = saved(shown.page, state);
+      EXPECT_EQ(out.byCountDigit, digits);
+      EXPECT_EQ(out.byCountType, 1);
+      EXPECT_EQ(platform::textFromField(out.szName), "Other");
 
-  // A stored 200 also answers 2, whatever the counter shows.
-  state.sParamAll.sFilename.byCountDigit = 200;
-  shown.page.setParam(state);
-  EXPECT_EQ(shown.page.isDataError(), 2);
+      // A digit the user typed is taken.
+      typeInto(ui.textMinimumNumberDigits, "5");
+      EXPECT_EQ(shown.page.isDataError(), 0);
+      EXPECT_EQ(saved(shown.page, state).byCountDigit, 5);
+    }
+  }
+}
+
+// Digits that changed since the page was filled are checked: out of range refuses with the main
+// window's alert, whatever the counter behaviour, and the focus goes to the field when it is open. The typing filter
+// keeps the user's own typing in range, so the page's setText stands in for such a change.
+TEST(ScanFileNamePage, ChangedDigitsOutOfRangeRefuseLeavingThePage) {
+  for (const char* digits : {"0", "7", "200"}) {
+    for (const int counter : {0, 1}) {
+      SCOPED_TRACE(testing::Message() << "digits " << digits << ", counter " << counter);
+      ScriptedDialogs dialogs;
+      MainWindowState state = scannerState();
+      state.sParamAll.sFilename.byCountType = uint8_t(counter);
+      ShownPage shown(state);
+      QApplication::setActiveWindow(&shown.page);
+      const Page::Controls& ui = shown.ui();
+      ui.textMinimumNumberDigits->setText(QString::fromLatin1(digits));
+      ui.textFileName->setFocus();
+      const int32_t code = shown.page.isDataError();
+      EXPECT_EQ(code, kPageErrorOutOfRange);
+      if (counter == 1) {  // a disabled field takes no focus
+        EXPECT_EQ(shown.page.focusWidget(), ui.textMinimumNumberDigits);
+      }
+      dialogs.expectAlert(0, text("IDS_CM_ERROR"));
+      EXPECT_TRUE(checkDataError(code));
+      ASSERT_EQ(dialogs.alerts().size(), 1u);
+      EXPECT_EQ(dialogs.alerts()[0].information, text("IDS_OUT_OF_RANGE_ERR_MSG"));
+      // Back to the stored digits: untouched again.
+      ui.textMinimumNumberDigits->setText(QStringLiteral("3"));
+      EXPECT_EQ(shown.page.isDataError(), 0);
+    }
+  }
 }
 
 TEST(ScanFileNamePage, ChangeCheckComparesTheEditedFieldsOnly) {
@@ -539,8 +575,8 @@ TEST(ScanFileNamePage, TraceLines) {
   EXPECT_TRUE(shown.page.isDataChanged(state));
   EXPECT_TRUE(log.contains(">>>>>>>>> -[ScanFileNameControllerObjC isDataChanged:] ENTER"));
   EXPECT_FALSE(log.contains("<<<<<<<<< -[ScanFileNameControllerObjC isDataChanged:] END \n  "));
-  state.sParamAll.sFilename.byCountDigit = 0;
   shown.page.setParam(state);
+  shown.ui().textMinimumNumberDigits->setText(QStringLiteral("0"));
   log.clear();
   EXPECT_EQ(shown.page.isDataError(), 2);
   EXPECT_TRUE(log.contains(">>>>>>>>> -[ScanFileNameControllerObjC isDataError] ENTER"));
