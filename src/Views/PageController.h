@@ -29,6 +29,9 @@
 //                         never asked to copy back.
 //   isFromPCClockON()     general setup page only: its "clock from this computer" check box.
 //                         Every other page answers false (the base).
+//   localSaveFailed()     asked after the writes of a save: true when the page's getParam could
+//                         not store what the page keeps on this computer (the scan-to-PC page's
+//                         preference file). Every other page answers false (the base).
 //
 // Order within one apply cycle: isDataError, isDataChanged, (confirmation) getParam of the
 // copy-back pages, then the writes, during which the self-writing pages receive getParam.

@@ -8,6 +8,8 @@
 #include "Views/PageTable.h"
 #include "Views/ScanFileNameControllerObjC.h"
 #include "Views/ScanToEmailControllerObjC.h"
+#include "Views/ScanToPCControllerObjC.h"
+#include "Views/ScanToUSBControllerObjC.h"
 
 PageFactory& PageFactory::standard() {
   static PageFactory* factory = [] {
@@ -44,5 +46,7 @@ void registerStandardPages(PageFactory& factory) {
   factory.registerPage(pages::kWiredLANStoryboard, [](QWidget* p) { return std::make_unique<NetworkWiredLANControllerObjC>(p); });
   factory.registerPage(pages::kWLANStoryboard, [](QWidget* p) { return std::make_unique<NetworkWLANControllerObjC>(p); });
   factory.registerPage(pages::kScanToEmailStoryboard, [](QWidget* p) { return std::make_unique<ScanToEmailControllerObjC>(p); });
+  factory.registerPage(pages::kScanToUSBStoryboard, [](QWidget* p) { return std::make_unique<ScanToUSBControllerObjC>(p); });
+  factory.registerPage(pages::kScanToPCStoryboard, [](QWidget* p) { return std::make_unique<ScanToPCControllerObjC>(p); });
   (void)factory;
 }

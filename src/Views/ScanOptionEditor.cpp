@@ -91,8 +91,8 @@ QString oneDecimal(double v) { return QString::asprintf("%.1f", v); }
 
 // ---- Construction -------------------------------------------------------------------------------------
 
-ScanOptionEditor::ScanOptionEditor(const QString& ownerClass, QWidget* parent)
-    : QWidget(parent), ut(Utilities::sharedInstance()), m_owner(ownerClass) {
+ScanOptionEditor::ScanOptionEditor(const QString& ownerClass, QWidget* parent, const ScanOptionPolicy& policy)
+    : QWidget(parent), m_policy(policy), ut(Utilities::sharedInstance()), m_owner(ownerClass) {
   buildLayout();
   initLocalizedString();
   using P = platform::PopUpButton;
@@ -303,8 +303,9 @@ bool ScanOptionEditor::differsFrom(const FCL_RS_PARAM_SCANPROFILE& o) const {
 void ScanOptionEditor::updateScanOption() {
   const QString name = op("updateScanOption");
   funcEnter(name);
-  m_ui.labelContinuousScan->setVisible(!m_isB);
-  m_ui.popupContinuousScan->setVisible(!m_isB);
+  const bool continuousScan = !(m_policy.continuousScanFollowsModel && m_isB);
+  m_ui.labelContinuousScan->setVisible(continuousScan);
+  m_ui.popupContinuousScan->setVisible(continuousScan);
 
   const int size = m_ui.popupDocumentSize->indexOfSelectedItem();
   const bool restricted = size == kRestrictedSize1 || size == kRestrictedSize2;
@@ -332,7 +333,7 @@ void ScanOptionEditor::updateScanOption() {
   m_ui.popupAutoColorDetectAdjust->setEnabled(!restricted);
 
   const bool bw = scanType == kScanTypeBW;
-  m_ui.popupFileSize->setEnabled(!bw);
+  m_ui.popupFileSize->setEnabled(!bw && !m_policy.fileSizeAlwaysDisabled);
   m_ui.popupFileSize->selectItem(bw ? -1 : fileSize);
 
   platform::PopUpButton* types = m_ui.popupFileType;
@@ -341,8 +342,10 @@ void ScanOptionEditor::updateScanOption() {
   types->setItemHidden(2, !(scanType == kScanTypeGray || scanType == kScanTypeColor));
   types->setItemHidden(7, scanType == kScanTypeAuto);
   types->setItemHidden(8, scanType == kScanTypeAuto);
-  types->setItemHidden(5, m_isB);
-  types->setItemHidden(6, m_isB);
+  types->setItemHidden(5, m_policy.signedPdfFollowsModel && m_isB);
+  types->setItemHidden(6, m_policy.signedPdfFollowsModel && m_isB);
+  for (int i = 0; i < kFileTypeItems; ++i)
+    if (m_policy.fileTypesNeverOffered.test(std::size_t(i))) types->setItemHidden(i, true);
   types->selectItem(types->isItemHidden(fileType) ? kFileTypeMultiPagePdf : fileType);
 
   if (restricted) {
@@ -353,12 +356,13 @@ void ScanOptionEditor::updateScanOption() {
   // A resolution the list does not offer shows no selection (and is kept when read back).
   m_ui.popupResolution->selectItem(resolutionIndex(dpi));
   funcEnd(name);
+  emit optionsUpdated();
 }
 
 // ---- Pop-up handlers ------------------------------------------------------------------------------------------
 
 void ScanOptionEditor::popupDocumentTypeChanged() {
-  const QString name = op("popupDocumentTypeChanged:");
+  const QString name = op(m_policy.documentSizeAction);
   funcEnter(name);
   updateScanOption();
   funcEnd(name);
@@ -372,23 +376,24 @@ void ScanOptionEditor::popup2SidedScan() {
 void ScanOptionEditor::popupScanTypeChanged() {
   const QString name = op("popupScanTypeChanged:");
   funcEnter(name);
-  m_record.byScanType = itemOr(m_ui.popupScanType, m_record.byScanType);
+  if (m_policy.scanTypeHandlerStoresScanType) m_record.byScanType = itemOr(m_ui.popupScanType, m_record.byScanType);
   updateScanOption();
   funcEnd(name);
 }
 
 void ScanOptionEditor::popupFileTypeChanged() {
-  const QString name = op("popupFileTypeChanged:");
+  const QString name = op(m_policy.fileTypeAction);
   funcEnter(name);
   if (uint8_t* t = fileTypeSlot(m_ui.popupScanType->indexOfSelectedItem()))
     *t = itemOr(m_ui.popupFileType, *t);
   funcEnd(name);
+  emit fileTypeChosen();
 }
 
 void ScanOptionEditor::popupFileSizeChanged() {
-  const QString name = op("popupFileSizeChanged:");
+  const QString name = op(m_policy.fileSizeAction);
   funcEnter(name);
-  if (uint8_t* s = fileSizeSlot(m_record.byScanType)) *s = itemOr(m_ui.popupFileSize, *s);
+  if (uint8_t* s = fileSizeSlot(changeSlotScanType())) *s = itemOr(m_ui.popupFileSize, *s);
   funcEnd(name);
 }
 
@@ -396,7 +401,7 @@ void ScanOptionEditor::popupResolution() {
   const QString name = op("popupResolution:");
   funcEnter(name);
   const int dpi = resolutionDpi(m_ui.popupResolution->indexOfSelectedItem());
-  if (uint16_t* slot = resolutionSlot(m_record.byScanType)) *slot = uint16_t(dpi > 0 ? dpi : kDefaultDpi);
+  if (uint16_t* slot = resolutionSlot(changeSlotScanType())) *slot = uint16_t(dpi > 0 ? dpi : kDefaultDpi);
   updateScanOption();
   funcEnd(name);
 }
@@ -465,6 +470,11 @@ uint16_t* ScanOptionEditor::resolutionSlot(int scanType) {
     case kScanTypeAuto: return &m_record.wResolution_Auto;
     default: return nullptr;
   }
+}
+
+int ScanOptionEditor::changeSlotScanType() const {
+  return m_policy.changeSlot == ScanOptionPolicy::ChangeSlot::ShownScanType ? m_ui.popupScanType->indexOfSelectedItem()
+                                                                            : int(m_record.byScanType);
 }
 
 platform::Stepper* ScanOptionEditor::stepperOf(QLineEdit* field) const {

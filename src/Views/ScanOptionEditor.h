@@ -30,9 +30,15 @@
 // slot's 400 or 600 dpi shows as 300.
 //
 // Trace lines at level 0x40 carry the owning page's class name ("-[<owner> initUI]").
+//
+// Every page built on the editor differs from the scan-to-e-mail page only by its
+// ScanOptionPolicy (below) and by what it does on the two signals: optionsUpdated() at the end
+// of every option update (loading included) and fileTypeChosen() after the user's choice of a
+// file type has been stored.
 
 #include <QString>
 #include <QWidget>
+#include <bitset>
 #include <cstdint>
 
 #include "IO/FCLSettings.h"
@@ -46,12 +52,37 @@ class PopUpButton;
 class Stepper;
 }  // namespace platform
 
+// How a page's option editor differs from the scan-to-e-mail page's (the defaults).
+struct ScanOptionPolicy {
+  // The continuous-scan row, and the signed-PDF file types (5, 6), are hidden on the USB-only
+  // model. False: always offered (an editor without a module flag).
+  bool continuousScanFollowsModel = true;
+  bool signedPdfFollowsModel = true;
+  // File types never offered, whatever the scan type (bit = item). A stored one shows, and is
+  // read back, as multi-page PDF like any other hidden file type.
+  std::bitset<11> fileTypesNeverOffered;
+  // The file-size pop-up stays disabled for every scan type; it still shows the slot's size.
+  bool fileSizeAlwaysDisabled = false;
+  // The slot a file-size or resolution choice is written to: that of byScanType in the editor's
+  // copy, or that of the scan type the pop-up shows.
+  enum class ChangeSlot { CopysScanType, ShownScanType };
+  ChangeSlot changeSlot = ChangeSlot::CopysScanType;
+  // Whether the scan-type handler stores the chosen scan type in the copy at once (otherwise
+  // only reading the controls back does).
+  bool scanTypeHandlerStoresScanType = true;
+  // The handlers' names in the trace lines.
+  const char* documentSizeAction = "popupDocumentTypeChanged:";
+  const char* fileTypeAction = "popupFileTypeChanged:";
+  const char* fileSizeAction = "popupFileSizeChanged:";
+};
+
 class ScanOptionEditor : public QWidget {
   Q_OBJECT
 
  public:
   // `ownerClass` names the page in the trace lines.
-  explicit ScanOptionEditor(const QString& ownerClass, QWidget* parent = nullptr);
+  explicit ScanOptionEditor(const QString& ownerClass, QWidget* parent = nullptr,
+                            const ScanOptionPolicy& policy = ScanOptionPolicy());
   ~ScanOptionEditor() override;
 
   // Copies the record and the module flag (true: USB-only model) and fills the controls.
@@ -118,6 +149,8 @@ class ScanOptionEditor : public QWidget {
   // The common range of the four margin steppers, in the shown unit (tenths fit a signed byte).
   static constexpr double kMarginMin = -12.8, kMarginMax = 12.7, kMarginIncrement = 0.1;
 
+  const ScanOptionPolicy& policy() const { return m_policy; }
+
   // The dpi of a resolution item (0 to 5), or -1 for any other index.
   static int resolutionDpi(int index);
   // The item of a dpi value, or -1 for a value the list does not offer.
@@ -125,6 +158,13 @@ class ScanOptionEditor : public QWidget {
   // The longest leading part of `text` that is a number, "-" or empty.
   static QString numericStringFromString(const QString& text);
   static bool stringIsNumber(const QString& text);
+
+ signals:
+  // The option update has run (after loading, and after a change of document size, scan type,
+  // resolution or two-sided scan).
+  void optionsUpdated();
+  // The user chose a file type; the copy already holds it.
+  void fileTypeChosen();
 
  private:
   void buildLayout();
@@ -143,6 +183,8 @@ class ScanOptionEditor : public QWidget {
   uint8_t* fileTypeSlot(int scanType);
   uint8_t* fileSizeSlot(int scanType);
   uint16_t* resolutionSlot(int scanType);
+  // The scan type whose slot a file-size or resolution choice goes to (by the policy).
+  int changeSlotScanType() const;
   platform::Stepper* stepperOf(QLineEdit* field) const;
 
   QString op(const char* selector) const;
@@ -150,6 +192,7 @@ class ScanOptionEditor : public QWidget {
   void funcEnd(const QString& name) const;
 
   Controls m_ui{};
+  ScanOptionPolicy m_policy;
   Utilities& ut;
   QString m_owner;
   FCL_RS_PARAM_SCANPROFILE m_record{};

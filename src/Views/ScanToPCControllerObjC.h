@@ -1,0 +1,118 @@
+#pragma once
+// The scan-to-PC page (view identifier "scan2PC", listed for both models): the scan options the
+// scanner uses when it scans to this computer, one FCL_RS_PARAM_SCANPROFILE record
+// (sParamAll.sScan2PC), and two settings of this computer kept in the scanner driver's
+// per-device preference file Setting_RemoteSetup.plist (path: preferenceFilePath, IO/FCLFileData.h):
+//   "Location"  the folder scans are saved in, as text ("~" allowed), shown in textFilePath;
+//   "IsOpen"    "1" to open that folder after a scan, anything else (or missing) not to; the
+//               "Open after scanning" box.
+//
+// The scan options are the scan-option editor's (ScanOptionEditor.h), with two differences: the
+// file types 3 to 8 (secure, signed PDF and PDF/A) are never offered, and the file-size pop-up
+// is always disabled (it still shows the slot's size).
+//
+// The preference file:
+//  - setParam reads it (readFromPList). A missing or empty "Location" becomes "~/Pictures", and
+//    the file is rewritten with it at once. A file without "IsOpen" shows the box off.
+//  - No file (or one that cannot be read): the folder field, its button and the box are
+//    disabled and empty, and a line below them says why. The page never creates the file and,
+//    then, reports no change for the folder and the box.
+//  - getParam writes it (writeToPList), after copying the scan record back: it reads the file
+//    again and rewrites the whole dictionary atomically with the two keys set, so every key the
+//    page does not know survives. A folder that is not an existing folder the user may write to
+//    ("~" expanded for the test) is replaced by "~/Pictures"; "Location" keeps the text as the
+//    user chose it, "~" and all.
+//  - localSaveFailed(): after a getParam, true when the page had a preference file to keep the
+//    two settings in and could not write them; the main window then reports the save failed.
+//
+// isDataChanged: the scan record as the scan-to-e-mail page compares it, then (with a file) the
+// folder text against the one last read or written, and the box against "IsOpen". isDataError
+// is always 0.
+
+#include <QString>
+#include <cstdint>
+
+#include "IO/FCLSettings.h"
+#include "Views/PageController.h"
+#include "Views/ScanOptionEditor.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class Utilities;
+
+class ScanToPCControllerObjC : public PageController {
+  Q_OBJECT
+
+ public:
+  explicit ScanToPCControllerObjC(QWidget* parent = nullptr);
+  ~ScanToPCControllerObjC() override;
+
+  // ---- Page contract (sParamAll.sScan2PC, bIsB and the device texts) ------------------------
+  void setParam(const MainWindowState& state) override;
+  bool getParam(MainWindowState& state) override;
+  bool isDataChanged(const MainWindowState& state) override;
+  int32_t isDataError() override;
+  bool localSaveFailed() const override { return m_localSaveFailed; }
+
+  // ---- The same on the record itself ----------------------------------------------------------
+  void setParam(const FCL_RS_PARAM_SCANPROFILE& scan2PC, bool isB, const QString& uuid, const QString& twainName,
+                const QString& interfaceText);
+  void getParam(FCL_RS_PARAM_SCANPROFILE& scan2PC);
+  bool isDataChanged(const FCL_RS_PARAM_SCANPROFILE& scan2PC);
+
+  // ---- The preference file ---------------------------------------------------------------------
+  // The file of the device handed over with setParam.
+  QString preferencePath() const;
+  void readFromPList();
+  // False when the file could not be read (nothing written then); true otherwise, also when the
+  // rewrite failed (localSaveFailed() tells).
+  bool writeToPList();
+
+  // ---- Actions -----------------------------------------------------------------------------------
+  // The folder button: a folder chooser; the chosen folder's path goes into the field.
+  void filePathOpenPanelPushed();
+  void chkFilePathPushed();
+
+  // The folder used when the chosen one is missing or unusable.
+  static constexpr const char* kDefaultLocation = "~/Pictures";
+
+  // For tests and screenshots.
+  QLabel* labelScanToPC() const { return m_title; }
+  ScanOptionEditor* editor() const { return m_editor; }
+  QLabel* labelSavePath() const { return m_labelSavePath; }
+  QLineEdit* textFilePath() const { return m_textFilePath; }
+  QPushButton* btnFilePath() const { return m_btnFilePath; }
+  QCheckBox* chkFilePath() const { return m_chkFilePath; }
+  QLabel* labelNoPreferences() const { return m_labelNoPreferences; }
+  bool hasPreferenceFile() const { return m_hasPreferenceFile; }
+  const QString& defaultPathString() const { return m_defaultPathString; }
+  bool openAfterScan() const { return m_bOpenAfterScan; }
+  const FCL_RS_PARAM_SCANPROFILE& scan2PC() const { return m_editor->record(); }
+
+ private:
+  // Enables the folder controls, or disables them with `note` below them.
+  void showPreferenceFile(bool present, const QString& note);
+  void funcEnter(const QString& name) const;
+  void funcEnd(const QString& name) const;
+  void funcErr(const QString& name, const QString& message) const;
+
+  Utilities& ut;
+  QLabel* m_title = nullptr;
+  QLabel* m_labelSavePath = nullptr;
+  QLineEdit* m_textFilePath = nullptr;
+  QPushButton* m_btnFilePath = nullptr;
+  QCheckBox* m_chkFilePath = nullptr;
+  QLabel* m_labelNoPreferences = nullptr;
+  ScanOptionEditor* m_editor = nullptr;
+
+  bool m_isB = false;
+  QString m_uuidString;
+  QString m_twainString;
+  QString m_interfaceString;
+  QString m_defaultPathString;   // "Location" as last read or written
+  bool m_bOpenAfterScan = false; // "IsOpen" as last read or written
+  bool m_hasPreferenceFile = false;
+  bool m_localSaveFailed = false;
+};

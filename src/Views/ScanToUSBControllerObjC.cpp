@@ -1,0 +1,237 @@
+#include "Views/ScanToUSBControllerObjC.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+#include <cstring>
+
+#include "Model/Utilities.h"
+#include "Views/PageErrors.h"
+#include "Views/PageLayout.h"
+#include "Views/PageTable.h"
+#include "platform/FixedText.h"
+#include "platform/Localizer.h"
+#include "platform/widgets/Widgets.h"
+
+namespace {
+
+constexpr int32_t kTraceLevel = 0x40;
+constexpr const char* kClassName = "ScanToUSBControllerObjC";
+constexpr int kSecurePdfSingle = 3, kSecurePdfMulti = 4;
+
+QString op(const char* selector) {
+  return QStringLiteral("-[%1 %2]").arg(QLatin1String(kClassName), QLatin1String(selector));
+}
+
+QString localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
+
+ScanOptionPolicy usbPolicy() {
+  ScanOptionPolicy policy;
+  policy.changeSlot = ScanOptionPolicy::ChangeSlot::ShownScanType;
+  policy.scanTypeHandlerStoresScanType = false;
+  return policy;
+}
+
+}  // namespace
+
+// ---- Construction ("viewDidLoad") -------------------------------------------------------------
+
+ScanToUSBControllerObjC::ScanToUSBControllerObjC(QWidget* parent)
+    : PageController(QString::fromLatin1(pages::kScanToUSBView), parent), ut(Utilities::sharedInstance()) {
+  const QString name = op("viewDidLoad");
+  funcEnter(name);
+  QVBoxLayout* page = pagelayout::scrollingContent(this, 10);
+  QWidget* content = page->parentWidget();
+
+  m_title = pagelayout::titleLabel(content);
+  page->addWidget(m_title);
+  m_editor = new ScanOptionEditor(QString::fromLatin1(kClassName), content, usbPolicy());
+  page->addWidget(m_editor);
+
+  // The password rows, below the options.
+  auto* grid = new QGridLayout;
+  grid->setHorizontalSpacing(8);
+  grid->setVerticalSpacing(4);
+  page->addLayout(grid);
+  auto addRow = [&](int row, QLabel*& label, QLineEdit*& field) {
+    label = pagelayout::plainLabel(content);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    field = new QLineEdit(content);
+    field->setEchoMode(QLineEdit::Password);
+    field->setMaxLength(kPasswordLength);  // a fifth character is refused as it is typed
+    field->setFixedWidth(120);
+    grid->addWidget(label, row, 0);
+    grid->addWidget(field, row, 1, Qt::AlignLeft);
+  };
+  addRow(0, m_pw.textPassword, m_pw.securePassword);
+  addRow(1, m_pw.textRetypePassword, m_pw.secureRetypePassword);
+  m_pw.label00009999 = pagelayout::plainLabel(content);
+  m_pw.label00009999->setText(QStringLiteral("(0000 - 9999)"));
+  grid->addWidget(m_pw.label00009999, 0, 2);
+  grid->setColumnStretch(3, 1);
+  page->addStretch(1);
+
+  // initLocalizedString (the editor sets its own texts as it is built).
+  m_title->setText(localized("IDS_P_SCAN_TO_USB"));
+  m_pw.textPassword->setText(localized("IDS_PF_PASSWORD"));
+  m_pw.textRetypePassword->setText(localized("IDS_PF_RETYPE_PASSWORD"));
+
+  for (QLineEdit* field : {m_pw.securePassword, m_pw.secureRetypePassword})
+    connect(field, &QLineEdit::textEdited, this, [this, field] { passwordEdited(field); });
+  connect(m_editor, &ScanOptionEditor::optionsUpdated, this, &ScanToUSBControllerObjC::chkDisplayPassword);
+  connect(m_editor, &ScanOptionEditor::fileTypeChosen, this, &ScanToUSBControllerObjC::chkDisplayPassword);
+  chkDisplayPassword();
+  funcEnd(name);
+}
+
+ScanToUSBControllerObjC::~ScanToUSBControllerObjC() = default;
+
+// ---- Contract ---------------------------------------------------------------------------------------
+
+void ScanToUSBControllerObjC::setParam(const MainWindowState& state) {
+  setParam(state.sParamAll.sScan2USB, state.sParamAll.sGeneral, state.bIsB);
+}
+
+bool ScanToUSBControllerObjC::getParam(MainWindowState& state) {
+  getParam(state.sParamAll.sScan2USB, state.sParamAll.sGeneral);
+  return true;
+}
+
+bool ScanToUSBControllerObjC::isDataChanged(const MainWindowState& state) {
+  return isDataChanged(state.sParamAll.sScan2USB, state.sParamAll.sGeneral);
+}
+
+void ScanToUSBControllerObjC::setParam(const FCL_RS_PARAM_SCANPROFILE& scan2USB, const FCL_RS_PARAM_GENERAL& general,
+                                       bool isB) {
+  const QString name = op("setParam:general:module:");
+  funcEnter(name);
+  std::memcpy(&m_general, &general, sizeof m_general);
+  m_isB = isB;
+  // A new visit: the fields show the stored password, nothing typed yet.
+  m_filledPassword = platform::textFromField(m_general.szSecurePDFPassword);
+  m_pw.securePassword->setText(m_filledPassword);
+  m_pw.secureRetypePassword->setText(m_filledPassword);
+  m_passwordShown = false;
+  m_passwordTouched = false;
+  m_loading = true;
+  m_editor->load(scan2USB, isB);  // ends with the option update, and so with the password display
+  m_loading = false;
+  funcEnd(name);
+}
+
+void ScanToUSBControllerObjC::getParam(FCL_RS_PARAM_SCANPROFILE& scan2USB, FCL_RS_PARAM_GENERAL& general) {
+  const QString name = op("getParam:general:");
+  funcEnter(name);
+  applyData();
+  std::memcpy(&scan2USB, &m_editor->record(), sizeof scan2USB);
+  std::memcpy(&general, &m_general, sizeof general);
+  funcEnd(name);
+}
+
+bool ScanToUSBControllerObjC::isDataChanged(const FCL_RS_PARAM_SCANPROFILE& scan2USB,
+                                            const FCL_RS_PARAM_GENERAL& general) {
+  const QString name = op("isDataChanged:general:");
+  funcEnter(name);
+  applyData();
+  if (m_editor->differsFrom(scan2USB)) return true;
+  const int compared = std::strncmp(general.szSecurePDFPassword, m_general.szSecurePDFPassword,
+                                    sizeof m_general.szSecurePDFPassword);
+  if (compared != 0) {
+    ut.debugMsg(kTraceLevel, QStringLiteral("Data is changed! %d"), compared);
+    return true;
+  }
+  ut.debugMsg(kTraceLevel, QStringLiteral("The data has not changed!"));
+  funcEnd(name);
+  return false;
+}
+
+int32_t ScanToUSBControllerObjC::isDataError() {
+  const QString name = op("isDataError");
+  funcEnter(name);
+  // Only a password the user has been asked for in this visit is checked.
+  if (m_isB && m_passwordShown && m_passwordTouched && !checkPassword()) return kPageErrorShown;
+  funcEnd(name);
+  return kPageErrorNone;
+}
+
+// ---- The password -------------------------------------------------------------------------------------
+
+void ScanToUSBControllerObjC::chkDisplayPassword() {
+  const int fileType = m_editor->controls().popupFileType->indexOfSelectedItem();
+  const bool show = m_isB && (fileType == kSecurePdfSingle || fileType == kSecurePdfMulti);
+  if (show && !m_passwordShown) {
+    // Appearing: the fields show the stored password again.
+    m_filledPassword = platform::textFromField(m_general.szSecurePDFPassword);
+    m_pw.securePassword->setText(m_filledPassword);
+    m_pw.secureRetypePassword->setText(m_filledPassword);
+    if (!m_loading) m_passwordTouched = true;
+  }
+  m_passwordShown = show;
+  for (QWidget* w : std::initializer_list<QWidget*>{m_pw.textPassword, m_pw.textRetypePassword, m_pw.label00009999,
+                                                    m_pw.securePassword, m_pw.secureRetypePassword})
+    w->setVisible(show);
+  funcEnd(op("chkDisplayPassword"));
+}
+
+bool ScanToUSBControllerObjC::checkPassword() {
+  const QString name = op("checkPassword");
+  funcEnter(name);
+  if (!m_passwordShown) {
+    funcEnd(name);
+    return true;
+  }
+  const QString password = m_pw.securePassword->text();
+  const QString retype = m_pw.secureRetypePassword->text();
+  if (ut.checkPassword(password, retype, kPasswordLength)) {
+    funcEnd(name);
+    return true;
+  }
+  // The field at fault, in the order the check examines them.
+  QLineEdit* fault = password.isEmpty()                 ? m_pw.securePassword
+                     : retype.isEmpty()                 ? m_pw.secureRetypePassword
+                     : password.size() < kPasswordLength ? m_pw.securePassword
+                                                        : m_pw.secureRetypePassword;
+  fault->setFocus();
+  funcEnd(name);
+  return false;
+}
+
+QString ScanToUSBControllerObjC::passwordFilter(const QString& text) {
+  QString digits;
+  for (QChar c : text)
+    if (c >= u'0' && c <= u'9' && digits.size() < kPasswordLength) digits.append(c);
+  return digits;
+}
+
+void ScanToUSBControllerObjC::passwordEdited(QLineEdit* field) {
+  const QString typed = field->text();
+  const QString filtered = passwordFilter(typed);
+  if (filtered != typed) {
+    // The cursor stays after the digits that were before it.
+    const int cursor = int(passwordFilter(typed.left(field->cursorPosition())).size());
+    field->setText(filtered);
+    field->setCursorPosition(cursor);
+  }
+  m_passwordTouched = true;
+}
+
+// ---- Reading back ---------------------------------------------------------------------------------------
+
+void ScanToUSBControllerObjC::applyData() {
+  // The password goes into the general copy only when the user changed it; otherwise the stored
+  // bytes stay exactly as they came (a stored text that is not UTF-8 included).
+  if (m_isB && m_passwordShown && m_pw.securePassword->text() != m_filledPassword)
+    platform::textToField(m_general.szSecurePDFPassword, m_pw.securePassword->text());
+  m_editor->applyData();
+}
+
+// ---- Trace ---------------------------------------------------------------------------------------------------
+
+void ScanToUSBControllerObjC::funcEnter(const QString& name) const {
+  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>>>> %@ ENTER"), name);
+}
+
+void ScanToUSBControllerObjC::funcEnd(const QString& name) const {
+  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<<<< %@ END \n  "), name);
+}
