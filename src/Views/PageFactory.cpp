@@ -1,5 +1,8 @@
 #include "Views/PageFactory.h"
 
+#include "Views/AddressBookContactControllerObjC.h"
+#include "Views/AddressBookControllerObjC.h"
+#include "Views/AddressBookGroupControllerObjC.h"
 #include "Views/GeneralSetupControllerObjC.h"
 #include "Views/NetworkWLANControllerObjC.h"
 #include "Views/NetworkWiredLANControllerObjC.h"
@@ -33,6 +36,18 @@ std::unique_ptr<PageController> PageFactory::create(const QString& storyboardId,
   return page;
 }
 
+bool PageFactory::registerEditor(const QString& identifier, EditorCreator creator) {
+  if (!creator) return false;
+  m_editors.insert(identifier, std::move(creator));
+  return true;
+}
+
+std::unique_ptr<QDialog> PageFactory::createEditor(const QString& identifier, QWidget* parent) const {
+  const auto it = m_editors.constFind(identifier);
+  if (it == m_editors.constEnd()) return nullptr;
+  return (*it)(parent);
+}
+
 void registerStandardPages(PageFactory& factory) {
   // One line per page as it lands, e.g.
   //   factory.registerPage(pages::kGeneralSetupStoryboard,
@@ -44,5 +59,10 @@ void registerStandardPages(PageFactory& factory) {
   factory.registerPage(pages::kWiredLANStoryboard, [](QWidget* p) { return std::make_unique<NetworkWiredLANControllerObjC>(p); });
   factory.registerPage(pages::kWLANStoryboard, [](QWidget* p) { return std::make_unique<NetworkWLANControllerObjC>(p); });
   factory.registerPage(pages::kScanToEmailStoryboard, [](QWidget* p) { return std::make_unique<ScanToEmailControllerObjC>(p); });
+  factory.registerPage(pages::kAddressBookStoryboard, [](QWidget* p) { return std::make_unique<AddressBookControllerObjC>(p); });
+  factory.registerEditor(QString::fromLatin1(kAddressContactEditorId),
+                         [](QWidget* p) { return std::make_unique<AddressBookContactControllerObjC>(p); });
+  factory.registerEditor(QString::fromLatin1(kAddressGroupEditorId),
+                         [](QWidget* p) { return std::make_unique<AddressBookGroupControllerObjC>(p); });
   (void)factory;
 }
