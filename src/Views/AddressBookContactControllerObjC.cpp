@@ -194,7 +194,12 @@ void AddressBookContactControllerObjC::updateUI() {
 // ---- Create button and typing --------------------------------------------------------------------------
 
 bool AddressBookContactControllerObjC::isAnyTextFieldEmpty() const {
-  return m_ui.nameText->text().isEmpty() || m_ui.indexText->text().isEmpty() || m_ui.emailText->text().isEmpty();
+  const QString name = op("isAnyTextFieldEmpty");
+  funcEnter(name);
+  const bool empty =
+      m_ui.nameText->text().isEmpty() || m_ui.indexText->text().isEmpty() || m_ui.emailText->text().isEmpty();
+  funcEnd(name);
+  return empty;
 }
 
 void AddressBookContactControllerObjC::detectCreateBtn() {
@@ -205,6 +210,8 @@ void AddressBookContactControllerObjC::detectCreateBtn() {
 }
 
 void AddressBookContactControllerObjC::controlTextDidChange(QLineEdit* field) {
+  const QString name = op("controlTextDidChange:");
+  funcEnter(name);
   if (field == m_ui.nameText) {
     const QString typed = field->text();
     const QString cleaned = Utilities::stripRemoveSpecialWordFrom(addressbook::cutToLimit(typed, addressbook::kNameLimit));
@@ -218,6 +225,7 @@ void AddressBookContactControllerObjC::controlTextDidChange(QLineEdit* field) {
   }
   // After the filter: a name that was only removed characters is empty, and Create says so.
   detectCreateBtn();
+  funcEnd(name);
 }
 
 void AddressBookContactControllerObjC::groupBtnChecked() {
@@ -251,17 +259,29 @@ void AddressBookContactControllerObjC::emailTextTyping() {
 // ---- Free index ------------------------------------------------------------------------------------------
 
 bool AddressBookContactControllerObjC::isIndexExist(int32_t index) const {
+  const QString name = op("isIndexExist:");
+  funcEnter(name);
   for (const AddressBookDictionary* d : {groupDictionary, contactDictionary}) {
     if (d == nullptr) continue;
     for (const auto& [key, e] : *d)
-      if (e.index == index) return true;
+      if (e.index == index) {
+        funcEnd(name);
+        return true;
+      }
   }
+  funcEnd(name);
   return false;
 }
 
 int32_t AddressBookContactControllerObjC::firstEmptyIndex() const {
+  const QString name = op("firstEmptyIndex");
+  funcEnter(name);
   for (int32_t n = addressbook::kFirstIndex; n <= addressbook::kLastIndex; ++n)
-    if (!isIndexExist(n)) return n;
+    if (!isIndexExist(n)) {
+      funcEnd(name);
+      return n;
+    }
+  funcEnd(name);
   return 0;
 }
 

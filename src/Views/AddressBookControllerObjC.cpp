@@ -330,6 +330,8 @@ void AddressBookControllerObjC::updateUI() {
 }
 
 int AddressBookControllerObjC::numberOfRowsInTableView(const QString& tableId) {
+  const QString name = op("numberOfRowsInTableView:");
+  funcEnter(name);
   const auto groups = static_cast<unsigned long>(m_groups.size());
   const auto contacts = static_cast<unsigned long>(m_contacts.size());
   // (The tables count their rows once while the page is being built, before the buttons exist.)
@@ -341,16 +343,27 @@ int AddressBookControllerObjC::numberOfRowsInTableView(const QString& tableId) {
   }
   if (tableId == QLatin1String(kGroupTable)) {
     ut.debugMsg(kTraceLevel, QStringLiteral("\t\t\tgroup dictionary count %lu"), groups);
+    funcEnd(name);
     return static_cast<int>(groups);
   }
   if (tableId == QLatin1String(kContactTable)) {
     ut.debugMsg(kTraceLevel, QStringLiteral("\t\t\tcontact dictionary count %lu"), contacts);
+    funcEnd(name);
     return static_cast<int>(contacts);
   }
+  funcEnd(name);
   return 0;
 }
 
 QString AddressBookControllerObjC::objectValue(const QString& tableId, const QString& columnTitle, int row) {
+  const QString name = op("tableView:objectValueForTableColumn:row:");
+  funcEnter(name);
+  QString value = cellText(tableId, columnTitle, row);
+  funcEnd(name);
+  return value;
+}
+
+QString AddressBookControllerObjC::cellText(const QString& tableId, const QString& columnTitle, int row) const {
   const bool groupTable = tableId == QLatin1String(kGroupTable);
   if (!groupTable && tableId != QLatin1String(kContactTable)) return {};
   const AddressBookDictionary& d = groupTable ? m_groups : m_contacts;
@@ -372,38 +385,62 @@ QString AddressBookControllerObjC::objectValue(const QString& tableId, const QSt
 }
 
 void AddressBookControllerObjC::tableViewSelectionDidChange() {
+  const QString name = op("tableViewSelectionDidChange:");
+  funcEnter(name);
   const bool group = m_bookRead && TableDataSource::selectedRow(m_ui.groupTable) >= 0;
   const bool contact = m_bookRead && TableDataSource::selectedRow(m_ui.contactTable) >= 0;
   m_ui.delGroupBtn->setEnabled(group);
   m_ui.editGroupBtn->setEnabled(group);
   m_ui.delContactBtn->setEnabled(contact);
   m_ui.editContactBtn->setEnabled(contact);
+  funcEnd(name);
 }
 
 // ---- Text helpers -----------------------------------------------------------------------------------------
 
+// The helpers have no page of their own to trace through: the shared object logs for them.
 QString AddressBookControllerObjC::groupString(int32_t group) {
-  if (group < 1 || group > addressbook::kGroupCount) return {};
-  return QStringLiteral("Group %1").arg(group);
+  const QString name = op("groupString:");
+  Utilities& u = Utilities::sharedInstance();
+  u.debugMsg(kTraceLevel, QStringLiteral(">>>>>>> %@ ENTER"), name);
+  const QString text = group < 1 || group > addressbook::kGroupCount ? QString() : QStringLiteral("Group %1").arg(group);
+  u.debugMsg(kTraceLevel, QStringLiteral("<<<<<<< %@ END \n  "), name);
+  return text;
 }
 
 QString AddressBookControllerObjC::maskToString(uint32_t mask) {
+  const QString name = op("maskToString:");
+  Utilities& u = Utilities::sharedInstance();
+  u.debugMsg(kTraceLevel, QStringLiteral(">>>>>>> %@ ENTER"), name);
   QString text;
   for (int32_t n = 1; n <= addressbook::kGroupCount; ++n) {
     if ((mask & addressbook::maskMap(n)) != 0) text = platform::formatText(QStringLiteral("%@ %d"), {text, n});
   }
+  u.debugMsg(kTraceLevel, QStringLiteral("<<<<<<< %@ END \n  "), name);
   return text;
 }
 
+int32_t AddressBookControllerObjC::maskMap(int32_t group) {
+  const QString name = op("maskMap:");
+  Utilities& u = Utilities::sharedInstance();
+  u.debugMsg(kTraceLevel, QStringLiteral(">>>>>>> %@ ENTER"), name);
+  const auto mask = static_cast<int32_t>(addressbook::maskMap(group));
+  u.debugMsg(kTraceLevel, QStringLiteral("<<<<<<< %@ END \n  "), name);
+  return mask;
+}
+
 QString AddressBookControllerObjC::contactsString(int32_t groupIndex) const {
-  const auto group = m_groups.find(groupIndex);
-  if (group == m_groups.end()) return {};
-  const uint32_t bit = addressbook::maskMap(static_cast<int32_t>(group->second.nodeType));
+  const QString name = op("contactsString:");
+  funcEnter(name);
   QString text;
-  for (const auto& [key, c] : m_contacts) {
-    if (c.nodeType == FCL_NODE_TYPE_CONTACT && (c.groupMask & bit) != 0)
-      text = platform::formatText(QStringLiteral("%@ %@"), {text, c.listedName()});
+  if (const auto group = m_groups.find(groupIndex); group != m_groups.end()) {
+    const uint32_t bit = addressbook::maskMap(static_cast<int32_t>(group->second.nodeType));
+    for (const auto& [key, c] : m_contacts) {
+      if (c.nodeType == FCL_NODE_TYPE_CONTACT && (c.groupMask & bit) != 0)
+        text = platform::formatText(QStringLiteral("%@ %@"), {text, c.listedName()});
+    }
   }
+  funcEnd(name);
   return text;
 }
 
@@ -472,9 +509,12 @@ void AddressBookControllerObjC::doubleClickContactRow() {
 }
 
 void AddressBookControllerObjC::openEditor(const QString& buttonIdentifier) {
+  const QString name = op("openEditor:");
+  funcEnter(name);
   const bool group = buttonIdentifier == QLatin1String(kAddGroupButton) ||
                      buttonIdentifier == QLatin1String(kEditGroupButton);
   presentEditor(QString::fromLatin1(group ? kAddressGroupEditorId : kAddressContactEditorId), buttonIdentifier);
+  funcEnd(name);
 }
 
 void AddressBookControllerObjC::presentEditor(const QString& storyboardId, const QString& buttonIdentifier) {

@@ -124,7 +124,7 @@ class AddressBookControllerObjC : public PageController {
   static QString groupString(int32_t group);            // "Group n" for 1..20, else ""
   static QString maskToString(uint32_t mask);           // " 1 3" for groups 1 and 3
   QString contactsString(int32_t groupIndex) const;     // " name name" of the group's members
-  static int32_t maskMap(int32_t group) { return static_cast<int32_t>(addressbook::maskMap(group)); }
+  static int32_t maskMap(int32_t group);                // group n -> 1 << (n-1), else 0
 
   // ---- Building the book (what getParam writes; exposed for tests) -----------------------------
   // The book the dictionaries make: the identifier as last read, the entries, the kept unshown slots.
@@ -156,6 +156,7 @@ class AddressBookControllerObjC : public PageController {
   // The slots of `book` (all zero) filled from the dictionaries and the kept slots, as written.
   void fillSlots(FCL_RS_ADDRESS_BOOK& book) const;
   void showNotReadAlert(const QString& details);
+  QString cellText(const QString& tableId, const QString& columnTitle, int row) const;
   void presentEditor(const QString& storyboardId, const QString& buttonIdentifier);
 
   void funcEnter(const QString& name) const;

@@ -240,7 +240,11 @@ void AddressBookGroupControllerObjC::reloadTables() {
 // ---- Create button and typing --------------------------------------------------------------------------
 
 bool AddressBookGroupControllerObjC::isAnyTextFieldEmpty() const {
-  return m_ui.nameText->text().isEmpty() || m_ui.indexText->text().isEmpty() || m_members.empty();
+  const QString name = op("isAnyTextFieldEmpty");
+  funcEnter(name);
+  const bool empty = m_ui.nameText->text().isEmpty() || m_ui.indexText->text().isEmpty() || m_members.empty();
+  funcEnd(name);
+  return empty;
 }
 
 void AddressBookGroupControllerObjC::detectCreateBtn() {
@@ -281,29 +285,43 @@ void AddressBookGroupControllerObjC::nameTextTyping() {
 // ---- Tables and moves ----------------------------------------------------------------------------------------
 
 int AddressBookGroupControllerObjC::numberOfRowsInTableView(const QString& tableId) {
+  const QString name = op("numberOfRowsInTableView:");
+  funcEnter(name);
   if (tableId == QLatin1String(kContactTable)) {
     ut.debugMsg(kTraceLevel, QStringLiteral("group dictionary count %lu"), static_cast<unsigned long>(m_nonMembers.size()));
+    funcEnd(name);
     return static_cast<int>(m_nonMembers.size());
   }
   if (tableId == QLatin1String(kMemberTable)) {
     ut.debugMsg(kTraceLevel, QStringLiteral("contact dictionary count %lu"), static_cast<unsigned long>(m_members.size()));
+    funcEnd(name);
     return static_cast<int>(m_members.size());
   }
+  funcEnd(name);
   return 0;
 }
 
 QString AddressBookGroupControllerObjC::objectValue(const QString& tableId, const QString& columnTitle, int row) {
+  const QString name = op("tableView:objectValueForTableColumn:row:");
+  funcEnter(name);
   const AddressBookDictionary* d = nullptr;
   if (tableId == QLatin1String(kContactTable) && columnTitle == localized("IDS_AB_CONTACT")) d = &m_nonMembers;
   if (tableId == QLatin1String(kMemberTable) && columnTitle == localized("IDS_AB_MEMBERS")) d = &m_members;
-  if (d == nullptr) return {};
+  if (d == nullptr) {
+    funcEnd(name);
+    return {};
+  }
   const auto it = d->find(addressbook::keyOfRow(*d, row));
+  funcEnd(name);
   return it == d->end() ? QString() : it->second.listedName();
 }
 
 void AddressBookGroupControllerObjC::tableViewSelectionDidChange() {
+  const QString name = op("tableViewSelectionDidChange:");
+  funcEnter(name);
   m_ui.ltrBtn->setEnabled(TableDataSource::selectedRow(m_ui.contactTable) >= 0);
   m_ui.rtlBtn->setEnabled(TableDataSource::selectedRow(m_ui.memberTable) >= 0);
+  funcEnd(name);
 }
 
 void AddressBookGroupControllerObjC::leftToRight() {
@@ -369,30 +387,56 @@ void AddressBookGroupControllerObjC::doubleClickMember() {
 // ---- Free group number and free index ------------------------------------------------------------------------
 
 bool AddressBookGroupControllerObjC::isGroupExist(int32_t group) const {
-  if (groupDictionary == nullptr) return false;
-  return std::any_of(groupDictionary->begin(), groupDictionary->end(),
-                     [group](const auto& kv) { return kv.second.nodeType == static_cast<uint32_t>(group); });
+  const QString name = op("isGroupExist:");
+  funcEnter(name);
+  const bool exists = groupDictionary != nullptr &&
+                      std::any_of(groupDictionary->begin(), groupDictionary->end(), [group](const auto& kv) {
+                        return kv.second.nodeType == static_cast<uint32_t>(group);
+                      });
+  funcEnd(name);
+  return exists;
 }
 
 int32_t AddressBookGroupControllerObjC::firstEmptyGroup() const {
+  const QString name = op("firstEmptyGroup");
+  funcEnter(name);
   for (int32_t n = 1; n <= addressbook::kGroupCount; ++n)
-    if (!isGroupExist(n)) return n;
+    if (!isGroupExist(n)) {
+      funcEnd(name);
+      return n;
+    }
+  funcEnd(name);
   return 0;
 }
 
 bool AddressBookGroupControllerObjC::isIndexExist(int32_t index) const {
-  if (index < addressbook::kFirstIndex || index > addressbook::kLastIndex) return true;
+  const QString name = op("isIndexExist:");
+  funcEnter(name);
+  if (index < addressbook::kFirstIndex || index > addressbook::kLastIndex) {
+    funcEnd(name);
+    return true;
+  }
   for (const AddressBookDictionary* d : {groupDictionary, contactDictionary}) {
     if (d == nullptr) continue;
     for (const auto& [key, e] : *d)
-      if (e.index == index) return true;
+      if (e.index == index) {
+        funcEnd(name);
+        return true;
+      }
   }
+  funcEnd(name);
   return false;
 }
 
 int32_t AddressBookGroupControllerObjC::firstEmptyIndex() const {
+  const QString name = op("firstEmptyIndex");
+  funcEnter(name);
   for (int32_t n = addressbook::kFirstIndex; n <= addressbook::kLastIndex; ++n)
-    if (!isIndexExist(n)) return n;
+    if (!isIndexExist(n)) {
+      funcEnd(name);
+      return n;
+    }
+  funcEnd(name);
   return 0;
 }
 
