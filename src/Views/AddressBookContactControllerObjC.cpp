@@ -57,7 +57,11 @@ AddressBookContactControllerObjC::AddressBookContactControllerObjC(QWidget* pare
   funcEnd(name);
 }
 
-AddressBookContactControllerObjC::~AddressBookContactControllerObjC() = default;
+AddressBookContactControllerObjC::~AddressBookContactControllerObjC() {
+  // The base class deletes the controls after this part of the object is gone; until then they
+  // must not call back into it (a table counting its rows, a field losing the focus).
+  for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
+}
 
 void AddressBookContactControllerObjC::buildLayout() {
   auto* outer = new QVBoxLayout(this);

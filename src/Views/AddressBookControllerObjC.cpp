@@ -83,7 +83,13 @@ AddressBookControllerObjC::AddressBookControllerObjC(QWidget* parent)
   funcEnd(name);
 }
 
-AddressBookControllerObjC::~AddressBookControllerObjC() = default;
+AddressBookControllerObjC::~AddressBookControllerObjC() {
+  // The base class deletes the controls after this part of the object is gone; until then they
+  // must not call back into it (a table counting its rows, a field losing the focus).
+  m_ui.groupModel->detach();
+  m_ui.contactModel->detach();
+  for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
+}
 
 void AddressBookControllerObjC::buildLayout() {
   auto* page = new QVBoxLayout(this);

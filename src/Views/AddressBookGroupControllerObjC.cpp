@@ -66,7 +66,13 @@ AddressBookGroupControllerObjC::AddressBookGroupControllerObjC(QWidget* parent)
   funcEnd(name);
 }
 
-AddressBookGroupControllerObjC::~AddressBookGroupControllerObjC() = default;
+AddressBookGroupControllerObjC::~AddressBookGroupControllerObjC() {
+  // The base class deletes the controls after this part of the object is gone; until then they
+  // must not call back into it (a table counting its rows, a field losing the focus).
+  m_ui.contactModel->detach();
+  m_ui.memberModel->detach();
+  for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
+}
 
 void AddressBookGroupControllerObjC::buildLayout() {
   auto* outer = new QVBoxLayout(this);

@@ -18,6 +18,13 @@ void TableDataSource::setColumnTitle(int column, const QString& title) {
   emit headerDataChanged(Qt::Horizontal, column, column);
 }
 
+void TableDataSource::detach() {
+  beginResetModel();
+  m_rows = nullptr;
+  m_cell = nullptr;
+  endResetModel();
+}
+
 void TableDataSource::reload(QTableView* view) {
   const int selected = view != nullptr ? selectedRow(view) : -1;
   beginResetModel();

@@ -29,6 +29,10 @@ class TableDataSource : public QAbstractTableModel {
   QString columnTitle(int column) const { return m_titles.value(column); }
   void setColumnTitle(int column, const QString& title);
 
+  // Stops asking the data source (no rows from now on): for a controller that is going away
+  // while its tables still exist.
+  void detach();
+
   // Asks the data source again; `view` (when given) keeps its selected row if it still exists.
   void reload(QTableView* view = nullptr);
 
