@@ -167,6 +167,27 @@ TEST_F(AddressBookApplyTest, UnreadBookBlocksNothingAndIsNeverWritten) {
   EXPECT_EQ(dialogs.pendingAlerts(), 0u);
 }
 
+// The change check cannot read the book again: with nothing edited, Apply and leaving the page
+// write nothing (the book as last read is what the page compares with).
+TEST_F(AddressBookApplyTest, FailedChangeCheckReadWithoutEditsWritesNothing) {
+  loaded();
+  click("IDS_AB_ADDRESS_BOOK");
+  ASSERT_EQ(shown(), "addressBook");
+  sim::Fault refused;
+  refused.opcode = FOP_READ;
+  refused.dtc = FCLC_RS_ADDRESS_BOOK;
+  refused.lastErr = 0x2005;
+  refused.count = 2;
+  link->faults().add(refused);
+  sent();
+  vc->ApplyBtnPressed();
+  EXPECT_EQ(sent(), (Runs{"status", "lockUUID", "dtc155"}));
+  click("IDS_GS_GENERAL_SETUP");
+  EXPECT_EQ(shown(), "generalSetup");
+  EXPECT_TRUE(bookWrites().empty());
+  EXPECT_TRUE(dialogs.alerts().empty());
+}
+
 // The scanner refuses the write: the apply cycle reports the failure and the page stays.
 TEST_F(AddressBookApplyTest, RefusedWriteIsReportedAsAFailure) {
   loaded();

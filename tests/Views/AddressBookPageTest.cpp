@@ -520,6 +520,55 @@ TEST_F(AddressBookPageTest, SlotOfAnUnknownTypeSurvivesTheWrite) {
   EXPECT_EQ(firstDifference(*want, *save()), "");
 }
 
+// An editor in add mode refuses an index another entry uses, or one outside the book, and a
+// name of removed characters only: what the scanner then receives still holds every entry as it
+// was, and no entry outside its slots.
+TEST_F(AddressBookPageTest, EditorRefusalsKeepTheScannersEntries) {
+  auto book = emptyBook();
+  group(*book, 1, 1, "G");
+  contact(*book, 2, 0x1, "A", "a@example.com");
+  load(*book);
+  struct Case {
+    const char* button;
+    const char* index;
+    QString message;
+  };
+  const Case cases[] = {
+      {Page::kAddContactButton, "2", platform::formatText(text("IDS_AB_INDEX_USED_MSG"), {2})},
+      {Page::kAddContactButton, "301", text("IDS_CM_ERROR")},
+      {Page::kAddGroupButton, "2", platform::formatText(text("IDS_AB_INDEX_USED_MSG"), {2})},
+      {Page::kAddGroupButton, "0", text("IDS_CM_ERROR")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.button + std::string(" ") + c.index);
+    dialogs.expectAlert(0, c.message);
+    page.setEditorPresenter([&c](QDialog& d) {
+      d.show();
+      if (auto* g = qobject_cast<AddressBookGroupControllerObjC*>(&d)) {
+        g->controls().indexText->setText(QString::fromLatin1(c.index));
+        QTest::keyClicks(g->controls().nameText, "New");
+        selectRow(g->controls().contactTable, 0);
+        g->leftToRightBtnPushed();
+        QTest::mouseClick(g->controls().btnCreate, Qt::LeftButton);
+        EXPECT_TRUE(g->isVisible());
+        g->CancelBtnPushed();
+      } else if (auto* e = qobject_cast<AddressBookContactControllerObjC*>(&d)) {
+        e->controls().indexText->setText(QString::fromLatin1(c.index));
+        QTest::keyClicks(e->controls().nameText, "&");
+        QTest::keyClicks(e->controls().emailText, "new@example.com");
+        EXPECT_FALSE(e->controls().btnCreate->isEnabled()) << "a name of removed characters only";
+        QTest::keyClicks(e->controls().nameText, "New");
+        QTest::mouseClick(e->controls().btnCreate, Qt::LeftButton);
+        EXPECT_TRUE(e->isVisible());
+        e->CancelBtnPushed();
+      }
+    });
+    page.openEditor(QString::fromLatin1(c.button));
+  }
+  EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+  EXPECT_EQ(firstDifference(*book, *save()), "");
+}
+
 // Opening the page again after a delete that was not saved shows the scanner's book again.
 TEST_F(AddressBookPageTest, ShowingThePageAgainRereadsTheBook) {
   auto book = emptyBook();
