@@ -172,27 +172,34 @@ FCL_RS_PARAM_ALL configuredBlock(bool networkModel) {
 
 void fillAddressBook(FCL_RS_ADDRESS_BOOK& book) {
   put(book.szIdentificator, "5D0C6E0A-1F4B-4C3E-9A77-2B8E6F1D4C10");
+  // Groups and contacts in one index space 1..300, each in slot index-1, with free indexes and a
+  // free group number (3) in between, as a book in use has after some edits. No entry is used by
+  // a panel shortcut: the settings import refuses to run while one is (tests set the flag).
   struct Entry {
+    uint32_t index;
     uint32_t type;
     uint32_t groups;
     const char* name;
     const char* mail;
   };
   static constexpr Entry entries[] = {
-      {1, 0, "Accounting", ""},
-      {2, 0, "Sales", ""},
-      {21, 0x1, "Alice Example", "alice@example.com"},
-      {21, 0x3, "Bob Example", "bob@example.com"},
-      {21, 0x2, "Carol Example", "carol@example.org"},
-      {21, 0x0, "Front Desk", "frontdesk@example.org"},
+      {1, 1, 0, "Accounting", ""},
+      {2, 2, 0, "Sales", ""},
+      {4, 4, 0, "Support", ""},
+      {5, 21, 0x1, "Alice Example", "alice@example.com"},
+      {6, 21, 0x3, "Bob Example", "bob@example.com"},
+      {7, 21, 0xA, "Carol Example", "carol@example.org"},
+      {9, 21, 0x0, "Front Desk", "frontdesk@example.org"},
+      {10, 21, 0x8, "", "helpdesk@example.org"},
+      {12, 21, 0x9, "Dan Example", "dan@example.com"},
   };
-  for (std::size_t i = 0; i < std::size(entries); ++i) {
-    FCL_RS_ADDRESS_BOOK_NODE& n = book.sNode[i];
-    n.dwNodeType = entries[i].type;
-    n.dwGroupMask = entries[i].groups;
-    put(n.szNodeName, entries[i].name);
-    put(n.szEmailAddress, entries[i].mail);
-    n.dwRefIdx = static_cast<uint32_t>(i + 1);
+  for (const Entry& e : entries) {
+    FCL_RS_ADDRESS_BOOK_NODE& n = book.sNode[e.index - 1];
+    n.dwNodeType = e.type;
+    n.dwGroupMask = e.groups;
+    put(n.szNodeName, e.name);
+    put(n.szEmailAddress, e.mail);
+    n.dwRefIdx = e.index - 1;
   }
 }
 

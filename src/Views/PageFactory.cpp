@@ -1,5 +1,8 @@
 #include "Views/PageFactory.h"
 
+#include "Views/AddressBookContactControllerObjC.h"
+#include "Views/AddressBookControllerObjC.h"
+#include "Views/AddressBookGroupControllerObjC.h"
 #include "Views/GeneralSetupControllerObjC.h"
 #include "Views/NetworkWLANControllerObjC.h"
 #include "Views/NetworkWiredLANControllerObjC.h"
@@ -35,6 +38,18 @@ std::unique_ptr<PageController> PageFactory::create(const QString& storyboardId,
   return page;
 }
 
+bool PageFactory::registerEditor(const QString& identifier, EditorCreator creator) {
+  if (!creator) return false;
+  m_editors.insert(identifier, std::move(creator));
+  return true;
+}
+
+std::unique_ptr<QDialog> PageFactory::createEditor(const QString& identifier, QWidget* parent) const {
+  const auto it = m_editors.constFind(identifier);
+  if (it == m_editors.constEnd()) return nullptr;
+  return (*it)(parent);
+}
+
 void registerStandardPages(PageFactory& factory) {
   // One line per page as it lands, e.g.
   //   factory.registerPage(pages::kGeneralSetupStoryboard,
@@ -48,5 +63,10 @@ void registerStandardPages(PageFactory& factory) {
   factory.registerPage(pages::kScanToEmailStoryboard, [](QWidget* p) { return std::make_unique<ScanToEmailControllerObjC>(p); });
   factory.registerPage(pages::kScanToUSBStoryboard, [](QWidget* p) { return std::make_unique<ScanToUSBControllerObjC>(p); });
   factory.registerPage(pages::kScanToPCStoryboard, [](QWidget* p) { return std::make_unique<ScanToPCControllerObjC>(p); });
+  factory.registerPage(pages::kAddressBookStoryboard, [](QWidget* p) { return std::make_unique<AddressBookControllerObjC>(p); });
+  factory.registerEditor(QString::fromLatin1(kAddressContactEditorId),
+                         [](QWidget* p) { return std::make_unique<AddressBookContactControllerObjC>(p); });
+  factory.registerEditor(QString::fromLatin1(kAddressGroupEditorId),
+                         [](QWidget* p) { return std::make_unique<AddressBookGroupControllerObjC>(p); });
   (void)factory;
 }

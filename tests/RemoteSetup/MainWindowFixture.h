@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTreeView>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -211,6 +212,8 @@ class MainWindowTest : public ::testing::Test {
         return std::make_unique<StubPage>(id, &calls, &scripts, parent);
       });
     }
+    // A test may put real pages in place of the stand-ins.
+    if (realPages) realPages(factory);
     vc = std::make_unique<ViewController>(factory);
     vc->setTerminateHandler([this] { ++terminations; });
     const bool b = kind == sim::ScannerModel::Kind::Qmx7305;
@@ -298,6 +301,8 @@ class MainWindowTest : public ::testing::Test {
   ScriptedDialogs dialogs;
   std::unique_ptr<SimLink> link;
   PageFactory factory;
+  // Registers real pages over the stand-ins before each window is made.
+  std::function<void(PageFactory&)> realPages;
   std::vector<std::string> calls;
   std::map<std::string, StubPage::Script> scripts;
   std::unique_ptr<ViewController> vc;

@@ -1,0 +1,106 @@
+#pragma once
+// The contact editor: the modal window in which the user creates a contact of the scanner's
+// address book or changes one (index, name, e-mail address, groups).
+//
+// The address-book page creates one per opening (page factory identifier "VID_ADDRESS_CONTACT"),
+// sets itself as addressBookVC and calls addContact (add mode) or editContact (edit mode) with
+// its two dictionaries, which the editor uses directly (not copies). The editor never talks to
+// the scanner; it stores one entry in the page's contact dictionary on Create/OK and asks the
+// page to redraw (AddressBookControllerObjC::updateUI). Cancel stores nothing.
+//
+// When shown (updateUI): the group check boxes of the groups that exist are enabled and titled
+// with the group's name (the others keep "Group n" and stay disabled); edit mode shows the
+// contact, its index fixed, and switches on the boxes of its mask; add mode offers the first free
+// index 1..300 (the field stays editable) and empty fields.
+//
+// Typing: the name is cut to 16 UTF-16 units (never half a surrogate pair) and loses "&", ">"
+// and "<"; Create is then enabled exactly when name, index and e-mail are all non-empty.
+//
+// Create/OK: the e-mail must pass Utilities::validateEmail (else the alert IDS_MAIL_FORMAT_ERR_MSG
+// / IDS_CHECK_AND_TRY_AGAIN); in add mode the index must lie in 1..300 (else IDS_CM_ERROR /
+// IDS_OUT_OF_RANGE_ERR_MSG) and be used by no group or contact (else IDS_AB_INDEX_USED_MSG naming
+// the index / IDS_AB_INDEX_USED_INFO). A refused Create leaves the window open and unchanged.
+// The entry stored is [index, 21, the boxes' mask (bits 0..19 only), name, e-mail, the edited
+// contact's shortcut flag (0 when added)].
+//
+// Trace at level 0x40 (">>>>>>>>> %@ ENTER", "<<<<<<<<< %@ END \n  "), errors at level 0x02.
+
+#include <QDialog>
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "Views/AddressBookEntry.h"
+
+class AddressBookControllerObjC;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class Utilities;
+
+class AddressBookContactControllerObjC : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit AddressBookContactControllerObjC(QWidget* parent = nullptr);
+  ~AddressBookContactControllerObjC() override;
+
+  void setAddressBookVC(AddressBookControllerObjC* page) { addressBookVC = page; }
+  void addContact(AddressBookDictionary* groups, AddressBookDictionary* contacts);
+  void editContact(AddressBookDictionary* groups, AddressBookDictionary* contacts, int32_t key);
+  bool isEditMode() const { return contactKey.has_value(); }
+
+  // ---- Actions ---------------------------------------------------------------------------------------
+  void CreateBtnPushed();
+  void CancelBtnPushed();
+  void groupBtnChecked();
+  void indexTextTyping();
+  void nameTextTyping();
+  void emailTextTyping();
+  // The user changed the text of the name or e-mail field.
+  void controlTextDidChange(QLineEdit* field);
+
+  // ---- Internal operations (public for tests) ---------------------------------------------------
+  void updateUI();
+  void applyData();
+  void detectCreateBtn();
+  bool isAnyTextFieldEmpty() const;
+  bool isIndexExist(int32_t index) const;
+  int32_t firstEmptyIndex() const;
+
+  struct Controls {
+    QLabel* labelIndex;
+    QLineEdit* indexText;
+    QLabel* labelName;
+    QLineEdit* nameText;
+    QLabel* labelEmail;
+    QLineEdit* emailText;
+    std::array<QCheckBox*, addressbook::kGroupCount> groupCheck;  // box n at [n-1]
+    QPushButton* btnCreate;
+    QPushButton* btnCancel;
+  };
+  const Controls& controls() const { return m_ui; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void buildLayout();
+  void initLocalizedString();
+  bool checkIndex();
+
+  void funcEnter(const QString& name) const;
+  void funcEnd(const QString& name) const;
+  void funcErr(const QString& name, const QString& message) const;
+
+  Controls m_ui{};
+  Utilities& ut;
+  AddressBookControllerObjC* addressBookVC = nullptr;
+  AddressBookDictionary* groupDictionary = nullptr;
+  AddressBookDictionary* contactDictionary = nullptr;
+  std::optional<int32_t> contactKey;
+  int32_t nIsInShortcut = 0;
+  int64_t nGroupMask = 0;
+  bool m_filled = false;  // updateUI ran for this opening
+};

@@ -1,0 +1,82 @@
+#pragma once
+// One entry of the scanner's address book as the address-book page and its two editors hold it,
+// and the dictionaries they share.
+//
+// An entry is the page's form of one FCL_RS_ADDRESS_BOOK_NODE:
+//
+//   index       1..300 (dwRefIdx + 1); the entry's key in its dictionary and its slot (index-1)
+//   nodeType    the group number 1..20, or 21 (FCL_NODE_TYPE_CONTACT) for a contact
+//   groupMask   dwGroupMask: bit n-1 set means member of group n; groups carry 0
+//   name        szNodeName as text
+//   email       szEmailAddress as text ("" for groups)
+//   shortcut    dwIsInShortcut, carried over unchanged (1: a panel shortcut uses the entry)
+//
+// An entry is never changed in place: every edit stores a new value under the same key.
+// A dictionary maps index -> entry; iterating it visits the indexes in ascending order.
+
+#include <QString>
+#include <cstdint>
+#include <iterator>
+#include <map>
+
+struct AddressBookEntry {
+  int32_t index = 0;
+  uint32_t nodeType = 0;
+  uint32_t groupMask = 0;
+  QString name;
+  QString email;
+  uint32_t shortcut = 0;
+
+  bool operator==(const AddressBookEntry&) const = default;
+
+  // A copy with another group mask (every other value unchanged).
+  AddressBookEntry withMask(uint32_t mask) const {
+    AddressBookEntry e = *this;
+    e.groupMask = mask;
+    return e;
+  }
+  // The name, or the e-mail address when the name is empty: how a contact is listed.
+  QString listedName() const { return name.isEmpty() ? email : name; }
+};
+
+using AddressBookDictionary = std::map<int32_t, AddressBookEntry>;
+
+namespace addressbook {
+
+constexpr int32_t kFirstIndex = 1;
+constexpr int32_t kLastIndex = 300;
+constexpr int32_t kGroupCount = 20;
+constexpr int kNameLimit = 16;  // UTF-16 units a name may hold in the editors
+
+// Group number n of 1..20 -> bit n-1; any other number -> 0.
+constexpr uint32_t maskMap(int32_t group) {
+  return group >= 1 && group <= kGroupCount ? (1u << (group - 1)) : 0u;
+}
+
+// `text` cut to its first `limit` UTF-16 units, never keeping half of a surrogate pair.
+inline QString cutToLimit(const QString& text, int limit) {
+  if (text.size() <= limit) return text;
+  int cut = limit;
+  if (cut > 0 && text.at(cut - 1).isHighSurrogate()) --cut;
+  return text.left(cut);
+}
+
+// The key of row `row` of a dictionary (rows are the keys in ascending order); 0 for no row.
+inline int32_t keyOfRow(const AddressBookDictionary& dictionary, int row) {
+  if (row < 0 || row >= static_cast<int>(dictionary.size())) return 0;
+  auto it = dictionary.begin();
+  std::advance(it, row);
+  return it->first;
+}
+
+// The row of `key`, or -1.
+inline int rowOfKey(const AddressBookDictionary& dictionary, int32_t key) {
+  int row = 0;
+  for (const auto& [k, e] : dictionary) {
+    if (k == key) return row;
+    ++row;
+  }
+  return -1;
+}
+
+}  // namespace addressbook

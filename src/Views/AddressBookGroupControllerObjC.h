@@ -1,0 +1,138 @@
+#pragma once
+// The group editor: the modal window in which the user creates a group of the scanner's address
+// book or changes one (index, group number 1..20, name, members).
+//
+// The address-book page creates one per opening (page factory identifier "VID_ADDRESS_GROUP"),
+// sets itself as addressBookVC and calls addGroup (add mode) or editGroup (edit mode) with its two
+// dictionaries, which the editor uses directly. Membership lives in the contacts' group masks, so
+// the editor splits the contacts into two working lists, non-members ("GROUP_CONTACT_TABLE") and
+// members ("MEMBER_TABLE"), lets the user move them (the arrow buttons or a double-click), and on
+// Create/OK writes the group entry and every contact's new mask into the page's dictionaries and
+// asks the page to redraw. Cancel leaves the dictionaries untouched.
+//
+// When shown (updateUI): the pop-up offers the numbers no other group uses (item 0 is hidden);
+// edit mode shows the group, its index fixed; add mode offers the first free index and the first
+// free number. Create starts disabled in both modes and is enabled exactly when name and index are
+// non-empty and there is at least one member; it is re-evaluated on typing, on the fields'
+// actions and after every move.
+//
+// Typing: the name is cut to 16 UTF-16 units (never half a surrogate pair) and loses "&", ">"
+// and "<" before Create is evaluated.
+//
+// Create/OK in add mode refuses an index outside 1..300 (IDS_CM_ERROR / IDS_OUT_OF_RANGE_ERR_MSG)
+// and an index another group or contact uses (IDS_AB_INDEX_USED_MSG naming the index /
+// IDS_AB_INDEX_USED_INFO); the window stays open. Storing: the group is [index, number, 0, name,
+// "", its shortcut flag]; every non-member loses the bit of the number (and of the old number when
+// the group was renumbered), every member loses the old bit and gains the new one.
+//
+// Trace at level 0x40 (">>>>>>>>> %@ ENTER", "<<<<<<<<< %@ END \n  "), errors at level 0x02.
+
+#include <QDialog>
+#include <cstdint>
+#include <optional>
+
+#include "Views/AddressBookEntry.h"
+
+class AddressBookControllerObjC;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class TableDataSource;
+class Utilities;
+
+namespace platform {
+class PopUpButton;
+}  // namespace platform
+
+class AddressBookGroupControllerObjC : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr const char* kContactTable = "GROUP_CONTACT_TABLE";
+  static constexpr const char* kMemberTable = "MEMBER_TABLE";
+
+  explicit AddressBookGroupControllerObjC(QWidget* parent = nullptr);
+  ~AddressBookGroupControllerObjC() override;
+
+  void setAddressBookVC(AddressBookControllerObjC* page) { addressBookVC = page; }
+  void addGroup(AddressBookDictionary* groups, AddressBookDictionary* contacts);
+  void editGroup(AddressBookDictionary* groups, AddressBookDictionary* contacts, int32_t key);
+  bool isEditMode() const { return groupKey.has_value(); }
+
+  // ---- Actions ---------------------------------------------------------------------------------------
+  void CreateBtnPushed();
+  void CancelBtnPushed();
+  void leftToRightBtnPushed();
+  void rightToLeftBtnPushed();
+  void doubleClickContact();
+  void doubleClickMember();
+  void indexTextTyping();
+  void nameTextTyping();
+  // The user changed the name field's text.
+  void controlTextDidChange();
+
+  // ---- Internal operations (public for tests) ---------------------------------------------------
+  void updateUI();
+  void updateTable();
+  void applyData();
+  void detectCreateBtn();
+  bool isAnyTextFieldEmpty() const;
+  bool isGroupExist(int32_t group) const;
+  int32_t firstEmptyGroup() const;
+  bool isIndexExist(int32_t index) const;
+  int32_t firstEmptyIndex() const;
+  void leftToRight();
+  void rightToLeft();
+  static int32_t maskMap(int32_t group) { return static_cast<int32_t>(addressbook::maskMap(group)); }
+
+  // ---- Data source of the two tables ----------------------------------------------------------
+  int numberOfRowsInTableView(const QString& tableId);
+  QString objectValue(const QString& tableId, const QString& columnTitle, int row);
+  void tableViewSelectionDidChange();
+
+  // The working lists (non-members, members).
+  const AddressBookDictionary& groupContactDictionary() const { return m_nonMembers; }
+  const AddressBookDictionary& groupMemberDictionary() const { return m_members; }
+
+  struct Controls {
+    QLabel* labelIndex;
+    QLineEdit* indexText;
+    QLabel* labelGroup;
+    platform::PopUpButton* contactType;
+    QLabel* labelName;
+    QLineEdit* nameText;
+    QTableView* contactTable;
+    QTableView* memberTable;
+    TableDataSource* contactModel;
+    TableDataSource* memberModel;
+    QPushButton* ltrBtn;
+    QPushButton* rtlBtn;
+    QPushButton* btnCreate;
+    QPushButton* btnCancel;
+  };
+  const Controls& controls() const { return m_ui; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void buildLayout();
+  void initLocalizedString();
+  bool checkIndex();
+  void reloadTables();
+
+  void funcEnter(const QString& name) const;
+  void funcEnd(const QString& name) const;
+  void funcErr(const QString& name, const QString& message) const;
+
+  Controls m_ui{};
+  Utilities& ut;
+  AddressBookControllerObjC* addressBookVC = nullptr;
+  AddressBookDictionary* groupDictionary = nullptr;
+  AddressBookDictionary* contactDictionary = nullptr;
+  AddressBookDictionary m_nonMembers;  // groupContactDictionary
+  AddressBookDictionary m_members;     // groupMembertDictionary
+  std::optional<int32_t> groupKey;
+  bool m_filled = false;
+};
