@@ -94,7 +94,9 @@ bool IOWrapper::isOpen() const {
   const QString name = QStringLiteral("-[IOWrapper isOpen]");
   funcEnter(name);
   funcEnd(name);
-  return m_bOpen;
+  // A USB transfer that ran out of time closed the device: it is no longer open, whatever the
+  // last open said.
+  return m_bOpen && !(m_bUSB && m_usbWrapper->deviceLost());
 }
 
 void IOWrapper::resetIP() {

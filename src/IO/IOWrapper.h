@@ -65,6 +65,7 @@ class IOWrapper {
   // Closes the USB connection (a TCP connection never outlives its exchange), bOpen = false.
   // True iff the USB close succeeded, so false for an object opened over TCP only.
   bool closeScanner();
+  // bOpen, except that a USB device closed by a transfer time-out (Wraper::deviceLost) is not open.
   bool isOpen() const;
   void resetIP();
   // The USB control-pipe lock and unlock: true iff the scanner granted the request. False without

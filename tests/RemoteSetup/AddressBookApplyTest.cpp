@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "MainWindowFixture.h"
+#include "Views/CommandFailure.h"
 #include "Views/AddressBookContactControllerObjC.h"
 #include "Views/AddressBookControllerObjC.h"
 #include "Views/AddressBookGroupControllerObjC.h"
@@ -199,10 +200,17 @@ TEST_F(AddressBookApplyTest, RefusedWriteIsReportedAsAFailure) {
   refused.dtc = FCLC_RS_ADDRESS_BOOK;
   refused.lastErr = 0x2005;
   link->faults().add(refused);
+  const auto before = std::make_unique<FCL_RS_ADDRESS_BOOK>(link->model().addressBook());
   dialogs.expectAlert(0, text("IDS_DATA_CHANGE_MSG"));
   dialogs.expectAlert(0, text("IDS_CM_INFORMATION"));
   click("IDS_GS_GENERAL_SETUP");
-  EXPECT_EQ(dialogs.alerts().back().information, text("IDS_APPLY_FAIL_ERROR_MSG"));
+  EXPECT_EQ(dialogs.alerts().back().information,
+            withOutcome(text("IDS_APPLY_FAIL_ERROR_MSG"), CommandOutcome::refused(0x2005)));
+  settledCommands();
+  EXPECT_EQ(std::memcmp(before.get(), std::make_unique<FCL_RS_ADDRESS_BOOK>(link->model().addressBook()).get(),
+                        sizeof(FCL_RS_ADDRESS_BOOK)),
+            0)
+      << "a refused write leaves the scanner's book as it was";
   EXPECT_EQ(shown(), "addressBook");
   EXPECT_EQ(book()->contactDictionary().size(), 5u) << "the edit stays for another try";
 }

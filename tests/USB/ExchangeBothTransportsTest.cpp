@@ -226,6 +226,7 @@ TEST(SimulatedUsbScanner, AStatusLaterThanTheLimitIsNeverTakenForTheNextAnswer) 
     io.setVendorCmd(FOP_INQUIRY, FCLC_DEVICE_STATUS, 0, 0);
     EXPECT_FALSE(finishesWithin(kLimit * 10, [&] { return io.execute(nullptr); }));
     EXPECT_TRUE(io.usbWrapper().deviceLost());
+    EXPECT_FALSE(io.isOpen());
     EXPECT_EQ(host.openDevices(), 0u);
     // The next command on the same connection, sent once the late answer would be there, fails
     // instead of reading it.
@@ -235,6 +236,7 @@ TEST(SimulatedUsbScanner, AStatusLaterThanTheLimitIsNeverTakenForTheNextAnswer) 
 
     ASSERT_TRUE(io.openScanner(""));
     EXPECT_FALSE(io.usbWrapper().deviceLost());
+    EXPECT_TRUE(io.isOpen());
     io.setVendorCmd(FOP_INQUIRY, FCLC_DEVICE_STATUS, 0, 0);
     ASSERT_TRUE(io.execute(nullptr));
     EXPECT_EQ(io.lastError(), 0u);
