@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstring>
+#include <sys/stat.h>
 #include <memory>
 
 #include "support/TestBytes.h"
@@ -322,4 +323,59 @@ TEST(SettingsFilePaths, SignatureAndPreferencePathRules) {
   EXPECT_EQ(preferenceFilePath("TW", true, true), home.file(kBntUsbPrefs));
   EXPECT_EQ(preferenceFilePath("TW-X", true, false),
             home.file("Library/Preferences/QMX-7315W/TW-X/Setting_RemoteSetup.plist"));
+}
+
+// An export holds the scanner's passwords: readable by its owner only, also when it replaces a
+// file that was readable by others.
+TEST_F(SettingsFileTest, ExportFilesAreTheOwnersOnlyAlsoWhenReplacingOne) {
+  start(Kind::Qmx7315w);
+  for (bool onlyAddress : {false, true}) {
+    SCOPED_TRACE(onlyAddress ? "address book" : "all settings");
+    const QString path = home.file(onlyAddress ? "old.addr" : "old.bin");
+    {
+      QFile old(path);
+      ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+      old.write("old");
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0644), 0);
+    ASSERT_TRUE(io->writeToFile(path, "", onlyAddress, true, false));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(readAll(path).size(), onlyAddress ? 114076 : 159840);
+  }
+}
+
+// The USB-only model has no address book or profiles of its own: the scanner refusing to give
+// them leaves their sections empty and the export goes on; a refusal of its settings block stops
+// it, and no file is written.
+TEST_F(SettingsFileTest, UsbOnlyModelExportToleratesRefusalsOfRecordsItDoesNotUse) {
+  start(Kind::Qmx7305);
+  for (uint8_t dtc : {FCLC_RS_ADDRESS_BOOK, FCLC_RS_PROFILE}) {
+    sim::Fault refused;
+    refused.opcode = FOP_READ;
+    refused.dtc = dtc;
+    refused.lastErr = 0x7F10;
+    sim->faults().add(refused);
+  }
+  const QString path = home.file("usb-only.bin");
+  ASSERT_TRUE(io->writeToFile(path, "", false, false, true));
+  const QByteArray bytes = readAll(path);
+  ASSERT_EQ(bytes.size(), 159840);
+  const auto* file = reinterpret_cast<const FCL_RS_FILE_DATA*>(bytes.constData());
+  EXPECT_EQ(std::memcmp(&file->paramAll, param.get(), sizeof *param), 0);
+  const auto empty = std::make_unique<FCL_RS_PROFILE_ALL>();
+  std::memset(empty.get(), 0, sizeof *empty);
+  EXPECT_EQ(std::memcmp(&file->profileAll, empty.get(), sizeof *empty), 0);
+
+  sim::Fault refused;
+  refused.opcode = FOP_READ;
+  refused.dtc = FCLC_RS_PARAM;
+  refused.lastErr = 0x7F10;
+  sim->faults().add(refused);
+  const QString second = home.file("refused.bin");
+  EXPECT_FALSE(io->writeToFile(second, "", false, false, true));
+  EXPECT_FALSE(QFile::exists(second));
+  EXPECT_EQ(io->firstFileFailure().kind, CommandOutcome::Kind::Refused);
+  EXPECT_EQ(io->firstFileFailure().deviceError, 0x7F10u);
 }
