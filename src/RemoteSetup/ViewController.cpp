@@ -621,16 +621,18 @@ bool ViewController::postSettingProc(bool showMsg, bool pcClockOn) {
 
   m_beforeSave = m_state;
   getParamFromVC();
-  const bool saved = saveCurrentData();
-  if (saved) {
+  if (saveCurrentData()) {
     ut.message(text("IDS_CM_INFORMATION"), text("IDS_APPLY_SUCCESS_MSG"), false);
-  } else if (m_saveOutcome.ok()) {
-    // Everything that could be written was; the rest was never read from the scanner.
-    ut.message(text("IDS_RS_NOT_READ_MSG"), text("IDS_RS_NOT_READ_INFO"), false);
-  } else {
-    ut.message(text("IDS_CM_INFORMATION"), withOutcome(text("IDS_APPLY_FAIL_ERROR_MSG"), m_saveOutcome), false);
+    return true;
   }
-  return saved;
+  if (m_saveOutcome.ok()) {
+    // Everything that could be written was; the rest was never read from the scanner and cannot
+    // be saved in this session, so it does not hold the user on the page either.
+    ut.message(text("IDS_RS_NOT_READ_MSG"), text("IDS_RS_NOT_READ_INFO"), false);
+    return true;
+  }
+  ut.message(text("IDS_CM_INFORMATION"), withOutcome(text("IDS_APPLY_FAIL_ERROR_MSG"), m_saveOutcome), false);
+  return false;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -86,8 +86,9 @@ class ViewController : public QWidget {
 
   // ---- Apply cycle and the page on show ------------------------------------------------------
   // True when the caller may go on: nothing to save, the user declined to save, or the save
-  // succeeded. False when the lock check failed, the page reported an error, a write failed or was
-  // refused by the scanner, a record of the page was never read, or the program is quitting.
+  // succeeded (records of the page that were never read are left out, and the user is told so).
+  // False when the lock check failed, the page reported an error, a write failed or was refused
+  // by the scanner, or the program is quitting.
   // A declined save leaves the records as they were; a failed one keeps the new value only in
   // the records whose write the scanner accepted.
   bool postSettingProc(bool showMsg, bool pcClockOn);

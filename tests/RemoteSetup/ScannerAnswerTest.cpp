@@ -260,6 +260,13 @@ TEST_F(ScannerAnswerTest, BrokenOffLoadReadIsNeverWrittenBack) {
   EXPECT_EQ(std::count(runs.begin(), runs.end(), "param2"), 1);
   EXPECT_EQ(link->model().paramAll().sGeneral.byAutoScan, beep ^ 1);
   EXPECT_EQ(link->model().autoPowerOffTime(), powerOff);
+
+  // What can never be saved in this session does not hold the user: OK says so again and quits.
+  dialogs.expectAlert(0, text("IDS_RS_NOT_READ_MSG"));
+  vc->OKBtnPressed();
+  EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+  EXPECT_EQ(terminations, 1);
+  EXPECT_EQ(link->model().autoPowerOffTime(), powerOff);
 }
 
 // A settings-block read that broke off during the reload after an import leaves the block unread:
