@@ -5,6 +5,8 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <dirent.h>
+#include <chrono>
+#include <thread>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <ostream>
@@ -86,6 +88,18 @@ int openDescriptors() {
   }
   closedir(dir);
   return count - 1;
+}
+
+int openDescriptorsSettled(int expected) {
+  // The in-process simulator closes its end of a connection on its own thread, a moment after
+  // the client's close: give it that moment before counting.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  int count = openDescriptors();
+  while (count != expected && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    count = openDescriptors();
+  }
+  return count;
 }
 
 void writeDeviceFile(const QString& path, const QVariantMap& map) {

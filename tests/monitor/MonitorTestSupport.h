@@ -125,6 +125,8 @@ inline sim::Fault fault(const std::function<void(sim::Fault&)>& set) {
 
 // Open descriptors of this process.
 int openDescriptors();
+// openDescriptors() once it equals `expected`, or after 2 s whatever it is then.
+int openDescriptorsSettled(int expected);
 
 // Writes `map` as the device file at `path` (folders created).
 void writeDeviceFile(const QString& path, const QVariantMap& map);

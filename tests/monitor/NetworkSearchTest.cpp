@@ -206,7 +206,7 @@ TEST_F(RediscoveryTest, ScannerIsFoundAtItsNewAddressByItsUUIDAndTheAddressIsSav
     Watchdog dog(60s, "an operation with re-discovery");
     EXPECT_EQ(scan->comparePCListMaxCountAndCurrentCount(), c.found);
     sim.scanner().waitIdle();
-    EXPECT_EQ(openDescriptors(), before);
+    EXPECT_EQ(openDescriptorsSettled(before), before);
     EXPECT_EQ(scan->IPAddressStr(), c.found ? sim.address() : oldAddress);
     EXPECT_EQ(readDeviceFile(path).value("IPAddress").toString(), c.found ? sim.address() : oldAddress);
     dnssd.waitIdle();
