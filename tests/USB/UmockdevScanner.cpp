@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "USB/UsbIds.h"
+
 namespace {
 
 // ---- The device as sysfs and udev show it ----------------------------------------------------------
@@ -167,10 +169,12 @@ std::string UmockdevScanner::unavailableReason() {
 }
 
 UmockdevScanner::UmockdevScanner(uint16_t productId)
-    : m_scanner(sim::UsbScanner::create(m_model, &m_faults, &m_log)) {
+    : m_model(productId == usbids::kProductIdQMX7305 ? sim::ScannerModel::Kind::Qmx7305
+                                                     : sim::ScannerModel::Kind::Qmx7315w),
+      m_scanner(sim::UsbScanner::create(m_model, &m_faults, &m_log)) {
   m_testbed = umockdev_testbed_new();
   GError* error = nullptr;
-  const std::string description = deviceDescription(0x1209, productId);
+  const std::string description = deviceDescription(usbids::kScannerVendorId, productId);
   if (!umockdev_testbed_add_from_string(m_testbed, description.c_str(), &error)) {
     std::fprintf(stderr, "umockdev: cannot add the scanner: %s\n", error ? error->message : "?");
     g_clear_error(&error);

@@ -54,7 +54,8 @@ class UmockdevScanner {
   // Why the tests cannot run here ("" when they can).
   static std::string unavailableReason();
 
-  // A testbed with one scanner of this product ID at bus 1, address 2.
+  // A testbed with one scanner of this product ID at bus 1, address 2; the simulated model is
+  // the USB-only one for its product ID, the network model otherwise.
   explicit UmockdevScanner(uint16_t productId);
   ~UmockdevScanner();  // stops the engine and removes the testbed
   UmockdevScanner(const UmockdevScanner&) = delete;
