@@ -23,7 +23,7 @@
 
 namespace {
 
-
+// The cases themselves are shared with the libusb link (ExchangeCases.h).
 using exchange_cases::kCases;
 
 enum class Link { Tcp, Usb };
