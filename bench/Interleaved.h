@@ -4,25 +4,26 @@
 // The machine the benchmarks run on is shared: load from elsewhere comes and goes over seconds.
 // Measured one after the other, ours and its floor meet different loads and their ratio swings
 // (0.86x to 1.93x was seen across three runs). Here every iteration of a benchmark takes one
-// sample of ours and one of the floor (and of any further contender), the order swapped from one
+// sample of ours and one of the floor (and of any further contender), the order rotated from one
 // iteration to the next, so whatever noise there is hits them alike.
 //
 // Each repetition of a benchmark reports, as user counters:
 //   ours_us, floor_us   the median of its samples of each, in microseconds
 //   ratio               ours_us / floor_us (the ratio of the two medians)
 //   <name>_us           any further timing a benchmark samples (the median, in microseconds)
+//   <name>_ratio        any further ratio of medians a benchmark reports (Samples::ratio)
 // and its iteration time is the sample of ours (so Google Benchmark's Time column is ours).
 //
 // runBenchmarks() runs five repetitions unless --benchmark_repetitions says otherwise, and prints
-// after the usual table one summary line per benchmark: the median over the repetitions of the
-// ratio with its minimum, interquartile range and maximum, every per-repetition ratio, and the
+// after the usual table a summary per benchmark: the median over the repetitions of each ratio
+// with its minimum, interquartile range and maximum and every per-repetition value, and the
 // median over the repetitions of each absolute figure with its minimum and maximum.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
-#include <functional>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <ostream>
 #include <string>
@@ -144,7 +145,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       }
       for (const std::string& r : ratios) {
         const std::vector<double>& v = counters.at(r);
-        out << format("  %-12s %.3fx  min %.3f  IQR %.3f-%.3f  max %.3f  (%zu repetitions:", r.c_str(), median(v),
+        out << format("  %-16s %.3fx  min %.3f  IQR %.3f-%.3f  max %.3f  (%zu repetitions:", r.c_str(), median(v),
                       quantile(v, 0), quantile(v, 0.25), quantile(v, 0.75), quantile(v, 1), v.size());
         for (const double x : v) out << format(" %.3f", x);
         out << ")" << goal(r, median(v)) << "\n";
@@ -152,7 +153,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       for (const auto& [counter, v] : counters) {
         // The ratios are above; the rates Google Benchmark derives from the time are left to its table.
         if (isRatio(counter) || counter == "bytes_per_second" || counter == "items_per_second") continue;
-        out << format("  %-12s %10.1f  [%.1f, %.1f]", counter.c_str(), median(v), quantile(v, 0), quantile(v, 1))
+        out << format("  %-16s %10.1f  [%.1f, %.1f]", counter.c_str(), median(v), quantile(v, 0), quantile(v, 1))
             << goal(counter, median(v)) << "\n";
       }
     }
