@@ -1,15 +1,19 @@
-// Cost of one command exchange over loopback, against a floor that runs the same pattern with
-// bare sockets and none of our code (a bare client and a bare scanner thread).
+// Cost of one command exchange over loopback against its floor: the same exchange with bare
+// sockets and none of our code (a bare client and a bare scanner thread, bench/BareSockets.h).
+// Ours and the floor run interleaved in one process (bench/Interleaved.h).
 //
-//   BM_Inquiry/IOWrapper      IOWrapper -> SocketWrapper -> in-process simulator, FOP_INQUIRY
-//   BM_Inquiry/Floor          connect, send 16, receive 32, close
-//   BM_Write2/IOWrapper       the same with FOP_WRITE2 of 114036 bytes
-//   BM_Write2/Floor           connect, send 16, send 114036, receive 32, close
+//   BM_Inquiry                 ours: IOWrapper -> SocketWrapper -> in-process simulator, FOP_INQUIRY
+//                              floor: connect, send 16, receive 32, close
+//   BM_Write2                  the same with FOP_WRITE2 of 114036 bytes
+//                              floor: connect, send 16, send 114036, receive 32, close
+//   BM_*_ClientOnly            ours: IOWrapper against the bare scanner (our client's share)
+//   BM_*_SimulatorOnly         ours: the bare client against the simulator (the simulator's share)
 //
 // Both sides of the floor set TCP_NODELAY, as ours do: a small block followed by another write
 // must not wait for a delayed acknowledgement.
 //
-// Run: build-*/bin/exchange_bench   (add --benchmark_repetitions=5 for spread)
+// Run: build/bin/exchange_bench   (five repetitions unless --benchmark_repetitions=N; the
+//      summary at the end gives each ratio with its spread and the absolute medians)
 #include <benchmark/benchmark.h>
 
 #include <stdexcept>
@@ -17,6 +21,7 @@
 
 #include "BareSockets.h"
 #include "IO/IOWrapper.h"
+#include "Interleaved.h"
 #include "ScannerModel.h"
 #include "Socket/SocketWrapper.h"
 #include "TcpScanner.h"
@@ -25,6 +30,7 @@ namespace {
 
 using bench::BareScanner;
 using bench::floorExchange;
+using bench::timed;
 
 constexpr uint32_t kWrite2Length = 114036;
 
@@ -37,84 +43,79 @@ FCL_VENDOR_CMD command(uint8_t opcode, uint32_t length) {
   return c;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Ours: IOWrapper and the in-process simulator
-
+// The in-process simulator on a loopback port of its own.
 struct OurScanner {
   OurScanner() : scanner(model) {
     scanner.log().setCapacity(0);  // keeping 114 kB per command would measure the allocator
     if (!scanner.start("127.0.0.1", 0)) throw std::runtime_error("simulator: cannot listen");
-    previousPort = SocketWrapper::setDefaultPort(scanner.port());
   }
-  ~OurScanner() { SocketWrapper::setDefaultPort(previousPort); }
   sim::ScannerModel model;
   sim::TcpScanner scanner;
-  uint16_t previousPort;
 };
 
-void runOurs(benchmark::State& state, uint8_t opcode, uint32_t length) {
+// Sets SocketWrapper's port for the lifetime of the object.
+class DefaultPort {
+ public:
+  explicit DefaultPort(uint16_t port) : m_previous(SocketWrapper::setDefaultPort(port)) {}
+  ~DefaultPort() { SocketWrapper::setDefaultPort(m_previous); }
+  DefaultPort(const DefaultPort&) = delete;
+  DefaultPort& operator=(const DefaultPort&) = delete;
+
+ private:
+  uint16_t m_previous;
+};
+
+enum class Ours { Both, ClientOnly, SimulatorOnly };
+
+// One exchange of `opcode` with `length` data bytes: ours as `which` says, against the floor.
+void run(benchmark::State& state, Ours which, uint8_t opcode, uint32_t length) {
   OurScanner sim;
+  BareScanner bare;
+  // Our client talks to the simulator, or to the bare scanner for the client's share alone.
+  DefaultPort port(which == Ours::ClientOnly ? bare.port : sim.scanner.port());
   IOWrapper io;
   io.openScanner("127.0.0.1");
-  std::vector<uint8_t> data(length, 0x5A);
-  for (auto _ : state) {
-    io.setVendorCmd(opcode, 0x10, 0, length);
-    if (!io.execute(data.data())) state.SkipWithError("exchange failed");
-  }
+  const FCL_VENDOR_CMD cmd = command(opcode, length);
+  std::vector<uint8_t> oursData(length, 0x5A);
+  std::vector<uint8_t> floorData(length, 0x5A);
+
+  const auto ours = [&] {
+    bool ok = true;
+    const bench::Seconds s = timed([&] {
+      if (which == Ours::SimulatorOnly) {
+        ok = floorExchange(sim.scanner.port(), cmd, oursData.data(), length);
+      } else {
+        io.setVendorCmd(opcode, 0x10, 0, length);
+        ok = io.execute(oursData.data());
+      }
+    });
+    if (!ok) state.SkipWithError("exchange failed");
+    return s;
+  };
+  const auto floor = [&] {
+    bool ok = true;
+    const bench::Seconds s = timed([&] { ok = floorExchange(bare.port, cmd, floorData.data(), length); });
+    if (!ok) state.SkipWithError("floor exchange failed");
+    return s;
+  };
+  bench::interleave(state, {{"ours", ours}, {"floor", floor}});
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * (16 + 32 + length));
 }
 
-void runFloor(benchmark::State& state, uint8_t opcode, uint32_t length) {
-  BareScanner scanner;
-  const FCL_VENDOR_CMD cmd = command(opcode, length);
-  std::vector<uint8_t> data(length, 0x5A);
-  for (auto _ : state) {
-    if (!floorExchange(scanner.port, cmd, data.data(), length)) state.SkipWithError("exchange failed");
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * (16 + 32 + length));
-}
+void BM_Inquiry(benchmark::State& s) { run(s, Ours::Both, FOP_INQUIRY, 0); }
+void BM_Write2(benchmark::State& s) { run(s, Ours::Both, FOP_WRITE2, kWrite2Length); }
+void BM_Inquiry_ClientOnly(benchmark::State& s) { run(s, Ours::ClientOnly, FOP_INQUIRY, 0); }
+void BM_Inquiry_SimulatorOnly(benchmark::State& s) { run(s, Ours::SimulatorOnly, FOP_INQUIRY, 0); }
+void BM_Write2_ClientOnly(benchmark::State& s) { run(s, Ours::ClientOnly, FOP_WRITE2, kWrite2Length); }
+void BM_Write2_SimulatorOnly(benchmark::State& s) { run(s, Ours::SimulatorOnly, FOP_WRITE2, kWrite2Length); }
 
-void runOurClientBareScanner(benchmark::State& state, uint8_t opcode, uint32_t length) {
-  BareScanner scanner;
-  const uint16_t previous = SocketWrapper::setDefaultPort(scanner.port);
-  IOWrapper io;
-  io.openScanner("127.0.0.1");
-  std::vector<uint8_t> data(length, 0x5A);
-  for (auto _ : state) {
-    io.setVendorCmd(opcode, 0x10, 0, length);
-    if (!io.execute(data.data())) state.SkipWithError("exchange failed");
-  }
-  SocketWrapper::setDefaultPort(previous);
-}
-
-void runBareClientOurScanner(benchmark::State& state, uint8_t opcode, uint32_t length) {
-  OurScanner sim;
-  const FCL_VENDOR_CMD cmd = command(opcode, length);
-  std::vector<uint8_t> data(length, 0x5A);
-  for (auto _ : state) {
-    if (!floorExchange(sim.scanner.port(), cmd, data.data(), length)) state.SkipWithError("exchange failed");
-  }
-}
-
-void BM_Write2_ClientOnly(benchmark::State& s) { runOurClientBareScanner(s, FOP_WRITE2, kWrite2Length); }
-void BM_Write2_SimulatorOnly(benchmark::State& s) { runBareClientOurScanner(s, FOP_WRITE2, kWrite2Length); }
-void BM_Inquiry_ClientOnly(benchmark::State& s) { runOurClientBareScanner(s, FOP_INQUIRY, 0); }
-void BM_Inquiry_SimulatorOnly(benchmark::State& s) { runBareClientOurScanner(s, FOP_INQUIRY, 0); }
-BENCHMARK(BM_Inquiry_ClientOnly)->UseRealTime();
-BENCHMARK(BM_Inquiry_SimulatorOnly)->UseRealTime();
-BENCHMARK(BM_Write2_ClientOnly)->UseRealTime();
-BENCHMARK(BM_Write2_SimulatorOnly)->UseRealTime();
-
-void BM_Inquiry_IOWrapper(benchmark::State& s) { runOurs(s, FOP_INQUIRY, 0); }
-void BM_Inquiry_Floor(benchmark::State& s) { runFloor(s, FOP_INQUIRY, 0); }
-void BM_Write2_IOWrapper(benchmark::State& s) { runOurs(s, FOP_WRITE2, kWrite2Length); }
-void BM_Write2_Floor(benchmark::State& s) { runFloor(s, FOP_WRITE2, kWrite2Length); }
-
-BENCHMARK(BM_Inquiry_IOWrapper)->UseRealTime();
-BENCHMARK(BM_Inquiry_Floor)->UseRealTime();
-BENCHMARK(BM_Write2_IOWrapper)->UseRealTime();
-BENCHMARK(BM_Write2_Floor)->UseRealTime();
+BENCHMARK(BM_Inquiry)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Write2)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Inquiry_ClientOnly)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Inquiry_SimulatorOnly)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Write2_ClientOnly)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Write2_SimulatorOnly)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) { return bench::runBenchmarks(argc, argv); }

@@ -1,13 +1,15 @@
 // The main window's whole first load (open, status, lock, every read, vendor string, key lists)
-// against the in-process simulator over loopback, beside the floor: the same exchanges, one after
-// another, between a bare client and a bare scanner (bench/BareSockets.h).
+// against the in-process simulator over loopback, against its floor: the same exchanges, one after
+// another, between a bare client and a bare scanner (bench/BareSockets.h). Ours and the floor run
+// interleaved in one process (bench/Interleaved.h).
 //
-//   BM_StartUp_MainWindow   ViewController::loadData(true) after the open; the scanner is
-//                           unlocked between iterations outside the timing
-//   BM_StartUp_Floor        the commands that one load sent (taken from the simulator's log),
-//                           each as a bare exchange of the same phases and lengths
+//   BM_StartUp   ours:  ViewController::loadData(true) after the open; the scanner is unlocked
+//                       and closed after each load, outside the timing
+//                floor: the commands that one load sent (taken from the simulator's log), each
+//                       as a bare exchange of the same phases and lengths
 //
-// Run: build-*/bin/startup_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+// Run: build/bin/startup_bench   (five repetitions unless --benchmark_repetitions=N; the summary
+//      at the end gives the ratio with its spread and the absolute medians)
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "BareSockets.h"
+#include "Interleaved.h"
 #include "CommandLog.h"
 #include "RemoteSetup/ViewController.h"
 #include "ScannerModel.h"
@@ -75,7 +78,13 @@ std::vector<FCL_VENDOR_CMD> commandsOfOneLoad() {
   return cmds;
 }
 
-void BM_StartUp_MainWindow(benchmark::State& state) {
+// One first load of the main window, interleaved with the same exchanges between a bare client and
+// a bare scanner.
+void BM_StartUp(benchmark::State& state) {
+  const std::vector<FCL_VENDOR_CMD> cmds = commandsOfOneLoad();
+  bench::BareScanner bare;
+  std::vector<uint8_t> floorData(1 << 20);
+
   Simulator sim;
   sim.scanner.log().setCapacity(0);
   NoDialogs dialogs;
@@ -84,41 +93,37 @@ void BM_StartUp_MainWindow(benchmark::State& state) {
   ViewController vc(noPages);
   vc.setupInfo("127.0.0.1", "BNT", "bench", "Wired LAN", "", "");
   vc.loadViewIfNeeded();
-  for (auto _ : state) {
-    vc.io().openScanner("127.0.0.1");
-    vc.loadData(true);
-    state.PauseTiming();
+
+  const auto ours = [&] {
+    const bench::Seconds s = bench::timed([&] {
+      vc.io().openScanner("127.0.0.1");
+      vc.loadData(true);
+    });
+    // Let the scanner go for the next load, outside the timing.
     vc.io().unlockScanner();
     vc.io().closeScanner();
-    state.ResumeTiming();
-  }
+    return s;
+  };
+  const auto floor = [&] {
+    bool ok = true;
+    const bench::Seconds s = bench::timed([&] {
+      for (const FCL_VENDOR_CMD& cmd : cmds) ok = bench::floorExchange(bare.port, cmd, floorData.data(), cmd.dwDataLength) && ok;
+    });
+    if (!ok) state.SkipWithError("floor exchange failed");
+    return s;
+  };
+  bench::interleave(state, {{"ours", ours}, {"floor", floor}});
   if (dialogs.alerts != 0 || vc.isTerminating()) state.SkipWithError("the load showed an alert");
   platform::setDialogs(previous);
-}
-
-void BM_StartUp_Floor(benchmark::State& state) {
-  const std::vector<FCL_VENDOR_CMD> cmds = commandsOfOneLoad();
-  bench::BareScanner scanner;
-  std::vector<uint8_t> data(1 << 20);
-  for (auto _ : state) {
-    for (const FCL_VENDOR_CMD& cmd : cmds) {
-      if (!bench::floorExchange(scanner.port, cmd, data.data(), cmd.dwDataLength)) state.SkipWithError("exchange failed");
-    }
-  }
   state.counters["exchanges"] = static_cast<double>(cmds.size());
 }
 
-BENCHMARK(BM_StartUp_MainWindow)->UseRealTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_StartUp_Floor)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StartUp)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return bench::runBenchmarks(argc, argv);
 }
