@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -109,6 +110,14 @@ void ScanProfileSettingControllerObjC::buildLayout() {
   m_ui.textProfileTitle->setFrame(false);
   m_ui.textProfileTitle->setFocusPolicy(Qt::NoFocus);
   m_ui.textProfileTitle->setFixedWidth(120);
+  {
+    // A field that reads as part of the heading.
+    QPalette palette = m_ui.textProfileTitle->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    m_ui.textProfileTitle->setPalette(palette);
+    QFont font = m_ui.labelScanProfileSetting->font();
+    m_ui.textProfileTitle->setFont(font);
+  }
   heading->addWidget(m_ui.labelScanProfileSetting);
   heading->addWidget(m_ui.textProfileTitle);
   heading->addStretch(1);
