@@ -209,7 +209,7 @@ void fillProfiles(FCL_RS_PROFILE_ALL& all) {
     p.dwStructVersion = FCL_RS_STRUCT_VERSION;
     p.dwProfileType = type;
     put(p.szProfileName, name);
-    p.sScan2Network = scanOptions(4, 300, slot % 2 == 0);
+    p.sScan2Network = scanOptions(2, 300, slot % 2 == 0);  // colour: a scan type the editor offers
     return p;
   };
   {

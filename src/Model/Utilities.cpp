@@ -92,7 +92,7 @@ bool Utilities::validateInitNum(const QString& text) {
 }
 
 bool Utilities::validateHostAddr(const QString& text) {
-  return matchesWhole(QStringLiteral(R"(^[A-Za-z0-9\./\\]+$)"), text);
+  return matchesWhole(QStringLiteral(R"(^[A-Za-z0-9\.\-/\\]+$)"), text);
 }
 
 bool Utilities::checkPassword(const QString& password, const QString& confirm, int32_t atLeast) {

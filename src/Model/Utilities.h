@@ -62,6 +62,7 @@ class Utilities {
   static bool validateFileName(const QString& text);
   static bool validateDigitNum(const QString& text);
   static bool validateInitNum(const QString& text);
+  // Letters, digits, ".", "-", "/" and a backslash only (a server address or host name).
   static bool validateHostAddr(const QString& text);
 
   // YES when the password is acceptable; otherwise shows its own alert and answers NO.

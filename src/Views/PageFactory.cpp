@@ -10,6 +10,8 @@
 #include "Views/NetworkEmailControllerObjC.h"
 #include "Views/PageTable.h"
 #include "Views/ScanFileNameControllerObjC.h"
+#include "Views/ScanProfileControllerObjC.h"
+#include "Views/ScanProfileSettingControllerObjC.h"
 #include "Views/ScanToEmailControllerObjC.h"
 #include "Views/ScanToPCControllerObjC.h"
 #include "Views/ScanToUSBControllerObjC.h"
@@ -68,5 +70,8 @@ void registerStandardPages(PageFactory& factory) {
                          [](QWidget* p) { return std::make_unique<AddressBookContactControllerObjC>(p); });
   factory.registerEditor(QString::fromLatin1(kAddressGroupEditorId),
                          [](QWidget* p) { return std::make_unique<AddressBookGroupControllerObjC>(p); });
+  factory.registerPage(pages::kScanProfileStoryboard, [](QWidget* p) { return std::make_unique<ScanProfileControllerObjC>(p); });
+  factory.registerEditor(QString::fromLatin1(kScanProfileEditorId),
+                         [](QWidget* p) { return std::make_unique<ScanProfileSettingControllerObjC>(p); });
   (void)factory;
 }

@@ -23,6 +23,8 @@
 // The editors of the address-book page.
 inline constexpr const char* kAddressContactEditorId = "VID_ADDRESS_CONTACT";
 inline constexpr const char* kAddressGroupEditorId = "VID_ADDRESS_GROUP";
+// The editor of the scan-profile page.
+inline constexpr const char* kScanProfileEditorId = "VID_SCAN_PROFILE_SETTING";
 
 class PageFactory {
  public:

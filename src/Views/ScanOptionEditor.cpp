@@ -419,7 +419,10 @@ void ScanOptionEditor::marginTextChanged(QLineEdit* field) {
   const double value = std::clamp(stringIsNumber(filtered) ? platform::doubleValue(filtered) : 0.0,
                                   m_ui.stepperTop->minValue(), m_ui.stepperTop->maxValue());
   const double rounded = roundToTenth(value);
-  field->setText(filtered.contains(u'.') ? oneDecimal(rounded) : QString::asprintf("%.f", rounded));
+  // A whole number typed stays whole; a value the range cut to a fraction (20 becomes 12.7) shows
+  // its decimal, so the field always shows what is stored.
+  const bool whole = rounded == std::trunc(rounded);
+  field->setText(filtered.contains(u'.') || !whole ? oneDecimal(rounded) : QString::asprintf("%.f", rounded));
   stepperOf(field)->setValue(value);
 }
 

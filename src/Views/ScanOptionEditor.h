@@ -22,7 +22,8 @@
 //
 // A stored value that no item stands for (an index past the items, a resolution or brightness
 // outside the lists, a scan type above 3) shows no selection and is written back as stored
-// until the user chooses an item. An empty margin field reads back as 1.0.
+// until the user chooses an item. An empty margin field reads back as 1.0. A margin typed outside
+// the steppers' range shows the value that is stored ("20" shows 12.7).
 //
 // While a restricted document size (items 23, 24) is selected: no automatic scan type (colour
 // is selected in its place and the colour slot is shown), two-sided scan and blank-page skipping

@@ -147,6 +147,10 @@ TEST(UtilitiesValidators, Table) {
       {"host", Utilities::validateHostAddr, "my host", false},
       {"host", Utilities::validateHostAddr, "", false},
       {"host", Utilities::validateHostAddr, "a:b", false},
+      // Host names with a hyphen are ordinary ("nas-01.example.com").
+      {"host", Utilities::validateHostAddr, "nas-01.example.com", true},
+      {"host", Utilities::validateHostAddr, "-", true},
+      {"host", Utilities::validateHostAddr, "nas_01", false},
   };
   for (const Case& c : cases) EXPECT_EQ(c.check(c.text), c.valid) << c.name << " '" << c.text.toStdString() << "'";
 }

@@ -1,0 +1,288 @@
+#include "Views/ScanProfileControllerObjC.h"
+
+#include <QDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <cstring>
+
+#include "IO/IOWrapper.h"
+#include "Model/Utilities.h"
+#include "Views/CommandFailure.h"
+#include "Views/PageErrors.h"
+#include "Views/PageFactory.h"
+#include "Views/PageLayout.h"
+#include "Views/PageTable.h"
+#include "Views/ScanProfileSettingControllerObjC.h"
+#include "platform/FixedText.h"
+#include "platform/Localizer.h"
+
+namespace {
+
+constexpr int32_t kTraceLevel = 0x40;
+constexpr int32_t kErrorLevel = 0x02;
+
+QString op(const char* selector) {
+  return QStringLiteral("-[ScanProfileControllerObjC %1]").arg(QLatin1String(selector));
+}
+
+QString localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
+
+// The title of button `row` (1..25): the profile word, a blank and the row number.
+QString buttonTitle(int row) { return platform::formatText(QStringLiteral("%@ %d"), {localized("IDS_SP_PROFILE"), row}); }
+
+}  // namespace
+
+// ---- Construction ("viewDidLoad") -------------------------------------------------------------------
+
+ScanProfileControllerObjC::ScanProfileControllerObjC(QWidget* parent)
+    : PageController(QString::fromLatin1(pages::kScanProfileView), parent),
+      ut(Utilities::sharedInstance()),
+      m_profileAll(std::make_unique<FCL_RS_PROFILE_ALL>()),
+      m_lastRead(std::make_unique<FCL_RS_PROFILE_ALL>()) {
+  const QString name = op("viewDidLoad");
+  funcEnter(name);
+  m_presenter = [](QDialog& editor) { editor.exec(); };
+  buildLayout();
+  initLocalizedString();
+  m_lastModifyID = 0;
+  for (int row = 1; row <= kRows; ++row)
+    connect(m_ui.btnProfile[row - 1], &QPushButton::clicked, this, [this, row] { openEditor(row); });
+  initUI();
+  funcEnd(name);
+}
+
+ScanProfileControllerObjC::~ScanProfileControllerObjC() {
+  for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
+}
+
+void ScanProfileControllerObjC::buildLayout() {
+  QVBoxLayout* page = pagelayout::scrollingContent(this, 6);
+  QWidget* content = page->parentWidget();
+  m_ui.labelScanProfile = pagelayout::titleLabel(content);
+  page->addWidget(m_ui.labelScanProfile);
+
+  // Two columns of rows (1..13 and 14..25), each row: button, name, type.
+  auto* grid = new QGridLayout;
+  grid->setHorizontalSpacing(8);
+  grid->setVerticalSpacing(3);
+  constexpr int kFirstColumnRows = (kRows + 1) / 2;
+  for (int i = 0; i < kRows; ++i) {
+    const int gridRow = i % kFirstColumnRows;
+    const int col = i < kFirstColumnRows ? 0 : 4;
+    auto* button = new QPushButton(content);
+    button->setObjectName(QStringLiteral("btnProfile%1").arg(i + 1));
+    button->setAutoDefault(false);
+    m_ui.btnProfile[i] = button;
+    m_ui.labelName[i] = pagelayout::plainLabel(content);
+    m_ui.labelName[i]->setObjectName(QStringLiteral("labelName%1").arg(i + 1));
+    m_ui.labelName[i]->setMinimumWidth(130);
+    m_ui.labelType[i] = pagelayout::plainLabel(content);
+    m_ui.labelType[i]->setObjectName(QStringLiteral("labelType%1").arg(i + 1));
+    m_ui.labelType[i]->setMinimumWidth(90);
+    grid->addWidget(button, gridRow, col);
+    grid->addWidget(m_ui.labelName[i], gridRow, col + 1);
+    grid->addWidget(m_ui.labelType[i], gridRow, col + 2);
+  }
+  grid->setColumnMinimumWidth(3, 16);
+  grid->setColumnStretch(7, 1);
+  page->addLayout(grid);
+  page->addStretch(1);
+}
+
+void ScanProfileControllerObjC::initLocalizedString() {
+  const QString name = op("initLocalizedString");
+  funcEnter(name);
+  m_ui.labelScanProfile->setText(localized("IDS_SP_SCAN_PROFILE"));
+  for (int row = 1; row <= kRows; ++row) m_ui.btnProfile[row - 1]->setText(buttonTitle(row));
+  funcEnd(name);
+}
+
+// ---- Contract ------------------------------------------------------------------------------------------
+
+void ScanProfileControllerObjC::setParam(const MainWindowState& state) {
+  setParam(state.ioWrapper, state.clientKeyList, state.serverKeyList);
+}
+bool ScanProfileControllerObjC::getParam(MainWindowState& state) { return getParam(state.ioWrapper); }
+bool ScanProfileControllerObjC::isDataChanged(const MainWindowState& state) { return isDataChanged(state.ioWrapper); }
+
+int32_t ScanProfileControllerObjC::isDataError() {
+  const QString name = op("isDataError");
+  funcEnter(name);
+  funcEnd(name);
+  return kPageErrorNone;
+}
+
+void ScanProfileControllerObjC::setParam(IOWrapper* io, const QStringList& clientList, const QStringList& serverList) {
+  const QString name = op("setParam:clientList:serverList:");
+  funcEnter(name);
+  // The copy takes the reply only when the whole read was accepted.
+  auto fresh = std::make_unique<FCL_RS_PROFILE_ALL>();
+  CommandOutcome outcome = CommandOutcome::failed();
+  if (io != nullptr) outcome = io->judge([&] { return io->getProfileAll(fresh.get()); });
+  if (outcome.ok()) {
+    std::memcpy(m_lastRead.get(), fresh.get(), sizeof *m_lastRead);
+    m_read = true;
+  } else {
+    funcErr(name, withOutcome(QStringLiteral("the profiles could not be read; the profiles as last read stay"), outcome));
+  }
+  // The page shows what the scanner held at the last successful read; edits not saved are dropped.
+  std::memcpy(m_profileAll.get(), m_lastRead.get(), sizeof *m_profileAll);
+  m_clientKeyList = clientList;
+  m_serverKeyList = serverList;
+  initUI();
+  if (!m_read) showNotReadAlert(outcomeText(outcome));
+  funcEnd(name);
+}
+
+bool ScanProfileControllerObjC::getParam(IOWrapper* io) {
+  const QString name = op("getParam:");
+  funcEnter(name);
+  if (!m_read) {
+    funcErr(name, QStringLiteral("the profiles were not read; nothing is written"));
+    showNotReadAlert(QString());
+    return false;
+  }
+  if (io == nullptr) {
+    funcErr(name, QStringLiteral("no connection to write to"));
+    return false;
+  }
+  const CommandOutcome outcome = io->judge([&] { return io->setProfileAll(m_profileAll.get()); });
+  if (!outcome.ok()) {
+    funcErr(name, withOutcome(QStringLiteral("setProfileAll failed"), outcome));
+    return false;
+  }
+  funcEnd(name);
+  return true;
+}
+
+bool ScanProfileControllerObjC::isDataChanged(IOWrapper* io) {
+  const QString name = op("isDataChanged:");
+  funcEnter(name);
+  if (!m_read) {
+    // Unread profiles hold nothing of the user's: leaving the page or saving is never blocked.
+    ut.debugMsg(kTraceLevel, QStringLiteral("The profiles were not read; nothing to save."));
+    funcEnd(name);
+    return false;
+  }
+  auto scanner = std::make_unique<FCL_RS_PROFILE_ALL>();
+  CommandOutcome outcome = CommandOutcome::failed();
+  if (io != nullptr) outcome = io->judge([&] { return io->getProfileAll(scanner.get()); });
+  if (!outcome.ok()) {
+    // Without a fresh copy, the profiles as last read are what the scanner holds as far as we know.
+    funcErr(name, QStringLiteral("the profiles could not be read again; comparing with the last read"));
+    std::memcpy(scanner.get(), m_lastRead.get(), sizeof *scanner);
+  }
+  const int nCmp = std::memcmp(scanner.get(), m_profileAll.get(), sizeof *scanner);
+  if (nCmp != 0) {
+    ut.debugMsg(kTraceLevel, QStringLiteral("Data is changed! nCmp:%d"), nCmp);
+    return true;
+  }
+  ut.debugMsg(kTraceLevel, QStringLiteral("No data change!"));
+  funcEnd(name);
+  return false;
+}
+
+void ScanProfileControllerObjC::showNotReadAlert(const QString& details) {
+  QString information = localized("IDS_RS_NOT_READ_INFO");
+  if (!details.isEmpty()) information += QLatin1Char('\n') + details;
+  ut.message(localized("IDS_RS_NOT_READ_MSG"), information, false);
+}
+
+// ---- Rows -----------------------------------------------------------------------------------------------
+
+void ScanProfileControllerObjC::initUI() {
+  const QString name = op("initUI");
+  funcEnter(name);
+  for (int i = 0; i < kRows; ++i) {
+    m_ui.btnProfile[i]->setEnabled(m_read);
+    if (!m_read) {
+      m_ui.labelName[i]->setText(localized("IDS_SP_PROFILE_NOT_READ"));
+      m_ui.labelType[i]->clear();
+      continue;
+    }
+    m_ui.labelName[i]->setText(platform::textFromField(m_profileAll->sProfile[i].szProfileName));
+  }
+  if (m_read) {
+    for (int i = 0; i < kRows; ++i) {
+      if (m_ui.labelName[i]->text().isEmpty()) m_ui.labelType[i]->clear();
+      else m_ui.labelType[i]->setText(getProfileTypeStr(static_cast<int32_t>(m_profileAll->sProfile[i].dwProfileType)));
+    }
+  }
+  funcEnd(name);
+}
+
+QString ScanProfileControllerObjC::getProfileTypeStr(int32_t type) const {
+  const QString name = op("getProfileTypeStr:");
+  funcEnter(name);
+  QString text;
+  switch (type) {
+    case 0: text = localized("IDS_PN_PROFILE_TO_NETWORK_FOLDER"); break;
+    case 1: text = localized("IDS_PF_PROFILE_TO_FTP"); break;
+    case 2: text = localized("IDS_PS_PROFILE_TO_SFTP"); break;
+    case 3: text = QStringLiteral("E-mail"); break;
+    case 4: text = QStringLiteral("PC"); break;
+    case 5: text = QStringLiteral("UDisk"); break;
+    default:
+      text = QStringLiteral("Undefined!");
+      funcErr(name, platform::formatText(QStringLiteral("ERROR: ScanProfileType No define %d"), {type}));
+      break;
+  }
+  funcEnd(name);
+  return text;
+}
+
+// ---- The editor -------------------------------------------------------------------------------------------
+
+void ScanProfileControllerObjC::setBackParam(const FCL_RS_PROFILE* profile) {
+  const QString name = op("setBackParam:");
+  funcEnter(name);
+  if (profile != nullptr && m_lastModifyID >= 0 && m_lastModifyID < kRows) {
+    std::memcpy(&m_profileAll->sProfile[m_lastModifyID], profile, sizeof(FCL_RS_PROFILE));
+  }
+  initUI();
+  funcEnd(name);
+}
+
+void ScanProfileControllerObjC::openEditor(int row) {
+  const QString name = op("openEditor:");
+  funcEnter(name);
+  // Only profiles that were read can be edited (the buttons are disabled otherwise).
+  if (m_read) {
+    std::unique_ptr<QDialog> dialog =
+        PageFactory::standard().createEditor(QString::fromLatin1(kScanProfileEditorId), window());
+    auto* editor = qobject_cast<ScanProfileSettingControllerObjC*>(dialog.get());
+    if (editor != nullptr && prepareForSegue(row, editor)) m_presenter(*editor);
+  }
+  funcEnd(name);
+}
+
+bool ScanProfileControllerObjC::prepareForSegue(int row, ScanProfileSettingControllerObjC* editor) {
+  const QString name = op("prepareForSegue:sender:");
+  funcEnter(name);
+  if (editor == nullptr || row < 1 || row > kRows) {
+    funcErr(name, QStringLiteral("no editor, or a row outside 1..25"));
+    return false;
+  }
+  // Each button opens its own slot, whatever its title says.
+  m_lastModifyID = row - 1;
+  editor->setPreviousVC(this);
+  editor->setParam(&m_profileAll->sProfile[m_lastModifyID], m_clientKeyList, m_serverKeyList);
+  funcEnd(name);
+  return true;
+}
+
+// ---- Trace -----------------------------------------------------------------------------------------------------
+
+void ScanProfileControllerObjC::funcEnter(const QString& name) const {
+  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>>>> %@ ENTER"), name);
+}
+
+void ScanProfileControllerObjC::funcEnd(const QString& name) const {
+  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<<<< %@ END \n  "), name);
+}
+
+void ScanProfileControllerObjC::funcErr(const QString& name, const QString& message) const {
+  ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: %@\n"), name, message);
+}

@@ -1,0 +1,163 @@
+#pragma once
+// The profile editor: the modal window in which the user edits one of the scanner's 25 network
+// scan profiles (FCL_RS_PROFILE, 1716 bytes): its name, the kind of destination (0 network folder,
+// 1 FTP, 2 SFTP), the destination's address, account and folder, and its scan options.
+//
+// The scan-profile page creates one per opening (page factory identifier
+// "VID_SCAN_PROFILE_SETTING"), sets previousVC and sends setParam with a pointer to one slot of its
+// copy. The editor copies the profile (scanProfileSetting) and edits only the copy; it never talks
+// to the scanner. OK checks the entries, reads the controls into the copy and hands it back
+// (ScanProfileControllerObjC::setBackParam); Cancel drops the copy.
+//
+// Destination controls (setupNetworkUI, on loading and after every change of kind or log-in
+// method) are filled from the sub-record of the kind; text typed and not yet stored is replaced.
+//   kind 0: address (szShareFolderUTF16), account, password and confirmation enabled;
+//   kind 1: plus port, passive-mode radios and remote folder enabled;
+//   kind 2: log-in radios, remote folder and the server-key pop-up enabled; password log-in
+//           enables the password fields, public-key log-in the client-key pop-up.
+//   other : every kind-dependent control disabled, the kind pop-up without a selection.
+// The sub-records of the kinds not selected keep their contents, as does every field no control
+// shows. A key pop-up offers the names of its list (one IDS_NE_NONE item for an empty list); a
+// stored index beyond the items shows no selection and is stored as it was unless the user
+// chooses. With SFTP the server-key choice is stored with either log-in method.
+//
+// Typing (by field and kind; cuts by UTF-16 units, never half a surrogate pair; a strip removes
+// "&", ">" and "<"):
+//   name 31 + strip; address: folder 319 + strip, FTP/SFTP 127 + the address check
+//   (Utilities::validateHostAddr, else the field goes back to lastHost); account 63 + strip;
+//   password and confirmation 63; remote folder: FTP/SFTP 255, then strip; port: the leading
+//   digits only. Margins: the scan-option editor's filter.
+//
+// OK, in order; the first that fails shows one warning alert (IDS_CM_WARNING) and the window
+// stays open:
+//   1 the passwords (when enabled): Utilities::checkPassword;
+//   2 the name is not empty (IDS_CANNOT_EMPTY_ERR_MSG with IDS_PS_PROFILE_NAME);
+//   3 no enabled field among address, account, port, password, confirmation is empty, and an
+//     enabled server-key pop-up does not show IDS_NE_NONE;
+//   4 the port, when enabled, is a whole number 1..65535 (IDS_PF_PORT_RANGE_ERR_MSG);
+// then the controls are read into the copy (texts through platform::textToField, cut at a
+// character boundary within the field) and the copy is handed back.
+//
+// Scan options: a ScanOptionEditor without a module flag (continuous scan and the signed-PDF file
+// types always offered), read back into sScan2Network on OK.
+//
+// Trace at level 0x40 (">>>>>>>>> %@ ENTER", "<<<<<<<<< %@ END \n  "); a refused OK logs no exit.
+
+#include <QDialog>
+#include <QStringList>
+#include <cstdint>
+
+#include "IO/FCLRecords.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class ScanOptionEditor;
+class ScanProfileControllerObjC;
+class Utilities;
+
+namespace platform {
+class PopUpButton;
+}
+
+class ScanProfileSettingControllerObjC : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kNameLimit = 31;
+  static constexpr int kFolderAddressLimit = 319;
+  static constexpr int kHostLimit = 127;
+  static constexpr int kAccountLimit = 63;
+  static constexpr int kRemoteFolderLimit = 255;
+
+  explicit ScanProfileSettingControllerObjC(QWidget* parent = nullptr);
+  ~ScanProfileSettingControllerObjC() override;
+
+  // ---- Towards the list page -----------------------------------------------------------------------
+  void setPreviousVC(ScanProfileControllerObjC* page) { previousVC = page; }
+  // Copies the profile and keeps copies of the key lists, then loads the controls.
+  void setParam(const FCL_RS_PROFILE* profile, const QStringList& clientList, const QStringList& serverList);
+  // The editor's copy as it stands.
+  const FCL_RS_PROFILE& scanProfileSetting() const { return m_profile; }
+  const QString& lastHost() const { return m_lastHost; }
+
+  // ---- Actions ------------------------------------------------------------------------------------------
+  void OKBtnPressed();
+  void CancelBtnPressed();
+  void popupProfileTypeChanged();
+  void radioPasswordPressed();
+  void radioPublicKeyPressed();
+  void radioPassiveOffPressed();
+  void radioPassiveOnPressed();
+  // The user changed the text of one of the seven destination fields.
+  void controlTextDidChange(QLineEdit* field);
+
+  struct Controls {
+    QLabel* labelScanProfileSetting;
+    QLineEdit* textProfileTitle;
+    QLabel* labelProfileName;
+    QLineEdit* textProfileName;
+    QLabel* labelProfileType;
+    platform::PopUpButton* popupProfileType;
+    QLabel* labelHost;
+    QLineEdit* textURI;
+    QLabel* labelUsername;
+    QLineEdit* textUserName;
+    QLabel* labelPortNum;
+    QLineEdit* textPortNum;
+    QLabel* labelAuthMethod;
+    QRadioButton* radioPassword;
+    QRadioButton* radioPublicKey;
+    QLabel* labelPassword;
+    QLineEdit* textPassword;
+    QLabel* labelPasswordConfirm;
+    QLineEdit* textPasswordConfirm;
+    QLabel* labelClientKeyPair;
+    platform::PopUpButton* popupClientKeyPair;
+    QLabel* labelServerPublicKey;
+    platform::PopUpButton* popupServerPublicKey;
+    QLabel* labelStoreDirectory;
+    QLineEdit* textStoreDirectory;
+    QLabel* labelPassiveMode;
+    QRadioButton* radioPassiveOff;
+    QRadioButton* radioPassiveOn;
+    ScanOptionEditor* options;
+    QPushButton* btnOK;
+    QPushButton* btnCancel;
+  };
+  const Controls& controls() const { return m_ui; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void buildLayout();
+  void initLocalizedString();
+  void initUI();
+  void setupNetworkUI();
+  void setNetworkAllDisable();
+  void setShareFolderEnable();
+  void setFTP_Enable();
+  void setSFTP_Enable();
+  void resetSFTPAuthMethod(bool password);
+  void fillKeyPopup(platform::PopUpButton* popup, const QStringList& names, int index);
+  bool checkName();
+  bool isAnyTextFieldEmpty();
+  bool checkPort();
+  void applyNetworkData();
+  void applyData();
+  void warn(const QString& information);
+
+  void funcEnter(const QString& name) const;
+  void funcEnd(const QString& name) const;
+
+  Controls m_ui{};
+  Utilities& ut;
+  ScanProfileControllerObjC* previousVC = nullptr;
+  FCL_RS_PROFILE m_profile{};
+  QStringList m_clientKeyList;
+  QStringList m_serverKeyList;
+  QString m_lastHost;
+  bool m_loaded = false;  // setParam ran: the scan-option editor holds the copy's options
+};

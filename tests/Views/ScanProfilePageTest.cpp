@@ -1,0 +1,715 @@
+// The scan-profile page and its profile editor against the simulated scanner: the rows, the editor
+// opened from a button, the typing rules and OK's checks, what the editor hands back, the change
+// check, and the bytes the page writes (or that it writes nothing).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include "IO/FCLCodes.h"
+#include "IO/FCLCommand.h"
+#include "IO/IOWrapper.h"
+#include "Model/Utilities.h"
+#include "Views/PageFactory.h"
+#include "Views/ScanOptionEditor.h"
+#include "Views/ScanProfileControllerObjC.h"
+#include "Views/ScanProfileSettingControllerObjC.h"
+#include "platform/FixedText.h"
+#include "platform/Localizer.h"
+#include "platform/widgets/PopUpButton.h"
+#include "support/LogCapture.h"
+#include "support/ScriptedDialogs.h"
+#include "support/SimScanner.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+using Page = ScanProfileControllerObjC;
+using Editor = ScanProfileSettingControllerObjC;
+constexpr uint32_t kRefused = 0x2005;
+
+QString text(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
+QString emptyAlert(const char* key) {
+  return platform::formatText(text("IDS_CANNOT_EMPTY_ERR_MSG"), {text(key), text(key)});
+}
+
+sim::Fault refusedProfiles(uint8_t opcode, int count = 1) {
+  sim::Fault f;
+  f.opcode = opcode;
+  f.dtc = FCLC_RS_PROFILE;
+  f.lastErr = kRefused;
+  f.count = count;
+  return f;
+}
+
+// The user's typing: the field's text replaced by `typed`, one key at a time.
+void retype(QLineEdit* field, const QString& typed) {
+  field->setFocus();
+  field->selectAll();
+  if (typed.isEmpty()) QTest::keyClick(field, Qt::Key_Backspace);
+  else QTest::keyClicks(field, typed);
+}
+// A paste: the whole text arrives in one edit.
+void paste(QLineEdit* field, const QString& pasted) {
+  field->setText(pasted);
+  emit field->textEdited(pasted);
+}
+
+std::string firstDifference(const FCL_RS_PROFILE_ALL& a, const FCL_RS_PROFILE_ALL& b) {
+  const auto* x = reinterpret_cast<const uint8_t*>(&a);
+  const auto* y = reinterpret_cast<const uint8_t*>(&b);
+  for (std::size_t i = 0; i < sizeof a; ++i)
+    if (x[i] != y[i])
+      return "slot " + std::to_string(i / sizeof(FCL_RS_PROFILE)) + " byte " + std::to_string(i % sizeof(FCL_RS_PROFILE));
+  return "";
+}
+
+class ScanProfilePageTest : public ::testing::Test {
+ public:
+  ScanProfilePageTest() : limits(3s) {
+    EXPECT_TRUE(io.openScanner(sim.address()));
+    page.resize(760, 560);
+  }
+  ~ScanProfilePageTest() override { EXPECT_EQ(dialogs.pendingAlerts(), 0u); }
+
+  std::unique_ptr<FCL_RS_PROFILE_ALL> scannerProfiles() {
+    return std::make_unique<FCL_RS_PROFILE_ALL>(sim.model().profiles());
+  }
+  void putProfiles(const FCL_RS_PROFILE_ALL& all) { sim.model().setProfiles(all); }
+  void load() {
+    page.setParam(&io, clientKeys, serverKeys);
+    ASSERT_TRUE(page.isProfileRead());
+  }
+  int profileWrites() {
+    sim.log().waitForCount(sim.log().size() + 1, 50ms);
+    int n = 0;
+    for (const auto& c : sim.log().entries())
+      if (c.cmd.byDTC == FCLC_RS_PROFILE && c.cmd.byOPCode != FOP_READ) ++n;
+    return n;
+  }
+  // Opens the editor from button `row` and lets `work` operate it (after it is shown).
+  void edit(int row, const std::function<void(Editor&)>& work) {
+    bool opened = false;
+    page.setEditorPresenter([&](QDialog& d) {
+      auto& editor = dynamic_cast<Editor&>(d);
+      editor.show();
+      QApplication::processEvents();
+      opened = true;
+      work(editor);
+      editor.hide();
+    });
+    QTest::mouseClick(page.controls().btnProfile[row - 1], Qt::LeftButton);
+    EXPECT_TRUE(opened) << "button " << row;
+  }
+  // Loads `profile` into slot 0 of the scanner and the page, then edits it from button 1.
+  void editProfile(const FCL_RS_PROFILE& profile, const std::function<void(Editor&)>& work) {
+    auto all = scannerProfiles();
+    all->sProfile[0] = profile;
+    putProfiles(*all);
+    load();
+    edit(1, work);
+  }
+  const FCL_RS_PROFILE& slot(int i) const { return page.profileAll().sProfile[i]; }
+
+  ScopedSocketLimits limits;
+  SimScanner sim;
+  IOWrapper io;
+  ScriptedDialogs dialogs;
+  Page page;
+  QStringList clientKeys{"client-a", "client-b"};
+  QStringList serverKeys{"server-a", "server-b"};
+};
+
+FCL_RS_PROFILE ftpProfile() {
+  FCL_RS_PROFILE p{};
+  p.dwStructVersion = 0x01020304;
+  p.dwFW_DebugField1 = 0xAABBCCDD;
+  p.byTestNetwork = 7;
+  p.dwProfileType = 1;
+  platform::textToField(p.szProfileName, "Upload");
+  platform::textToField(p.sFTPSetting.szHost, "ftp.example.com");
+  p.sFTPSetting.wPort = 21;
+  platform::textToField(p.sFTPSetting.szUsername, "ftpuser");
+  platform::textToField(p.sFTPSetting.szPassword, "secret");
+  platform::textToField(p.sFTPSetting.szRemoteDirectoryUTF16, "/in");
+  p.sFTPSetting.byReserved2[3] = 0x5A;
+  platform::textToField(p.sShareFolderSetting.szShareFolderUTF16, "\\\\nas\\share");
+  platform::textToField(p.sShareFolderSetting.szUsername, "shareuser");
+  platform::textToField(p.sSFTPSetting.szHost, "sftp.example.com");
+  p.sScan2Network.byScanType = 2;
+  p.sScan2Network.byFileType_Color = 1;
+  p.sScan2Network.wResolution_Color = 300;
+  p.sScan2Network.wResolution_BW = p.sScan2Network.wResolution_Gray = p.sScan2Network.wResolution_Auto = 300;
+  p.sScan2Network.byDocumentSize = 1;
+  return p;
+}
+
+FCL_RS_PROFILE sftpProfile(uint8_t auth) {
+  FCL_RS_PROFILE p = ftpProfile();
+  p.dwProfileType = 2;
+  platform::textToField(p.szProfileName, "Secure");
+  p.sSFTPSetting.byAuthMethod = auth;
+  platform::textToField(p.sSFTPSetting.szUsername, "sftpuser");
+  platform::textToField(p.sSFTPSetting.szPassword, "old-pass");
+  platform::textToField(p.sSFTPSetting.szRemoteDirectoryUTF16, "/secure");
+  p.sSFTPSetting.wPort = 2222;
+  p.sSFTPSetting.wClientKeyPairIndex = 1;
+  p.sSFTPSetting.wSeverPublicKeyIndex = 0;
+  return p;
+}
+
+// ---- Rows ---------------------------------------------------------------------------------------------
+
+// Type texts from the table, beside a name only; an undefined type logs its error line.
+TEST_F(ScanProfilePageTest, RowsShowNameAndTypeTextOnlyBesideANonEmptyName) {
+  struct Case {
+    int32_t type;
+    const char* name;
+    QString shown;
+  };
+  const Case cases[] = {
+      {0, "Share", text("IDS_PN_PROFILE_TO_NETWORK_FOLDER")},
+      {1, "Ftp", text("IDS_PF_PROFILE_TO_FTP")},
+      {2, "Sftp", text("IDS_PS_PROFILE_TO_SFTP")},
+      {3, "Mail", "E-mail"},
+      {4, "Pc", "PC"},
+      {5, "Stick", "UDisk"},
+      {7, "Odd", "Undefined!"},
+      {-1, "Negative", "Undefined!"},
+      {1, "", ""},  // an empty name: no type, whatever the type field holds
+      {7, "", ""},
+  };
+  auto all = std::make_unique<FCL_RS_PROFILE_ALL>();
+  std::memset(all.get(), 0, sizeof *all);
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    all->sProfile[i].dwProfileType = uint32_t(cases[i].type);
+    platform::textToField(all->sProfile[i].szProfileName, cases[i].name);
+  }
+  putProfiles(*all);
+  Utilities& ut = Utilities::sharedInstance();
+  const int32_t mask = ut.nDebugMask();
+  ut.setDebugMask(0x02);
+  LogCapture log;
+  load();
+  ut.setDebugMask(mask);
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(page.controls().labelName[i]->text(), QString::fromUtf8(cases[i].name));
+    EXPECT_EQ(page.controls().labelType[i]->text(), cases[i].shown);
+  }
+  EXPECT_EQ(page.controls().btnProfile[11]->text(), text("IDS_SP_PROFILE") + " 12");
+  EXPECT_FALSE(log.lines().filter(QStringLiteral("ERROR: ScanProfileType No define 7")).isEmpty());
+  EXPECT_FALSE(log.lines().filter(QStringLiteral("ERROR: ScanProfileType No define -1")).isEmpty());
+  EXPECT_EQ(page.isDataError(), 0);
+}
+
+// ---- Opening the editor and handing back ------------------------------------------------------------
+
+// Button 12 opens slot 11 whatever its title says; OK puts the edit into slot 11 and row 12, and
+// the scanner is unchanged until the page is saved; the save writes all 25 slots in one command.
+TEST_F(ScanProfilePageTest, EachButtonOpensItsOwnSlotAndOkHandsTheEditBack) {
+  auto all = scannerProfiles();
+  all->sProfile[11] = ftpProfile();
+  putProfiles(*all);
+  load();
+  const auto before = scannerProfiles();
+  page.controls().btnProfile[11]->setText(text("IDS_SP_PROFILE") + " 1");  // a title that misleads
+  edit(12, [&](Editor& e) {
+    EXPECT_EQ(e.controls().textProfileTitle->text(), text("IDS_SP_PROFILE") + " 12");
+    EXPECT_EQ(e.controls().textProfileName->text(), "Upload");
+    retype(e.controls().textProfileName, "Renamed");
+    e.OKBtnPressed();
+    EXPECT_FALSE(e.isVisible());
+  });
+  EXPECT_EQ(page.nLastModifyID(), 11);
+  EXPECT_EQ(page.controls().labelName[11]->text(), "Renamed");
+  EXPECT_EQ(page.controls().labelType[11]->text(), text("IDS_PF_PROFILE_TO_FTP"));
+  EXPECT_EQ(platform::textFromField(slot(11).szProfileName), "Renamed");
+  EXPECT_EQ(firstDifference(*before, *scannerProfiles()), "") << "nothing written before the save";
+  EXPECT_TRUE(page.isDataChanged(&io));
+
+  ASSERT_TRUE(page.getParam(&io));
+  auto want = std::make_unique<FCL_RS_PROFILE_ALL>(*before);
+  want->sProfile[11] = slot(11);
+  EXPECT_EQ(firstDifference(*want, *scannerProfiles()), "");
+  EXPECT_EQ(profileWrites(), 1);
+  EXPECT_FALSE(page.isDataChanged(&io));
+
+  // Changed on the scanner by other means: the change check says so.
+  auto other = scannerProfiles();
+  other->sProfile[24].dwFW_DebugField2 = 1;
+  putProfiles(*other);
+  EXPECT_TRUE(page.isDataChanged(&io));
+}
+
+// Cancel drops every edit, also a change of kind already made to the editor's copy.
+TEST_F(ScanProfilePageTest, CancelLeavesTheSlotAndTheRows) {
+  load();
+  const auto before = std::make_unique<FCL_RS_PROFILE_ALL>(page.profileAll());
+  edit(3, [&](Editor& e) {
+    e.controls().popupProfileType->chooseItem(2);
+    EXPECT_EQ(e.scanProfileSetting().dwProfileType, 2u);
+    retype(e.controls().textProfileName, "Never");
+    QTest::mouseClick(e.controls().btnCancel, Qt::LeftButton);
+  });
+  EXPECT_EQ(firstDifference(*before, page.profileAll()), "");
+  EXPECT_EQ(page.controls().labelName[2]->text(), "FTP upload");
+  EXPECT_EQ(page.nLastModifyID(), 2);
+  EXPECT_FALSE(page.isDataChanged(&io));
+}
+
+// ---- Profiles that could not be read ------------------------------------------------------------------
+
+// No read has succeeded: the not-read alert, the rows say so, the buttons are disabled, the change
+// check answers NO and nothing is written.
+TEST_F(ScanProfilePageTest, UnreadProfilesAreNeverWrittenAndBlockNothing) {
+  const auto before = scannerProfiles();
+  sim.faults().add(refusedProfiles(FOP_READ));
+  dialogs.expectAlert(0, text("IDS_RS_NOT_READ_MSG"));
+  page.setParam(&io, clientKeys, serverKeys);
+  EXPECT_FALSE(page.isProfileRead());
+  for (int i = 0; i < Page::kRows; ++i) {
+    EXPECT_EQ(page.controls().labelName[i]->text(), text("IDS_SP_PROFILE_NOT_READ"));
+    EXPECT_TRUE(page.controls().labelType[i]->text().isEmpty());
+    EXPECT_FALSE(page.controls().btnProfile[i]->isEnabled());
+  }
+  EXPECT_FALSE(page.isDataChanged(&io));
+  dialogs.expectAlert(0, text("IDS_RS_NOT_READ_MSG"));
+  EXPECT_FALSE(page.getParam(&io));
+  EXPECT_EQ(profileWrites(), 0);
+  EXPECT_EQ(firstDifference(*before, *scannerProfiles()), "");
+}
+
+// After a successful read, a failed one leaves the profiles as last read (not a zero buffer), and
+// a failed change-check read compares with them.
+TEST_F(ScanProfilePageTest, FailedReadsFallBackToTheProfilesAsLastRead) {
+  load();
+  const auto lastRead = std::make_unique<FCL_RS_PROFILE_ALL>(page.profileAll());
+  edit(1, [&](Editor& e) {
+    retype(e.controls().textProfileName, "Edited");
+    e.OKBtnPressed();
+  });
+  sim.faults().add(refusedProfiles(FOP_READ));
+  page.setParam(&io, clientKeys, serverKeys);  // no alert: the page holds profiles it read
+  EXPECT_TRUE(page.isProfileRead());
+  EXPECT_EQ(firstDifference(*lastRead, page.profileAll()), "");
+  EXPECT_EQ(page.controls().labelName[0]->text(), "Office share");
+  EXPECT_TRUE(page.controls().btnProfile[0]->isEnabled());
+
+  // The change check cannot read: unchanged profiles are not a change ...
+  sim.faults().add(refusedProfiles(FOP_READ));
+  EXPECT_FALSE(page.isDataChanged(&io));
+  // ... an edit is.
+  edit(3, [&](Editor& e) {
+    retype(e.controls().textProfileName, "Edited too");
+    e.OKBtnPressed();
+  });
+  sim.faults().add(refusedProfiles(FOP_READ));
+  EXPECT_TRUE(page.isDataChanged(&io));
+}
+
+// A refused write is a failure and the edits stay for another try.
+TEST_F(ScanProfilePageTest, RefusedWriteIsAFailure) {
+  load();
+  edit(1, [&](Editor& e) {
+    retype(e.controls().textProfileName, "Edited");
+    e.OKBtnPressed();
+  });
+  sim.faults().add(refusedProfiles(FOP_WRITE2));
+  EXPECT_FALSE(page.getParam(&io));
+  EXPECT_EQ(platform::textFromField(slot(0).szProfileName), "Edited");
+}
+
+// ---- OK's checks ----------------------------------------------------------------------------------------
+
+// A new profile (all zero, network folder): the alerts come in OK's order, one per press, and the
+// window stays open until every entry is there.
+TEST_F(ScanProfilePageTest, NewProfileOkAlertsComeInOrder) {
+  FCL_RS_PROFILE blank{};
+  struct Step {
+    std::function<void(Editor&)> fill;  // before the press
+    QString information;                // the alert, or empty: accepted
+  };
+  const Step steps[] = {
+      {[](Editor&) {}, emptyAlert("IDS_PF_PASSWORD")},
+      {[](Editor& e) { retype(e.controls().textPassword, "pw"); }, emptyAlert("IDS_PF_RETYPE_PASSWORD")},
+      {[](Editor& e) { retype(e.controls().textPasswordConfirm, "other"); }, text("IDS_PI_ERROR_MSG")},
+      {[](Editor& e) { retype(e.controls().textPasswordConfirm, "pw"); }, emptyAlert("IDS_PS_PROFILE_NAME")},
+      {[](Editor& e) { retype(e.controls().textProfileName, "New"); }, emptyAlert("IDS_PF_HOST_ADDRESS")},
+      {[](Editor& e) { retype(e.controls().textURI, "\\\\nas\\scans"); }, emptyAlert("IDS_PF_USER_NAME")},
+      {[](Editor& e) { retype(e.controls().textUserName, "me"); }, QString()},
+  };
+  editProfile(blank, [&](Editor& e) {
+    EXPECT_EQ(e.controls().popupProfileType->indexOfSelectedItem(), 0);
+    for (const Step& s : steps) {
+      SCOPED_TRACE(s.information.toStdString());
+      s.fill(e);
+      if (!s.information.isEmpty()) dialogs.expectAlert(0, text("IDS_CM_WARNING"));
+      const std::size_t alerts = dialogs.alerts().size();
+      e.OKBtnPressed();
+      if (s.information.isEmpty()) {
+        EXPECT_EQ(dialogs.alerts().size(), alerts);
+        EXPECT_FALSE(e.isVisible());
+      } else {
+        ASSERT_EQ(dialogs.alerts().size(), alerts + 1);
+        EXPECT_EQ(dialogs.alerts().back().information, s.information);
+        EXPECT_EQ(dialogs.alerts().back().buttons.size(), 1);
+        EXPECT_TRUE(e.isVisible());
+      }
+    }
+  });
+  const FCL_RS_PROFILE& p = slot(0);
+  EXPECT_EQ(platform::textFromField(p.szProfileName), "New");
+  EXPECT_EQ(platform::textFromField(p.sShareFolderSetting.szShareFolderUTF16), "\\\\nas\\scans");
+  EXPECT_EQ(platform::textFromField(p.sShareFolderSetting.szUsername), "me");
+  EXPECT_EQ(platform::textFromField(p.sShareFolderSetting.szPassword), "pw");
+}
+
+// SFTP with public-key log-in: the password check is skipped, the server key must be chosen, the
+// client key need not; both indexes are stored and the password is kept.
+TEST_F(ScanProfilePageTest, SftpPublicKeyAndTheKeyLists) {
+  struct Case {
+    const char* name;
+    QStringList client, server;
+    int chooseClient, chooseServer;  // -1: as loaded
+    bool accepted;
+    uint16_t clientIndex, serverIndex;
+  };
+  const Case cases[] = {
+      {"keys chosen", {"c0", "c1", "c2"}, {"s0", "s1"}, 2, 1, true, 2, 1},
+      {"as loaded", {"c0", "c1"}, {"s0"}, -1, -1, true, 1, 0},
+      {"no server keys", {"c0", "c1"}, {}, -1, -1, false, 1, 0},
+      {"no client keys", {}, {"s0"}, -1, -1, true, 1, 0},  // index 1 has no item: stored as it was
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    clientKeys = c.client;
+    serverKeys = c.server;
+    editProfile(sftpProfile(1), [&](Editor& e) {
+      const auto& ui = e.controls();
+      EXPECT_TRUE(ui.radioPublicKey->isChecked());
+      EXPECT_FALSE(ui.textPassword->isEnabled());
+      EXPECT_TRUE(ui.popupClientKeyPair->isEnabled());
+      EXPECT_EQ(ui.popupServerPublicKey->numberOfItems(), std::max<int>(1, int(c.server.size())));
+      if (c.client.isEmpty()) {
+        EXPECT_EQ(ui.popupClientKeyPair->itemTitle(0), text("IDS_NE_NONE"));
+        EXPECT_EQ(ui.popupClientKeyPair->indexOfSelectedItem(), -1);
+      }
+      if (c.chooseClient >= 0) ui.popupClientKeyPair->chooseItem(c.chooseClient);
+      if (c.chooseServer >= 0) ui.popupServerPublicKey->chooseItem(c.chooseServer);
+      if (!c.accepted) dialogs.expectAlert(0, text("IDS_CM_WARNING"));
+      e.OKBtnPressed();
+      EXPECT_EQ(e.isVisible(), !c.accepted);
+      if (!c.accepted) EXPECT_EQ(dialogs.alerts().back().information, emptyAlert("IDS_PS_SERVER_PUBLIC_KEY"));
+    });
+    if (c.accepted) {
+      const FCL_RS_PROFILE_SFTP_SETTING& s = slot(0).sSFTPSetting;
+      EXPECT_EQ(s.byAuthMethod, 1);
+      EXPECT_EQ(s.wClientKeyPairIndex, c.clientIndex);
+      EXPECT_EQ(s.wSeverPublicKeyIndex, c.serverIndex);
+      EXPECT_EQ(platform::textFromField(s.szPassword), "old-pass");
+      EXPECT_EQ(s.wPort, 2222);
+    }
+  }
+  // An empty client list: its one None item at index 0 is stored as 0.
+  clientKeys = {};
+  serverKeys = {"s0"};
+  FCL_RS_PROFILE p = sftpProfile(1);
+  p.sSFTPSetting.wClientKeyPairIndex = 0;
+  editProfile(p, [&](Editor& e) { e.OKBtnPressed(); });
+  EXPECT_EQ(slot(0).sSFTPSetting.wClientKeyPairIndex, 0);
+}
+
+// With password log-in the server-key pop-up stays enabled and checked, and its choice is stored.
+TEST_F(ScanProfilePageTest, SftpPasswordLoginStoresTheServerKeyChoice) {
+  editProfile(sftpProfile(0), [&](Editor& e) {
+    const auto& ui = e.controls();
+    EXPECT_TRUE(ui.radioPassword->isChecked());
+    EXPECT_TRUE(ui.popupServerPublicKey->isEnabled());
+    EXPECT_FALSE(ui.popupClientKeyPair->isEnabled());
+    EXPECT_EQ(ui.textPassword->text(), "old-pass");
+    ui.popupServerPublicKey->chooseItem(1);
+    retype(ui.textPassword, "new-pass");
+    retype(ui.textPasswordConfirm, "new-pass");
+    e.OKBtnPressed();
+  });
+  const FCL_RS_PROFILE_SFTP_SETTING& s = slot(0).sSFTPSetting;
+  EXPECT_EQ(s.byAuthMethod, 0);
+  EXPECT_EQ(s.wSeverPublicKeyIndex, 1);
+  EXPECT_EQ(s.wClientKeyPairIndex, 1);
+  EXPECT_EQ(platform::textFromField(s.szPassword), "new-pass");
+}
+
+// A stored kind outside 0-2, or a key index beyond its list, shows no selection and is kept.
+TEST_F(ScanProfilePageTest, ValuesWithoutAnItemShowNoSelectionAndAreKept) {
+  FCL_RS_PROFILE odd = ftpProfile();
+  odd.dwProfileType = 7;
+  platform::textToField(odd.sShareFolderSetting.szShareFolderUTF16, "");
+  editProfile(odd, [&](Editor& e) {
+    EXPECT_EQ(e.controls().popupProfileType->indexOfSelectedItem(), -1);
+    EXPECT_FALSE(e.controls().textPortNum->isEnabled());
+    EXPECT_FALSE(e.controls().textPassword->isEnabled());
+    retype(e.controls().textURI, "somewhere");
+    retype(e.controls().textUserName, "someone");
+    e.OKBtnPressed();
+  });
+  EXPECT_EQ(slot(0).dwProfileType, 7u);
+
+  FCL_RS_PROFILE far = sftpProfile(1);
+  far.sSFTPSetting.wSeverPublicKeyIndex = 5;
+  far.sSFTPSetting.wClientKeyPairIndex = 9;
+  editProfile(far, [&](Editor& e) {
+    EXPECT_EQ(e.controls().popupServerPublicKey->indexOfSelectedItem(), -1);
+    EXPECT_EQ(e.controls().popupClientKeyPair->indexOfSelectedItem(), -1);
+    e.OKBtnPressed();
+  });
+  EXPECT_EQ(slot(0).sSFTPSetting.wSeverPublicKeyIndex, 5);
+  EXPECT_EQ(slot(0).sSFTPSetting.wClientKeyPairIndex, 9);
+}
+
+// The FTP port: digits only while typing; OK wants 1..65535 right after the empty-entries check.
+TEST_F(ScanProfilePageTest, FtpPortTakesDigitsAndMustBeInRange) {
+  struct Case {
+    const char* typed;
+    const char* shown;
+    QString alert;  // empty: accepted
+    uint16_t stored;
+  };
+  const QString range = text("IDS_PF_PORT_RANGE_ERR_MSG");
+  const Case cases[] = {
+      {"2121", "2121", QString(), 2121}, {"65535", "65535", QString(), 65535}, {"1", "1", QString(), 1},
+      {"70000", "70000", range, 21},     {"0", "0", range, 21},                  {"1e5", "1", QString(), 1},
+      {"-", "", emptyAlert("IDS_PF_PORT"), 21}, {"25.9", "25", QString(), 25},  {"", "", emptyAlert("IDS_PF_PORT"), 21},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    editProfile(ftpProfile(), [&](Editor& e) {
+      paste(e.controls().textPortNum, QString::fromLatin1(c.typed));
+      EXPECT_EQ(e.controls().textPortNum->text(), QString::fromLatin1(c.shown));
+      if (!c.alert.isEmpty()) dialogs.expectAlert(0, text("IDS_CM_WARNING"));
+      e.OKBtnPressed();
+      EXPECT_EQ(e.isVisible(), !c.alert.isEmpty());
+      if (!c.alert.isEmpty()) EXPECT_EQ(dialogs.alerts().back().information, c.alert);
+    });
+    EXPECT_EQ(slot(0).sFTPSetting.wPort, c.stored);
+  }
+}
+
+// ---- Typing ---------------------------------------------------------------------------------------------
+
+// Cuts by kind and field (UTF-16 units), the strip of "&", ">" and "<".
+TEST_F(ScanProfilePageTest, TypingCutsAndStripsByKindAndField) {
+  enum Field { Name, Address, Account, Password, Folder };
+  struct Case {
+    uint32_t kind;
+    Field field;
+    QString pasted;
+    QString shown;
+  };
+  const QString x400(400, u'x');
+  const Case cases[] = {
+      {0, Name, QString(40, u'n'), QString(31, u'n')},
+      {1, Name, "a&b<c>d", "abcd"},
+      {0, Address, x400, x400.left(319)},
+      {0, Address, "\\\\nas\\a&b", "\\\\nas\\ab"},
+      {1, Address, x400, x400.left(127)},
+      {2, Address, x400, x400.left(127)},
+      {1, Account, QString(70, u'u') + "&", QString(63, u'u')},
+      {2, Account, "a>b", "ab"},
+      {0, Password, QString(70, u'p'), QString(63, u'p')},
+      {1, Password, "p&<>", "p&<>"},
+      {1, Folder, QString(300, u'f'), QString(255, u'f')},
+      {2, Folder, "/a&b", "/ab"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.kind) + "/" + std::to_string(c.field));
+    FCL_RS_PROFILE p = sftpProfile(0);
+    p.dwProfileType = c.kind;
+    editProfile(p, [&](Editor& e) {
+      const auto& ui = e.controls();
+      QLineEdit* fields[] = {ui.textProfileName, ui.textURI, ui.textUserName, ui.textPassword, ui.textStoreDirectory};
+      paste(fields[c.field], c.pasted);
+      EXPECT_EQ(fields[c.field]->text(), c.shown);
+      e.CancelBtnPressed();
+    });
+  }
+}
+
+// The server address (FTP, SFTP): a refused text goes back to the last accepted one, so the field
+// cannot be emptied by typing; host names with "-" are accepted.
+TEST_F(ScanProfilePageTest, ServerAddressCheckAndLastHost) {
+  editProfile(ftpProfile(), [&](Editor& e) {
+    QLineEdit* uri = e.controls().textURI;
+    EXPECT_EQ(e.lastHost(), "ftp.example.com");
+    retype(uri, "nas-01.example.com");
+    EXPECT_EQ(uri->text(), "nas-01.example.com");
+    EXPECT_EQ(e.lastHost(), "nas-01.example.com");
+    QTest::keyClicks(uri, " x");  // a blank is refused: the text before it stays
+    EXPECT_EQ(uri->text(), "nas-01.example.comx");
+    paste(uri, "bad host");
+    EXPECT_EQ(uri->text(), "nas-01.example.comx");
+    uri->selectAll();
+    QTest::keyClick(uri, Qt::Key_Backspace);
+    EXPECT_EQ(uri->text(), "nas-01.example.comx");
+    e.OKBtnPressed();
+  });
+  EXPECT_EQ(platform::textFromField(slot(0).sFTPSetting.szHost), "nas-01.example.comx");
+
+  // A stored empty address cannot be typed away from, and OK refuses it.
+  FCL_RS_PROFILE empty = ftpProfile();
+  platform::textToField(empty.sFTPSetting.szHost, "");
+  editProfile(empty, [&](Editor& e) {
+    QTest::keyClicks(e.controls().textURI, ":");
+    EXPECT_EQ(e.controls().textURI->text(), "");
+    dialogs.expectAlert(0, text("IDS_CM_WARNING"));
+    e.OKBtnPressed();
+    EXPECT_EQ(dialogs.alerts().back().information, emptyAlert("IDS_PF_HOST_ADDRESS"));
+    e.CancelBtnPressed();
+  });
+}
+
+// Switching the kind, or the log-in method, refills the fields from the copy.
+TEST_F(ScanProfilePageTest, KindSwitchAndBackShowsTheStoredValues) {
+  editProfile(ftpProfile(), [&](Editor& e) {
+    const auto& ui = e.controls();
+    EXPECT_TRUE(ui.radioPassiveOff->isChecked());
+    retype(ui.textURI, "typed.example.com");
+    ui.popupProfileType->chooseItem(0);
+    EXPECT_EQ(ui.textURI->text(), "\\\\nas\\share");
+    EXPECT_EQ(ui.textUserName->text(), "shareuser");
+    EXPECT_FALSE(ui.textPortNum->isEnabled());
+    EXPECT_FALSE(ui.labelPortNum->isEnabled());
+    EXPECT_FALSE(ui.textStoreDirectory->isEnabled());
+    ui.popupProfileType->chooseItem(1);
+    EXPECT_EQ(ui.textURI->text(), "ftp.example.com");
+    EXPECT_EQ(ui.textPortNum->text(), "21");
+    EXPECT_EQ(ui.textStoreDirectory->text(), "/in");
+    EXPECT_TRUE(ui.textPortNum->isEnabled());
+    // SFTP: a typed address is replaced when the log-in method changes.
+    ui.popupProfileType->chooseItem(2);
+    EXPECT_EQ(ui.textURI->text(), "sftp.example.com");
+    retype(ui.textURI, "typed.example.com");
+    QTest::mouseClick(ui.radioPublicKey, Qt::LeftButton, {}, QPoint(6, ui.radioPublicKey->height() / 2));
+    EXPECT_EQ(ui.textURI->text(), "sftp.example.com");
+    EXPECT_TRUE(ui.radioPublicKey->isChecked());
+    EXPECT_FALSE(ui.radioPassword->isChecked());
+    EXPECT_TRUE(ui.popupClientKeyPair->isEnabled());
+    e.CancelBtnPressed();
+  });
+}
+
+// Texts are stored cut at a character boundary within the field, so the page reads the name back.
+TEST_F(ScanProfilePageTest, LongNonAsciiNameIsStoredWholeCharactersOnly) {
+  const QString name(31, QChar(0x00E9));  // 31 characters, 62 bytes of UTF-8
+  editProfile(ftpProfile(), [&](Editor& e) {
+    paste(e.controls().textProfileName, name);
+    EXPECT_EQ(e.controls().textProfileName->text(), name);
+    e.OKBtnPressed();
+  });
+  const FCL_RS_PROFILE& p = slot(0);
+  EXPECT_EQ(std::strlen(p.szProfileName), 30u);
+  EXPECT_EQ(p.szProfileName[31], 0);
+  EXPECT_EQ(page.controls().labelName[0]->text(), name.left(15));
+}
+
+// Every byte no control shows travels as it came; the scan options are read back.
+TEST_F(ScanProfilePageTest, OkWithoutEditsKeepsEveryCarriedByte) {
+  const FCL_RS_PROFILE p = ftpProfile();
+  editProfile(p, [&](Editor& e) { e.OKBtnPressed(); });
+  EXPECT_EQ(std::memcmp(&p, &slot(0), sizeof p), 0);
+  EXPECT_FALSE(page.isDataChanged(&io));
+}
+
+// The editor offers continuous scan and signed PDF (no module flag); a margin typed beyond the
+// range shows the value that is stored, and that value reaches the scanner.
+TEST_F(ScanProfilePageTest, MarginFieldShowsTheStoredValueAndThatReachesTheScanner) {
+  editProfile(ftpProfile(), [&](Editor& e) {
+    const ScanOptionEditor::Controls& o = e.controls().options->controls();
+    EXPECT_FALSE(o.popupContinuousScan->isHidden());
+    EXPECT_FALSE(o.popupFileType->isItemHidden(5));
+    EXPECT_FALSE(o.popupFileType->isItemHidden(6));
+    struct Case {
+      QLineEdit* field;
+      const char* typed;
+      const char* shown;
+    };
+    const Case cases[] = {{o.textLeft, "20", "12.7"}, {o.textTop, "-20", "-12.8"}, {o.textRight, "13", "12.7"},
+                          {o.textBottom, "12", "12"}};
+    for (const Case& c : cases) {
+      retype(c.field, QString::fromLatin1(c.typed));
+      EXPECT_EQ(c.field->text(), QString::fromLatin1(c.shown)) << c.typed;
+    }
+    e.OKBtnPressed();
+  });
+  ASSERT_TRUE(page.getParam(&io));
+  const FCL_RS_PARAM_SCANPROFILE stored = sim.model().profiles().sProfile[0].sScan2Network;
+  EXPECT_EQ(stored.byMarginLeft, 127);
+  EXPECT_EQ(stored.byMarginTop, -128);
+  EXPECT_EQ(stored.byMarginRight, 127);
+  EXPECT_EQ(stored.byMarginBottom, 120);
+}
+
+// ---- Pictures ----------------------------------------------------------------------------------------------
+
+// The list with the simulator's profiles, and the editor for each kind; the visible texts and
+// enabled controls are checked before saving.
+TEST_F(ScanProfilePageTest, ScreenshotsOfTheListAndTheEditorOfEachKind) {
+  ASSERT_TRUE(QDir().mkpath(QStringLiteral(ZR_SCREENSHOT_DIR)));
+  load();
+  page.show();
+  QApplication::processEvents();
+  EXPECT_EQ(page.controls().labelName[0]->text(), "Office share");
+  EXPECT_EQ(page.controls().labelType[2]->text(), text("IDS_PF_PROFILE_TO_FTP"));
+  EXPECT_EQ(page.controls().labelType[5]->text(), text("IDS_PS_PROFILE_TO_SFTP"));
+  EXPECT_EQ(page.controls().btnProfile[24]->text(), text("IDS_SP_PROFILE") + " 25");
+  EXPECT_TRUE(page.grab().toImage().save(QStringLiteral(ZR_SCREENSHOT_DIR "/scan-profile-list.png")));
+
+  struct Shot {
+    int row;
+    const char* file;
+    const char* host;
+    bool port, password, clientKey;
+  };
+  const Shot shots[] = {{1, "scan-profile-editor-folder.png", "\\\\192.0.2.10\\scans", false, true, false},
+                        {3, "scan-profile-editor-ftp.png", "192.0.2.21", true, true, false},
+                        {5, "scan-profile-editor-sftp.png", "192.0.2.22", false, false, true}};
+  for (const Shot& s : shots) {
+    SCOPED_TRACE(s.file);
+    edit(s.row, [&](Editor& e) {
+      const auto& ui = e.controls();
+      EXPECT_EQ(ui.textURI->text(), QString::fromLatin1(s.host));
+      EXPECT_EQ(ui.textPortNum->isEnabled(), s.port);
+      EXPECT_EQ(ui.textPassword->isEnabled(), s.password);
+      EXPECT_EQ(ui.popupClientKeyPair->isEnabled(), s.clientKey);
+      // The demo content shows in every pop-up the user can use.
+      for (const platform::PopUpButton* popup : e.findChildren<platform::PopUpButton*>())
+        if (popup->isEnabled()) EXPECT_FALSE(popup->titleOfSelectedItem().isEmpty()) << popup->toolTip().toStdString();
+      EXPECT_EQ(ui.textProfileTitle->text(), text("IDS_SP_PROFILE") + QStringLiteral(" %1").arg(s.row));
+      EXPECT_TRUE(e.grab().toImage().save(QStringLiteral(ZR_SCREENSHOT_DIR "/") + QString::fromLatin1(s.file)));
+      e.CancelBtnPressed();
+    });
+  }
+}
+
+// The page factory builds the page and the editor.
+TEST(ScanProfileRegistration, PageAndEditorAreRegistered) {
+  auto page = PageFactory::standard().create(QStringLiteral("ScanProfileViewController"));
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->objectName(), "scanProfile");
+  EXPECT_NE(dynamic_cast<ScanProfileControllerObjC*>(page.get()), nullptr);
+  auto editor = PageFactory::standard().createEditor(QString::fromLatin1(kScanProfileEditorId));
+  EXPECT_NE(qobject_cast<ScanProfileSettingControllerObjC*>(editor.get()), nullptr);
+}
+
+}  // namespace
