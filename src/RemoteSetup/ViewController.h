@@ -67,8 +67,11 @@ class ViewController : public QWidget {
   void loadViewIfNeeded();
   void initUI();
   void initLocalizedString();
-  // Replaces whatever the container holds by `view` alone.
+  // Replaces whatever the container holds by `view` alone, and highlights its source-list row.
   void displaySubview(QWidget* view);
+  // Selects the source-list row of the page on show (its parent rows opened). The source list's
+  // Up and Down keys move between pages as a click does, passing over rows without a page.
+  void highlightShownPage();
 
   // ---- Appearance, load, lock, release ---------------------------------------------------------
   void viewDidAppear();
