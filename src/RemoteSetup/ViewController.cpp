@@ -297,10 +297,10 @@ void ViewController::displaySubview(QWidget* view) {
   m_containerLayout->addWidget(view);
   m_containerLayout->setCurrentWidget(view);
   view->show();
-  highlightShownPage();
+  highlightShownPage(true);
 }
 
-void ViewController::highlightShownPage() {
+void ViewController::highlightShownPage(bool reveal) {
   // The highlighted row is always the page on show (after a refused switch too, and after a
   // click on a row that has no page of its own).
   if (m_treeModel == nullptr || sourceView == nullptr || sourceView->selectionModel() == nullptr) return;
@@ -308,7 +308,8 @@ void ViewController::highlightShownPage() {
   if (views.size() != 1) return;
   const QModelIndex row = rowOfPage(*m_treeModel, views.front()->objectName());
   if (!row.isValid()) return;
-  for (QModelIndex up = row.parent(); up.isValid(); up = up.parent()) sourceView->expand(up);
+  if (reveal)
+    for (QModelIndex up = row.parent(); up.isValid(); up = up.parent()) sourceView->expand(up);
   sourceView->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
 }
 
@@ -764,7 +765,7 @@ void ViewController::clickedItem(const QModelIndex& index) {
   if (node == nullptr) return;
 
   if (!postSettingProc(true, false)) {
-    highlightShownPage();
+    highlightShownPage(false);
     return;
   }
 
@@ -783,5 +784,5 @@ void ViewController::clickedItem(const QModelIndex& index) {
     if (sourceView->isExpanded(index)) sourceView->collapse(index);
     else sourceView->expand(index);
   }
-  highlightShownPage();
+  highlightShownPage(false);
 }
