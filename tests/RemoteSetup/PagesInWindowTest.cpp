@@ -16,6 +16,7 @@
 #include "MainWindowFixture.h"
 #include "Views/GeneralSetupControllerObjC.h"
 #include "Views/NetworkEmailControllerObjC.h"
+#include "Views/NetworkLANControllerBase.h"
 #include "Views/ScanFileNameControllerObjC.h"
 #include "platform/FixedText.h"
 #include "platform/Localizer.h"
@@ -176,6 +177,47 @@ TEST_F(PagesInWindowTest, CounterResetStaysResetThroughALaterSave) {
   const FCL_RS_PARAM_FILENAME after = link->model().paramAll().sFilename;
   EXPECT_EQ(platform::textFromField(after.szName), "OFFICE2");
   EXPECT_EQ(after.dwBALLScanCount, 0u);
+}
+
+// The DHCP poll starts only when the scanner accepted the switch: a refused write ends in the
+// failure alert and no poll read; an accepted one is followed by the poll.
+TEST_F(PagesInWindowTest, DhcpPollOnlyAfterTheScannerAcceptedTheSwitch) {
+  using namespace std::chrono_literals;
+  for (const bool refuse : {true, false}) {
+    SCOPED_TRACE(refuse ? "refused" : "accepted");
+    open();
+    clickRow(pages::kWiredLANTitle);
+    auto* lan = shownPage<NetworkLANControllerBase>();
+    ASSERT_NE(lan, nullptr);
+    lan->setDHCPPollInterval(1ms);
+    ASSERT_TRUE(lan->controls().popupBootMethod->chooseItem(1));  // the demo's wired LAN is static
+    if (refuse) {
+      sim::Fault refused;
+      refused.opcode = FOP_WRITE;
+      refused.dtc = FCLC_RS_NETWORK;
+      refused.dtq = FCLD_RS_NETWORK_WIRED;
+      refused.lastErr = 0x2005;
+      link->faults().add(refused);
+    }
+    const std::size_t before = settledCommands().size();
+    dialogs.expectAlert(0, text("IDS_CM_INFORMATION"));
+    vc->ApplyBtnPressed();
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+    EXPECT_EQ(dialogs.alerts().back().information.startsWith(text("IDS_APPLY_SUCCESS_MSG")), !refuse);
+    QElapsedTimer guard;
+    guard.start();
+    while (lan->isPollingDHCP() && guard.elapsed() < 10000) QTest::qWait(5);
+    EXPECT_FALSE(lan->isPollingDHCP());
+    int pollReads = 0;
+    const auto entries = settledCommands();
+    for (std::size_t i = before; i < entries.size(); ++i)
+      if (entries[i].cmd.byOPCode == FOP_READ && entries[i].cmd.byDTC == FCLC_RS_NETWORK) ++pollReads;
+    if (refuse) {
+      EXPECT_EQ(pollReads, 0);
+    } else {
+      EXPECT_GT(pollReads, 0);
+    }
+  }
 }
 
 // The demo scanner's values lie inside the items the pages offer: no pop-up of these pages shows
