@@ -55,7 +55,7 @@ FCL_RS_PARAM_ALL factoryBlock(bool networkModel) {
 
   FCL_RS_PARAM_GENERAL& g = p.sGeneral;
   g.sPanel.byBeepVolume = 2;
-  g.sPanel.byBacklightLevel = 3;
+  g.sPanel.byBacklightLevel = 1;  // medium: 0 light, 1 medium, 2 dark
   g.sPanel.wDimTimer = 30;
   g.sPanel.u64PanelLangCap = 0x3FF;  // ten panel languages
   g.sPanel.dwPanelLangCur = 0;
@@ -94,7 +94,7 @@ FCL_RS_PARAM_ALL factoryBlock(bool networkModel) {
 
   if (networkModel) {
     FCL_RS_PARAM_NETWORK_SETTING& n = p.sNetSetting;
-    n.byIntrface = 0;  // wired
+    n.byIntrface = 1;  // wired LAN (0 off, 1 wired, 2 wireless, 3 automatic): the link it announces
     n.byEnableEWS = n.byEnableSNMP = n.byEnableRemoteSetup = n.byEnableWSD = 1;
     n.byEnableSMTP = n.byEnableFTPC = n.byEnableSFTP = n.byEnableCIFS = 1;
     n.byEnableMDNS = n.byEnableLLMNR = n.byEnableSNTP = 1;
@@ -104,7 +104,7 @@ FCL_RS_PARAM_ALL factoryBlock(bool networkModel) {
     put(n.szBonjour_Name, "Zerelta QMX-7315W (005321)");
 
     for (FCL_RS_PARAM_NETWORK* lan : {&p.sWiredLAN, &p.sWirelessLAN}) {
-      lan->byBootMethod = 2;  // DHCP
+      lan->byBootMethod = 1;  // DHCP (0 static)
       lan->byIPBootTries = 3;
       lan->byAPIPA = 1;
       lan->byDNSConfig = 1;
@@ -138,7 +138,7 @@ FCL_RS_PARAM_ALL configuredBlock(bool networkModel) {
   put(sntp.szSecServerAddr, "198.51.100.123");
 
   FCL_RS_PARAM_NETWORK& wired = p.sWiredLAN;
-  wired.byBootMethod = 1;  // static
+  wired.byBootMethod = 0;  // static
   put(wired.szIPAddress, "192.0.2.50");
   put(wired.szSubnetMask, "255.255.255.0");
   put(wired.szGateway, "192.0.2.1");

@@ -4,18 +4,23 @@
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHideEvent>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMetaObject>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStackedLayout>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <functional>
+#include <utility>
 
 #include "IO/FCLCodes.h"
 #include "Views/CommandFailure.h"
 #include "Views/PageErrors.h"
 #include "Views/PageFactory.h"
 #include "Views/PageTable.h"
+#include "Views/ScanFileNameControllerObjC.h"
 #include "Views/SourceListModel.h"
 #include "platform/Localizer.h"
 
@@ -35,6 +40,55 @@ const char* const kTerminateOnLock = "***** ViewController::lockScanner FAIL! TE
 constexpr int kContainerWidth = 600;
 constexpr int kContainerHeight = 540;
 constexpr int kSourceListWidth = 210;
+
+// ---- The source list follows the page on show -----------------------------------------------
+
+// The row of the page `view` shows (invalid when it has none in the tree).
+QModelIndex rowOfPage(const SourceListModel& model, const QString& viewId) {
+  const pages::PageInfo* info = pages::pageByViewId(viewId);
+  if (info == nullptr || model.rowCount() == 0) return {};
+  const QModelIndexList found = model.match(model.index(0, 0), Qt::DisplayRole, text(info->titleKey), 1,
+                                            Qt::MatchExactly | Qt::MatchRecursive);
+  return found.isEmpty() ? QModelIndex() : found.front();
+}
+
+// The row an arrow key leads to from `from`: the next visible row in the key's direction that has
+// a page (`hasPage`). A row without a page is passed over; going down, one with rows below it (the
+// network row) is opened first, so the key lands on its first child.
+QModelIndex nextPageRow(QTreeView& view, const SourceListModel& model, QModelIndex from, bool down,
+                        const std::function<bool(const QModelIndex&)>& hasPage) {
+  QModelIndex row = from;
+  for (int guard = 0; guard < 64 && row.isValid(); ++guard) {
+    if (down && row != from && model.hasChildren(row) && !view.isExpanded(row)) view.expand(row);
+    row = down ? view.indexBelow(row) : view.indexAbove(row);
+    if (row.isValid() && hasPage(row)) return row;
+  }
+  return {};
+}
+
+// Runs `onArrow(down)` for the Up and Down keys of the source list instead of the view's own
+// cursor move, so the keyboard goes through the same switch cycle as a click.
+class ArrowKeys : public QObject {
+ public:
+  ArrowKeys(QObject* parent, std::function<void(bool)> onArrow) : QObject(parent), m_onArrow(std::move(onArrow)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
+        if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) {
+          m_onArrow(key->key() == Qt::Key_Down);
+          return true;
+        }
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void(bool)> m_onArrow;
+};
 
 }  // namespace
 
@@ -168,6 +222,19 @@ void ViewController::buildLayout() {
   connect(btnImport, &QPushButton::clicked, this, &ViewController::ImportBtnPressed);
   connect(btnExport, &QPushButton::clicked, this, &ViewController::ExportBtnPressed);
   connect(sourceView, &QTreeView::clicked, this, &ViewController::clickedItem);
+  sourceView->installEventFilter(new ArrowKeys(sourceView, [this](bool down) {
+    if (m_treeModel == nullptr) return;
+    const QList<PageController*> views = containerViews();
+    const QModelIndex from = views.size() == 1 ? rowOfPage(*m_treeModel, views.front()->objectName())
+                                               : sourceView->currentIndex();
+    const auto hasPage = [this](const QModelIndex& index) {
+      const SourceListItemDisplayable* node = m_treeModel->node(index);
+      const pages::PageInfo* info = node != nullptr ? pages::pageByTitle(node->name()) : nullptr;
+      return info != nullptr && page(QString::fromLatin1(info->storyboardId)) != nullptr;
+    };
+    const QModelIndex to = nextPageRow(*sourceView, *m_treeModel, from, down, hasPage);
+    if (to.isValid()) clickedItem(to);
+  }));
 }
 
 void ViewController::initUI() {
@@ -182,6 +249,13 @@ void ViewController::initUI() {
       m_containerLayout->addWidget(*fields[i]);
       m_containerLayout->setCurrentWidget(*fields[i]);
     }
+  }
+
+  // A counter reset the scanner accepted is in the scanner's record now: the window's copy
+  // follows, or a later save of the file-name page would write the old count back.
+  if (auto* fileNamePage = qobject_cast<ScanFileNameControllerObjC*>(filenameVC)) {
+    connect(fileNamePage, &ScanFileNameControllerObjC::fileNameCounterReset, this,
+            [this](uint32_t count) { m_state.sParamAll.sFilename.dwBALLScanCount = count; });
   }
 
   // The tree for the model, then the rows that open at start.
@@ -223,6 +297,20 @@ void ViewController::displaySubview(QWidget* view) {
   m_containerLayout->addWidget(view);
   m_containerLayout->setCurrentWidget(view);
   view->show();
+  highlightShownPage(true);
+}
+
+void ViewController::highlightShownPage(bool reveal) {
+  // The highlighted row is always the page on show (after a refused switch too, and after a
+  // click on a row that has no page of its own).
+  if (m_treeModel == nullptr || sourceView == nullptr || sourceView->selectionModel() == nullptr) return;
+  const QList<PageController*> views = containerViews();
+  if (views.size() != 1) return;
+  const QModelIndex row = rowOfPage(*m_treeModel, views.front()->objectName());
+  if (!row.isValid()) return;
+  if (reveal)
+    for (QModelIndex up = row.parent(); up.isValid(); up = up.parent()) sourceView->expand(up);
+  sourceView->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -678,7 +766,10 @@ void ViewController::clickedItem(const QModelIndex& index) {
   const SourceListItemDisplayable* node = m_treeModel != nullptr ? m_treeModel->node(index) : nullptr;
   if (node == nullptr) return;
 
-  if (!postSettingProc(true, false)) return;
+  if (!postSettingProc(true, false)) {
+    highlightShownPage(false);
+    return;
+  }
 
   if (const pages::PageInfo* info = pages::pageByTitle(node->name())) {
     PageController* target = page(QString::fromLatin1(info->storyboardId));
@@ -695,4 +786,5 @@ void ViewController::clickedItem(const QModelIndex& index) {
     if (sourceView->isExpanded(index)) sourceView->collapse(index);
     else sourceView->expand(index);
   }
+  highlightShownPage(false);
 }

@@ -67,8 +67,12 @@ class ViewController : public QWidget {
   void loadViewIfNeeded();
   void initUI();
   void initLocalizedString();
-  // Replaces whatever the container holds by `view` alone.
+  // Replaces whatever the container holds by `view` alone, and highlights its source-list row.
   void displaySubview(QWidget* view);
+  // Selects the source-list row of the page on show (with `reveal`, its parent rows opened; a row
+  // the user closed stays closed otherwise). The source list's Up and Down keys move between
+  // pages as a click does, passing over rows without a page.
+  void highlightShownPage(bool reveal);
 
   // ---- Appearance, load, lock, release ---------------------------------------------------------
   void viewDidAppear();

@@ -7,6 +7,8 @@
 
 #include "RemoteSetup/AppDelegate.h"
 #include "Views/DevicesViewController.h"
+#include "platform/Dialogs.h"
+#include "platform/Localizer.h"
 
 namespace {
 #ifdef ZR_USB_ONLY_BUILD
@@ -20,6 +22,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(kNetworkModelBuild ? QStringLiteral("morvane-qmx7315w")
                                                       : QStringLiteral("morvane-qmx7305"));
+  // The alerts' title: the program's name as its owner knows it, not the binary's.
+  platform::setProgramDisplayName(QStringLiteral("Zerelta ") + platform::tr_(QStringLiteral("IDS_REMOTE_SETUP")));
   Morvane::AppDelegate delegate(app);
   DevicesViewController devices(kNetworkModelBuild);
   devices.show();

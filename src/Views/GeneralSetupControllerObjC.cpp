@@ -27,12 +27,9 @@
 
 namespace {
 
-constexpr int32_t kTraceLevel = 0x40;
-constexpr int32_t kErrorLevel = 0x02;
+constexpr int32_t kTraceLevel = PageTrace::kTraceLevel;
 
-QString op(const char* selector) {
-  return QStringLiteral("-[GeneralSetupControllerObjC %1]").arg(QLatin1String(selector));
-}
+QString op(const char* selector) { return PageTrace::operationName("GeneralSetupControllerObjC", selector); }
 
 // ---- Pop-up items ----------------------------------------------------------------------------------
 // Auto power off: item index -> minutes.
@@ -592,8 +589,7 @@ bool GeneralSetupControllerObjC::stringIsNumber(const QString& t) {
 QString GeneralSetupControllerObjC::numericStringFromString(const QString& t) {
   const QString name = op("numericStringFromString:");
   funcEnter(name);
-  QString result = t;
-  while (!result.isEmpty() && !stringIsNumber(result)) result.chop(1);
+  const QString result = platform::numericStringFromString(t, [this](const QString& s) { return stringIsNumber(s); });
   funcEnd(name);
   return result;
 }
@@ -667,14 +663,10 @@ void GeneralSetupControllerObjC::radio24hClockPresed() {
 
 // ---- Trace -----------------------------------------------------------------------------------------------------------
 
-void GeneralSetupControllerObjC::funcEnter(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>> %@ ENTER"), name);
-}
+void GeneralSetupControllerObjC::funcEnter(const QString& name) const { m_trace.enter(name); }
 
-void GeneralSetupControllerObjC::funcEnd(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<< %@ END \n "), name);
-}
+void GeneralSetupControllerObjC::funcEnd(const QString& name) const { m_trace.end(name); }
 
 void GeneralSetupControllerObjC::funcErr(const QString& name, const QString& message) const {
-  ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: %@\n"), name, message);
+  m_trace.err(name, message);
 }

@@ -59,6 +59,7 @@
 #include "IO/FCLRecords.h"
 #include "Views/FilledValues.h"
 #include "Views/PageController.h"
+#include "Views/PageTrace.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -203,4 +204,6 @@ class GeneralSetupControllerObjC : public PageController {
   uint8_t byLanguage = 0;
   // The sleep-time and edge texts as setParam filled them.
   FilledValues m_filled;
+  // Seven brackets, and one blank after the end line's newline: this page's own trace lines.
+  PageTrace m_trace{7, QStringLiteral("\n ")};
 };

@@ -22,12 +22,11 @@
 
 namespace {
 
-constexpr int32_t kTraceLevel = 0x40;
-constexpr int32_t kErrorLevel = 0x02;
+constexpr int32_t kTraceLevel = PageTrace::kTraceLevel;
+constexpr uint16_t kFWInfoIdle = 0;
+constexpr uint16_t kFWInfoLockedForUs = 4;
 
-QString op(const char* selector) {
-  return QStringLiteral("-[MachineInfoControllerObjC %1]").arg(QLatin1String(selector));
-}
+QString op(const char* selector) { return PageTrace::operationName("MachineInfoControllerObjC", selector); }
 
 // Maintenance-alert pop-up: item index -> byScheduled_ME.
 const char* const kAlertKeys[] = {"IDS_GS_OFF", "IDS_GS_ON"};
@@ -243,7 +242,11 @@ void MachineInfoControllerObjC::initUI() {
   m_ui.textPanelVersion->setText(QStringLiteral("M:%1/P:%2")
                                      .arg(versionPair(sCapabilities.dwVers_FW), versionPair(sCapabilities.dwVers_Panel)));
 
-  m_ui.textStatus->setText(localized(sDeviceStatus.wFWInfo != 0 ? "IDS_DD_BUSY" : "IDS_DD_READY"));
+  // The page is shown only by the main window, which holds the scanner's lock: the scanner then
+  // answers 4 (locked for this computer), and that is ready too. Every other non-zero value is a
+  // scanner busy with something else.
+  const bool ready = sDeviceStatus.wFWInfo == kFWInfoIdle || sDeviceStatus.wFWInfo == kFWInfoLockedForUs;
+  m_ui.textStatus->setText(localized(ready ? "IDS_DD_READY" : "IDS_DD_BUSY"));
 
   showCounter(m_ui.textRoller, m_ui.btnResetRoller, sMachineInfo.dwCountAtRoller, sMachineInfo.dwRollerReplaceVal);
   showCounter(m_ui.textMaintenance, m_ui.btnResetMaintenance, sMachineInfo.dwCountAtClean, sMachineInfo.dwMaintCleanVal);
@@ -330,14 +333,10 @@ void MachineInfoControllerObjC::showResetFailure(const CommandOutcome& outcome) 
 
 // ---- Trace -----------------------------------------------------------------------------------------------------------
 
-void MachineInfoControllerObjC::funcEnter(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>>>> %@ ENTER"), name);
-}
+void MachineInfoControllerObjC::funcEnter(const QString& name) const { m_trace.enter(name); }
 
-void MachineInfoControllerObjC::funcEnd(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<<<< %@ END \n  "), name);
-}
+void MachineInfoControllerObjC::funcEnd(const QString& name) const { m_trace.end(name); }
 
 void MachineInfoControllerObjC::funcErr(const QString& name, const QString& message) const {
-  ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: %@\n"), name, message);
+  m_trace.err(name, message);
 }

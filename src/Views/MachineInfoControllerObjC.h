@@ -19,7 +19,8 @@
 //   serial number               the serial text of setParam             as it is
 //   main-board version          low byte of sCapabilities.dwReserved[4] one character; none for 0
 //   panel version               dwVers_FW, dwVers_Panel (high.low)      "M:1.2/P:3.4"
-//   device status               sDeviceStatus.wFWInfo                   Ready for 0, else Busy
+//   device status               sDeviceStatus.wFWInfo                   Ready for 0 and for 4 (locked
+//                                                                       by this window), else Busy
 //   roller usage                dwScanCount - dwCountAtRoller           "usage/limit"
 //   maintenance usage           dwScanCount - dwCountAtClean            "usage/limit"
 //   maintenance-alert pop-up    sGeneral.byScheduled_ME                 Off, On
@@ -50,6 +51,7 @@
 #include "IO/CommandOutcome.h"
 #include "IO/FCLRecords.h"
 #include "Views/PageController.h"
+#include "Views/PageTrace.h"
 
 class IOWrapper;
 class QFormLayout;
@@ -154,4 +156,5 @@ class MachineInfoControllerObjC : public PageController {
   FCL_RS_MACHINE_INFO sMachineInfo{};
   QString strSN;
   bool bIsB = false;
+  PageTrace m_trace;
 };

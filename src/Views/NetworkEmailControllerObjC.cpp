@@ -24,12 +24,15 @@
 
 namespace {
 
-constexpr int32_t kTraceLevel = 0x40;
-constexpr int32_t kErrorLevel = 0x02;
+constexpr int32_t kTraceLevel = PageTrace::kTraceLevel;
 
-QString op(const char* selector) {
-  return QStringLiteral("-[NetworkEmailControllerObjC %1]").arg(QLatin1String(selector));
-}
+QString op(const char* selector) { return PageTrace::operationName("NetworkEmailControllerObjC", selector); }
+
+// The numbers the record's fields hold: a port the scanner can use, the maximum size's byte.
+constexpr int kPortMin = 1;
+constexpr int kPortMax = 0xFFFF;
+constexpr int kMaxSizeStoredMin = 0;
+constexpr int kMaxSizeStoredMax = 0xFF;
 
 // ---- Pop-up items (titles by index) ---------------------------------------------------------------
 const char* const kAuthKeys[] = {"IDS_NE_NONE", "IDS_NE_SMTP_AUTH"};
@@ -275,8 +278,7 @@ bool NetworkEmailControllerObjC::isDataChanged(const FCL_RS_PARAM_EMAIL& record)
   return diff != 0;
 }
 
-void NetworkEmailControllerObjC::rangeAlert(QLineEdit* field) {
-  ut.message(localized("IDS_CM_ERROR"), localized("IDS_OUT_OF_RANGE_ERR_MSG"), false);
+void NetworkEmailControllerObjC::focusField(QLineEdit* field) {
   field->setFocus();
   field->selectAll();
 }
@@ -308,16 +310,14 @@ int32_t NetworkEmailControllerObjC::isDataError() {
     m_ui.textRetype->setFocus();
     code = kPageErrorShown;
     funcErr(name, QStringLiteral("the password check failed"));
-  } else if (const int port = platform::intValue(m_ui.textPort->text());
-             m_filled.changed(m_ui.textPort) && (port < 0 || port > 0xFFFF)) {
-    // Only the low 16 bits would reach the scanner: another port than the one typed.
-    rangeAlert(m_ui.textPort);
-    code = kPageErrorShown;
+  } else if (m_filled.changed(m_ui.textPort) && !platform::isDigitsInRange(m_ui.textPort->text(), kPortMin, kPortMax)) {
+    // A port the scanner cannot use, or one whose low 16 bits would be another port.
+    focusField(m_ui.textPort);
+    code = kPageErrorOutOfRange;
     funcErr(name, QStringLiteral("the port is out of range"));
-  } else if (const int size = platform::intValue(m_ui.textMaxSize->text());
-             checkMaxSize && (size < 0 || size > 0xFF)) {
-    rangeAlert(m_ui.textMaxSize);
-    code = kPageErrorShown;
+  } else if (checkMaxSize && !platform::isDigitsInRange(m_ui.textMaxSize->text(), kMaxSizeStoredMin, kMaxSizeStoredMax)) {
+    focusField(m_ui.textMaxSize);
+    code = kPageErrorOutOfRange;
     funcErr(name, QStringLiteral("the maximum size is out of range"));
   }
   funcEnd(name);
@@ -365,9 +365,11 @@ void NetworkEmailControllerObjC::applyData() {
   storeText(m_ui.textMailAddress, email.szDeviceMailAddress, m_shown.mailAddress);
   storeText(m_ui.textServer, email.szSMTPServerName, m_shown.server);
 
-  const int port = platform::intValue(m_ui.textPort->text());
-  if (port == 0) m_ui.textPort->setText(QStringLiteral("0"));
-  if (port >= 0 && port <= 0xFFFF) email.wSMTPPort = static_cast<uint16_t>(port);
+  // Only digits that fit the field are stored; anything else keeps the stored port (the error
+  // check refuses it first), so the record never holds another number than the field shows.
+  if (m_ui.textPort->text().isEmpty()) m_ui.textPort->setText(QStringLiteral("0"));
+  if (platform::isDigitsInRange(m_ui.textPort->text(), 0, kPortMax))
+    email.wSMTPPort = static_cast<uint16_t>(platform::intValue(m_ui.textPort->text()));
 
   storeText(m_ui.textAccount, email.szSMTPAuthAccount, m_shown.account);
   storeText(m_ui.textPassword, email.szSMTPAuthPassword, m_shown.password);
@@ -378,8 +380,8 @@ void NetworkEmailControllerObjC::applyData() {
     m_ui.textMaxSize->setText(QString::number(kMaxSizeDefault));
     m_ui.stepperMaxSize->setValue(kMaxSizeDefault);
   }
-  const int size = platform::intValue(m_ui.textMaxSize->text());
-  if (size >= 0 && size <= 0xFF) email.byMailMaximumSize = static_cast<uint8_t>(size);
+  if (platform::isDigitsInRange(m_ui.textMaxSize->text(), kMaxSizeStoredMin, kMaxSizeStoredMax))
+    email.byMailMaximumSize = static_cast<uint8_t>(platform::intValue(m_ui.textMaxSize->text()));
   funcEnd(name);
 }
 
@@ -434,28 +436,19 @@ QString NetworkEmailControllerObjC::controlTextLength(const QString& text, int l
   return result;
 }
 
-bool NetworkEmailControllerObjC::stringIsNumber(const QString& t) {
-  const QString name = op("stringIsNumber:");
-  funcEnter(name);
-  const bool number = platform::isDecimalNumber(t);
-  funcEnd(name);
-  return number;
-}
-
-QString NetworkEmailControllerObjC::numericStringFromString(const QString& t) {
-  const QString name = op("numericStringFromString:");
-  funcEnter(name);
-  QString result = t;
-  while (!result.isEmpty() && !stringIsNumber(result)) result.chop(1);
-  funcEnd(name);
-  return result;
-}
-
 void NetworkEmailControllerObjC::controlTextDidChange(QLineEdit* field) {
   const QString name = op("controlTextDidChange:");
   funcEnter(name);
-  if (field == m_ui.textMaxSize) {
-    m_ui.stepperMaxSize->setValue(platform::intValue(field->text()));
+  if (field == m_ui.textPort || field == m_ui.textMaxSize) {
+    // Digits only, wherever they are typed; the cursor stays after what the user typed.
+    const QString text = field->text();
+    const QString digits = platform::digitsOnly(text);
+    if (digits != text) {
+      const int cursor = int(platform::digitsOnly(text.left(field->cursorPosition())).size());
+      field->setText(digits);
+      field->setCursorPosition(cursor);
+    }
+    if (field == m_ui.textMaxSize) m_ui.stepperMaxSize->setValue(platform::intValue(field->text()));
     funcEnd(name);
     return;
   }
@@ -470,14 +463,13 @@ void NetworkEmailControllerObjC::controlTextDidChange(QLineEdit* field) {
   else if (field == m_ui.textServer || field == m_ui.textAccount) filter = cutAndStrip(kNameLimit);
   else if (field == m_ui.textPassword || field == m_ui.textRetype) filter = cut(kNameLimit);
   else if (field == m_ui.textSubject || field == m_ui.textMessage) filter = cut(kSenderLimit);
-  else if (field == m_ui.textPort) filter = [this](const QString& t) { return numericStringFromString(t); };
 
   if (filter) {
     const QString text = field->text();
     const QString filtered = filter(text);
     if (filtered != text) {
       const int cursor = field->cursorPosition();
-      const int kept = field == m_ui.textPort ? cursor : int(filter(text.left(cursor)).size());
+      const int kept = int(filter(text.left(cursor)).size());
       field->setText(filtered);
       field->setCursorPosition(std::min(kept, int(filtered.size())));
     }
@@ -487,14 +479,10 @@ void NetworkEmailControllerObjC::controlTextDidChange(QLineEdit* field) {
 
 // ---- Trace -----------------------------------------------------------------------------------------------------------
 
-void NetworkEmailControllerObjC::funcEnter(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>>>> %@ ENTER"), name);
-}
+void NetworkEmailControllerObjC::funcEnter(const QString& name) const { m_trace.enter(name); }
 
-void NetworkEmailControllerObjC::funcEnd(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<<<< %@ END \n  "), name);
-}
+void NetworkEmailControllerObjC::funcEnd(const QString& name) const { m_trace.end(name); }
 
 void NetworkEmailControllerObjC::funcErr(const QString& name, const QString& message) const {
-  ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: %@\n"), name, message);
+  m_trace.err(name, message);
 }

@@ -10,7 +10,7 @@
 //   -------------------------------  ------------------------  -----------------------------------
 //   mail-address field               szDeviceMailAddress       127, then "&", ">", "<" removed
 //   server field                     szSMTPServerName          63, then "&", ">", "<" removed
-//   port field                       wSMTPPort                 longest start that is a number
+//   port field                       wSMTPPort                 digits only, wherever typed
 //   authentication pop-up            bySMTPAuthentication      0 none, 1 SMTP-AUTH
 //   account field                    szSMTPAuthAccount         63, then "&", ">", "<" removed
 //   password field                   szSMTPAuthPassword        63 (also stored with auth off)
@@ -20,7 +20,7 @@
 //   sender-subject field             szSenderSubject           255
 //   sender-message field             szSenderMessage           255
 //   size-limit pop-up                byMailSizeLimit           0 off, 1 on
-//   maximum-size field + stepper     byMailMaximumSize         the stepper follows the field
+//   maximum-size field + stepper     byMailMaximumSize         digits only; the stepper follows
 //   notification pop-up              byMailNotification        0 off, 1 on
 //
 // A hidden pop-up item still shows when the record holds it, and saving writes it back. A stored
@@ -30,16 +30,18 @@
 //
 // Reading the controls: the texts go into their arrays as UTF-8, cut at a character boundary
 // (a text the user did not edit keeps its stored bytes); an empty or zero port becomes "0" in
-// its field; an empty maximum size becomes "5". A port or maximum size that does not fit its
-// field leaves the field as stored (the error check refuses it first).
+// its field; an empty maximum size becomes "5". A port or maximum size that is not digits fitting
+// its field leaves the field as stored (the error check refuses it first), so the record never
+// holds another number than the field shows.
 //
 // Error check (isDataError), the first failing test decides:
 //   1. the mail address fails Utilities::validateEmail (empty passes): 3, no alert;
 //   2. with SMTP-AUTH chosen only: an empty account gives the IDS_CANNOT_EMPTY_ERR_MSG alert
 //      naming IDS_NE_ACCOUNT, focus on the account, 999; Utilities::checkPassword(password,
 //      retype, 0) failing (it shows its own alert) puts the focus on the retype field, 999;
-//   3. a port outside 0 to 65535, or (size limit on) a maximum size outside 0 to 255: the
-//      IDS_CM_ERROR / IDS_OUT_OF_RANGE_ERR_MSG alert, focus on the field, 999.
+//   3. a port that is not 1 to 65535 in digits, or (size limit on) a maximum size that is not
+//      0 to 255 in digits: focus on the field, 2 (the main window's IDS_CM_ERROR /
+//      IDS_OUT_OF_RANGE_ERR_MSG alert).
 // Each test runs only on what the user changed since setParam (FilledValues.h): the mail
 // address, port and maximum size when their field changed; the account when it or the
 // authentication pop-up changed; the passwords when the password or retype field or the
@@ -55,6 +57,7 @@
 #include "IO/FCLRecords.h"
 #include "Views/FilledValues.h"
 #include "Views/PageController.h"
+#include "Views/PageTrace.h"
 
 class QGroupBox;
 class QLabel;
@@ -148,10 +151,9 @@ class NetworkEmailControllerObjC : public PageController {
   void updateMaxSizeEnable();
   // `text` cut to `limit` UTF-16 units when longer, never inside a surrogate pair.
   QString controlTextLength(const QString& text, int limit);
-  bool stringIsNumber(const QString& text);
-  QString numericStringFromString(const QString& text);
   // An out-of-range alert, focus on `field`.
-  void rangeAlert(QLineEdit* field);
+  // Puts the keyboard focus into `field`, its text selected.
+  void focusField(QLineEdit* field);
 
   void funcEnter(const QString& name) const;
   void funcEnd(const QString& name) const;
@@ -166,4 +168,5 @@ class NetworkEmailControllerObjC : public PageController {
   } m_shown;
   // The checked controls as setParam filled them.
   FilledValues m_filled;
+  PageTrace m_trace;
 };

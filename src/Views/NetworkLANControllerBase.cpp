@@ -3,6 +3,7 @@
 
 #include <QFormLayout>
 #include <QFrame>
+#include <QHideEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,9 +14,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "IO/IOWrapper.h"
 #include "Model/Utilities.h"
+#include "Socket/SocketWrapper.h"
+#include "USB/Wraper.h"
 #include "Views/PageErrors.h"
 #include "platform/FixedText.h"
 #include "platform/Localizer.h"
@@ -24,8 +29,9 @@
 
 namespace {
 
-constexpr int32_t kTraceLevel = 0x40;
-constexpr int32_t kErrorLevel = 0x02;
+constexpr int32_t kTraceLevel = PageTrace::kTraceLevel;
+constexpr uint8_t kBootDHCP = 1;
+constexpr int kOctetMax = 255;
 
 QString localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
 
@@ -100,7 +106,7 @@ NetworkLANControllerBase::NetworkLANControllerBase(const Variant& variant, QWidg
   funcEnd(name);
 }
 
-NetworkLANControllerBase::~NetworkLANControllerBase() = default;
+NetworkLANControllerBase::~NetworkLANControllerBase() { stopDHCPPoll(); }
 
 void NetworkLANControllerBase::buildLayout() {
   QVBoxLayout* page = pagelayout::scrollingContent(this, 8);
@@ -237,6 +243,8 @@ bool NetworkLANControllerBase::isDataChanged(const MainWindowState& state) {
 void NetworkLANControllerBase::setParam(const FCL_RS_PARAM_NETWORK& record, IOWrapper* io) {
   const QString name = op("setParam:io:");
   funcEnter(name);
+  // The page shows the main window's record again: a running poll would overwrite it.
+  stopDHCPPoll();
   std::memcpy(&m_net, &record, sizeof m_net);
   pIOWrapper = io;
   initUI();
@@ -247,10 +255,17 @@ void NetworkLANControllerBase::getParam(FCL_RS_PARAM_NETWORK& record) {
   const QString name = op("getParam:");
   funcEnter(name);
   applyData();
-  if (m_net.byBootMethod == 1 && record.byBootMethod != 1) {
+  if (m_net.byBootMethod == kBootDHCP && record.byBootMethod != kBootDHCP) {
     ut.debugMsg(kTraceLevel, QStringLiteral("BootMethod is changed to DHCP"));
     nUpdateDHCPTimes = 0;
-    // The main window writes the record next; the first tick comes after that write.
+    // The main window writes the record next; the first tick comes after that write and reads
+    // only when the record still holds DHCP then (a failed write puts the old method back).
+    m_switchedRecord = &record;
+    std::vector<const QWidget*> controls{m_ui.popupBootMethod, m_ui.popupWINSConfig, m_ui.popupAPIPA};
+    for (const Address& a : kAddresses)
+      for (QLineEdit* field : m_ui.*a.octets) controls.push_back(field);
+    m_atPollStart = FilledValues();
+    for (const QWidget* control : controls) m_atPollStart.remember({control});
     updateDHCPTimer->start(m_pollInterval);
   }
   std::memcpy(&record, &m_net, sizeof m_net);
@@ -298,13 +313,24 @@ int32_t NetworkLANControllerBase::isDataError() {
   const QString name = op("isDataError");
   funcEnter(name);
   int32_t code = kPageErrorNone;
-  // Only a node name changed since the page was filled is checked: the scanner's own name goes
-  // back as stored, whatever it ends with.
-  if (const QString nodeName = m_ui.textNodeName->text(); m_filled.changed(m_ui.textNodeName)) {
-    if (nodeName.isEmpty()) code = kPageErrorEmptyNodeName;
-    else if (nodeName.endsWith(u'.') || nodeName.endsWith(u'-')) code = kPageErrorOutOfRange;
+  // Only addresses the user changed since the page was filled are checked; the scanner's own
+  // values go back as stored. The node name cannot be edited, so it is never checked.
+  for (const Address& a : kAddresses) {
+    const OctetFields& fields = m_ui.*a.octets;
+    if (!std::any_of(fields.begin(), fields.end(), [this](const QLineEdit* f) { return m_filled.changed(f); }))
+      continue;
+    if (std::all_of(fields.begin(), fields.end(), [](const QLineEdit* f) { return f->text().isEmpty(); })) continue;
+    const auto bad = std::find_if(fields.begin(), fields.end(), [](const QLineEdit* f) {
+      return !platform::isDigitsInRange(f->text(), 0, kOctetMax);
+    });
+    if (bad != fields.end()) {
+      (*bad)->setFocus();
+      (*bad)->selectAll();
+      funcErr(name, QStringLiteral("%1 is not an address").arg(QLatin1String(a.name)));
+      code = kPageErrorOutOfRange;
+      break;
+    }
   }
-  if (code != kPageErrorNone) m_ui.textNodeName->setFocus();
   funcEnd(name);
   return code;
 }
@@ -332,7 +358,8 @@ void NetworkLANControllerBase::initUI() {
   }
   m_ui.textNodeName->setText(platform::textFromField(m_net.szNodeName));
   // Remembered at every fill, the DHCP poll's too: what the page shows then is the scanner's.
-  m_filled.remember({m_ui.textNodeName});
+  for (const Address& a : kAddresses)
+    for (QLineEdit* field : m_ui.*a.octets) m_filled.remember({field});
   funcEnd(name);
 }
 
@@ -350,14 +377,17 @@ void NetworkLANControllerBase::applyData() {
   for (const Address& a : kAddresses) {
     const OctetFields& fields = m_ui.*a.octets;
     const auto isEmpty = [](const QLineEdit* f) { return f->text().isEmpty(); };
-    const bool anyEmpty = std::any_of(fields.begin(), fields.end(), isEmpty);
+    const auto isOctet = [](const QLineEdit* f) { return platform::isDigitsInRange(f->text(), 0, kOctetMax); };
     char (&field)[40] = m_net.*a.field;
-    // Four empty fields over a stored text that is not an address: that text was never shown,
-    // and nothing was typed over it, so it stays as stored.
-    if (std::all_of(fields.begin(), fields.end(), isEmpty) && isMalformedAddress(field)) continue;
+    if (std::all_of(fields.begin(), fields.end(), isEmpty)) {
+      // Four empty fields over a stored text that is not an address: that text was never shown,
+      // and nothing was typed over it, so it stays as stored.
+      if (!isMalformedAddress(field)) std::memset(field, 0, sizeof field);
+      continue;
+    }
+    // Not an address (a field empty or not an octet): never written; the error check refuses it.
+    if (!std::all_of(fields.begin(), fields.end(), isOctet)) continue;
     std::memset(field, 0, sizeof field);
-    if (anyEmpty) continue;
-    // snprintf cuts an overlong text (four large typed numbers) at the field's 39 bytes.
     std::snprintf(field, sizeof field, "%d.%d.%d.%d", platform::intValue(fields[0]->text()),
                   platform::intValue(fields[1]->text()), platform::intValue(fields[2]->text()),
                   platform::intValue(fields[3]->text()));
@@ -370,9 +400,7 @@ void NetworkLANControllerBase::applyData() {
 bool NetworkLANControllerBase::stringIsNumber(const QString& text) { return platform::isDecimalNumber(text); }
 
 QString NetworkLANControllerBase::numericStringFromString(const QString& text) {
-  QString result = text;
-  while (!result.isEmpty() && !stringIsNumber(result)) result.chop(1);
-  return result;
+  return platform::numericStringFromString(text);
 }
 
 void NetworkLANControllerBase::controlTextDidChange(QLineEdit* field) {
@@ -384,39 +412,89 @@ void NetworkLANControllerBase::controlTextDidChange(QLineEdit* field) {
 
 bool NetworkLANControllerBase::isPollingDHCP() const { return updateDHCPTimer->isActive(); }
 
+void NetworkLANControllerBase::stopDHCPPoll() {
+  if (updateDHCPTimer != nullptr) updateDHCPTimer->stop();
+  m_switchedRecord = nullptr;
+}
+
+void NetworkLANControllerBase::hideEvent(QHideEvent* event) {
+  PageController::hideEvent(event);
+  // Left for another page (or the window went away): the poll belongs to the page on show.
+  if (!event->spontaneous()) stopDHCPPoll();
+}
+
+bool NetworkLANControllerBase::readForPoll(FCL_RS_PARAM_NETWORK& buffer) {
+  if (pIOWrapper == nullptr) return false;
+  SocketWrapper& socket = pIOWrapper->socketWrapper();
+  Wraper& usb = pIOWrapper->usbWrapper();
+  const SocketWrapper::Limits socketLimits = socket.limits();
+  const std::chrono::milliseconds bulkLimit = usb.bulkTransferTimeout();
+  SocketWrapper::Limits shortLimits = socketLimits;
+  for (std::chrono::milliseconds* limit : {&shortLimits.connect, &shortLimits.send, &shortLimits.receive,
+                                           &shortLimits.dataPhase})
+    *limit = std::min(*limit, m_pollReadLimit);
+  socket.setLimits(shortLimits);
+  usb.setBulkTransferTimeout(std::min(bulkLimit, m_pollReadLimit));
+  const CommandOutcome read = pIOWrapper->judge([&] { return (pIOWrapper->*m_variant.read)(&buffer); });
+  socket.setLimits(socketLimits);
+  usb.setBulkTransferTimeout(bulkLimit);
+  return read.ok();
+}
+
 void NetworkLANControllerBase::updateDHCP() {
+  // The write of the switch failed or was undone: the scanner never got DHCP.
+  if (m_switchedRecord == nullptr || m_switchedRecord->byBootMethod != kBootDHCP) {
+    ut.debugMsg(kTraceLevel, QStringLiteral("updateDHCP...the switch to DHCP was not written"));
+    stopDHCPPoll();
+    return;
+  }
   ++nUpdateDHCPTimes;
   ut.debugMsg(kTraceLevel, QStringLiteral("updateDHCP...%d"), nUpdateDHCPTimes);
   FCL_RS_PARAM_NETWORK buffer{};
-  // The read's answer is not used: a failed read looks like a record without a DHCP address.
-  if (pIOWrapper != nullptr) (void)(pIOWrapper->*m_variant.read)(&buffer);
+  if (!readForPoll(buffer)) {
+    // The scanner no longer answers where it was: with DHCP its address may have changed.
+    funcErr(op("updateDHCP:"), QStringLiteral("the poll read failed"));
+    stopDHCPPoll();
+    ut.message(localized("IDS_N_DHCP_RECONNECT_MSG"), localized("IDS_N_DHCP_RECONNECT_INFO"), false);
+    return;
+  }
   if (buffer.byDHCPGetIP == 1) {
+    // What the user changed since the poll started stays as typed.
+    struct Kept {
+      QLineEdit* field;
+      QString text;
+    };
+    std::vector<Kept> keptTexts;
+    for (const Address& a : kAddresses)
+      for (QLineEdit* field : m_ui.*a.octets)
+        if (m_atPollStart.changed(field)) keptTexts.push_back({field, field->text()});
+    std::vector<std::pair<platform::PopUpButton*, int>> keptItems;
+    for (platform::PopUpButton* popup : {m_ui.popupBootMethod, m_ui.popupWINSConfig, m_ui.popupAPIPA})
+      if (m_atPollStart.changed(popup)) keptItems.emplace_back(popup, popup->indexOfSelectedItem());
     std::memcpy(&m_net, &buffer, sizeof m_net);
     initUI();
+    for (const Kept& k : keptTexts) k.field->setText(k.text);
+    for (const auto& [popup, item] : keptItems) popup->selectItem(item);
     ut.debugMsg(kTraceLevel, QStringLiteral("updateDHCP...Done!"));
-    updateDHCPTimer->stop();
+    stopDHCPPoll();
     return;
   }
   if (nUpdateDHCPTimes >= kDHCPPollMaxTimes) {
     ut.debugMsg(kTraceLevel, QStringLiteral("updateDHCP...Timeout!"));
-    updateDHCPTimer->stop();
+    stopDHCPPoll();
   }
 }
 
 // ---- Trace -----------------------------------------------------------------------------------------------------------
 
 QString NetworkLANControllerBase::op(const char* selector) const {
-  return QStringLiteral("-[%1 %2]").arg(QLatin1String(m_variant.className), QLatin1String(selector));
+  return PageTrace::operationName(m_variant.className, selector);
 }
 
-void NetworkLANControllerBase::funcEnter(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>>>> %@ ENTER"), name);
-}
+void NetworkLANControllerBase::funcEnter(const QString& name) const { m_trace.enter(name); }
 
-void NetworkLANControllerBase::funcEnd(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<<<< %@ END \n  "), name);
-}
+void NetworkLANControllerBase::funcEnd(const QString& name) const { m_trace.end(name); }
 
 void NetworkLANControllerBase::funcErr(const QString& name, const QString& message) const {
-  ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: %@\n"), name, message);
+  m_trace.err(name, message);
 }

@@ -22,25 +22,42 @@
 // A pop-up without a selection leaves its field as stored. The node name cannot be edited, so
 // its stored bytes are written back as they are. Every other field keeps the scanner's value.
 // A stored address that is empty or not four dot-separated parts shows four empty fields (and,
-// for both, an error line at level 0x02); a part that is not a number shows 0. Saving four
-// empty fields stores the empty text, except over a stored text that is not an address, which
-// then stays as stored. Octet values are not range-checked; a dotted text longer than the 39
-// bytes a field holds is cut at 39.
+// for both, an error line at level 0x02); a part that is not a number shows 0.
+//
+// An address is either empty (all four octet fields empty: the empty text is stored, except
+// over a stored text that is not an address, which then stays as stored) or four fields of
+// digits, each 0 to 255, stored as "%d.%d.%d.%d". An address in any other form (one to three
+// fields empty, "300", "-1", eleven digits) is never written: it keeps the stored text, and the
+// error check refuses it first.
 //
 // Typing filter of the octet fields: while the text is not empty and not a number, its last
-// character goes (so "12a" becomes "12" and a letter typed into an empty field leaves it empty).
+// character goes (platform::numericStringFromString: "12a" becomes "12").
 //
-// Error check (isDataError): node name empty 5, ending in "." or "-" 2 (the field then takes the
-// keyboard focus), else 0; only when the node name differs from what the page was last filled
-// with (setParam or the DHCP poll's refill; FilledValues.h). A stored name that fails the check
-// never blocks and is saved as stored.
+// Error check (isDataError): an address the user changed since the page was last filled
+// (setParam or the DHCP poll's refill; FilledValues.h) that is neither empty nor four octets of
+// 0-255 in digits answers 2, with its first offending field (an empty one, or one that is not
+// an octet) taking the keyboard focus. Addresses are checked in the page's order. A stored
+// address is never checked (untouched values never block). The node name cannot be edited and
+// is never checked.
 //
 // DHCP poll: when getParam hands back DHCP while the main window's record still holds another
-// boot method, the page reads the interface's record from the scanner once per interval
-// (kDHCPPollInterval) until the record reports an address obtained by DHCP (byDHCPGetIP 1: the
-// record replaces the page's copy and fills the controls), at most kDHCPPollMaxTimes times. The
-// poll changes only the page's copy, never the main window's records. One poll runs at a time: a
-// new one replaces a running one.
+// boot method, the page arms a poll and keeps the record it handed back (which must outlive the
+// poll: the main window's record does). Each tick (kDHCPPollInterval) first looks at that record:
+// when it no longer holds DHCP, the main window's write of the switch failed or was undone, and
+// the poll ends without reading. Otherwise the page reads the interface's record from the scanner
+// with its own short limit (kDHCPPollReadLimit, on the socket's connect/send/receive/data phase
+// and on USB bulk transfers; the transports' limits are restored after the read), judged as every
+// command is:
+//   - a read that did not complete (failed, refused, timed out) ends the poll and tells the user,
+//     once, that the scanner must be reconnected because its address may have changed
+//     (IDS_N_DHCP_RECONNECT_MSG / IDS_N_DHCP_RECONNECT_INFO); nothing of it is applied;
+//   - a completed read with byDHCPGetIP 1 replaces the page's copy and refills the controls,
+//     except the controls the user changed since the poll started, which keep what was typed;
+//     the poll ends;
+//   - after kDHCPPollMaxTimes ticks the poll ends.
+// The poll changes only the page's copy, never the main window's records. One poll runs at a
+// time: a new one replaces a running one. Refilling the page (setParam), leaving it (the page is
+// hidden) and destroying it end the poll.
 //
 // Trace at level 0x40 (">>>>>>>>> %@ ENTER", "<<<<<<<<< %@ END \n  "), errors at level 0x02.
 
@@ -52,6 +69,7 @@
 #include "IO/FCLRecords.h"
 #include "Views/FilledValues.h"
 #include "Views/PageController.h"
+#include "Views/PageTrace.h"
 
 class IOWrapper;
 class QLabel;
@@ -83,6 +101,8 @@ class NetworkLANControllerBase : public PageController {
   static constexpr std::chrono::milliseconds kDHCPPollInterval{1000};
   static constexpr int kDHCPPollMaxTimes = 21;
   static constexpr int kAddressCount = 7;
+  // The limit of each poll read: a scanner whose address changed must not hold the window.
+  static constexpr std::chrono::milliseconds kDHCPPollReadLimit{500};
 
   ~NetworkLANControllerBase() override;
 
@@ -132,6 +152,7 @@ class NetworkLANControllerBase : public PageController {
   // ---- The DHCP poll ----------------------------------------------------------------------------------
   // Tests shorten the interval; a running poll keeps its own.
   void setDHCPPollInterval(std::chrono::milliseconds interval) { m_pollInterval = interval; }
+  void setDHCPPollReadLimit(std::chrono::milliseconds limit) { m_pollReadLimit = limit; }
   bool isPollingDHCP() const;
   int32_t updateDHCPTimes() const { return nUpdateDHCPTimes; }
 
@@ -139,6 +160,9 @@ class NetworkLANControllerBase : public PageController {
   NetworkLANControllerBase(const Variant& variant, QWidget* parent);
   // The page's copy of the record.
   const FCL_RS_PARAM_NETWORK& record() const { return m_net; }
+
+ protected:
+  void hideEvent(QHideEvent* event) override;
 
  private slots:
   void controlTextDidChange(QLineEdit* field);
@@ -149,6 +173,9 @@ class NetworkLANControllerBase : public PageController {
   void initLocalizedString();
   void initUI();
   void applyData();
+  void stopDHCPPoll();
+  // One poll read under kDHCPPollReadLimit; judged.
+  bool readForPoll(FCL_RS_PARAM_NETWORK& buffer);
   bool stringIsNumber(const QString& text);
   QString numericStringFromString(const QString& text);
 
@@ -165,6 +192,12 @@ class NetworkLANControllerBase : public PageController {
   int32_t nUpdateDHCPTimes = 0;
   QTimer* updateDHCPTimer = nullptr;
   std::chrono::milliseconds m_pollInterval = kDHCPPollInterval;
-  // The node name as the page was last filled with it.
+  std::chrono::milliseconds m_pollReadLimit = kDHCPPollReadLimit;
+  // The record getParam handed DHCP to (the main window's), while a poll is armed.
+  const FCL_RS_PARAM_NETWORK* m_switchedRecord = nullptr;
+  // What the controls showed when the poll started: the user's later edits are kept.
+  FilledValues m_atPollStart;
+  // The octet fields as the page was last filled with them.
   FilledValues m_filled;
+  PageTrace m_trace;
 };

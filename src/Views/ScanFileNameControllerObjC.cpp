@@ -27,12 +27,9 @@
 
 namespace {
 
-constexpr int32_t kTraceLevel = 0x40;
-constexpr int32_t kErrorLevel = 0x02;
+constexpr int32_t kTraceLevel = PageTrace::kTraceLevel;
 
-QString op(const char* selector) {
-  return QStringLiteral("-[ScanFileNameControllerObjC %1]").arg(QLatin1String(selector));
-}
+QString op(const char* selector) { return PageTrace::operationName("ScanFileNameControllerObjC", selector); }
 
 // ---- Pop-up items, by the index stored in the record ---------------------------------------------
 const char* const kFileNameStyleKeys[ScanFileNameControllerObjC::kFileNameStyleItems] = {
@@ -271,10 +268,12 @@ bool ScanFileNameControllerObjC::isDataChanged(const FCL_RS_PARAM_FILENAME& file
 int32_t ScanFileNameControllerObjC::isDataError() {
   const QString name = op("isDataError");
   funcEnter(name);
-  // Checked whatever the counter behaviour, also while the field is disabled, but only when the
-  // digits changed since setParam: stored digits outside 1 to 6 go back to the scanner as stored.
+  // Checked only while the field is open to the user (counter reset after each job: a disabled
+  // field is one the user cannot correct) and only when the digits changed since setParam:
+  // stored digits outside 1 to 6 go back to the scanner as stored.
   const int64_t digits = wholeNumber(m_ui.textMinimumNumberDigits->text());
-  if (m_filled.changed(m_ui.textMinimumNumberDigits) && (digits < kDigitsMin || digits > kDigitsMax)) {
+  if (m_ui.textMinimumNumberDigits->isEnabled() && m_filled.changed(m_ui.textMinimumNumberDigits) &&
+      (digits < kDigitsMin || digits > kDigitsMax)) {
     m_ui.textMinimumNumberDigits->setFocus();
     return kPageErrorOutOfRange;
   }
@@ -340,12 +339,30 @@ void ScanFileNameControllerObjC::applyData() {
 
 void ScanFileNameControllerObjC::controlTextDidChange(QLineEdit* field) {
   if (field == m_ui.textFileName) {
+    // Only what the user added is judged, wherever the cursor was: the text between the part
+    // the new text shares with the last accepted one at its start and at its end. So a stored
+    // name with a character the rules refuse ("SN 42") stays editable, and a refused character
+    // typed into the middle of a full name goes.
     const QString text = field->text();
-    if (text.size() > kNameMaxLength) {
-      // Too long (a paste, or the last key of a full field): its start is taken as it is.
-      field->setText(leftUnits(text, kNameMaxLength));
-    } else if (!Utilities::validateFileName(text)) {
-      field->setText(lastFileName);
+    const QString& last = lastFileName;
+    const qsizetype common = std::min(text.size(), last.size());
+    qsizetype head = 0;
+    while (head < common && text[head] == last[head]) ++head;
+    qsizetype tail = 0;
+    while (tail < common - head && text[text.size() - 1 - tail] == last[last.size() - 1 - tail]) ++tail;
+    const QString added = text.mid(head, text.size() - head - tail);
+    const int cursor = field->cursorPosition();
+    if (text.isEmpty() || (!added.isEmpty() && !Utilities::validateFileName(added))) {
+      // Refused (also an emptied name): back to the last accepted text, the cursor where it was.
+      field->setText(last);
+      field->setCursorPosition(std::clamp(cursor - int(added.size()), 0, int(last.size())));
+    } else if (text.size() > kNameMaxLength) {
+      // Too long (a paste, or a key typed into a full name): as much of the added text as fits,
+      // from its start; what was there stays.
+      const int room = std::max(0, kNameMaxLength - int(text.size() - added.size()));
+      const QString kept = leftUnits(added, room);
+      field->setText(text.left(head) + kept + text.right(tail));
+      field->setCursorPosition(int(head + kept.size()));
     }
     lastFileName = field->text();
   } else if (field == m_ui.textMinimumNumberDigits) {
@@ -387,6 +404,8 @@ void ScanFileNameControllerObjC::btnResetPressed() {
       ut.debugMsg(kTraceLevel, QStringLiteral("resetFileNameCounter is reseted."));
       ut.message(title, localized("IDS_SFN_RESET_SUCCESSFULLY"), false);
       fileName.dwBALLScanCount = 0;
+      // The main window's copy too, or a later save of this page would put the old count back.
+      emit fileNameCounterReset(fileName.dwBALLScanCount);
     } else {
       funcErr(name, QStringLiteral("ERROR: resetFileNameCounter return Fail!"));
       ut.message(title, withOutcome(localized("IDS_SFN_RESET_FAILED"), done), false);
@@ -404,14 +423,10 @@ void ScanFileNameControllerObjC::popupCounterChanged() {
 
 // ---- Trace -----------------------------------------------------------------------------------------------------
 
-void ScanFileNameControllerObjC::funcEnter(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>>>> %@ ENTER"), name);
-}
+void ScanFileNameControllerObjC::funcEnter(const QString& name) const { m_trace.enter(name); }
 
-void ScanFileNameControllerObjC::funcEnd(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<<<< %@ END \n  "), name);
-}
+void ScanFileNameControllerObjC::funcEnd(const QString& name) const { m_trace.end(name); }
 
 void ScanFileNameControllerObjC::funcErr(const QString& name, const QString& message) const {
-  ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: %@\n"), name, message);
+  m_trace.err(name, message);
 }

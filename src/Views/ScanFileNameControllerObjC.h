@@ -20,16 +20,20 @@
 //   counter pop-up (2 items)           byCountType = item    0 continuous, 1 reset after each job
 //   initial-value field                dwCountInitValue      0 to 999999 while typed
 //   digits field + stepper             byCountDigit          1 to 6 (checked by isDataError)
-//   none                               dwBALLScanCount       0 after a counter reset, else kept
+//   none                               dwBALLScanCount       0 after a counter reset the scanner
+//                                                            accepted (also in the main window's
+//                                                            record: fileNameCounterReset), else kept
 //   none                               reserved bytes        kept
 //
 // A pop-up whose stored index has no item shows no selection, and saving keeps the stored value
 // until the user chooses an item.
 //
 // Typing filters (textEdited only, so filling the page runs none):
-//   name:     32 or more UTF-16 units are cut to 31 (never between the halves of a surrogate
-//             pair) and taken as they are; otherwise a text that is not one or more of A-Z a-z
-//             0-9 "_" "-" returns to the last accepted text (so the name cannot be emptied).
+//   name:     what the user added (wherever the cursor is) must be A-Z a-z 0-9 "_" "-", else the
+//             text returns to the last accepted one; an emptied name returns too. Added text
+//             that makes the name longer than 31 UTF-16 units keeps only its start that fits
+//             (never half of a surrogate pair). Characters already there are not judged, so a
+//             stored name holding others ("SN 42") stays editable.
 //   digits:   a single digit 1 to 6 is taken; anything else returns to the last taken number;
 //             the stepper then follows the field. A stepper click puts its value into the field.
 //   initial:  "0" or one to six digits without a leading zero is taken; anything else returns
@@ -41,8 +45,8 @@
 // Change check: the name (as text), then byFormat, byDateTime, byCountType, byCountDigit,
 // dwCountInitValue, byExceptionHandling; dwBALLScanCount and the reserved bytes are not compared.
 // Error check: 2 (with the focus in the digits field) when the digits read below 1 or above 6,
-// whatever the counter behaviour, but only when the digits field changed since setParam
-// (FilledValues.h); otherwise 0. Stored digits outside 1 to 6 never block and are saved as
+// but only while the field is enabled (counter reset after each job) and only when it changed
+// since setParam (FilledValues.h); otherwise 0. Stored digits outside 1 to 6 never block and are saved as
 // stored (the typing filter and the stepper cannot produce them).
 //
 // Trace at level 0x40 (">>>>>>>>> %@ ENTER", "<<<<<<<<< %@ END \n  "), errors at level 0x02.
@@ -53,6 +57,7 @@
 #include "IO/FCLRecords.h"
 #include "Views/FilledValues.h"
 #include "Views/PageController.h"
+#include "Views/PageTrace.h"
 
 class IOWrapper;
 class QCheckBox;
@@ -120,6 +125,11 @@ class ScanFileNameControllerObjC : public PageController {
   static constexpr int kDateItems = 6;
   static constexpr int kCounterItems = 2;
 
+ signals:
+  // The scanner accepted a counter reset: its dwBALLScanCount is now `count`. The main window
+  // puts it into its own record, so that no later save writes the old count back.
+  void fileNameCounterReset(uint32_t count);
+
  private slots:
   void btnSetAsSNPressed();
   void btnResetPressed();
@@ -148,4 +158,5 @@ class ScanFileNameControllerObjC : public PageController {
   QString lastDigitNum;
   // The digits as setParam filled them.
   FilledValues m_filled;
+  PageTrace m_trace;
 };

@@ -4,6 +4,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QPointer>
+#include <QStyle>
 #include <QMessageBox>
 #include <QPushButton>
 #include <atomic>
@@ -19,6 +23,40 @@ QtDialogs& defaultDialogs() {
 std::atomic<Dialogs*> current{nullptr};
 
 bool g_quitting = false;
+QString g_displayName;
+
+// The window an alert or panel belongs to: the active window, else the program's visible main
+// window (a top-level window that is not itself a dialog), so it is never shown off on its own.
+QWidget* ownerWindow() {
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  QWidget* owner = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (!w->isVisible() || w->windowType() != Qt::Window || qobject_cast<QDialog*>(w) != nullptr) continue;
+    owner = w;  // the last one shown wins: the main window over the device list it came from
+  }
+  return owner;
+}
+
+// Puts `dialog` in the middle of `owner` once it has its size (on showing).
+class CentreOnOwner : public QObject {
+ public:
+  CentreOnOwner(QWidget* dialog, QWidget* owner) : QObject(dialog), m_dialog(dialog), m_owner(owner) {
+    dialog->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == m_dialog && event->type() == QEvent::Show && m_owner != nullptr) {
+      const QRect frame = m_dialog->frameGeometry();
+      m_dialog->move(m_owner->frameGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2));
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QWidget* m_dialog;
+  QPointer<QWidget> m_owner;
+};
 
 // The alerts and panels open now (nested, innermost last), each with how to cancel it.
 struct OpenDialog {
@@ -51,6 +89,7 @@ int cancelIndex(const AlertSpec& spec) {
 // Runs a file dialog, registered so that a quit can cancel it; nothing when quitting.
 std::optional<QString> runFileDialog(QFileDialog& dialog) {
   if (g_quitting) return std::nullopt;
+  new CentreOnOwner(&dialog, dialog.parentWidget());
   OpenScope open(&dialog, [&dialog] { dialog.reject(); });
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const QString path = dialog.selectedFiles().first();
@@ -60,6 +99,12 @@ std::optional<QString> runFileDialog(QFileDialog& dialog) {
 }  // namespace
 
 void setQuitting(bool quitting) { g_quitting = quitting; }
+
+void setProgramDisplayName(const QString& name) { g_displayName = name; }
+
+QString programDisplayName() {
+  return g_displayName.isEmpty() ? QGuiApplication::applicationDisplayName() : g_displayName;
+}
 bool isQuitting() { return g_quitting; }
 
 void cancelOpenDialogs() {
@@ -79,12 +124,23 @@ Dialogs* setDialogs(Dialogs* d) {
 
 AlertAnswer QtDialogs::runAlert(const AlertSpec& spec) {
   if (g_quitting) return AlertAnswer{cancelIndex(spec), false};
-  QMessageBox box(QApplication::activeWindow());
+  QWidget* owner = ownerWindow();
+  QMessageBox box(owner);
+  new CentreOnOwner(&box, owner);
   box.setWindowModality(Qt::ApplicationModal);
+  box.setWindowTitle(programDisplayName());
   box.setText(spec.message);
   box.setInformativeText(spec.information);
   switch (spec.style) {
-    case AlertSpec::Style::Warning: box.setIcon(QMessageBox::Warning); break;
+    case AlertSpec::Style::Warning:
+      // The program's own icon where it has one; never a caution sign for an everyday alert.
+      if (const QIcon icon = QApplication::windowIcon(); !icon.isNull()) {
+        const int size = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
+        box.setIconPixmap(icon.pixmap(size, size));
+      } else {
+        box.setIcon(QMessageBox::Information);
+      }
+      break;
     case AlertSpec::Style::Informational: box.setIcon(QMessageBox::Information); break;
     case AlertSpec::Style::Critical: box.setIcon(QMessageBox::Critical); break;
   }
@@ -116,7 +172,7 @@ AlertAnswer QtDialogs::runAlert(const AlertSpec& spec) {
 }
 
 std::optional<QString> QtDialogs::openFile(const QString& extension, const QString& directory) {
-  QFileDialog dialog(QApplication::activeWindow(), QString(), directory, QStringLiteral("*.%1").arg(extension));
+  QFileDialog dialog(ownerWindow(), QString(), directory, QStringLiteral("*.%1").arg(extension));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   return runFileDialog(dialog);
@@ -124,7 +180,7 @@ std::optional<QString> QtDialogs::openFile(const QString& extension, const QStri
 
 std::optional<QString> QtDialogs::saveFile(const QString& extension, const QString& suggestedName,
                                            const QString& directory) {
-  QFileDialog dialog(QApplication::activeWindow(), QString(), directory, QStringLiteral("*.%1").arg(extension));
+  QFileDialog dialog(ownerWindow(), QString(), directory, QStringLiteral("*.%1").arg(extension));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(extension);
   dialog.selectFile(suggestedName);
@@ -134,7 +190,7 @@ std::optional<QString> QtDialogs::saveFile(const QString& extension, const QStri
 }
 
 std::optional<QString> QtDialogs::chooseFolder(const QString& directory) {
-  QFileDialog dialog(QApplication::activeWindow(), QString(), directory);
+  QFileDialog dialog(ownerWindow(), QString(), directory);
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly, true);
   return runFileDialog(dialog);

@@ -11,6 +11,16 @@
 //    check box (false when the alert had none).
 //  - The panels answer the chosen path, or nothing when the user cancelled.
 //  - All calls come from the GUI thread (code on other threads marshals them there first).
+//
+// How QtDialogs presents them:
+//  - every alert's window title is the program's display name (programDisplayName());
+//  - the Warning style, the alert of the settings pages and the main window (on the platform the
+//    program comes from it shows the application's icon, not a caution sign), shows the
+//    program's own icon when the application has one (QApplication::windowIcon), else the
+//    information icon; Informational shows the information icon, Critical the critical one;
+//  - alerts and panels belong to the active window, or when none is active (an alert raised by a
+//    timer while another program has the focus) to the program's visible main window, and are
+//    centred on it.
 
 #include <QString>
 #include <QStringList>
@@ -58,6 +68,11 @@ Dialogs* setDialogs(Dialogs* d);
 // every panel with nothing, at once; cancelOpenDialogs() ends the ones already open the same way.
 // GUI thread only.
 void setQuitting(bool quitting);
+// The name alerts carry in their title bar: the program's display name ("Zerelta Remote Setup"),
+// not the binary's. Until set: QGuiApplication::applicationDisplayName().
+void setProgramDisplayName(const QString& name);
+QString programDisplayName();
+
 bool isQuitting();
 void cancelOpenDialogs();
 

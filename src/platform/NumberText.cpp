@@ -1,6 +1,7 @@
 #include "platform/NumberText.h"
 
 #include <QByteArray>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <clocale>
@@ -85,6 +86,33 @@ bool isDecimalNumber(const QString& text) {
   const qsizetype len = decimalLength(text, start);
   if (len == 0) return false;
   return skipBlanks(text, start + len) == text.size();
+}
+
+QString numericStringFromString(const QString& text) { return numericStringFromString(text, isDecimalNumber); }
+
+QString numericStringFromString(const QString& text, const std::function<bool(const QString&)>& isNumber) {
+  QString result = text;
+  while (!result.isEmpty() && !isNumber(result)) result.chop(1);
+  return result;
+}
+
+QString digitsOnly(const QString& text) {
+  QString result;
+  result.reserve(text.size());
+  for (QChar c : text)
+    if (isDigit(c)) result.append(c);
+  return result;
+}
+
+bool isDigitsInRange(const QString& text, int min, int max) {
+  if (text.isEmpty()) return false;
+  long long value = 0;
+  for (QChar c : text) {
+    if (!isDigit(c)) return false;
+    // Capped: eleven digits must not wrap into the range.
+    value = std::min(value * 10 + (c.unicode() - u'0'), static_cast<long long>(INT_MAX) + 1);
+  }
+  return value >= min && value <= max;
 }
 
 }  // namespace platform

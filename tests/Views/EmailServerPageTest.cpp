@@ -18,6 +18,7 @@
 #include "support/ScriptedDialogs.h"
 #include "Model/Utilities.h"
 #include "Views/NetworkEmailControllerObjC.h"
+#include "Views/PageErrors.h"
 #include "Views/PageFactory.h"
 #include "Views/PageTable.h"
 #include "platform/FixedText.h"
@@ -223,9 +224,12 @@ TEST(EmailServerPage, TypingFilters) {
       {"port: digits", &Controls::textPort, "2525", "2525"},
       {"port: a letter goes", &Controls::textPort, "25a", "25"},
       {"port: nothing numeric", &Controls::textPort, "abc", ""},
-      {"port: the number syntax", &Controls::textPort, "1.5", "1.5"},
+      {"port: digits only, no point", &Controls::textPort, "25.9", "259"},
+      {"port: no sign", &Controls::textPort, "-25", "25"},
       {"port: a letter typed between digits", &Controls::textPort, "2x5", "25"},
-      {"maximum size is not filtered", &Controls::textMaxSize, "7kb", "7kb"},
+      {"maximum size: digits only", &Controls::textMaxSize, "7kb", "7"},
+      {"maximum size: no point", &Controls::textMaxSize, "2.5", "25"},
+      {"maximum size: no sign", &Controls::textMaxSize, "-3", "3"},
   };
   ShownPage shown;
   for (const Case& c : cases) {
@@ -277,7 +281,8 @@ TEST(EmailServerPage, PortReading) {
     uint16_t stored;
     const char* shownAfter;
   };
-  const Case cases[] = {{"25", 25, "25"}, {"", 0, "0"}, {"0", 0, "0"}, {"65535", 65535, "65535"}, {"465.9", 465, "465.9"}};
+  // The field never shows another number than the one stored ("465.9" cannot be typed).
+  const Case cases[] = {{"25", 25, "25"}, {"1", 1, "1"}, {"65535", 65535, "65535"}, {"465.9", 4659, "4659"}};
   ShownPage shown;
   for (const Case& c : cases) {
     shown.page.setParam(scannerRecord());
@@ -288,8 +293,8 @@ TEST(EmailServerPage, PortReading) {
   }
 }
 
-// A port or maximum size that does not fit its field would reach the scanner as another value
-// (its low bits): the check refuses it with an alert of its own instead.
+// A port the scanner cannot use, or a maximum size that does not fit its byte, is error 2: the
+// main window's out-of-range alert, the focus in the field. Nothing of it reaches the record.
 TEST(EmailServerPage, NumbersThatDoNotFitTheirFieldAreRefused) {
   struct Case {
     const char* what;
@@ -297,35 +302,42 @@ TEST(EmailServerPage, NumbersThatDoNotFitTheirFieldAreRefused) {
     const char* typed;
     int sizeLimitItem;
     int32_t error;
+    uint16_t port;    // stored after saving anyway
+    uint8_t maxSize;  // stored after saving anyway
   };
   const Case cases[] = {
-      {"port 70000", &Controls::textPort, "70000", 1, 999},
-      {"port 65536", &Controls::textPort, "65536", 1, 999},
-      {"size 256", &Controls::textMaxSize, "256", 1, 999},
-      {"size -3", &Controls::textMaxSize, "-3", 1, 999},
-      {"size 255", &Controls::textMaxSize, "255", 1, 0},
-      {"size 256 with the limit off", &Controls::textMaxSize, "256", 0, 0},
+      {"port 70000", &Controls::textPort, "70000", 1, 2, 587, 10},
+      {"port 65536", &Controls::textPort, "65536", 1, 2, 587, 10},
+      {"port 0", &Controls::textPort, "0", 1, 2, 0, 10},
+      {"port emptied", &Controls::textPort, "", 1, 2, 0, 10},
+      {"port eleven digits", &Controls::textPort, "99999999999", 1, 2, 587, 10},
+      {"size 256", &Controls::textMaxSize, "256", 1, 2, 587, 10},
+      {"size 255", &Controls::textMaxSize, "255", 1, 0, 587, 255},
+      {"size 0", &Controls::textMaxSize, "0", 1, 0, 587, 0},
+      {"size 256 with the limit off", &Controls::textMaxSize, "256", 0, 0, 587, 10},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     ScriptedDialogs dialogs;
     ShownPage shown;
     QLineEdit* field = shown.ui().*c.field;
     typeInto(field, c.typed);  // typed while the size limit is on
     ASSERT_TRUE(shown.ui().popupSizeLimit->chooseItem(c.sizeLimitItem));
     shown.ui().textSubject->setFocus();
-    if (c.error != 0) dialogs.expectAlert(0, text("IDS_CM_ERROR"));
-    EXPECT_EQ(shown.page.isDataError(), c.error) << c.what;
-    EXPECT_EQ(dialogs.pendingAlerts(), 0u) << c.what;
+    const int32_t code = shown.page.isDataError();
+    EXPECT_EQ(code, c.error);
+    EXPECT_TRUE(dialogs.alerts().empty());  // the page shows none itself
     if (c.error != 0) {
+      EXPECT_EQ(shown.page.focusWidget(), field);
+      dialogs.expectAlert(0, text("IDS_CM_ERROR"));
+      EXPECT_TRUE(checkDataError(code));
+      ASSERT_EQ(dialogs.alerts().size(), 1u);
       EXPECT_EQ(dialogs.alerts().back().information, text("IDS_OUT_OF_RANGE_ERR_MSG"));
-      EXPECT_EQ(shown.page.focusWidget(), field) << c.what;
-    } else {
-      EXPECT_TRUE(dialogs.alerts().empty()) << c.what;
     }
     // Whatever the check said, the stored value is never replaced by its low bits.
     const FCL_RS_PARAM_EMAIL out = saved(shown.page);
-    EXPECT_EQ(out.wSMTPPort, 587) << c.what;
-    EXPECT_EQ(out.byMailMaximumSize, std::strcmp(c.typed, "255") == 0 ? 255 : 10) << c.what;
+    EXPECT_EQ(out.wSMTPPort, c.port);
+    EXPECT_EQ(out.byMailMaximumSize, c.maxSize);
   }
 }
 

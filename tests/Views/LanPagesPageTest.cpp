@@ -239,43 +239,28 @@ TEST(LanPages, ControlsAreStoredAsTyped) {
       {"letters are dropped as they are typed",
        [](const Base::Controls& ui) {
          typeInto(ui.textIP[0], "12a");
-         typeInto(ui.textIP[1], "x");
          typeInto(ui.textGateway[2], "3b4");
        },
        [](const Base::Controls& ui, const FCL_RS_PARAM_NETWORK& n) {
          EXPECT_EQ(ui.textIP[0]->text(), "12");
-         EXPECT_EQ(ui.textIP[1]->text(), "");
          EXPECT_EQ(ui.textGateway[2]->text(), "34");
-         EXPECT_EQ(text(n.szIPAddress), "");  // one octet field empty
+         EXPECT_EQ(text(n.szIPAddress), "12.168.1.20");
          EXPECT_EQ(text(n.szGateway), "192.168.34.1");
        }},
-      {"one emptied octet field stores the empty address",
-       [](const Base::Controls& ui) { typeInto(ui.textSubnetMask[1], ""); },
+      {"four emptied octet fields store the empty address",
+       [](const Base::Controls& ui) {
+         for (QLineEdit* f : ui.textSubnetMask) typeInto(f, "");
+       },
        [](const Base::Controls&, const FCL_RS_PARAM_NETWORK& n) {
          EXPECT_EQ(text(n.szSubnetMask), "");
          EXPECT_EQ(text(n.szIPAddress), "192.168.1.20");
        }},
-      {"values outside 0 to 255 are stored as typed",
+      {"the limits of an octet",
        [](const Base::Controls& ui) {
-         typeInto(ui.textIP[0], "300");
-         // "-" alone is not a number; a sign put before digits is.
-         typeInto(ui.textGateway[3], "1");
-         QTest::keyClick(ui.textGateway[3], Qt::Key_Home);
-         QTest::keyClick(ui.textGateway[3], '-');
+         typeInto(ui.textIP[0], "255");
+         typeInto(ui.textIP[3], "0");
        },
-       [](const Base::Controls&, const FCL_RS_PARAM_NETWORK& n) {
-         EXPECT_EQ(text(n.szIPAddress), "300.168.1.20");
-         EXPECT_EQ(text(n.szGateway), "192.168.1.-1");
-       }},
-      {"an over-long dotted text is cut at the field's 39 bytes",
-       [](const Base::Controls& ui) {
-         for (QLineEdit* f : ui.textDNSPrimary) typeInto(f, "99999999999");
-       },
-       [](const Base::Controls&, const FCL_RS_PARAM_NETWORK& n) {
-         EXPECT_EQ(n.szDNSServerPrimary[39], '\0');
-         EXPECT_EQ(text(n.szDNSServerPrimary), QStringLiteral("2147483647.2147483647.2147483647.2147483647").left(39));
-         EXPECT_EQ(text(n.szDNSServerSecondary), "8.8.4.4");
-       }},
+       [](const Base::Controls&, const FCL_RS_PARAM_NETWORK& n) { EXPECT_EQ(text(n.szIPAddress), "255.168.1.0"); }},
       {"pop-up choices",
        [](const Base::Controls& ui) {
          EXPECT_TRUE(ui.popupWINSConfig->chooseItem(0));
@@ -369,42 +354,93 @@ TEST(LanPages, StoredNodeNameNeverBlocks) {
   }
 }
 
-// A node name other than the one the page was filled with is checked, with the main window's
-// alert and the focus on the field. The field is read-only to the user today, so the page's own
-// setText stands in for the change; set back to the stored name, it counts as untouched.
-TEST(LanPages, ChangedNodeNameIsChecked) {
+// The node name cannot be edited, so it is never checked: not the stored one, not one the page
+// itself put there.
+TEST(LanPages, NodeNameIsNeverChecked) {
+  for (const Kind& kind : kKinds) {
+    for (const char* nodeName : {"", "scanner.", "scanner-"}) {
+      SCOPED_TRACE(std::string(kind.name) + ": \"" + nodeName + "\"");
+      ScriptedDialogs dialogs;  // any alert fails the test
+      ShownPage shown(kind, stateWith(kind, sampleRecord()));
+      shown.ui().textNodeName->setText(QString::fromLatin1(nodeName));
+      EXPECT_EQ(shown.page->isDataError(), 0);
+      EXPECT_TRUE(dialogs.alerts().empty());
+    }
+  }
+}
+
+// An address the user typed is either empty (all four fields) or four octets of 0-255 in
+// digits. Anything else is error 2 with the offending field focused, and never reaches the
+// record: the stored address stays.
+TEST(LanPages, MalformedTypedAddressesAreRefusedAndNeverWritten) {
   struct Case {
-    const char* nodeName;
-    int32_t error;
-    const char* alertMessage;  // nullptr: no alert
+    const char* what;
+    std::function<void(const Base::Controls&)> act;
+    std::function<QLineEdit*(const Base::Controls&)> focus;  // the field that takes the focus
   };
-  const QString emptyNode = platform::formatText(platform::tr_(QStringLiteral("IDS_CANNOT_EMPTY_ERR_MSG")),
-                                                 {platform::tr_(QStringLiteral("IDS_N_NODE_NAME")),
-                                                  platform::tr_(QStringLiteral("IDS_N_NODE_NAME"))});
-  const QString error = platform::tr_(QStringLiteral("IDS_CM_ERROR"));
   const Case cases[] = {
-      {"", 5, "empty"}, {"scanner.", 2, "error"}, {"scanner-", 2, "error"}, {".", 2, "error"},
-      {"scan.ner", 0, nullptr}, {"-scanner", 0, nullptr},
+      {"300", [](const Base::Controls& ui) { typeInto(ui.textIP[0], "300"); },
+       [](const Base::Controls& ui) { return ui.textIP[0]; }},
+      {"a sign before digits: -1",
+       [](const Base::Controls& ui) {
+         typeInto(ui.textGateway[3], "1");
+         QTest::keyClick(ui.textGateway[3], Qt::Key_Home);
+         QTest::keyClick(ui.textGateway[3], '-');
+       },
+       [](const Base::Controls& ui) { return ui.textGateway[3]; }},
+      {"eleven digits",
+       [](const Base::Controls& ui) {
+         for (QLineEdit* f : ui.textDNSPrimary) typeInto(f, "99999999999");
+       },
+       [](const Base::Controls& ui) { return ui.textDNSPrimary[0]; }},
+      {"one field emptied", [](const Base::Controls& ui) { typeInto(ui.textSubnetMask[1], ""); },
+       [](const Base::Controls& ui) { return ui.textSubnetMask[1]; }},
+      {"three fields emptied",
+       [](const Base::Controls& ui) {
+         for (std::size_t i = 1; i < 4; ++i) typeInto(ui.textWINSSecondary[i], "");
+       },
+       [](const Base::Controls& ui) { return ui.textWINSSecondary[1]; }},
+      {"a decimal point", [](const Base::Controls& ui) { typeInto(ui.textDNSSecondary[2], "1.5"); },
+       [](const Base::Controls& ui) { return ui.textDNSSecondary[2]; }},
   };
   for (const Kind& kind : kKinds) {
     for (const Case& c : cases) {
-      SCOPED_TRACE(std::string(kind.name) + ": \"" + c.nodeName + "\"");
+      SCOPED_TRACE(std::string(kind.name) + ": " + c.what);
       ScriptedDialogs dialogs;
-      ShownPage shown(kind, stateWith(kind, sampleRecord()));
+      const FCL_RS_PARAM_NETWORK record = sampleRecord();
+      const MainWindowState state = stateWith(kind, record);
+      ShownPage shown(kind, state);
       QApplication::setActiveWindow(shown.page.get());
-      shown.ui().textNodeName->setText(QString::fromLatin1(c.nodeName));
-      typeInto(shown.ui().textIP[0], "1");  // the focus elsewhere first
-      const int32_t code = shown.page->isDataError();
-      EXPECT_EQ(code, c.error);
-      EXPECT_EQ(shown.page->focusWidget() == shown.ui().textNodeName, c.error != 0);
-      if (c.alertMessage != nullptr)
-        dialogs.expectAlert(0, std::strcmp(c.alertMessage, "empty") == 0 ? emptyNode : error);
-      EXPECT_EQ(checkDataError(code), c.error != 0);
-      EXPECT_EQ(dialogs.pendingAlerts(), 0u);
-      EXPECT_EQ(dialogs.alerts().size(), c.alertMessage != nullptr ? 1u : 0u);
-      shown.ui().textNodeName->setText(QStringLiteral("scanner01"));
-      EXPECT_EQ(shown.page->isDataError(), 0);
+      c.act(shown.ui());
+      typeInto(shown.ui().textIP[2], "1");  // a valid edit elsewhere, the focus there
+      EXPECT_EQ(shown.page->isDataError(), kPageErrorOutOfRange);
+      EXPECT_EQ(shown.page->focusWidget(), c.focus(shown.ui()));
+      // Saved anyway (the main window never does): the malformed address keeps the stored text.
+      const FCL_RS_PARAM_NETWORK out = saved(*shown.page, state, kind);
+      EXPECT_EQ(text(out.szIPAddress), "192.168.1.20");
+      for (auto field : {&FCL_RS_PARAM_NETWORK::szSubnetMask, &FCL_RS_PARAM_NETWORK::szGateway,
+                         &FCL_RS_PARAM_NETWORK::szWINSServerSecondary, &FCL_RS_PARAM_NETWORK::szDNSServerPrimary,
+                         &FCL_RS_PARAM_NETWORK::szDNSServerSecondary})
+        EXPECT_EQ(text(out.*field), text(record.*field));
+      EXPECT_TRUE(dialogs.alerts().empty());
     }
+  }
+}
+
+// A stored address outside the rules (an older firmware's "300.1.1.1") is shown, never checked
+// and saved as stored.
+TEST(LanPages, StoredMalformedAddressNeverBlocks) {
+  for (const Kind& kind : kKinds) {
+    SCOPED_TRACE(kind.name);
+    FCL_RS_PARAM_NETWORK record = sampleRecord();
+    platform::textToField(record.szGateway, QStringLiteral("300.1.1.1"));
+    const MainWindowState state = stateWith(kind, record);
+    ShownPage shown(kind, state);
+    typeInto(shown.ui().textIP[3], "21");
+    EXPECT_EQ(shown.page->isDataError(), 0);
+    const FCL_RS_PARAM_NETWORK out = saved(*shown.page, state, kind);
+    EXPECT_EQ(text(out.szGateway), "300.1.1.1");
+    EXPECT_EQ(text(out.szIPAddress), "192.168.1.21");
   }
 }
 
@@ -459,7 +495,7 @@ TEST(LanPages, ChangesAgainstTheMainWindowsRecord) {
 namespace {
 
 struct PollRig {
-  explicit PollRig(const Kind& kind) : kind(kind) {
+  explicit PollRig(const Kind& kind, std::chrono::milliseconds socketLimit = 2s) : kind(kind), limits(socketLimit) {
     EXPECT_TRUE(io.openScanner(sim.address()));
     sim.model().setHandler(FCLC_RS_NETWORK, kind.qualifier,
                            {{}, [this](const FCL_VENDOR_CMD&, sim::Bytes& out) {
@@ -480,7 +516,7 @@ struct PollRig {
   }
 
   const Kind& kind;
-  ScopedSocketLimits limits{2s};
+  ScopedSocketLimits limits;
   SimScanner sim;
   IOWrapper io;
   std::atomic<int> reads{0};
@@ -602,6 +638,108 @@ TEST(LanPages, NodeNameFromTheDhcpPollNeverBlocks) {
     EXPECT_EQ(shown.ui().textNodeName->text(), "dhcp-name.");
     EXPECT_EQ(shown.page->isDataError(), 0);
     EXPECT_EQ(text(saved(*shown.page, applied, kind).szNodeName, 32), "dhcp-name.");
+  }
+}
+
+// A scanner that stopped answering where it was (its DHCP address is another): the poll's read
+// gives up after its own short limit, not the socket's, the poll ends at that first failed read,
+// and the page says to reconnect. Nothing of the failed read reaches the page.
+TEST(LanPages, DhcpPollEndsAtItsFirstFailedReadAndAsksToReconnect) {
+  for (const Kind& kind : kKinds) {
+    SCOPED_TRACE(kind.name);
+    PollRig rig(kind, 30s);  // the transport's own limit: far longer than the poll's read may take
+    rig.doneAtRead = 1;
+    sim::Fault silent;
+    silent.dtc = FCLC_RS_NETWORK;
+    silent.dtq = kind.qualifier;
+    silent.silent = true;
+    rig.sim.faults().add(silent);
+    ScriptedDialogs dialogs;
+    dialogs.expectAlert(0, platform::tr_(QStringLiteral("IDS_N_DHCP_RECONNECT_MSG")));
+    const MainWindowState state = stateWith(kind, sampleRecord(), &rig.io);
+    ShownPage shown(kind, state);
+    shown.page->setDHCPPollInterval(1ms);
+    ASSERT_TRUE(shown.ui().popupBootMethod->chooseItem(1));
+    MainWindowState applied = state;
+    ASSERT_TRUE(shown.page->getParam(applied));
+    // Watchdog: ten times the poll read's limit.
+    QElapsedTimer guard;
+    guard.start();
+    while (shown.page->isPollingDHCP() && guard.elapsed() < 10 * Base::kDHCPPollReadLimit.count()) QTest::qWait(2);
+    EXPECT_FALSE(shown.page->isPollingDHCP());
+    EXPECT_EQ(shown.page->updateDHCPTimes(), 1);
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+    EXPECT_EQ(octets(shown.ui().textIP), QStringList({"192", "168", "1", "20"}));
+    // The transport has its own limits back.
+    EXPECT_EQ(rig.io.socketWrapper().limits().receive, 30s);
+  }
+}
+
+// The poll begins only when the main window's write of the switch succeeded: a failed write puts
+// the old boot method back into the main window's record, and the poll then never reads.
+TEST(LanPages, NoDhcpPollWhenTheSwitchWasNotWritten) {
+  for (const Kind& kind : kKinds) {
+    SCOPED_TRACE(kind.name);
+    PollRig rig(kind);
+    rig.doneAtRead = 1;
+    const MainWindowState state = stateWith(kind, sampleRecord(), &rig.io);
+    ShownPage shown(kind, state);
+    shown.page->setDHCPPollInterval(1ms);
+    ASSERT_TRUE(shown.ui().popupBootMethod->chooseItem(1));
+    MainWindowState applied = state;
+    ASSERT_TRUE(shown.page->getParam(applied));
+    (applied.sParamAll.*kind.record).byBootMethod = 0;  // the main window's undo after a failed write
+    ASSERT_TRUE(rig.waitForPollEnd(*shown.page));
+    EXPECT_EQ(rig.reads.load(), 0);
+    EXPECT_EQ(octets(shown.ui().textIP), QStringList({"192", "168", "1", "20"}));
+  }
+}
+
+// What the user types while the poll runs stays; the rest of the page shows the scanner's record.
+TEST(LanPages, DhcpPollKeepsWhatTheUserTypedSinceItStarted) {
+  for (const Kind& kind : kKinds) {
+    SCOPED_TRACE(kind.name);
+    PollRig rig(kind);
+    rig.doneAtRead = 2;
+    rig.scannerRecord.byBootMethod = 1;
+    rig.scannerRecord.byAPIPA = 1;
+    platform::textToField(rig.scannerRecord.szIPAddress, QStringLiteral("10.1.2.3"));
+    platform::textToField(rig.scannerRecord.szGateway, QStringLiteral("10.1.2.254"));
+    const MainWindowState state = stateWith(kind, sampleRecord(), &rig.io);
+    ShownPage shown(kind, state);
+    shown.page->setDHCPPollInterval(1ms);
+    ASSERT_TRUE(shown.ui().popupBootMethod->chooseItem(1));
+    MainWindowState applied = state;
+    ASSERT_TRUE(shown.page->getParam(applied));
+    typeInto(shown.ui().textGateway[3], "9");
+    ASSERT_TRUE(shown.ui().popupAPIPA->chooseItem(0));
+    ASSERT_TRUE(rig.waitForPollEnd(*shown.page));
+    EXPECT_EQ(rig.reads.load(), 2);
+    EXPECT_EQ(octets(shown.ui().textIP), QStringList({"10", "1", "2", "3"}));
+    EXPECT_EQ(octets(shown.ui().textGateway), QStringList({"10", "1", "2", "9"}));
+    EXPECT_EQ(shown.ui().popupAPIPA->indexOfSelectedItem(), 0);
+    EXPECT_EQ(text(saved(*shown.page, applied, kind).szGateway), "10.1.2.9");
+  }
+}
+
+// Refilling the page and leaving it end the poll: it never writes over what the page shows then.
+TEST(LanPages, RefillingOrLeavingThePageEndsTheDhcpPoll) {
+  for (const Kind& kind : kKinds) {
+    for (const bool leave : {false, true}) {
+      SCOPED_TRACE(std::string(kind.name) + (leave ? ": left" : ": refilled"));
+      PollRig rig(kind);
+      const MainWindowState state = stateWith(kind, sampleRecord(), &rig.io);
+      ShownPage shown(kind, state);
+      ASSERT_TRUE(shown.ui().popupBootMethod->chooseItem(1));
+      MainWindowState applied = state;
+      ASSERT_TRUE(shown.page->getParam(applied));
+      ASSERT_TRUE(shown.page->isPollingDHCP());
+      if (leave) shown.page->hide();
+      else shown.page->setParam(applied);
+      EXPECT_FALSE(shown.page->isPollingDHCP());
+      QTest::qWait(20);
+      EXPECT_EQ(rig.reads.load(), 0);
+    }
   }
 }
 

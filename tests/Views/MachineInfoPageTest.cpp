@@ -171,8 +171,11 @@ TEST(MachineInfoPage, SerialVersionsAndStatus) {
     uint32_t lastErr;
     const char* statusKey;
   };
-  for (const Case& c : {Case{0, 0, "IDS_DD_READY"}, Case{0, 0x7007, "IDS_DD_READY"}, Case{4, 0, "IDS_DD_BUSY"},
-                        Case{5, 0, "IDS_DD_BUSY"}, Case{0xFFFF, 0, "IDS_DD_BUSY"}}) {
+  // 4 is the scanner locked for this computer: the main window showing the page holds that lock,
+  // so the scanner is ready for it.
+  for (const Case& c : {Case{0, 0, "IDS_DD_READY"}, Case{0, 0x7007, "IDS_DD_READY"}, Case{4, 0, "IDS_DD_READY"},
+                        Case{1, 0, "IDS_DD_BUSY"}, Case{3, 0, "IDS_DD_BUSY"}, Case{5, 0, "IDS_DD_BUSY"},
+                        Case{0x0104, 0, "IDS_DD_BUSY"}, Case{0xFFFF, 0, "IDS_DD_BUSY"}}) {
     MainWindowState state = scannerState();
     state.sDeviceStatus.wFWInfo = c.fwInfo;
     state.sDeviceStatus.dwLastErr = c.lastErr;

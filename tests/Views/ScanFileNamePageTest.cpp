@@ -215,7 +215,16 @@ TEST(ScanFileNamePage, NameTypingRules) {
     QString shows;
   };
   const QString letters32 = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEF");
-  const QString pasted40 = QStringLiteral("My scans of 2026 - week 1 to week 52 now");
+  const QString pasted40 = QStringLiteral("My_scans_of_2026-week_1_to_week_52_now");
+  const QString full31 = letters32.left(31);
+  // A key typed into the middle of a full name.
+  const auto intoTheMiddle = [&](const char* key) {
+    return [&, key](QLineEdit* f) {
+      typeInto(f, full31);
+      f->setCursorPosition(10);
+      QTest::keyClicks(f, QString::fromLatin1(key));
+    };
+  };
   const Case cases[] = {
       {"a blank", [](QLineEdit* f) { QTest::keyClick(f, Qt::Key_End); QTest::keyClicks(f, " "); }, "Scan"},
       {"a dot", [](QLineEdit* f) { QTest::keyClick(f, Qt::Key_End); QTest::keyClicks(f, "."); }, "Scan"},
@@ -227,8 +236,22 @@ TEST(ScanFileNamePage, NameTypingRules) {
          QTest::keyClick(f, Qt::Key_End);
          for (int i = 0; i < 6; ++i) QTest::keyClick(f, Qt::Key_Backspace);
        }, "S"},
-      {"pasting 40 characters with blanks", [&](QLineEdit* f) { pasteInto(f, pasted40); }, pasted40.left(31)},
+      {"pasting 38 accepted characters", [&](QLineEdit* f) { pasteInto(f, pasted40); }, pasted40.left(31)},
+      {"pasting 40 characters with blanks", [](QLineEdit* f) { pasteInto(f, "My scans of 2026 - week 1 to week 52 now"); },
+       "Scan"},
       {"pasting a refused short text", [](QLineEdit* f) { pasteInto(f, "a b"); }, "Scan"},
+      {"a slash into the middle of a full name", intoTheMiddle("/"), full31},
+      {"a blank into the middle of a full name", intoTheMiddle(" "), full31},
+      {"an asterisk into the middle of a full name", intoTheMiddle("*"), full31},
+      {"a letter into the middle of a full name", intoTheMiddle("x"), full31},
+      {"a slash into the middle of a short name", [](QLineEdit* f) {
+         f->setCursorPosition(2);
+         QTest::keyClicks(f, "/");
+       }, "Scan"},
+      {"a letter into the middle of a short name", [](QLineEdit* f) {
+         f->setCursorPosition(2);
+         QTest::keyClicks(f, "_x");
+       }, "Sc_xan"},
   };
   ShownPage shown(scannerState());
   QLineEdit* field = shown.ui().textFileName;
@@ -249,19 +272,40 @@ TEST(ScanFileNamePage, NameTypingRules) {
   EXPECT_EQ(field->text(), "Report");
 }
 
-TEST(ScanFileNamePage, LongPasteIsNotCutBetweenTheHalvesOfACharacter) {
+TEST(ScanFileNamePage, NonAsciiIsRefusedAndAStoredNameNeverSplitsACharacter) {
   ShownPage shown(scannerState());
   QLineEdit* field = shown.ui().textFileName;
   // 30 letters, then a character outside the basic plane (two UTF-16 units), then more.
-  const QString pasted = QString(30, u'a') + QString::fromUcs4(U"\U0001F600") + QStringLiteral("bbbb");
-  pasteInto(field, pasted);
-  EXPECT_EQ(field->text(), QString(30, u'a'));
-  // A stored name never splits a character either: 31 bytes at most, cut at a boundary.
-  shown.page.setParam(scannerState());
-  pasteInto(field, QString(10, u'a') + QString(22, QChar(0x00E9)));  // 32 units, cut to 31: 52 bytes
-  const FCL_RS_PARAM_FILENAME out = saved(shown.page, scannerState());
+  pasteInto(field, QString(30, u'a') + QString::fromUcs4(U"\U0001F600") + QStringLiteral("bbbb"));
+  EXPECT_EQ(field->text(), "Scan");
+  // The serial number is taken as it is; storing it cuts at a character boundary within 31 bytes.
+  MainWindowState state = scannerState();
+  state.serialString = QString(10, u'a') + QString(22, QChar(0x00E9));  // 54 bytes
+  shown.page.setParam(state);
+  click(shown.ui().btnSetAsSerialNo);
+  const FCL_RS_PARAM_FILENAME out = saved(shown.page, state);
   EXPECT_EQ(out.szName[31], '\0');
   EXPECT_EQ(QString::fromUtf8(out.szName), QString(10, u'a') + QString(10, QChar(0x00E9)));
+}
+
+// A stored name holding characters the typing rules refuse stays editable: only what the user
+// adds is judged.
+TEST(ScanFileNamePage, StoredNameWithRefusedCharactersStaysEditable) {
+  MainWindowState state = scannerState();
+  std::memset(state.sParamAll.sFilename.szName, 0, sizeof state.sParamAll.sFilename.szName);
+  std::strcpy(state.sParamAll.sFilename.szName, "SN 42");
+  ShownPage shown(state);
+  QLineEdit* field = shown.ui().textFileName;
+  field->setFocus();
+  QTest::keyClick(field, Qt::Key_End);
+  QTest::keyClicks(field, "x");
+  EXPECT_EQ(field->text(), "SN 42x");
+  QTest::keyClick(field, Qt::Key_Backspace);
+  QTest::keyClick(field, Qt::Key_Backspace);
+  EXPECT_EQ(field->text(), "SN 4");
+  QTest::keyClicks(field, " ");  // a blank the user adds is still refused
+  EXPECT_EQ(field->text(), "SN 4");
+  EXPECT_EQ(QString::fromUtf8(saved(shown.page, state).szName), "SN 4");
 }
 
 TEST(ScanFileNamePage, DigitsTypingAndStepper) {
@@ -370,8 +414,8 @@ TEST(ScanFileNamePage, StoredDigitsOutsideTheRangeNeverBlock) {
   }
 }
 
-// Digits that changed since the page was filled are checked: out of range refuses with the main
-// window's alert, whatever the counter behaviour, and the focus goes to the field when it is open. The typing filter
+// Digits that changed since the page was filled are checked while the field is open (counter
+// reset after each job): out of range refuses with the main window's alert, the focus in the field. The typing filter
 // keeps the user's own typing in range, so the page's setText stands in for such a change.
 TEST(ScanFileNamePage, ChangedDigitsOutOfRangeRefuseLeavingThePage) {
   for (const char* digits : {"0", "7", "200"}) {
@@ -386,10 +430,14 @@ TEST(ScanFileNamePage, ChangedDigitsOutOfRangeRefuseLeavingThePage) {
       ui.textMinimumNumberDigits->setText(QString::fromLatin1(digits));
       ui.textFileName->setFocus();
       const int32_t code = shown.page.isDataError();
-      EXPECT_EQ(code, kPageErrorOutOfRange);
-      if (counter == 1) {  // a disabled field takes no focus
-        EXPECT_EQ(shown.page.focusWidget(), ui.textMinimumNumberDigits);
+      if (counter == 0) {
+        // Continuous counter: the digits are disabled, the user could not correct them.
+        EXPECT_EQ(code, kPageErrorNone);
+        EXPECT_TRUE(dialogs.alerts().empty());
+        continue;
       }
+      EXPECT_EQ(code, kPageErrorOutOfRange);
+      EXPECT_EQ(shown.page.focusWidget(), ui.textMinimumNumberDigits);
       dialogs.expectAlert(0, text("IDS_CM_ERROR"));
       EXPECT_TRUE(checkDataError(code));
       ASSERT_EQ(dialogs.alerts().size(), 1u);
@@ -452,10 +500,12 @@ TEST(ScanFileNamePage, SerialNumberButtonTakesTheTextAsItIs) {
   EXPECT_EQ(shown.ui().textFileName->text(), "SN 42/Ä.x");
   EXPECT_TRUE(shown.page.isDataChanged(state));
   EXPECT_STREQ(saved(shown.page, state).szName, "SN 42/Ä.x");
-  // It becomes the last accepted text.
+  // It becomes the last accepted text, and stays editable: only what the user adds is judged.
   QTest::keyClick(shown.ui().textFileName, Qt::Key_End);
   QTest::keyClicks(shown.ui().textFileName, "y");
-  EXPECT_EQ(shown.ui().textFileName->text(), "SN 42/Ä.x");
+  EXPECT_EQ(shown.ui().textFileName->text(), "SN 42/Ä.xy");
+  QTest::keyClicks(shown.ui().textFileName, "/");
+  EXPECT_EQ(shown.ui().textFileName->text(), "SN 42/Ä.xy");
 
   // A serial text longer than the field is stored cut to 31 bytes.
   state.serialString = QString(40, u'7');

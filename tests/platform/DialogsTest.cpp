@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QWidget>
+#include <functional>
 
 #include "platform/Dialogs.h"
 
@@ -47,4 +49,50 @@ TEST(QtDialogs, AnswersTheIndexOfThePressedButtonAndTheCheckBox) {
   spec.suppressionTitle.clear();
   pressLater(1, true);
   EXPECT_FALSE(d.runAlert(spec).suppressionOn);
+}
+
+namespace {
+// Runs `look` on the next message box shown, then presses its first button.
+void inspectLater(std::function<void(QMessageBox&)> look) {
+  QTimer::singleShot(0, [look] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      if (!box || !box->isVisible()) continue;
+      look(*box);
+      box->buttons().front()->click();
+      return;
+    }
+    inspectLater(look);
+  });
+}
+}  // namespace
+
+// What the owner sees: the program's name in the title bar, no caution sign on an everyday
+// alert, and the alert in the middle of the program's window, also when no window is active.
+TEST(QtDialogs, AlertsCarryTheProgramsNameAnInformationIconAndSitOnTheirWindow) {
+  platform::setProgramDisplayName(QStringLiteral("Zerelta Remote Setup"));
+  QWidget window;
+  window.setGeometry(200, 150, 900, 700);
+  window.show();
+  QApplication::setActiveWindow(nullptr);  // an alert raised by a timer: no active window
+  platform::QtDialogs d;
+  platform::AlertSpec spec;
+  spec.message = QStringLiteral("The settings were saved");
+  spec.buttons = {QStringLiteral("OK")};
+  struct Seen {
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QPoint centre;
+  } seen;
+  inspectLater([&seen](QMessageBox& box) {
+    seen.title = box.windowTitle();
+    seen.icon = box.icon();
+    seen.centre = box.frameGeometry().center();
+  });
+  d.runAlert(spec);  // the style the pages use (Warning)
+  EXPECT_EQ(seen.title, "Zerelta Remote Setup");
+  EXPECT_EQ(seen.icon, QMessageBox::Information);
+  const QPoint offset = seen.centre - window.frameGeometry().center();
+  EXPECT_LE(offset.manhattanLength(), 4) << offset.x() << "," << offset.y();
+  platform::setProgramDisplayName(QString());
 }

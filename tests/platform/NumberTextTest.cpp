@@ -53,3 +53,34 @@ TEST(NumberText, OverflowSaturatesWithoutThrowing) {
   EXPECT_LT(doubleValue("-1e400"), 0);
   EXPECT_EQ(intValue(QString(500, u'9')), INT_MAX);
 }
+
+TEST(NumberText, TypingFiltersAndDigitRangeTable) {
+  struct Case {
+    const char* text;
+    const char* numeric;  // numericStringFromString
+    const char* digits;   // digitsOnly
+    bool octet;           // isDigitsInRange(0, 255)
+  } cases[] = {
+      {"", "", "", false},
+      {"12a", "12", "12", false},
+      {"a", "", "", false},
+      {"1a2", "1", "12", false},
+      {"25.9", "25.9", "259", false},
+      {"255", "255", "255", true},
+      {"0", "0", "0", true},
+      {"300", "300", "300", false},
+      {"-1", "-1", "1", false},
+      {" 7", " 7", "7", false},
+      {"99999999999", "99999999999", "99999999999", false},
+      {"4294967297", "4294967297", "4294967297", false},  // would wrap to 1 in 32 bits
+      {"1e3", "1e3", "13", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(numericStringFromString(c.text), QString::fromLatin1(c.numeric)) << '"' << c.text << '"';
+    EXPECT_EQ(digitsOnly(c.text), QString::fromLatin1(c.digits)) << '"' << c.text << '"';
+    EXPECT_EQ(isDigitsInRange(c.text, 0, 255), c.octet) << '"' << c.text << '"';
+  }
+  EXPECT_FALSE(isDigitsInRange("0", 1, 65535));
+  EXPECT_TRUE(isDigitsInRange("65535", 1, 65535));
+  EXPECT_FALSE(isDigitsInRange("65536", 1, 65535));
+}
