@@ -100,10 +100,14 @@ QString AppDelegate::resourceFolder(const QString& executable) {
 QString AppDelegate::resourcePath(const QString& name) const { return m_env.resourceDir + QLatin1Char('/') + name; }
 
 QVariantMap AppDelegate::resourceDeviceSetting() const {
-  QVariantMap map;
-  if (platform::PropertyList::read(resourcePath(kDeviceSetting), map) != platform::PropertyList::Status::Ok)
-    map.clear();
-  return map;
+  // The program's own resources do not change while it runs: read once.
+  if (!m_resourceDeviceSetting) {
+    QVariantMap map;
+    if (platform::PropertyList::read(resourcePath(kDeviceSetting), map) != platform::PropertyList::Status::Ok)
+      map.clear();
+    m_resourceDeviceSetting = map;
+  }
+  return *m_resourceDeviceSetting;
 }
 
 QString AppDelegate::getPlistPath() const {

@@ -138,4 +138,5 @@ class AppDelegate : public QObject {
   std::unique_ptr<platform::QuitSignals> m_signals;
   PowerOffWatch* m_power = nullptr;
   std::map<QString, std::unique_ptr<Notifier>> m_notifiers;
+  mutable std::optional<QVariantMap> m_resourceDeviceSetting;
 };
