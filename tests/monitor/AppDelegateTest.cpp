@@ -707,6 +707,7 @@ TEST_F(MonitorFixture, SIGTERMRemovesTheEntryOnceAndQuits) {
   launch(std::move(env));
   delegate->circulationMonitor();
   ASSERT_TRUE(listedSettlesTo(true));
+  seenAfter(6);  // the tick's count, capacity, count, add, clock and poll
   sim.log().clear();
   ::raise(SIGTERM);
   ::raise(SIGHUP);
