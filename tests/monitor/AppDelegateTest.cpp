@@ -662,7 +662,6 @@ TEST_F(MonitorFixture, ARefusedRemovalIsNotAnnouncedAsASuccess) {
     f.lastErr = 0x7F09u;
   }));
   BusObserver observer(session.connect());
-  QDBusConnection monitorBus = session.connect();
   observer.send(monitorbus::kAppWillTerminate, {{"monitorpath", delegate->bundlePath()}});
   ASSERT_TRUE(waitUntil([&] { return logged("remove pclist failed: removePclistSuccess not posted"); }));
   observer.send("sentinel", {});
