@@ -28,6 +28,8 @@ class Exchange {
                       [&](std::size_t at, std::size_t len) { return m_t.readExact(bytes + at, len); });
   }
 
+  bool peerClosed() { return m_t.peerClosed(); }
+
   // Reads and drops everything until the peer closes or a stop is requested.
   void hold() {
     // readExact answers false once the peer has gone, also in the middle of a chunk.
@@ -155,7 +157,7 @@ bool ProtocolEngine::serveOne(Transport& t) {
       if (held) {
         const auto until = std::chrono::steady_clock::now() + m_model.eventHold();
         while (!m_model.eventPending() && std::chrono::steady_clock::now() < until) {
-          if (!pause(kEventHoldStep)) return finish(false);
+          if (!pause(kEventHoldStep) || ex.peerClosed()) return finish(false);
         }
         m_model.read(cmd, out);
       }

@@ -68,6 +68,14 @@ class TcpTransport : public Transport {
     return true;
   }
 
+  bool peerClosed() override {
+    pollfd p{m_fd, POLLIN | POLLRDHUP, 0};
+    if (::poll(&p, 1, 0) <= 0) return false;
+    if (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) return true;
+    uint8_t byte;
+    return ::recv(m_fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+  }
+
   bool writeAll(const void* buf, std::size_t n) override {
     const auto* in = static_cast<const uint8_t*>(buf);
     std::size_t done = 0;

@@ -18,6 +18,9 @@ class Transport {
   virtual ~Transport() = default;
   virtual bool readExact(void* buf, std::size_t n) = 0;   // false when the peer closed or failed first
   virtual bool writeAll(const void* buf, std::size_t n) = 0;
+  // True once the peer has closed its end (checked while the scanner holds a reply, as a real
+  // one notices a closed connection). Streams that cannot tell answer false.
+  virtual bool peerClosed() { return false; }
 };
 
 }  // namespace sim

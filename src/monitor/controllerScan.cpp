@@ -56,6 +56,7 @@ controllerScan::Operation::Operation(controllerScan& scan) : m_scan(scan), m_own
 controllerScan::Operation::~Operation() {
   if (!m_owner) return;
   m_scan.m_busy = false;
+  m_scan.m_aborted = false;
   m_scan.runPendingRemovals();
 }
 
@@ -72,6 +73,13 @@ void controllerScan::runPendingRemovals() {
   for (auto& f : waiting) {
     if (f) f(ok);
   }
+}
+
+void controllerScan::abortOperation() {
+  if (!m_busy) return;
+  debugLine(QStringLiteral("the running operation is broken off"));
+  m_aborted = true;
+  m_usbWraper.abort();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -147,6 +155,7 @@ bool controllerScan::isOwnEntry(const FCL_RS_PCLIST& entry) const {
 // Opening an operation, re-discovery
 
 bool controllerScan::confirmOpenConnect(const QString&) {
+  if (m_aborted) return false;
   if (!m_usbWraper.OpenScanner(m_IPAddressStr)) {
     m_usbWraper.CloseScanner();
     return false;
@@ -162,7 +171,7 @@ bool controllerScan::confirmOpenConnect(const QString&) {
     m_usbWraper.CloseScanner();
     return false;
   }
-  if (!m_usbWraper.OpenConnect(m_IPAddressStr)) return false;
+  if (m_aborted || !m_usbWraper.OpenConnect(m_IPAddressStr)) return false;
   saveNewIPAddress();
   return true;
 }
@@ -184,6 +193,7 @@ bool controllerScan::isScannerConnect() {
   const MonitorTimings t = MonitorTimings::current();
   const auto deadline = std::chrono::steady_clock::now() + t.discoveryWait;
   while (!m_isGetDevice) {
+    if (m_aborted) return false;
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {

@@ -103,6 +103,11 @@ class controllerScan : public NetworkSearchDelegate {
   bool isGetDevice() const { return m_isGetDevice; }
   const QList<QVariantMap>& deviceArray() const { return m_deviceArray; }
   bool busy() const { return m_busy; }
+  // Breaks off the operation under way (quit, power-off): its network exchange fails at once, a
+  // re-discovery wait ends and no further open succeeds until the operation has ended; then a
+  // removal asked for meanwhile runs as usual. Nothing happens when no operation is under way.
+  void abortOperation();
+  bool aborted() const { return m_aborted; }
   bool removalPending() const { return !m_pendingRemovals.empty(); }
 
   // Marks an operation of the caller's own on usbWraper() (the list and count reads of the
@@ -143,5 +148,6 @@ class controllerScan : public NetworkSearchDelegate {
   quint64 m_searchNumber = 0;
   std::optional<uint32_t> m_capacity;
   bool m_busy = false;
+  bool m_aborted = false;
   std::vector<std::function<void(bool)>> m_pendingRemovals;
 };

@@ -120,6 +120,11 @@ bool NetworkControl::CloseConnect() {
   return true;
 }
 
+void NetworkControl::abort() {
+  m_aborted = true;
+  if (m_socket >= 0) ::shutdown(m_socket, SHUT_RDWR);
+}
+
 // ---- Byte movers ----------------------------------------------------------------------------------
 
 NetworkControl::Io NetworkControl::sendAll(const void* data, std::size_t length, Clock::time_point deadline,
@@ -127,7 +132,7 @@ NetworkControl::Io NetworkControl::sendAll(const void* data, std::size_t length,
   const auto* in = static_cast<const uint8_t*>(data);
   std::size_t sent = 0;
   while (sent < length) {
-    if (m_socket < 0) return Io::Failed;
+    if (m_socket < 0 || m_aborted) return Io::Failed;
     const ssize_t n = ::send(m_socket, in + sent, length - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n > 0) {
       sent += static_cast<std::size_t>(n);
@@ -152,7 +157,7 @@ NetworkControl::Io NetworkControl::receiveAll(void* out, std::size_t length, Clo
   auto* bytes = static_cast<uint8_t*>(out);
   std::size_t got = 0;
   while (got < length) {
-    if (m_socket < 0) return Io::Failed;
+    if (m_socket < 0 || m_aborted) return Io::Failed;
     const ssize_t n = ::recv(m_socket, bytes + got, length - got, MSG_DONTWAIT);
     if (n > 0) {
       got += static_cast<std::size_t>(n);

@@ -34,6 +34,11 @@ class NetworkControl {
   bool SocketOpenConnect(const QString& host);
   // Closes the socket, if any. Always true.
   bool CloseConnect();
+  // Breaks off the exchange under way, from a handler that runs inside one of its waits (quit,
+  // power-off): the socket is shut down at once, so the wait wakes and the phase fails; the
+  // descriptor itself stays this object's until CloseConnect, so no number is freed under a
+  // wait that still watches it. Every later phase of this object fails.
+  void abort();
 
   // Sends the 16-byte command block and receives the 32-byte status block into `status`.
   bool SendCommand(const monitor::FCL_CMD* cmd, monitor::FCL_DEVICE_STATUS* status);
@@ -62,6 +67,7 @@ class NetworkControl {
   bool getScannerData(void* buffer, uint32_t length, std::chrono::milliseconds limit);
 
   int m_socket = -1;
+  bool m_aborted = false;
   std::atomic<bool> m_isSendCommand{false};
   std::atomic<int> m_isGetDataSuccess{0};
   MonitorTimings m_timings;

@@ -109,3 +109,7 @@ bool USBWraper::CloseScanner() {
   m_networkCtrl.reset();
   return true;
 }
+
+void USBWraper::abort() {
+  if (m_networkCtrl) m_networkCtrl->abort();
+}

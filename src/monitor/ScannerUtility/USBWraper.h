@@ -47,6 +47,9 @@ class USBWraper {
   // Closes the connection and ends the transport object. Always true.
   bool CloseConnect();
   bool CloseScanner();
+  // Breaks off the network exchange under way (NetworkControl::abort); CloseConnect still ends
+  // it. A USB transfer blocks the thread and is never under way when this can be called.
+  void abort();
 
   bool isUSBScan() const { return isUSBScan_; }
   CFITUSBControl* usbControl() const { return m_pobjUSB.get(); }

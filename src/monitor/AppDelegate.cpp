@@ -1,0 +1,472 @@
+#include "monitor/AppDelegate.h"
+
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <algorithm>
+#include <csignal>
+#include <vector>
+
+#include "monitor/DesktopApplication.h"
+#include "monitor/MonitorBus.h"
+#include "monitor/PowerOffWatch.h"
+#include "monitor/RunningProcesses.h"
+#include "monitor/ScannerUtility/MonitorDebugLog.h"
+#include "monitor/ScannerUtility/MonitorRunLoop.h"
+#include "platform/PropertyList.h"
+#include "platform/QuitSignals.h"
+#include "platform/SystemLog.h"
+
+using namespace monitor;
+
+namespace {
+
+void debugLine(const QString& text) { MonitorDebugLog::line(text); }
+void debugLine(const char* text) { MonitorDebugLog::line(QString::fromUtf8(text)); }
+
+const QString kDeviceSetting = QStringLiteral("DeviceSetting.plist");
+const QString kRemoteSetting = QStringLiteral("Setting_RemoteSetup.plist");
+const QString kDebugLogInfo = QStringLiteral("DebugLogInfo.plist");
+const QString kScanModel = QStringLiteral("scanModel.desktop");
+
+// A copy of a resource the user may then edit: readable by all, writable by its owner.
+bool copyResource(const QString& from, const QString& to) {
+  if (!QFile::copy(from, to)) return false;
+  QFile::setPermissions(to, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                QFileDevice::ReadOther);
+  return true;
+}
+
+// An Exec value that runs exactly `path`: quoted, with the characters the desktop-entry format
+// escapes inside quotes escaped, and "%" doubled (it starts a field code).
+QString execValue(const QString& path) {
+  QString quoted;
+  for (const QChar c : path) {
+    if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+      quoted += QLatin1Char('\\');
+    quoted += c;
+  }
+  quoted.replace(QLatin1String("%"), QLatin1String("%%"));
+  // The format's own escape of the backslash in a string value.
+  quoted.replace(QLatin1String("\\"), QLatin1String("\\\\"));
+  return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Set-up
+
+AppDelegate::AppDelegate() : AppDelegate(Environment{}) {}
+
+AppDelegate::AppDelegate(Environment environment, QObject* parent) : QObject(parent), m_env(std::move(environment)) {
+  if (m_env.home.isEmpty()) m_env.home = QDir::homePath();
+  if (m_env.bundlePath.isEmpty()) m_env.bundlePath = QCoreApplication::applicationFilePath();
+  if (m_env.resourceDir.isEmpty()) m_env.resourceDir = resourceFolder(m_env.bundlePath);
+  if (m_env.autostartDir.isEmpty()) {
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty() || QDir::isRelativePath(config)) config = m_env.home + QStringLiteral("/.config");
+    m_env.autostartDir = config + QStringLiteral("/autostart");
+  }
+  if (!m_env.sessionBus) m_env.sessionBus = QDBusConnection::sessionBus();
+  if (!m_env.systemBus) m_env.systemBus = QDBusConnection::systemBus();
+  if (!m_env.quit) m_env.quit = [] { QCoreApplication::quit(); };
+  m_timer.setTimerType(Qt::PreciseTimer);
+  connect(&m_timer, &QTimer::timeout, this, &AppDelegate::circulationMonitor);
+}
+
+AppDelegate::~AppDelegate() {
+  m_timer.stop();
+  if (m_observingTerminate)
+    m_env.sessionBus->disconnect(QString(), monitorbus::kPath, monitorbus::kInterface, monitorbus::kAppWillTerminate,
+                                 this, SLOT(isRemovePclist(QDBusMessage)));
+  m_notifiers.clear();
+}
+
+QString AppDelegate::resourceFolder(const QString& executable) {
+  const QFileInfo exe(executable);
+  const QString program = exe.fileName();
+  const QDir bin = exe.absoluteDir();
+  const QString installed = QDir::cleanPath(bin.absoluteFilePath(QStringLiteral("../share/") + program));
+  if (QFileInfo(installed).isDir()) return installed;
+  return QDir::cleanPath(bin.absoluteFilePath(QStringLiteral("../resources/") + program));
+}
+
+QString AppDelegate::resourcePath(const QString& name) const { return m_env.resourceDir + QLatin1Char('/') + name; }
+
+QVariantMap AppDelegate::resourceDeviceSetting() const {
+  // The program's own resources do not change while it runs: read once.
+  if (!m_resourceDeviceSetting) {
+    QVariantMap map;
+    if (platform::PropertyList::read(resourcePath(kDeviceSetting), map) != platform::PropertyList::Status::Ok)
+      map.clear();
+    m_resourceDeviceSetting = map;
+  }
+  return *m_resourceDeviceSetting;
+}
+
+QString AppDelegate::getPlistPath() const {
+  QString folder = m_env.home + QStringLiteral("/Library/Preferences");
+  const QVariantMap resource = resourceDeviceSetting();
+  const QString driver = QStringLiteral("DriverName");
+  const QString product = QStringLiteral("ProductName");
+  if (resource.contains(driver) && resource.contains(product))
+    folder += QLatin1Char('/') + resource.value(driver).toString() + QLatin1Char('/') +
+              resource.value(product).toString();
+  return folder;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Launch
+
+void AppDelegate::applicationDidFinishLaunching() {
+  createRemotePlist();
+  addAppToSystemLoginItem();
+
+  controllerScan::Environment scanEnv = m_env.scan;
+  scanEnv.deviceFilePath = [this] { return getPlistPath() + QLatin1Char('/') + kDeviceSetting; };
+  _backscan = std::make_unique<controllerScan>(std::move(scanEnv));
+
+  if (m_env.sessionBus->isConnected()) {
+    m_observingTerminate =
+        m_env.sessionBus->connect(QString(), monitorbus::kPath, monitorbus::kInterface, monitorbus::kAppWillTerminate,
+                                  this, SLOT(isRemovePclist(QDBusMessage)));
+  }
+  if (!m_observingTerminate)
+    platform::systemLog(QStringLiteral("no session bus: termination requests are not watched"));
+
+  m_power = new PowerOffWatch(*m_env.systemBus, this);
+  connect(m_power, &PowerOffWatch::prepareForShutdown, this, &AppDelegate::prepareForShutdown);
+  if (!m_power->start()) platform::systemLog(QStringLiteral("no system bus: power-off is not watched"));
+
+  if (m_env.watchQuitSignals) {
+    m_signals = std::make_unique<platform::QuitSignals>();
+    connect(m_signals.get(), &platform::QuitSignals::requested, this, &AppDelegate::quitRequested);
+  }
+  if (QCoreApplication* app = QCoreApplication::instance())
+    connect(app, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
+
+  m_timer.setInterval(m_env.timings.tick);
+  m_timer.start();
+}
+
+void AppDelegate::createRemotePlist() {
+  MonitorDebugLog::setEnabled(false);
+  const QString folder = getPlistPath();
+  QDir().mkpath(folder);
+
+  const QString remoteSetting = folder + QLatin1Char('/') + kRemoteSetting;
+  if (QFileInfo::exists(resourcePath(kRemoteSetting)) && !QFileInfo::exists(remoteSetting))
+    copyResource(resourcePath(kRemoteSetting), remoteSetting);
+
+  QVariantMap debug;
+  if (platform::PropertyList::read(folder + QLatin1Char('/') + kDebugLogInfo, debug) == platform::PropertyList::Status::Ok)
+    MonitorDebugLog::setEnabled(debug.value(QStringLiteral("isShowDebugLog")).toBool());
+
+  const QString deviceSetting = folder + QLatin1Char('/') + kDeviceSetting;
+  if (!QFileInfo::exists(deviceSetting)) {
+    copyResource(resourcePath(kDeviceSetting), deviceSetting);
+    return;
+  }
+  // The resource names a scanner by its UUID: the user's file for that scanner takes the
+  // resource's address. Only a UUID present on both sides counts: two files without one say
+  // nothing about being the same scanner.
+  const QString uuid = QStringLiteral("UUID");
+  const QString address = QStringLiteral("IPAddress");
+  const QVariantMap resource = resourceDeviceSetting();
+  QVariantMap user;
+  if (platform::PropertyList::read(deviceSetting, user) != platform::PropertyList::Status::Ok) return;
+  if (!resource.contains(uuid) || !user.contains(uuid)) return;
+  if (resource.value(uuid).toString() != user.value(uuid).toString()) return;
+  user.insert(address, resource.value(address).toString());
+  if (platform::PropertyList::write(deviceSetting, user) != platform::PropertyList::Status::Ok)
+    debugLine(QStringLiteral("DeviceSetting.plist: the address could not be written"));
+}
+
+QString AppDelegate::autostartFile() const {
+  return m_env.autostartDir + QLatin1Char('/') + QFileInfo(m_env.bundlePath).fileName() + QStringLiteral(".desktop");
+}
+
+void AppDelegate::addAppToSystemLoginItem() {
+  QDir().mkpath(m_env.autostartDir);
+  const QString program = QFileInfo(m_env.bundlePath).fileName();
+  QByteArray text;
+  text += "[Desktop Entry]\n";
+  text += "Type=Application\n";
+  text += "Name=" + program.toUtf8() + "\n";
+  text += "Comment=Push-scan monitor: starts the scan application when the scanner's scan button is pressed\n";
+  text += "Exec=" + execValue(QFileInfo(m_env.bundlePath).absoluteFilePath()).toUtf8() + "\n";
+  text += "Terminal=false\n";
+  text += "NoDisplay=true\n";
+  text += "X-GNOME-Autostart-enabled=true\n";
+  QSaveFile file(autostartFile());
+  if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+    debugLine(QStringLiteral("the login item could not be written: %1").arg(autostartFile()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The tick
+
+void AppDelegate::readDebugSwitch() {
+  const QString path = getPlistPath() + QLatin1Char('/') + kDebugLogInfo;
+  if (!QFileInfo::exists(path)) {
+    MonitorDebugLog::setEnabled(false);
+    return;
+  }
+  QVariantMap map;
+  if (platform::PropertyList::read(path, map) != platform::PropertyList::Status::Ok || map.isEmpty()) return;
+  MonitorDebugLog::setEnabled(map.value(QStringLiteral("isShowDebugLog")).toBool());
+}
+
+void AppDelegate::pauseServing(ms duration) {
+  // The event loop is served, so a removal, a signal or power-off is handled at once and ends
+  // the pause; the timer's ticks that fall in it are skipped.
+  const auto deadline = std::chrono::steady_clock::now() + duration;
+  while (!m_stopping) {
+    const auto left = std::chrono::duration_cast<ms>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    MonitorRunLoop::runFor(std::min(left, ms(50)));
+  }
+}
+
+void AppDelegate::circulationMonitor() {
+  if (m_inTick || m_stopping || !_backscan) return;
+  m_inTick = true;
+  struct EndOfTick {
+    bool& flag;
+    ~EndOfTick() { flag = false; }
+  } endOfTick{m_inTick};
+
+  dwPcListCurrectCount = 0;
+  readDebugSwitch();
+  const QString scanApp = resourcePath(kScanModel);
+
+  if (!getCurrentPlistCount()) {
+    pauseServing(m_env.timings.countFailurePause);
+    return;
+  }
+  if (m_stopping) return;
+
+  if (dwPcListCurrectCount < 1) {
+    if (!isAddPlistSuccess()) return;
+  } else {
+    std::vector<FCL_RS_PCLIST> list;
+    if (!_backscan->readPCList(dwPcListCurrectCount, &list)) return;
+    if (m_stopping) return;
+    const bool listed =
+        std::any_of(list.begin(), list.end(), [this](const FCL_RS_PCLIST& e) { return _backscan->isOwnEntry(e); });
+    if (!listed && !isAddPlistSuccess()) return;
+  }
+  if (m_stopping) return;
+
+  if (_backscan->getNetWorkInterrupt() != 2) return;
+  if (m_stopping) return;
+
+  const QString modelName = resourceDeviceSetting().value(QStringLiteral("DriverName")).toString();
+  QVariantMap setting;
+  const bool readable = platform::PropertyList::read(getPlistPath() + QLatin1Char('/') + kRemoteSetting, setting) ==
+                        platform::PropertyList::Status::Ok;
+  const QString thirdKey = QStringLiteral("ThirdAppPath");
+  bool handedOff = false;
+  if (readable && setting.value(QStringLiteral("IsThirdAppScan")).toBool() && setting.contains(thirdKey)) {
+    const QString thirdAppPath = setting.value(thirdKey).toString();
+    const DesktopApplication chosen(thirdAppPath);
+    if (chosen.isValid()) {
+      handOff(thirdAppPath, chosen.program(), modelName);
+      handedOff = true;
+    } else {
+      // An application that cannot start would never take the event, and the clear below would
+      // lose the scan: the scan application of the monitor takes it instead.
+      debugLine(QStringLiteral("ThirdAppPath \"%1\" names no application; using the scan application").arg(thirdAppPath));
+    }
+  }
+  if (!handedOff && !runScanApplication(scanApp)) return;
+  if (m_stopping) return;
+
+  _backscan->clearEventChecking();
+}
+
+bool AppDelegate::runScanApplication(const QString& scanApp) {
+  const DesktopApplication app(scanApp);
+  if (!app.launch({QString::fromLatin1(kCreatorVariable) + QLatin1Char('=') + m_env.creatorSignature})) {
+    debugLine(QStringLiteral("the scan application could not be started: %1").arg(scanApp));
+    return false;
+  }
+  m_found = true;
+  while (m_found && !m_stopping) {
+    debugLine("checkPageViewerRun");
+    MonitorRunLoop::runFor(m_env.timings.appCheck);
+    if (m_stopping) break;
+    checkPageViewerRun();
+  }
+  return true;
+}
+
+void AppDelegate::handOff(const QString& thirdAppPath, const QString& program, const QString& modelName) {
+  Notifier& notifier = notifierFor(thirdAppPath);
+  const QString connection = _backscan->IPAddressStr();
+  if (connection == QLatin1String(USBWraper::kUSBConnection)) {
+    notifier.notify(modelName, static_cast<uint16_t>(_backscan->usbWraper().scannerVendorID),
+                    static_cast<uint16_t>(_backscan->usbWraper().scannerProductID), QString());
+  } else {
+    notifier.notify(modelName, QString(), connection);
+  }
+  while (!m_stopping) {
+    const bool running = m_env.launcher.isTargetRunning ? m_env.launcher.isTargetRunning(thirdAppPath)
+                                                        : RunningProcesses::runsProgram(program);
+    if (!running) break;
+    MonitorRunLoop::runFor(m_env.timings.appCheck);
+  }
+}
+
+Notifier& AppDelegate::notifierFor(const QString& targetPath) {
+  auto it = m_notifiers.find(targetPath);
+  if (it == m_notifiers.end())
+    it = m_notifiers.emplace(targetPath, std::make_unique<Notifier>(targetPath, *m_env.sessionBus, m_env.launcher))
+             .first;
+  return *it->second;
+}
+
+void AppDelegate::checkPageViewerRun() {
+  m_found = RunningProcesses::hasEnvironmentEntry(QString::fromLatin1(kCreatorVariable) + QLatin1Char('=') +
+                                                  m_env.creatorSignature);
+}
+
+bool AppDelegate::getCurrentPlistCount() {
+  controllerScan::Operation op(*_backscan);
+  if (!op) return false;
+  USBWraper& wraper = _backscan->usbWraper();
+  const QString connection = _backscan->IPAddressStr();
+  debugLine(QStringLiteral("ipaddress:%1").arg(connection));
+  if (!_backscan->confirmOpenConnect(connection)) {
+    wraper.CloseConnect();
+    return false;
+  }
+  FCL_CMD cmd;
+  FCL_DEVICE_STATUS status{};
+  USBWraper::CreateCommand(&cmd, FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_CUR_COUNT, sizeof(int32_t));
+  debugLine("====Send Command FCLC_RS_PCLIST to get current PCList count start====");
+  if (wraper.SendCommand(&cmd, &status)) {
+    debugLine("====Send Command FCLC_RS_PCLIST to get current PCList count success====");
+    int32_t count = 0;
+    const bool ok = wraper.GetData(&count, sizeof count);
+    wraper.CloseConnect();
+    if (!ok) return false;
+    dwPcListCurrectCount = count;
+    return true;
+  }
+  debugLine("====Send Command FCLC_RS_PCLIST to get current PCList count faild and modify network IP and return====");
+  wraper.CloseConnect();
+  if (connection == QLatin1String(USBWraper::kUSBConnection) || _backscan->aborted() || m_stopping) return false;
+  for (int attempt = 1; attempt <= 4 && !m_stopping; ++attempt) {
+    debugLine("modifyNetIPConnect start");
+    const bool found = _backscan->modifyNetIPConnect();
+    debugLine(QStringLiteral("browser scanner count = %1").arg(attempt));
+    if (found) break;
+    if (attempt < 4) MonitorRunLoop::runFor(m_env.timings.rediscoveryPause);
+  }
+  debugLine("modifyNetIPConnect faild");
+  return false;
+}
+
+bool AppDelegate::isAddPlistSuccess() {
+  if (!_backscan->comparePCListMaxCountAndCurrentCount()) {
+    debugLine("comparePCListMaxCountAndCurrentCount faild");
+    return false;
+  }
+  if (!_backscan->addPlistToDevice()) {
+    debugLine("addPlistToDevice faild");
+    return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Stopping
+
+void AppDelegate::isRemovePclist(const QDBusMessage& message) {
+  QVariantMap info;
+  const QList<QVariant> args = message.arguments();
+  if (!args.isEmpty()) {
+    const QVariant first = args.first();
+    if (first.canConvert<QDBusArgument>())
+      info = qdbus_cast<QVariantMap>(first.value<QDBusArgument>());
+    else
+      info = first.toMap();
+  }
+  if (info.value(QStringLiteral("monitorpath")).toString() != m_env.bundlePath) return;
+
+  if (m_observingTerminate) {
+    m_env.sessionBus->disconnect(QString(), monitorbus::kPath, monitorbus::kInterface, monitorbus::kAppWillTerminate,
+                                 this, SLOT(isRemovePclist(QDBusMessage)));
+    m_observingTerminate = false;
+  }
+  QDBusConnection bus = *m_env.sessionBus;
+  const QString path = m_env.bundlePath;
+  _backscan->removePCList([bus, path](bool ok) mutable {
+    if (!ok) {
+      // Nobody is told of a removal that did not happen.
+      debugLine("remove pclist failed: removePclistSuccess not posted");
+      return;
+    }
+    QDBusMessage signal =
+        QDBusMessage::createSignal(monitorbus::kPath, monitorbus::kInterface, monitorbus::kRemovePclistSuccess);
+    signal << QVariantMap{{QStringLiteral("mpath"), path}};
+    bus.send(signal);
+  });
+}
+
+void AppDelegate::quitRequested(int signalNumber) {
+  debugLine(QStringLiteral("signal %1: quitting").arg(signalNumber));
+  if (m_quitting) return;
+  m_quitting = true;
+  m_stopping = true;
+  m_timer.stop();
+  if (!_backscan) {
+    m_env.quit();
+    return;
+  }
+  _backscan->abortOperation();
+  _backscan->removePCList([this](bool) {
+    m_removedForQuit = true;
+    if (m_power) m_power->release();
+    m_env.quit();
+  });
+}
+
+void AppDelegate::prepareForShutdown(bool start) {
+  if (start) {
+    if (m_poweringOff || m_quitting || !_backscan) return;
+    debugLine("power-off: removing this computer from the PC list");
+    m_poweringOff = true;
+    m_stopping = true;
+    m_timer.stop();
+    _backscan->abortOperation();
+    _backscan->removePCList([this](bool) {
+      if (m_poweringOff && m_power) m_power->release();
+    });
+    return;
+  }
+  if (!m_poweringOff) return;
+  debugLine("power-off called off: going on");
+  m_poweringOff = false;
+  if (m_quitting) return;
+  m_stopping = false;
+  if (m_power) m_power->takeInhibitor();
+  m_timer.start();
+}
+
+void AppDelegate::applicationWillTerminate() {
+  debugLine("app will terminate");
+  m_timer.stop();
+  if (m_power) m_power->release();
+  if (!_backscan || m_removedForQuit) return;
+  m_removedForQuit = true;
+  m_stopping = true;
+  _backscan->removePCList();
+}

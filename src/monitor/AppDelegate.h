@@ -1,0 +1,142 @@
+#pragma once
+// The push-scan monitor's program logic: it prepares the preference files, puts itself among the
+// programs the desktop starts at login, makes the one controllerScan and then runs a tick every
+// 5 s. A tick makes sure this computer is in the scanner's PC list, asks the scanner whether its
+// scan button was pressed for this computer and, when it was, starts the scan application (or
+// hands the event to the one the user chose, Notifier), waits until that has ended and clears
+// the event on the scanner. Asked to stop (a quit signal, power-off, or "appWillTerminate" for
+// this executable), it removes this computer from the PC list.
+//
+// Ticks never overlap: the timer keeps firing inside the nested event loops of a tick's waits,
+// and a tick due while another runs is skipped, not made up; the next one comes on the timer's
+// grid after the running tick has ended.
+//
+// Stopping. Quit signals and power-off break off the scanner exchange under way, then remove
+// this computer from the PC list, stop the timer and release the power-off inhibitor; a signal
+// then quits. A termination request removes the entry once the exchange under way has ended and
+// leaves the timer running. A removal asked for while the tick waits for a scan application (a
+// wait without a limit: the application owns the scanner while it runs) or pauses runs at once
+// and ends that wait. The removal on quit runs once.
+//
+// Everything runs on the main thread. Nothing is shown to the user; the debug log
+// (DebugLogInfo.plist, "isShowDebugLog") has the trace.
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QVariantMap>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "monitor/Notifier.h"
+#include "monitor/controllerScan.h"
+
+class QDBusMessage;
+class PowerOffWatch;
+namespace platform {
+class QuitSignals;
+}
+
+class AppDelegate : public QObject {
+  Q_OBJECT
+
+ public:
+  using ms = std::chrono::milliseconds;
+
+  // The environment variable that marks the scan application the monitor started, with the
+  // creator signature as its value.
+  static constexpr const char* kCreatorVariable = "ZERELTA_CREATOR_SIGNATURE";
+
+  // The waits of the cycle, with their defaults.
+  struct Timings {
+    ms tick{5000};               // the cycle; the first tick comes one interval after launch
+    ms countFailurePause{2000};  // after a failed count read
+    ms appCheck{500};            // between two looks whether the scan application still runs
+    ms rediscoveryPause{20};     // between two re-discovery attempts
+  };
+
+  // What lies outside the monitor; empty members take the system's own.
+  struct Environment {
+    QString creatorSignature = QStringLiteral("sMtr");
+    QString home;          // default: QDir::homePath()
+    QString bundlePath;    // the monitor's executable; default: QCoreApplication::applicationFilePath()
+    QString resourceDir;   // default: resourceFolder(bundlePath)
+    QString autostartDir;  // default: $XDG_CONFIG_HOME/autostart (~/.config/autostart)
+    std::optional<QDBusConnection> sessionBus;  // default: QDBusConnection::sessionBus()
+    std::optional<QDBusConnection> systemBus;   // default: QDBusConnection::systemBus()
+    bool watchQuitSignals = true;               // SIGTERM, SIGINT, SIGHUP (platform::QuitSignals)
+    std::function<void()> quit;                 // default: QCoreApplication::quit()
+    controllerScan::Environment scan;           // its deviceFilePath is set here
+    Notifier::Launcher launcher;                // for the chosen scan applications
+    Timings timings;
+  };
+
+  AppDelegate();
+  explicit AppDelegate(Environment environment, QObject* parent = nullptr);
+  ~AppDelegate() override;
+
+  // The resources of the program at `executable`: <prefix>/share/<program> when installed
+  // (<prefix>/bin/<program>), else <build>/resources/<program> in the build tree.
+  static QString resourceFolder(const QString& executable);
+
+  // ---- The cycle ------------------------------------------------------------------------------
+  void applicationDidFinishLaunching();
+  void createRemotePlist();
+  void addAppToSystemLoginItem();
+  void circulationMonitor();
+  bool getCurrentPlistCount();
+  bool isAddPlistSuccess();
+  void checkPageViewerRun();
+  QString getPlistPath() const;
+  void applicationWillTerminate();
+
+  // ---- Stopping -------------------------------------------------------------------------------
+  // A quit signal: break off, remove, stop, release, quit.
+  void quitRequested(int signalNumber);
+  // logind's PrepareForShutdown.
+  void prepareForShutdown(bool start);
+
+  // ---- State (for tests) ----------------------------------------------------------------------
+  controllerScan* backscan() const { return _backscan.get(); }
+  QTimer& timer() { return m_timer; }
+  bool found() const { return m_found; }
+  int32_t currentCount() const { return dwPcListCurrectCount; }
+  bool inTick() const { return m_inTick; }
+  bool stopping() const { return m_stopping; }
+  std::size_t notifierCount() const { return m_notifiers.size(); }
+  PowerOffWatch* powerOffWatch() const { return m_power; }
+  const QString& bundlePath() const { return m_env.bundlePath; }
+  QString resourcePath(const QString& name) const;
+  QString autostartFile() const;
+
+ public slots:
+  void isRemovePclist(const QDBusMessage& message);
+
+ private:
+  void readDebugSwitch();
+  void pauseServing(ms duration);
+  bool runScanApplication(const QString& scanApp);
+  void handOff(const QString& thirdAppPath, const QString& program, const QString& modelName);
+  Notifier& notifierFor(const QString& targetPath);
+  QVariantMap resourceDeviceSetting() const;
+
+  Environment m_env;
+  std::unique_ptr<controllerScan> _backscan;
+  QTimer m_timer;
+  bool m_found = false;
+  int32_t dwPcListCurrectCount = 0;
+  bool m_inTick = false;
+  bool m_stopping = false;
+  bool m_quitting = false;
+  bool m_poweringOff = false;
+  bool m_removedForQuit = false;
+  bool m_observingTerminate = false;
+  std::unique_ptr<platform::QuitSignals> m_signals;
+  PowerOffWatch* m_power = nullptr;
+  std::map<QString, std::unique_ptr<Notifier>> m_notifiers;
+  mutable std::optional<QVariantMap> m_resourceDeviceSetting;
+};

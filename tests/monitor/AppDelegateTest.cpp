@@ -1,0 +1,805 @@
+// The monitor's cycle against the simulated scanner over TCP on loopback, with private session
+// and system buses, a temporary HOME and XDG_CONFIG_HOME, a stand-in scan application and the
+// waits made short. The tests call the tick themselves unless they test the timer.
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <atomic>
+#include <csignal>
+#include <cstring>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include "MonitorTestSupport.h"
+#include "PrivateBus.h"
+#include "USB/UsbIds.h"
+#include "monitor/AppDelegate.h"
+#include "monitor/MonitorBus.h"
+#include "monitor/Notifier.h"
+#include "monitor/PowerOffWatch.h"
+#include "monitor/ScannerUtility/MonitorDebugLog.h"
+#include "platform/FixedText.h"
+#include "platform/PropertyList.h"
+#include "platform/SystemLog.h"
+
+using namespace std::chrono_literals;
+using monitor::FCL_RS_PCLIST;
+using monitor::FCLC_RS_PCLIST;
+using monitor::FCLC_RS_EVENT_CHECKING;
+using monitor::FCLC_SYSTEM_TIME;
+using monitor::FCLD_RS_PCLIST_ADD;
+using monitor::FCLD_RS_PCLIST_REMOVE;
+using monitor::FCLD_RS_PCLIST_MAX_COUNT;
+using monitor::FCLD_RS_PCLIST_CUR_COUNT;
+using monitor::FCLD_RS_PCLIST_ALL;
+using monitor::FCLD_SYSTEM_TIME_UTC;
+using monitor::kEventQualifierNetwork;
+using monitor::kEventClearLength;
+using monitor::kConnectTypeNetwork;
+
+namespace {
+
+const char* kPCUUID = "11111111-2222-3333-4444-555555555555";
+const char* kScannerUUID = "AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE";
+
+const SeenCommand kCount{monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_CUR_COUNT, 4};
+const SeenCommand kCapacity{monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_MAX_COUNT, 4};
+const SeenCommand kAdd{monitor::FOP_WRITE, FCLC_RS_PCLIST, FCLD_RS_PCLIST_ADD, 316};
+const SeenCommand kRemove{monitor::FOP_WRITE, FCLC_RS_PCLIST, FCLD_RS_PCLIST_REMOVE, 316};
+const SeenCommand kClock{monitor::FOP_WRITE, FCLC_SYSTEM_TIME, FCLD_SYSTEM_TIME_UTC, 36};
+const SeenCommand kPoll{monitor::FOP_READ, FCLC_RS_EVENT_CHECKING, kEventQualifierNetwork, 64};
+const SeenCommand kClear{monitor::FOP_COMMAND, FCLC_RS_EVENT_CHECKING, 0, kEventClearLength};
+SeenCommand listRead(uint32_t n) { return {monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_ALL, n * 316}; }
+
+FCL_RS_PCLIST entry(const QString& name, const QString& uuid) {
+  FCL_RS_PCLIST e{};
+  platform::textToField(e.szPCName, name);
+  platform::textToField(e.szPCUUID, uuid);
+  e.dwConnectType = kConnectTypeNetwork;
+  return e;
+}
+
+void writePlist(const QString& path, const QVariantMap& map) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  ASSERT_EQ(platform::PropertyList::write(path, map), platform::PropertyList::Status::Ok) << path.toStdString();
+}
+
+QVariantMap readPlist(const QString& path) {
+  QVariantMap map;
+  platform::PropertyList::read(path, map);
+  return map;
+}
+
+void writeScript(const QString& path, const QString& body) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(("#!/bin/sh\n" + body).toUtf8());
+  f.close();
+  f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// Collects the signals of the monitor's interface that arrive on one connection.
+class BusObserver : public QObject {
+  Q_OBJECT
+ public:
+  explicit BusObserver(QDBusConnection bus) : m_bus(bus) {
+    for (const QString& name : {monitorbus::kExecutePushScan, monitorbus::kRemovePclistSuccess,
+                                QStringLiteral("sentinel")})
+      m_bus.connect(QString(), monitorbus::kPath, monitorbus::kInterface, name, this, SLOT(received(QDBusMessage)));
+  }
+  std::vector<std::pair<QString, QVariantMap>> seen;
+  std::vector<QVariantMap> of(const QString& member) const {
+    std::vector<QVariantMap> out;
+    for (const auto& [name, map] : seen)
+      if (name == member) out.push_back(map);
+    return out;
+  }
+  void send(const QString& member, const QVariantMap& map) {
+    QDBusMessage m = QDBusMessage::createSignal(monitorbus::kPath, monitorbus::kInterface, member);
+    if (member != monitorbus::kFinishLaunching) m << map;
+    m_bus.send(m);
+  }
+
+ public slots:
+  void received(const QDBusMessage& m) {
+    QVariantMap map;
+    if (!m.arguments().isEmpty()) map = qdbus_cast<QVariantMap>(m.arguments().first().value<QDBusArgument>());
+    seen.emplace_back(m.member(), map);
+  }
+
+ private:
+  QDBusConnection m_bus;
+};
+
+// logind's manager on the private system bus: hands out a delay inhibitor (the write end of a
+// pipe whose read end it keeps) and sends PrepareForShutdown when told.
+class FakeLogind : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+ public:
+  explicit FakeLogind(QDBusConnection bus) : m_bus(bus) {
+    m_registered = m_bus.registerObject(QStringLiteral("/org/freedesktop/login1"), this, QDBusConnection::ExportAllSlots) &&
+                   m_bus.registerService(QStringLiteral("org.freedesktop.login1"));
+  }
+  ~FakeLogind() override {
+    for (int fd : m_readEnds) ::close(fd);
+  }
+  bool registered() const { return m_registered; }
+  int inhibitCalls() const { return static_cast<int>(m_readEnds.size()); }
+  QString lastMode;
+  // The last inhibitor handed out is held by somebody (its write end is open).
+  bool lastHeld() const {
+    if (m_readEnds.empty()) return false;
+    pollfd p{m_readEnds.back(), POLLIN, 0};
+    return !(::poll(&p, 1, 0) > 0 && (p.revents & POLLHUP));
+  }
+  void prepareForShutdown(bool start) {
+    QDBusMessage m = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
+                                               QStringLiteral("org.freedesktop.login1.Manager"),
+                                               QStringLiteral("PrepareForShutdown"));
+    m << start;
+    m_bus.send(m);
+  }
+
+ public slots:
+  QDBusUnixFileDescriptor Inhibit(const QString&, const QString&, const QString&, const QString& mode) {
+    lastMode = mode;
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return {};
+    m_readEnds.push_back(fds[0]);
+    QDBusUnixFileDescriptor handed(fds[1]);  // a copy of its own
+    ::close(fds[1]);
+    return handed;
+  }
+
+ private:
+  QDBusConnection m_bus;
+  bool m_registered = false;
+  std::vector<int> m_readEnds;
+};
+
+// A process-wide counter so every test's creator signature is its own (other test programs run
+// at the same time and start stand-in applications too).
+std::atomic<int> g_testNumber{0};
+
+class MonitorFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!session.isRunning()) GTEST_SKIP() << "no private session bus: " << session.why().toStdString();
+    home = dir.filePath("home");
+    resources = dir.filePath("resources");
+    QDir().mkpath(home);
+    QDir().mkpath(resources);
+    signature = QStringLiteral("T%1x%2").arg(getpid()).arg(++g_testNumber);
+    writePlist(resources + "/DeviceSetting.plist", {{"DriverName", "QMX-7315W"},
+                                                    {"ProductName", "TW-Zerelta QMX-7315W"},
+                                                    {"VID", "1209"},
+                                                    {"PID", "0001"},
+                                                    {"IPAddress", "USB"}});
+    writePlist(resources + "/Setting_RemoteSetup.plist",
+               {{"Location", "~/Pictures"}, {"IsOpen", "0"}, {"IsThirdAppScan", false}});
+    // The stand-in scan application: notes that it started and with which tag, waits until the
+    // test lets it go (at most 20 s), notes that it ends and ends.
+    writeScript(dir.filePath("standin.sh"),
+                QStringLiteral("echo \"$%1\" > '%2/started'\n"
+                               "i=0; while [ ! -e '%2/release' ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done\n"
+                               "touch '%2/ended'\n")
+                    .arg(QLatin1String(AppDelegate::kCreatorVariable), dir.path()));
+    QFile desktop(resources + "/scanModel.desktop");
+    ASSERT_TRUE(desktop.open(QIODevice::WriteOnly));
+    desktop.write(("[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" + dir.filePath("standin.sh") + " %U\n")
+                      .toUtf8());
+    desktop.close();
+    previousSink = platform::setSystemLogSink([this](const QString& line) {
+      std::lock_guard lock(logMutex);
+      logLines.append(line);
+    });
+    sim.log().setListener([this](const sim::LoggedCommand& c) {
+      if (c.cmd.byOPCode == monitor::FOP_COMMAND && c.cmd.byDTC == FCLC_RS_EVENT_CHECKING)
+        clearAfterEnd = QFileInfo::exists(dir.filePath("ended"));
+    });
+  }
+  void TearDown() override {
+    delegate.reset();
+    sim.log().setListener({});
+    platform::setSystemLogSink(previousSink);
+    MonitorDebugLog::setEnabled(false);
+  }
+
+  QString prefs() const { return home + "/Library/Preferences/QMX-7315W/TW-Zerelta QMX-7315W"; }
+
+  void writeUserDevice(QVariantMap extra = {}) {
+    QVariantMap map{{"IPAddress", sim.address()}, {"UUID", kScannerUUID}, {"VID", "1209"}, {"PID", "0001"},
+                    {"PCUUID", kPCUUID}};
+    for (auto it = extra.begin(); it != extra.end(); ++it) map.insert(it.key(), it.value());
+    writePlist(prefs() + "/DeviceSetting.plist", map);
+  }
+
+  AppDelegate::Environment environment() {
+    AppDelegate::Environment env;
+    env.creatorSignature = signature;
+    env.home = home;
+    env.bundlePath = dir.filePath("bin/tullet-test");
+    env.resourceDir = resources;
+    env.autostartDir = dir.filePath("config/autostart");
+    env.sessionBus = session.connect();
+    env.systemBus = system.isRunning() ? system.connect()
+                                       : QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent"),
+                                                                       QStringLiteral("zr-no-system-bus"));
+    env.watchQuitSignals = false;
+    env.quit = [this] { ++quits; };
+    env.scan.hostName = [] { return QStringLiteral("test-host"); };
+    env.timings.tick = 3600s;  // the tests call the tick themselves
+    env.timings.countFailurePause = 10ms;
+    env.timings.appCheck = 20ms;
+    env.timings.rediscoveryPause = 1ms;
+    return env;
+  }
+
+  AppDelegate& launch(AppDelegate::Environment env) {
+    delegate = std::make_unique<AppDelegate>(std::move(env));
+    delegate->applicationDidFinishLaunching();
+    return *delegate;
+  }
+  AppDelegate& launch() { return launch(environment()); }
+
+  void pressForUs() { ASSERT_TRUE(sim.model().pressScanButton(kPCUUID)); }
+  // The simulator applies a list change once the data has arrived on its side, a moment after
+  // the monitor went on: wait (generously) for the list to show `listed`.
+  bool listedSettlesTo(bool listed) {
+    waitUntil([&] { return ownEntryListed() == listed; }, 10s);
+    return ownEntryListed() == listed;
+  }
+  bool ownEntryListed() {
+    for (const auto& e : sim.model().pcList())
+      if (std::strncmp(e.szPCUUID, kPCUUID, 40) == 0) return true;
+    return false;
+  }
+  std::vector<SeenCommand> seen() { return seenCommands(sim.log()); }
+  // The simulator logs an exchange once it has ended on its side, which may be a moment after
+  // the monitor went on: wait for the count first (what follows then compares the commands).
+  std::vector<SeenCommand> seenAfter(std::size_t n) {
+    sim.log().waitForCount(n, 10s);
+    return seen();
+  }
+  // The last command, once the log shows `c` (or after a generous wait, whatever came).
+  SeenCommand lastCommandAfter(const SeenCommand& c) {
+    waitUntil([&] {
+      const auto all = seen();
+      return !all.empty() && all.back() == c;
+    }, 10s);
+    const auto all = seen();
+    return all.empty() ? SeenCommand{} : all.back();
+  }
+  bool logged(const QString& line) {
+    std::lock_guard lock(logMutex);
+    return logLines.contains(line);
+  }
+  int loggedCount(const QString& line) {
+    std::lock_guard lock(logMutex);
+    return static_cast<int>(logLines.count(line));
+  }
+  // Lets the stand-in application go once it runs and nothing was cleared yet.
+  void releaseWhenStarted(bool* sawRunningWithoutClear) {
+    auto* timer = new QTimer(delegate.get());
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [this, timer, sawRunningWithoutClear] {
+      if (!QFileInfo::exists(dir.filePath("started"))) return;
+      bool cleared = false;
+      for (const auto& c : seen()) cleared |= c == kClear;
+      *sawRunningWithoutClear = !cleared && delegate->found();
+      QFile(dir.filePath("release")).open(QIODevice::WriteOnly);
+      timer->stop();
+    });
+    timer->start();
+  }
+
+  QTemporaryDir dir;
+  QString home, resources, signature;
+  MonitorSim sim;
+  ScopedMonitorTimings timings{ScopedMonitorTimings::quick()};
+  PrivateBus session;
+  PrivateBus system;
+  std::unique_ptr<AppDelegate> delegate;
+  int quits = 0;
+  std::atomic<bool> clearAfterEnd{false};
+  std::mutex logMutex;
+  QStringList logLines;
+  platform::SystemLogSink previousSink;
+};
+
+// ---- Launch ---------------------------------------------------------------------------------
+
+TEST_F(MonitorFixture, FirstLaunchMakesThePreferenceFilesAndTheLoginItemAndTicksOneIntervalLater) {
+  MonitorDebugLog::setEnabled(true);
+  AppDelegate::Environment env = environment();
+  env.timings = AppDelegate::Timings{};  // the real 5 s cycle
+  AppDelegate& app = launch(std::move(env));
+
+  EXPECT_TRUE(QFileInfo(prefs()).isDir());
+  EXPECT_EQ(readPlist(prefs() + "/DeviceSetting.plist").value("DriverName").toString(), "QMX-7315W");
+  EXPECT_EQ(readPlist(prefs() + "/Setting_RemoteSetup.plist").value("Location").toString(), "~/Pictures");
+  EXPECT_FALSE(MonitorDebugLog::enabled());
+  EXPECT_TRUE(app.timer().isActive());
+  EXPECT_EQ(app.timer().interval(), 5000);
+  EXPECT_GT(app.timer().remainingTime(), 0) << "the first tick is one interval away";
+  EXPECT_FALSE(app.inTick());
+
+  // The login item: the absolute path of the executable.
+  QFile entry(dir.filePath("config/autostart/tullet-test.desktop"));
+  ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(entry.readAll());
+  EXPECT_THAT(text.toStdString(), testing::HasSubstr("[Desktop Entry]"));
+  EXPECT_THAT(text.toStdString(), testing::HasSubstr("Exec=\"" + dir.filePath("bin/tullet-test").toStdString() + "\""));
+
+}
+
+TEST_F(MonitorFixture, TheFirstTickComesAfterOneIntervalAndTicksNeverOverlap) {
+  writeUserDevice();
+  AppDelegate::Environment env = environment();
+  env.timings.tick = 100ms;
+  AppDelegate& app = launch(std::move(env));
+  EXPECT_TRUE(seen().empty());
+  ASSERT_TRUE(waitUntil([&] { return ownEntryListed(); }));
+  // A press: the tick waits for the stand-in application while the timer fires many times. The
+  // checks run inside the tick's wait.
+  pressForUs();
+  int checks = 0;
+  std::size_t countsAtStart = 0;
+  std::optional<std::size_t> countsAtEnd;
+  auto counts = [&] {
+    std::size_t n = 0;
+    for (const auto& c : seen()) n += c == kCount;
+    return n;
+  };
+  QTimer check;
+  check.setInterval(20);
+  QObject::connect(&check, &QTimer::timeout, [&] {
+    if (!QFileInfo::exists(dir.filePath("started")) || !app.found() || !app.inTick()) return;
+    if (checks++ == 0) countsAtStart = counts();
+    if (checks < 25) return;  // some 500 ms: five intervals
+    countsAtEnd = counts();
+    QFile(dir.filePath("release")).open(QIODevice::WriteOnly);
+    check.stop();
+  });
+  check.start();
+  ASSERT_TRUE(waitUntil([&] {
+    for (const auto& c : seen())
+      if (c == kClear) return true;
+    return false;
+  }, 60s));
+  ASSERT_TRUE(countsAtEnd.has_value());
+  EXPECT_EQ(*countsAtEnd, countsAtStart) << "no other tick ran while the scan application ran";
+}
+
+TEST_F(MonitorFixture, TheAddressRuleAtLaunchTakesTheResourceAddressOnlyForTheSameScanner) {
+  struct Case {
+    const char* name;
+    std::optional<QString> resourceUUID, userUUID;
+    bool replaced;
+  };
+  const Case cases[] = {
+      {"same UUID", QString(kScannerUUID), QString(kScannerUUID), true},
+      {"other UUID", QString("OTHER"), QString(kScannerUUID), false},
+      {"no UUID on either side", std::nullopt, std::nullopt, false},
+      {"no UUID in the resource", std::nullopt, QString(kScannerUUID), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QVariantMap resource = readPlist(resources + "/DeviceSetting.plist");
+    resource.remove("UUID");
+    if (c.resourceUUID) resource.insert("UUID", *c.resourceUUID);
+    resource.insert("IPAddress", "127.0.0.99");
+    writePlist(resources + "/DeviceSetting.plist", resource);
+    QVariantMap user{{"IPAddress", "127.0.0.42"}, {"PCUUID", kPCUUID}, {"Other", "kept"}};
+    if (c.userUUID) user.insert("UUID", *c.userUUID);
+    writePlist(prefs() + "/DeviceSetting.plist", user);
+
+    AppDelegate app(environment());
+    app.createRemotePlist();
+    const QVariantMap after = readPlist(prefs() + "/DeviceSetting.plist");
+    EXPECT_EQ(after.value("IPAddress").toString(), c.replaced ? "127.0.0.99" : "127.0.0.42");
+    EXPECT_EQ(after.value("Other").toString(), "kept");
+  }
+}
+
+TEST_F(MonitorFixture, DebugLogInfoSwitchesTheLogAtTheNextTick) {
+  writeUserDevice();
+  launch();
+  const QString file = prefs() + "/DebugLogInfo.plist";
+  writePlist(file, {{"isShowDebugLog", true}});
+  delegate->circulationMonitor();
+  EXPECT_TRUE(MonitorDebugLog::enabled());
+  EXPECT_TRUE(logged("ipaddress:" + sim.address()));
+  // An empty file leaves the switch as it was; a deleted one switches it off.
+  writePlist(file, {});
+  delegate->circulationMonitor();
+  EXPECT_TRUE(MonitorDebugLog::enabled());
+  QFile::remove(file);
+  delegate->circulationMonitor();
+  EXPECT_FALSE(MonitorDebugLog::enabled());
+}
+
+// ---- The tick against the PC list ------------------------------------------------------------
+
+TEST_F(MonitorFixture, ATickRegistersWhenNeededAndPollsInTheSameTick) {
+  struct Case {
+    const char* name;
+    std::vector<FCL_RS_PCLIST> list;
+    uint32_t capacity;
+    std::vector<SeenCommand> expected;
+  };
+  const auto other = [](int i) { return entry(QString("pc%1").arg(i), QString("0000000%1-AAAA-BBBB-CCCC-DDDDDDDDDDDD").arg(i)); };
+  const FCL_RS_PCLIST own = entry("test-host", kPCUUID);
+  const Case cases[] = {
+      {"empty list", {}, 10, {kCount, kCapacity, kCount, kAdd, kClock, kPoll}},
+      {"three others", {other(1), other(2), other(3)}, 10,
+       {kCount, kCapacity, listRead(3), kCapacity, kCount, kAdd, kClock, kPoll}},
+      {"listed", {other(1), own}, 10, {kCount, kCapacity, listRead(2), kPoll}},
+      {"full", {other(1), other(2)}, 2, {kCount, kCapacity, listRead(2), kCapacity, kCount}},
+  };
+  writeUserDevice();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim.model().setPCListCapacity(c.capacity);
+    sim.model().setPCList(c.list);
+    launch();
+    sim.log().clear();
+    delegate->circulationMonitor();
+    EXPECT_EQ(seenAfter(c.expected.size()), c.expected);
+    delegate.reset();
+  }
+}
+
+// ---- The scan button --------------------------------------------------------------------------
+
+TEST_F(MonitorFixture, APressForThisComputerStartsTheScanApplicationAndClearsOnlyAfterItEnded) {
+  writeUserDevice();
+  sim.model().setPCList({entry("test-host", kPCUUID)});
+  launch();
+  pressForUs();
+  bool sawRunningWithoutClear = false;
+  releaseWhenStarted(&sawRunningWithoutClear);
+  {
+    Watchdog watchdog(60s, "the tick with a scan application");
+    delegate->circulationMonitor();
+  }
+  QFile started(dir.filePath("started"));
+  ASSERT_TRUE(started.open(QIODevice::ReadOnly)) << "the scan application was started";
+  EXPECT_EQ(QString::fromUtf8(started.readAll()).trimmed(), signature) << "it carries the creator signature";
+  EXPECT_TRUE(sawRunningWithoutClear);
+  EXPECT_EQ(lastCommandAfter(kClear), kClear);
+  EXPECT_TRUE(clearAfterEnd) << "the event was cleared only after the application ended";
+  EXPECT_FALSE(delegate->found());
+}
+
+TEST_F(MonitorFixture, APressForAnotherComputerStartsNothingAndClearsNothing) {
+  writeUserDevice();
+  const FCL_RS_PCLIST other = entry("other", "99999999-2222-3333-4444-555555555555");
+  sim.model().setPCList({other, entry("test-host", kPCUUID)});
+  launch();
+  ASSERT_TRUE(sim.model().pressScanButtonAt(0));
+  delegate->circulationMonitor();
+  EXPECT_FALSE(QFileInfo::exists(dir.filePath("started")));
+  for (const auto& c : seen()) EXPECT_NE(c, kClear);
+}
+
+TEST_F(MonitorFixture, AChosenScanApplicationMissingOrUnnamedGivesTheEventToTheScanApplication) {
+  // An event handed to an application that never starts would be cleared and the scan lost.
+  for (const QVariant& path : {QVariant(), QVariant(QString()), QVariant(dir.filePath("no-such-app.desktop"))}) {
+    SCOPED_TRACE(path.toString().toStdString());
+    QFile::remove(dir.filePath("started"));
+    QFile::remove(dir.filePath("release"));
+    QFile::remove(dir.filePath("ended"));
+    writeUserDevice();
+    QVariantMap setting{{"IsThirdAppScan", true}};
+    if (path.isValid()) setting.insert("ThirdAppPath", path);
+    writePlist(prefs() + "/Setting_RemoteSetup.plist", setting);
+    sim.model().setPCList({entry("test-host", kPCUUID)});
+    launch();
+    pressForUs();
+    bool sawRunningWithoutClear = false;
+    releaseWhenStarted(&sawRunningWithoutClear);
+    sim.log().clear();
+    delegate->circulationMonitor();
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("started")));
+    EXPECT_EQ(lastCommandAfter(kClear), kClear);
+    delegate.reset();
+  }
+}
+
+TEST_F(MonitorFixture, AChosenApplicationThatRunsGetsTheEventAtOnceAndTheTickWaitsForIt) {
+  writeUserDevice();
+  const QString chosen = dir.filePath("chosen.sh");
+  writeScript(chosen, QStringLiteral("i=0; while [ ! -e '%1/chosen-release' ] && [ $i -lt 400 ]; do sleep 0.05; "
+                                     "i=$((i+1)); done\n")
+                          .arg(dir.path()));
+  writePlist(prefs() + "/Setting_RemoteSetup.plist", {{"IsThirdAppScan", true}, {"ThirdAppPath", chosen}});
+  QProcess running;
+  running.start(chosen, {});
+  ASSERT_TRUE(running.waitForStarted());
+  sim.model().setPCList({entry("test-host", kPCUUID)});
+  launch();
+  BusObserver observer(session.connect());
+  pressForUs();
+  bool clearedBeforeItEnded = true;
+  QTimer check;
+  check.setInterval(20);
+  QObject::connect(&check, &QTimer::timeout, [&] {
+    if (observer.of(monitorbus::kExecutePushScan).empty()) return;
+    bool cleared = false;
+    for (const auto& c : seen()) cleared |= c == kClear;
+    clearedBeforeItEnded = cleared;
+    QFile(dir.filePath("chosen-release")).open(QIODevice::WriteOnly);
+    check.stop();
+  });
+  check.start();
+  sim.log().clear();
+  {
+    Watchdog watchdog(60s, "the hand-off tick");
+    delegate->circulationMonitor();
+  }
+  running.waitForFinished(20000);
+  const auto events = observer.of(monitorbus::kExecutePushScan);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].value("ModelName").toString(), "QMX-7315W");
+  EXPECT_EQ(events[0].value("IPAddress").toString(), sim.address());
+  EXPECT_EQ(events[0].value("MACAddress").toString(), "");
+  EXPECT_EQ(events[0].value("ScanKeyType").toString(), "SCAN");
+  EXPECT_FALSE(events[0].contains("VendorID"));
+  EXPECT_FALSE(clearedBeforeItEnded);
+  EXPECT_EQ(lastCommandAfter(kClear), kClear);
+  EXPECT_FALSE(QFileInfo::exists(dir.filePath("started"))) << "the monitor's own scan application stayed off";
+}
+
+TEST_F(MonitorFixture, OneNotifierPerChosenApplicationKeepsEveryQueuedEvent) {
+  // The chosen application is not running and its launch does nothing: each press queues one
+  // event on the same Notifier, and one "FinishLaunching" posts both in order.
+  writeUserDevice();
+  const QString chosen = dir.filePath("chosen.sh");
+  writeScript(chosen, "exit 0\n");
+  writePlist(prefs() + "/Setting_RemoteSetup.plist", {{"IsThirdAppScan", true}, {"ThirdAppPath", chosen}});
+  sim.model().setPCList({entry("test-host", kPCUUID)});
+  int launches = 0;
+  AppDelegate::Environment env = environment();
+  env.launcher.isTargetRunning = [](const QString&) { return false; };
+  env.launcher.launchTarget = [&](const QString& path) {
+    EXPECT_EQ(path, chosen);
+    ++launches;
+    return true;
+  };
+  launch(std::move(env));
+  BusObserver observer(session.connect());
+  for (int i = 0; i < 2; ++i) {
+    pressForUs();
+    delegate->circulationMonitor();
+  }
+  EXPECT_EQ(delegate->notifierCount(), 1u);
+  EXPECT_EQ(launches, 2);
+  EXPECT_TRUE(observer.of(monitorbus::kExecutePushScan).empty());
+  observer.send(monitorbus::kFinishLaunching, {});
+  ASSERT_TRUE(waitUntil([&] { return observer.of(monitorbus::kExecutePushScan).size() == 2; }));
+}
+
+// ---- The hand-off itself -----------------------------------------------------------------------
+
+TEST_F(MonitorFixture, NotifierPostsAtOnceWhenRunningAndQueuesInOrderOtherwise) {
+  BusObserver observer(session.connect());
+  bool running = true;
+  int launches = 0;
+  Notifier notifier("/opt/chosen", session.connect(),
+                    {[&](const QString&) { return ++launches, true; }, [&](const QString&) { return running; }});
+  notifier.notify("QMX-7305", 0x1209, 0x0002, "");
+  ASSERT_TRUE(waitUntil([&] { return observer.of(monitorbus::kExecutePushScan).size() == 1; }));
+  EXPECT_EQ(launches, 0);
+  const QVariantMap usb = observer.of(monitorbus::kExecutePushScan)[0];
+  EXPECT_EQ(usb.value("VendorID").typeId(), QMetaType::Int) << "numbers travel as numbers";
+  EXPECT_EQ(usb.value("VendorID").toInt(), 0x1209);
+  EXPECT_EQ(usb.value("ProductID").toInt(), 0x0002);
+  EXPECT_EQ(usb.value("SerialNumber").toString(), "");
+  EXPECT_FALSE(usb.contains("IPAddress"));
+
+  running = false;
+  notifier.notify("QMX-7315W", "", "127.0.0.5");
+  notifier.notify("QMX-7315W", "", "127.0.0.6");
+  EXPECT_EQ(notifier.queued(), 2u);
+  EXPECT_EQ(launches, 2);
+  // A sentinel sent after the queueing arrives after anything posted before it.
+  observer.send("sentinel", {});
+  ASSERT_TRUE(waitUntil([&] { return !observer.of("sentinel").empty(); }));
+  EXPECT_EQ(observer.of(monitorbus::kExecutePushScan).size(), 1u) << "nothing posted before FinishLaunching";
+  observer.send(monitorbus::kFinishLaunching, {});
+  ASSERT_TRUE(waitUntil([&] { return observer.of(monitorbus::kExecutePushScan).size() == 3; }));
+  EXPECT_EQ(observer.of(monitorbus::kExecutePushScan)[1].value("IPAddress").toString(), "127.0.0.5");
+  EXPECT_EQ(observer.of(monitorbus::kExecutePushScan)[2].value("IPAddress").toString(), "127.0.0.6");
+  EXPECT_EQ(notifier.queued(), 0u);
+}
+
+// ---- Stopping --------------------------------------------------------------------------------
+
+TEST_F(MonitorFixture, ATerminationRequestForThisExecutableRemovesTheEntryAndTheMonitorGoesOn) {
+  writeUserDevice();
+  launch();
+  delegate->circulationMonitor();
+  ASSERT_TRUE(listedSettlesTo(true));
+  BusObserver observer(session.connect());
+
+  observer.send(monitorbus::kAppWillTerminate, {{"monitorpath", "/usr/bin/some-other-monitor"}});
+  observer.send("sentinel", {});
+  ASSERT_TRUE(waitUntil([&] { return !observer.of("sentinel").empty(); }));
+  waitUntil([&] { return false; }, 100ms);
+  EXPECT_TRUE(ownEntryListed()) << "a request for another executable is ignored";
+
+  observer.send(monitorbus::kAppWillTerminate, {{"monitorpath", delegate->bundlePath()}});
+  ASSERT_TRUE(waitUntil([&] { return !observer.of(monitorbus::kRemovePclistSuccess).empty(); }));
+  EXPECT_TRUE(listedSettlesTo(false));
+  EXPECT_EQ(observer.of(monitorbus::kRemovePclistSuccess)[0].value("mpath").toString(), delegate->bundlePath());
+  EXPECT_TRUE(delegate->timer().isActive()) << "the monitor goes on";
+  EXPECT_EQ(quits, 0);
+}
+
+TEST_F(MonitorFixture, ARefusedRemovalIsNotAnnouncedAsASuccess) {
+  writeUserDevice();
+  launch();
+  delegate->circulationMonitor();
+  ASSERT_TRUE(listedSettlesTo(true));
+  MonitorDebugLog::setEnabled(true);
+  sim.faults().add(fault([](sim::Fault& f) {
+    f.dtq = FCLD_RS_PCLIST_REMOVE;
+    f.dtc = FCLC_RS_PCLIST;
+    f.lastErr = 0x7F09u;
+  }));
+  BusObserver observer(session.connect());
+  observer.send(monitorbus::kAppWillTerminate, {{"monitorpath", delegate->bundlePath()}});
+  ASSERT_TRUE(waitUntil([&] { return logged("remove pclist failed: removePclistSuccess not posted"); }));
+  observer.send("sentinel", {});
+  ASSERT_TRUE(waitUntil([&] { return !observer.of("sentinel").empty(); }));
+  waitUntil([&] { return false; }, 200ms);
+  EXPECT_TRUE(observer.of(monitorbus::kRemovePclistSuccess).empty());
+}
+
+TEST_F(MonitorFixture, ARemovalAskedForWhileTheScanApplicationRunsRunsAtOnce) {
+  writeUserDevice();
+  sim.model().setPCList({entry("test-host", kPCUUID)});
+  launch();
+  BusObserver observer(session.connect());
+  pressForUs();
+  bool removedWhileRunning = false;
+  bool asked = false;
+  QTimer ask;
+  ask.setInterval(20);
+  QObject::connect(&ask, &QTimer::timeout, [&] {
+    if (!QFileInfo::exists(dir.filePath("started"))) return;
+    if (observer.of(monitorbus::kRemovePclistSuccess).empty()) {
+      if (!asked) observer.send(monitorbus::kAppWillTerminate, {{"monitorpath", delegate->bundlePath()}});
+      asked = true;
+      return;
+    }
+    removedWhileRunning = listedSettlesTo(false) && !QFileInfo::exists(dir.filePath("ended"));
+    QFile(dir.filePath("release")).open(QIODevice::WriteOnly);
+    ask.stop();
+  });
+  ask.start();
+  {
+    Watchdog watchdog(60s, "the tick with a removal during the wait");
+    delegate->circulationMonitor();
+  }
+  EXPECT_TRUE(removedWhileRunning);
+}
+
+TEST_F(MonitorFixture, SIGTERMRemovesTheEntryOnceAndQuits) {
+  writeUserDevice();
+  AppDelegate::Environment env = environment();
+  env.watchQuitSignals = true;
+  launch(std::move(env));
+  delegate->circulationMonitor();
+  ASSERT_TRUE(listedSettlesTo(true));
+  seenAfter(6);  // the tick's count, capacity, count, add, clock and poll
+  sim.log().clear();
+  ::raise(SIGTERM);
+  ::raise(SIGHUP);
+  ASSERT_TRUE(waitUntil([&] { return quits > 0; }));
+  EXPECT_TRUE(listedSettlesTo(false));
+  EXPECT_FALSE(delegate->timer().isActive());
+  delegate->applicationWillTerminate();  // what the quit leads to
+  EXPECT_EQ(seenAfter(1), (std::vector<SeenCommand>{kRemove})) << "removed once";
+  EXPECT_EQ(quits, 1);
+}
+
+TEST_F(MonitorFixture, ASignalDuringAHeldEventReadBreaksItOffAndRemovesTheEntry) {
+  writeUserDevice();
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.eventDataIn = 60s;  // the event read waits as long as the scanner holds it
+  ScopedMonitorTimings longWait(t);
+  sim.model().setPCList({entry("test-host", kPCUUID)});
+  sim.model().setEventHold(50s);
+  AppDelegate::Environment env = environment();
+  env.watchQuitSignals = true;
+  launch(std::move(env));
+  QTimer::singleShot(300ms, [] { ::raise(SIGTERM); });
+  {
+    Watchdog watchdog(30s, "a tick whose event read is broken off");
+    delegate->circulationMonitor();
+  }
+  EXPECT_EQ(quits, 1);
+  EXPECT_TRUE(listedSettlesTo(false));
+  EXPECT_EQ(lastCommandAfter(kRemove), kRemove);
+}
+
+TEST_F(MonitorFixture, PowerOffRemovesTheEntryAndReleasesTheInhibitor) {
+  if (!system.isRunning()) GTEST_SKIP() << "no private system bus: " << system.why().toStdString();
+  FakeLogind logind(system.connect());
+  ASSERT_TRUE(logind.registered());
+  writeUserDevice();
+  launch();
+  ASSERT_TRUE(waitUntil([&] { return logind.inhibitCalls() == 1 && delegate->powerOffWatch()->holdsInhibitor(); }));
+  EXPECT_EQ(logind.lastMode, "delay");
+  EXPECT_TRUE(logind.lastHeld());
+  delegate->circulationMonitor();
+  ASSERT_TRUE(listedSettlesTo(true));
+
+  logind.prepareForShutdown(true);
+  ASSERT_TRUE(waitUntil([&] { return !ownEntryListed(); }));
+  ASSERT_TRUE(waitUntil([&] { return !logind.lastHeld(); })) << "the inhibitor is released";
+  EXPECT_FALSE(delegate->timer().isActive());
+  EXPECT_EQ(quits, 0);
+
+  // Called off: the inhibitor is taken again and the cycle goes on.
+  logind.prepareForShutdown(false);
+  ASSERT_TRUE(waitUntil([&] { return logind.inhibitCalls() == 2 && logind.lastHeld(); }));
+  EXPECT_TRUE(delegate->timer().isActive());
+  delegate->circulationMonitor();
+  EXPECT_TRUE(listedSettlesTo(true));
+}
+
+TEST_F(MonitorFixture, WithoutASystemBusPowerOffIsNotWatchedAndTheMonitorRuns) {
+  writeUserDevice();
+  AppDelegate::Environment env = environment();
+  env.systemBus = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent"), QStringLiteral("zr-none"));
+  launch(std::move(env));
+  EXPECT_EQ(loggedCount("no system bus: power-off is not watched"), 1);
+  delegate->circulationMonitor();
+  EXPECT_TRUE(listedSettlesTo(true));
+}
+
+// ---- The programs' resources ---------------------------------------------------------------------
+
+TEST(MonitorResourcesTest, EachProgramHasItsModelsResourcesInTheBuildTree) {
+  struct Case {
+    const char* program;
+    const char* driver;
+    uint16_t pid;
+  };
+  for (const Case& c : {Case{"tullet-qmx7315w", "QMX-7315W", usbids::kProductIdQMX7315W},
+                        Case{"tullet-qmx7305", "QMX-7305", usbids::kProductIdQMX7305}}) {
+    SCOPED_TRACE(c.program);
+    const QString folder = AppDelegate::resourceFolder(QStringLiteral(ZR_BUILD_BIN "/") + c.program);
+    const QVariantMap device = readPlist(folder + "/DeviceSetting.plist");
+    EXPECT_EQ(device.value("DriverName").toString(), c.driver);
+    EXPECT_EQ(device.value("ProductName").toString(), QString("TW-Zerelta ") + c.driver);
+    EXPECT_EQ(device.value("IPAddress").toString(), "USB");
+    EXPECT_EQ(device.value("VID").toString().toUInt(nullptr, 16), usbids::kScannerVendorId);
+    EXPECT_EQ(device.value("PID").toString().toUInt(nullptr, 16), c.pid);
+    const QVariantMap setting = readPlist(folder + "/Setting_RemoteSetup.plist");
+    EXPECT_EQ(setting.value("Location").toString(), "~/Pictures");
+    EXPECT_EQ(setting.value("IsOpen").toString(), "0");
+    EXPECT_EQ(setting.value("IsThirdAppScan").typeId(), QMetaType::Bool);
+    EXPECT_TRUE(QFileInfo::exists(folder + "/scanModel.desktop"));
+  }
+}
+
+}  // namespace
+
+#include "AppDelegateTest.moc"
