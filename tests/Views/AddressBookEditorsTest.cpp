@@ -39,17 +39,6 @@ struct Book {
   AddressBookDictionary contacts;
 };
 
-class ScopedDebugMask {
- public:
-  explicit ScopedDebugMask(int32_t mask) : m_previous(Utilities::sharedInstance().nDebugMask()) {
-    Utilities::sharedInstance().setDebugMask(mask);
-  }
-  ~ScopedDebugMask() { Utilities::sharedInstance().setDebugMask(m_previous); }
-
- private:
-  int32_t m_previous;
-};
-
 // Whether some captured line holds `part`.
 bool logHas(const LogCapture& log, const QString& part) {
   const QStringList lines = log.lines();
@@ -347,14 +336,23 @@ TEST(GroupEditor, CancelAfterMovesChangesNothing) {
 
 // ---- What the two editors share ---------------------------------------------------------------------------
 
+// Trace lines (0x40) and error lines (0x02) written while a test runs.
+class EditorTrace : public ::testing::Test {
+ protected:
+  void SetUp() override { Utilities::sharedInstance().setDebugMask(0x42); }
+  void TearDown() override { Utilities::sharedInstance().setDebugMask(m_savedMask); }
+
+ private:
+  int32_t m_savedMask = Utilities::sharedInstance().nDebugMask();
+};
+
 // The operations the editors share still trace under each editor's own class name, and a refused
 // index tells which editor refused it.
-TEST(BothEditors, SharedOperationsTraceUnderTheEditorsOwnName) {
+TEST_F(EditorTrace, SharedOperationsTraceUnderTheEditorsOwnName) {
   for (const bool group : {false, true}) {
     const QString cls = group ? "AddressBookGroupControllerObjC" : "AddressBookContactControllerObjC";
     SCOPED_TRACE(cls.toStdString());
     Book b;
-    ScopedDebugMask mask(0x42);
     LogCapture log;
     ScriptedDialogs dialogs;
     dialogs.expectAlert(0, platform::formatText(text("IDS_AB_INDEX_USED_MSG"), {2}));
