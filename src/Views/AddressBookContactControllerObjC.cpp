@@ -3,37 +3,25 @@
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "Model/Utilities.h"
 #include "Views/AddressBookControllerObjC.h"
 #include "Views/PageLayout.h"
-#include "platform/Localizer.h"
 #include "platform/NumberText.h"
 
-namespace {
-
-constexpr int32_t kTraceLevel = 0x40;
-constexpr int32_t kErrorLevel = 0x02;
-
-QString op(const char* selector) {
-  return QStringLiteral("-[AddressBookContactControllerObjC %1]").arg(QLatin1String(selector));
-}
-
-QString localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
-
-}  // namespace
+const AddressBookEditorBase::Variant AddressBookContactControllerObjC::kVariant{
+    "AddressBookContactControllerObjC",
+    false,  // isIndexExist only looks at the entries
+};
 
 // ---- Construction ("viewDidLoad") -------------------------------------------------------------------
 
 AddressBookContactControllerObjC::AddressBookContactControllerObjC(QWidget* parent)
-    : QDialog(parent), ut(Utilities::sharedInstance()) {
+    : AddressBookEditorBase(kVariant, parent) {
   const QString name = op("viewDidLoad");
   funcEnter(name);
   setObjectName(QStringLiteral("VID_ADDRESS_CONTACT"));
@@ -44,41 +32,18 @@ AddressBookContactControllerObjC::AddressBookContactControllerObjC(QWidget* pare
 
   for (QLineEdit* field : {m_ui.nameText, m_ui.emailText})
     connect(field, &QLineEdit::textEdited, this, [this, field] { controlTextDidChange(field); });
-  // The fields' actions (Return, or leaving the field); the index field has no typing delegate,
-  // so its edits are also evaluated as they happen, to keep Create in step with an emptied index.
-  connect(m_ui.indexText, &QLineEdit::editingFinished, this, &AddressBookContactControllerObjC::indexTextTyping);
-  connect(m_ui.indexText, &QLineEdit::textEdited, this, &AddressBookContactControllerObjC::indexTextTyping);
-  connect(m_ui.nameText, &QLineEdit::editingFinished, this, &AddressBookContactControllerObjC::nameTextTyping);
+  connectCommon();
   connect(m_ui.emailText, &QLineEdit::editingFinished, this, &AddressBookContactControllerObjC::emailTextTyping);
   for (QCheckBox* box : m_ui.groupCheck)
     connect(box, &QCheckBox::clicked, this, &AddressBookContactControllerObjC::groupBtnChecked);
-  connect(m_ui.btnCreate, &QPushButton::clicked, this, &AddressBookContactControllerObjC::CreateBtnPushed);
-  connect(m_ui.btnCancel, &QPushButton::clicked, this, &AddressBookContactControllerObjC::CancelBtnPushed);
   funcEnd(name);
 }
 
-AddressBookContactControllerObjC::~AddressBookContactControllerObjC() {
-  // The base class deletes the controls after this part of the object is gone; until then they
-  // must not call back into it (a table counting its rows, a field losing the focus).
-  for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
-}
-
 void AddressBookContactControllerObjC::buildLayout() {
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(16, 14, 16, 12);
-  outer->setSpacing(10);
-
-  auto* form = new QFormLayout;
-  form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-  m_ui.labelIndex = pagelayout::plainLabel(this);
-  m_ui.indexText = new QLineEdit(this);
-  m_ui.indexText->setFixedWidth(64);
-  form->addRow(m_ui.labelIndex, m_ui.indexText);
-  m_ui.labelName = pagelayout::plainLabel(this);
-  m_ui.nameText = new QLineEdit(this);
-  m_ui.nameText->setFixedWidth(260);
-  form->addRow(m_ui.labelName, m_ui.nameText);
+  QVBoxLayout* outer = newOuterLayout();
+  QFormLayout* form = newFormLayout();
+  addIndexRow(form, m_ui);
+  addNameRow(form, m_ui, 260);
   m_ui.labelEmail = pagelayout::plainLabel(this);
   m_ui.emailText = new QLineEdit(this);
   m_ui.emailText->setFixedWidth(260);
@@ -98,48 +63,24 @@ void AddressBookContactControllerObjC::buildLayout() {
   }
   outer->addLayout(grid);
   outer->addStretch(1);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  m_ui.btnCancel = new QPushButton(this);
-  m_ui.btnCancel->setAutoDefault(false);
-  m_ui.btnCreate = new QPushButton(this);
-  m_ui.btnCreate->setDefault(true);
-  buttons->addWidget(m_ui.btnCancel);
-  buttons->addWidget(m_ui.btnCreate);
-  outer->addLayout(buttons);
+  addButtonRow(outer, m_ui);
 }
 
 void AddressBookContactControllerObjC::initLocalizedString() {
-  setWindowTitle(localized("IDS_AB_CONTACT"));
-  m_ui.labelIndex->setText(QStringLiteral("Index"));
-  m_ui.labelName->setText(localized("IDS_AB_NAME"));
+  initCommonTexts("IDS_AB_CONTACT");
   m_ui.labelEmail->setText(localized("IDS_AB_EMAIL"));
-  m_ui.btnCreate->setText(localized("IDS_AB_CREATE"));
-  m_ui.btnCancel->setText(localized("IDS_AB_CANCEL"));
-  for (int n = 1; n <= addressbook::kGroupCount; ++n)
-    m_ui.groupCheck[n - 1]->setText(platform::formatText(QStringLiteral("%@ %d"), {localized("IDS_AB_GROUP"), n}));
+  for (int n = 1; n <= addressbook::kGroupCount; ++n) m_ui.groupCheck[n - 1]->setText(genericGroupTitle(n));
 }
 
 // ---- Mode ------------------------------------------------------------------------------------------------
 
 void AddressBookContactControllerObjC::addContact(AddressBookDictionary* groups, AddressBookDictionary* contacts) {
-  const QString name = op("addContact:contact:");
-  funcEnter(name);
-  groupDictionary = groups;
-  contactDictionary = contacts;
-  contactKey.reset();
-  funcEnd(name);
+  takeDictionaries("addContact:contact:", groups, contacts, std::nullopt);
 }
 
 void AddressBookContactControllerObjC::editContact(AddressBookDictionary* groups, AddressBookDictionary* contacts,
                                                    int32_t key) {
-  const QString name = op("editContact:contact:key:");
-  funcEnter(name);
-  groupDictionary = groups;
-  contactDictionary = contacts;
-  contactKey = key;
-  funcEnd(name);
+  takeDictionaries("editContact:contact:key:", groups, contacts, key);
 }
 
 void AddressBookContactControllerObjC::showEvent(QShowEvent* event) {
@@ -167,7 +108,7 @@ void AddressBookContactControllerObjC::updateUI() {
     m_ui.groupCheck[n - 1]->setText(group.name);
   }
 
-  const auto it = contactKey ? contactDictionary->find(*contactKey) : contactDictionary->end();
+  const auto it = editedKey ? contactDictionary->find(*editedKey) : contactDictionary->end();
   if (it != contactDictionary->end()) {
     const AddressBookEntry& e = it->second;
     m_ui.btnCreate->setText(localized("IDS_RS_OK"));
@@ -181,8 +122,8 @@ void AddressBookContactControllerObjC::updateUI() {
       if ((static_cast<uint64_t>(nGroupMask) & addressbook::maskMap(n)) != 0) m_ui.groupCheck[n - 1]->setChecked(true);
     }
   } else {
-    if (contactKey) funcErr(name, QStringLiteral("the contact to edit is gone; adding instead"));
-    contactKey.reset();
+    if (editedKey) funcErr(name, QStringLiteral("the contact to edit is gone; adding instead"));
+    editedKey.reset();
     nGroupMask = 0;
     nIsInShortcut = 0;
     m_ui.indexText->setText(QString::number(firstEmptyIndex()));
@@ -206,131 +147,32 @@ bool AddressBookContactControllerObjC::isAnyTextFieldEmpty() const {
   return empty;
 }
 
-void AddressBookContactControllerObjC::detectCreateBtn() {
-  const QString name = op("detectCreateBtn");
-  funcEnter(name);
-  m_ui.btnCreate->setEnabled(!isAnyTextFieldEmpty());
-  funcEnd(name);
-}
-
 void AddressBookContactControllerObjC::controlTextDidChange(QLineEdit* field) {
   const QString name = op("controlTextDidChange:");
   funcEnter(name);
-  if (field == m_ui.nameText) {
-    const QString typed = field->text();
-    const QString cleaned = Utilities::stripRemoveSpecialWordFrom(addressbook::cutToLimit(typed, addressbook::kNameLimit));
-    if (cleaned != typed) {
-      // The cursor stays after what the user typed, less what the filter took out before it.
-      const int cursor = std::min<int>(
-          cleaned.size(), Utilities::stripRemoveSpecialWordFrom(typed.left(field->cursorPosition())).size());
-      field->setText(cleaned);
-      field->setCursorPosition(cursor);
-    }
-  }
+  if (field == m_ui.nameText) filterNameField();
   // After the filter: a name that was only removed characters is empty, and Create says so.
   detectCreateBtn();
   funcEnd(name);
 }
 
 void AddressBookContactControllerObjC::groupBtnChecked() {
-  const QString name = op("groupBtnChecked:");
-  funcEnter(name);
-  detectCreateBtn();
-  funcEnd(name);
-}
-
-void AddressBookContactControllerObjC::indexTextTyping() {
-  const QString name = op("indexTextTyping:");
-  funcEnter(name);
-  detectCreateBtn();
-  funcEnd(name);
-}
-
-void AddressBookContactControllerObjC::nameTextTyping() {
-  const QString name = op("nameTextTyping:");
-  funcEnter(name);
-  detectCreateBtn();
-  funcEnd(name);
+  traced("groupBtnChecked:", [this] { detectCreateBtn(); });
 }
 
 void AddressBookContactControllerObjC::emailTextTyping() {
-  const QString name = op("emailTextTyping:");
-  funcEnter(name);
-  detectCreateBtn();
-  funcEnd(name);
-}
-
-// ---- Free index ------------------------------------------------------------------------------------------
-
-bool AddressBookContactControllerObjC::isIndexExist(int32_t index) const {
-  const QString name = op("isIndexExist:");
-  funcEnter(name);
-  for (const AddressBookDictionary* d : {groupDictionary, contactDictionary}) {
-    if (d == nullptr) continue;
-    for (const auto& [key, e] : *d)
-      if (e.index == index) {
-        funcEnd(name);
-        return true;
-      }
-  }
-  funcEnd(name);
-  return false;
-}
-
-int32_t AddressBookContactControllerObjC::firstEmptyIndex() const {
-  const QString name = op("firstEmptyIndex");
-  funcEnter(name);
-  for (int32_t n = addressbook::kFirstIndex; n <= addressbook::kLastIndex; ++n)
-    if (!isIndexExist(n)) {
-      funcEnd(name);
-      return n;
-    }
-  funcEnd(name);
-  return 0;
+  traced("emailTextTyping:", [this] { detectCreateBtn(); });
 }
 
 // ---- Create / OK and Cancel --------------------------------------------------------------------------------
 
-bool AddressBookContactControllerObjC::checkIndex() {
-  const QString name = op("checkIndex");
-  if (isEditMode()) return true;  // the edited contact's own index, not editable
-  const int32_t index = platform::intValue(m_ui.indexText->text());
-  if (index < addressbook::kFirstIndex || index > addressbook::kLastIndex) {
-    funcErr(name, QStringLiteral("index %1 outside 1..300").arg(index));
-    ut.message(localized("IDS_CM_ERROR"), localized("IDS_OUT_OF_RANGE_ERR_MSG"), false);
-    m_ui.indexText->setFocus();
-    return false;
-  }
-  if (isIndexExist(index)) {
-    funcErr(name, QStringLiteral("index %1 is used").arg(index));
-    ut.message(platform::formatText(localized("IDS_AB_INDEX_USED_MSG"), {index}), localized("IDS_AB_INDEX_USED_INFO"),
-               false);
-    m_ui.indexText->setFocus();
-    return false;
-  }
-  return true;
-}
-
-void AddressBookContactControllerObjC::CreateBtnPushed() {
-  const QString name = op("CreateBtnPushed:");
-  funcEnter(name);
+bool AddressBookContactControllerObjC::acceptsInput() {
   if (!Utilities::validateEmail(m_ui.emailText->text())) {
-    funcErr(name, QStringLiteral("the e-mail address is malformed"));
+    funcErr(op("CreateBtnPushed:"), QStringLiteral("the e-mail address is malformed"));
     ut.message(localized("IDS_MAIL_FORMAT_ERR_MSG"), localized("IDS_CHECK_AND_TRY_AGAIN"), false);
-    return;
+    return false;
   }
-  if (!checkIndex()) return;
-  applyData();
-  if (addressBookVC != nullptr) addressBookVC->updateUI();
-  accept();
-  funcEnd(name);
-}
-
-void AddressBookContactControllerObjC::CancelBtnPushed() {
-  const QString name = op("CancelBtnPushed:");
-  funcEnter(name);
-  reject();
-  funcEnd(name);
+  return checkIndex();
 }
 
 void AddressBookContactControllerObjC::applyData() {
@@ -347,18 +189,4 @@ void AddressBookContactControllerObjC::applyData() {
   e.shortcut = static_cast<uint32_t>(nIsInShortcut);
   (*contactDictionary)[e.index] = e;
   funcEnd(name);
-}
-
-// ---- Trace -----------------------------------------------------------------------------------------------------
-
-void AddressBookContactControllerObjC::funcEnter(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>>>> %@ ENTER"), name);
-}
-
-void AddressBookContactControllerObjC::funcEnd(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<<<< %@ END \n  "), name);
-}
-
-void AddressBookContactControllerObjC::funcErr(const QString& name, const QString& message) const {
-  ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: %@\n"), name, message);
 }

@@ -23,84 +23,60 @@
 // The entry stored is [index, 21, the boxes' mask (bits 0..19 only), name, e-mail, the edited
 // contact's shortcut flag (0 when added)].
 //
+// What it shares with the group editor (the free index, the index check, Create/Cancel, the name
+// filter, the trace) lives in AddressBookEditorBase.
+//
 // Trace at level 0x40 (">>>>>>>>> %@ ENTER", "<<<<<<<<< %@ END \n  "), errors at level 0x02.
 
-#include <QDialog>
 #include <array>
 #include <cstdint>
-#include <optional>
 
-#include "Views/AddressBookEntry.h"
+#include "Views/AddressBookEditorBase.h"
 
-class AddressBookControllerObjC;
 class QCheckBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class Utilities;
 
-class AddressBookContactControllerObjC : public QDialog {
+class AddressBookContactControllerObjC : public AddressBookEditorBase {
   Q_OBJECT
 
  public:
   explicit AddressBookContactControllerObjC(QWidget* parent = nullptr);
-  ~AddressBookContactControllerObjC() override;
 
-  void setAddressBookVC(AddressBookControllerObjC* page) { addressBookVC = page; }
   void addContact(AddressBookDictionary* groups, AddressBookDictionary* contacts);
   void editContact(AddressBookDictionary* groups, AddressBookDictionary* contacts, int32_t key);
-  bool isEditMode() const { return contactKey.has_value(); }
 
   // ---- Actions ---------------------------------------------------------------------------------------
-  void CreateBtnPushed();
-  void CancelBtnPushed();
+  // CreateBtnPushed, CancelBtnPushed, indexTextTyping and nameTextTyping: AddressBookEditorBase.
   void groupBtnChecked();
-  void indexTextTyping();
-  void nameTextTyping();
   void emailTextTyping();
   // The user changed the text of the name or e-mail field.
   void controlTextDidChange(QLineEdit* field);
 
   // ---- Internal operations (public for tests) ---------------------------------------------------
+  // detectCreateBtn, isIndexExist and firstEmptyIndex: AddressBookEditorBase.
   void updateUI();
-  void applyData();
-  void detectCreateBtn();
-  bool isAnyTextFieldEmpty() const;
-  bool isIndexExist(int32_t index) const;
-  int32_t firstEmptyIndex() const;
+  void applyData() override;
+  bool isAnyTextFieldEmpty() const override;
 
-  struct Controls {
-    QLabel* labelIndex;
-    QLineEdit* indexText;
-    QLabel* labelName;
-    QLineEdit* nameText;
+  struct Controls : Fields {
     QLabel* labelEmail;
     QLineEdit* emailText;
     std::array<QCheckBox*, addressbook::kGroupCount> groupCheck;  // box n at [n-1]
-    QPushButton* btnCreate;
-    QPushButton* btnCancel;
   };
   const Controls& controls() const { return m_ui; }
 
  protected:
   void showEvent(QShowEvent* event) override;
+  const Fields& fields() const override { return m_ui; }
+  // The e-mail address is well-formed and, in add mode, the index is free.
+  bool acceptsInput() override;
 
  private:
+  static const Variant kVariant;
+
   void buildLayout();
   void initLocalizedString();
-  bool checkIndex();
-
-  void funcEnter(const QString& name) const;
-  void funcEnd(const QString& name) const;
-  void funcErr(const QString& name, const QString& message) const;
 
   Controls m_ui{};
-  Utilities& ut;
-  AddressBookControllerObjC* addressBookVC = nullptr;
-  AddressBookDictionary* groupDictionary = nullptr;
-  AddressBookDictionary* contactDictionary = nullptr;
-  std::optional<int32_t> contactKey;
   int32_t nIsInShortcut = 0;
   int64_t nGroupMask = 0;
-  bool m_filled = false;  // updateUI ran for this opening
 };

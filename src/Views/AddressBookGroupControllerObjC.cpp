@@ -16,27 +16,24 @@
 #include "Views/AddressBookControllerObjC.h"
 #include "Views/PageLayout.h"
 #include "Views/TableDataSource.h"
-#include "platform/Localizer.h"
 #include "platform/NumberText.h"
 #include "platform/widgets/PopUpButton.h"
 
 namespace {
 
 constexpr int32_t kTraceLevel = 0x40;
-constexpr int32_t kErrorLevel = 0x02;
-
-QString op(const char* selector) {
-  return QStringLiteral("-[AddressBookGroupControllerObjC %1]").arg(QLatin1String(selector));
-}
-
-QString localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
 
 }  // namespace
+
+const AddressBookEditorBase::Variant AddressBookGroupControllerObjC::kVariant{
+    "AddressBookGroupControllerObjC",
+    true,  // isIndexExist answers YES for an index outside 1..300
+};
 
 // ---- Construction ("viewDidLoad") -------------------------------------------------------------------
 
 AddressBookGroupControllerObjC::AddressBookGroupControllerObjC(QWidget* parent)
-    : QDialog(parent), ut(Utilities::sharedInstance()) {
+    : AddressBookEditorBase(kVariant, parent) {
   const QString name = op("viewDidLoad");
   funcEnter(name);
   setObjectName(QStringLiteral("VID_ADDRESS_GROUP"));
@@ -48,11 +45,7 @@ AddressBookGroupControllerObjC::AddressBookGroupControllerObjC(QWidget* parent)
   m_ui.btnCreate->setEnabled(false);
 
   connect(m_ui.nameText, &QLineEdit::textEdited, this, &AddressBookGroupControllerObjC::controlTextDidChange);
-  connect(m_ui.nameText, &QLineEdit::editingFinished, this, &AddressBookGroupControllerObjC::nameTextTyping);
-  // The index field's action; its edits are evaluated as they happen too, so that an emptied
-  // index disables Create at once.
-  connect(m_ui.indexText, &QLineEdit::editingFinished, this, &AddressBookGroupControllerObjC::indexTextTyping);
-  connect(m_ui.indexText, &QLineEdit::textEdited, this, &AddressBookGroupControllerObjC::indexTextTyping);
+  connectCommon();
   connect(m_ui.contactTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &AddressBookGroupControllerObjC::tableViewSelectionDidChange);
   connect(m_ui.memberTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -61,39 +54,25 @@ AddressBookGroupControllerObjC::AddressBookGroupControllerObjC(QWidget* parent)
   connect(m_ui.memberTable, &QTableView::doubleClicked, this, &AddressBookGroupControllerObjC::doubleClickMember);
   connect(m_ui.ltrBtn, &QPushButton::clicked, this, &AddressBookGroupControllerObjC::leftToRightBtnPushed);
   connect(m_ui.rtlBtn, &QPushButton::clicked, this, &AddressBookGroupControllerObjC::rightToLeftBtnPushed);
-  connect(m_ui.btnCreate, &QPushButton::clicked, this, &AddressBookGroupControllerObjC::CreateBtnPushed);
-  connect(m_ui.btnCancel, &QPushButton::clicked, this, &AddressBookGroupControllerObjC::CancelBtnPushed);
   funcEnd(name);
 }
 
 AddressBookGroupControllerObjC::~AddressBookGroupControllerObjC() {
-  // The base class deletes the controls after this part of the object is gone; until then they
-  // must not call back into it (a table counting its rows, a field losing the focus).
+  // The tables must not ask this part of the object for rows once it is gone; the base class
+  // cuts the controls' other connections.
   m_ui.contactModel->detach();
   m_ui.memberModel->detach();
-  for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
 }
 
 void AddressBookGroupControllerObjC::buildLayout() {
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(16, 14, 16, 12);
-  outer->setSpacing(10);
-
-  auto* form = new QFormLayout;
-  form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-  m_ui.labelIndex = pagelayout::plainLabel(this);
-  m_ui.indexText = new QLineEdit(this);
-  m_ui.indexText->setFixedWidth(64);
-  form->addRow(m_ui.labelIndex, m_ui.indexText);
+  QVBoxLayout* outer = newOuterLayout();
+  QFormLayout* form = newFormLayout();
+  addIndexRow(form, m_ui);
   m_ui.labelGroup = pagelayout::plainLabel(this);
   m_ui.contactType = new platform::PopUpButton(this);
   for (int i = 0; i <= addressbook::kGroupCount; ++i) m_ui.contactType->addItem(QString());
   form->addRow(m_ui.labelGroup, m_ui.contactType);
-  m_ui.labelName = pagelayout::plainLabel(this);
-  m_ui.nameText = new QLineEdit(this);
-  m_ui.nameText->setFixedWidth(220);
-  form->addRow(m_ui.labelName, m_ui.nameText);
+  addNameRow(form, m_ui, 220);
   outer->addLayout(form);
 
   const auto table = [this](const char* id, TableDataSource*& model) {
@@ -123,50 +102,27 @@ void AddressBookGroupControllerObjC::buildLayout() {
   lists->addLayout(moves);
   lists->addWidget(m_ui.memberTable, 1);
   outer->addLayout(lists, 1);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  m_ui.btnCancel = new QPushButton(this);
-  m_ui.btnCancel->setAutoDefault(false);
-  m_ui.btnCreate = new QPushButton(this);
-  m_ui.btnCreate->setDefault(true);
-  buttons->addWidget(m_ui.btnCancel);
-  buttons->addWidget(m_ui.btnCreate);
-  outer->addLayout(buttons);
+  addButtonRow(outer, m_ui);
 }
 
 void AddressBookGroupControllerObjC::initLocalizedString() {
-  setWindowTitle(localized("IDS_AB_GROUP"));
-  m_ui.labelIndex->setText(QStringLiteral("Index"));
+  initCommonTexts("IDS_AB_GROUP");
   m_ui.labelGroup->setText(localized("IDS_AB_GROUP"));
-  m_ui.labelName->setText(localized("IDS_AB_NAME"));
-  m_ui.btnCreate->setText(localized("IDS_AB_CREATE"));
-  m_ui.btnCancel->setText(localized("IDS_AB_CANCEL"));
   m_ui.contactModel->setColumnTitle(0, localized("IDS_AB_CONTACT"));
   m_ui.memberModel->setColumnTitle(0, localized("IDS_AB_MEMBERS"));
   for (int n = 1; n <= addressbook::kGroupCount; ++n)
-    m_ui.contactType->setItemTitle(n, platform::formatText(QStringLiteral("%@ %d"), {localized("IDS_AB_GROUP"), n}));
+    m_ui.contactType->setItemTitle(n, genericGroupTitle(n));
 }
 
 // ---- Mode ------------------------------------------------------------------------------------------------
 
 void AddressBookGroupControllerObjC::addGroup(AddressBookDictionary* groups, AddressBookDictionary* contacts) {
-  const QString name = op("addGroup:contact:");
-  funcEnter(name);
-  groupDictionary = groups;
-  contactDictionary = contacts;
-  groupKey.reset();
-  funcEnd(name);
+  takeDictionaries("addGroup:contact:", groups, contacts, std::nullopt);
 }
 
 void AddressBookGroupControllerObjC::editGroup(AddressBookDictionary* groups, AddressBookDictionary* contacts,
                                                int32_t key) {
-  const QString name = op("editGroup:contact:key:");
-  funcEnter(name);
-  groupDictionary = groups;
-  contactDictionary = contacts;
-  groupKey = key;
-  funcEnd(name);
+  takeDictionaries("editGroup:contact:key:", groups, contacts, key);
 }
 
 void AddressBookGroupControllerObjC::showEvent(QShowEvent* event) {
@@ -190,18 +146,18 @@ void AddressBookGroupControllerObjC::updateUI() {
     return;
   }
   m_ui.contactType->setItemHidden(0, true);
-  if (groupKey && groupDictionary->find(*groupKey) == groupDictionary->end()) {
+  if (editedKey && groupDictionary->find(*editedKey) == groupDictionary->end()) {
     funcErr(name, QStringLiteral("the group to edit is gone; adding instead"));
-    groupKey.reset();
+    editedKey.reset();
   }
   for (const auto& [key, group] : *groupDictionary) {
-    if (groupKey && key == *groupKey) continue;
+    if (editedKey && key == *editedKey) continue;
     const auto n = static_cast<int>(group.nodeType);
     if (n >= 1 && n <= addressbook::kGroupCount) m_ui.contactType->setItemHidden(n, true);
   }
 
-  if (groupKey) {
-    const AddressBookEntry& g = groupDictionary->at(*groupKey);
+  if (editedKey) {
+    const AddressBookEntry& g = groupDictionary->at(*editedKey);
     m_ui.btnCreate->setText(localized("IDS_RS_OK"));
     m_ui.indexText->setText(QString::number(g.index));
     m_ui.indexText->setEnabled(false);
@@ -224,8 +180,8 @@ void AddressBookGroupControllerObjC::updateTable() {
   m_members.clear();
   m_nonMembers.clear();
   int32_t group = 0;
-  if (groupKey) {
-    if (const auto it = groupDictionary->find(*groupKey); it != groupDictionary->end())
+  if (editedKey) {
+    if (const auto it = groupDictionary->find(*editedKey); it != groupDictionary->end())
       group = static_cast<int32_t>(it->second.nodeType);
   }
   const uint32_t bit = addressbook::maskMap(group);
@@ -253,39 +209,10 @@ bool AddressBookGroupControllerObjC::isAnyTextFieldEmpty() const {
   return empty;
 }
 
-void AddressBookGroupControllerObjC::detectCreateBtn() {
-  const QString name = op("detectCreateBtn");
-  funcEnter(name);
-  m_ui.btnCreate->setEnabled(!isAnyTextFieldEmpty());
-  funcEnd(name);
-}
-
 void AddressBookGroupControllerObjC::controlTextDidChange() {
-  QLineEdit* field = m_ui.nameText;
-  const QString typed = field->text();
-  const QString cleaned = Utilities::stripRemoveSpecialWordFrom(addressbook::cutToLimit(typed, addressbook::kNameLimit));
-  if (cleaned != typed) {
-    const int cursor = std::min<int>(
-        cleaned.size(), Utilities::stripRemoveSpecialWordFrom(typed.left(field->cursorPosition())).size());
-    field->setText(cleaned);
-    field->setCursorPosition(cursor);
-  }
+  filterNameField();
   // After the filter: a name that was only removed characters is empty, and Create says so.
   m_ui.btnCreate->setEnabled(!isAnyTextFieldEmpty());
-}
-
-void AddressBookGroupControllerObjC::indexTextTyping() {
-  const QString name = op("indexTextTyping:");
-  funcEnter(name);
-  detectCreateBtn();
-  funcEnd(name);
-}
-
-void AddressBookGroupControllerObjC::nameTextTyping() {
-  const QString name = op("nameTextTyping:");
-  funcEnter(name);
-  detectCreateBtn();
-  funcEnd(name);
 }
 
 // ---- Tables and moves ----------------------------------------------------------------------------------------
@@ -363,34 +290,22 @@ void AddressBookGroupControllerObjC::rightToLeft() {
 }
 
 void AddressBookGroupControllerObjC::leftToRightBtnPushed() {
-  const QString name = op("leftToRightBtnPushed:");
-  funcEnter(name);
-  leftToRight();
-  funcEnd(name);
+  traced("leftToRightBtnPushed:", [this] { leftToRight(); });
 }
 
 void AddressBookGroupControllerObjC::rightToLeftBtnPushed() {
-  const QString name = op("rightToLeftBtnPushed:");
-  funcEnter(name);
-  rightToLeft();
-  funcEnd(name);
+  traced("rightToLeftBtnPushed:", [this] { rightToLeft(); });
 }
 
 void AddressBookGroupControllerObjC::doubleClickContact() {
-  const QString name = op("doubleClickContact:");
-  funcEnter(name);
-  leftToRight();
-  funcEnd(name);
+  traced("doubleClickContact:", [this] { leftToRight(); });
 }
 
 void AddressBookGroupControllerObjC::doubleClickMember() {
-  const QString name = op("doubleClickMember:");
-  funcEnter(name);
-  rightToLeft();
-  funcEnd(name);
+  traced("doubleClickMember:", [this] { rightToLeft(); });
 }
 
-// ---- Free group number and free index ------------------------------------------------------------------------
+// ---- Free group number ------------------------------------------------------------------------------
 
 bool AddressBookGroupControllerObjC::isGroupExist(int32_t group) const {
   const QString name = op("isGroupExist:");
@@ -415,80 +330,16 @@ int32_t AddressBookGroupControllerObjC::firstEmptyGroup() const {
   return 0;
 }
 
-bool AddressBookGroupControllerObjC::isIndexExist(int32_t index) const {
-  const QString name = op("isIndexExist:");
-  funcEnter(name);
-  if (index < addressbook::kFirstIndex || index > addressbook::kLastIndex) {
-    funcEnd(name);
-    return true;
-  }
-  for (const AddressBookDictionary* d : {groupDictionary, contactDictionary}) {
-    if (d == nullptr) continue;
-    for (const auto& [key, e] : *d)
-      if (e.index == index) {
-        funcEnd(name);
-        return true;
-      }
-  }
-  funcEnd(name);
-  return false;
-}
-
-int32_t AddressBookGroupControllerObjC::firstEmptyIndex() const {
-  const QString name = op("firstEmptyIndex");
-  funcEnter(name);
-  for (int32_t n = addressbook::kFirstIndex; n <= addressbook::kLastIndex; ++n)
-    if (!isIndexExist(n)) {
-      funcEnd(name);
-      return n;
-    }
-  funcEnd(name);
-  return 0;
-}
-
 // ---- Create / OK and Cancel --------------------------------------------------------------------------------
 
-bool AddressBookGroupControllerObjC::checkIndex() {
-  const QString name = op("checkIndex");
+bool AddressBookGroupControllerObjC::acceptsInput() {
   const int group = m_ui.contactType->indexOfSelectedItem();
   if (group < 1 || group > addressbook::kGroupCount) {
-    funcErr(name, QStringLiteral("no group number chosen"));
+    funcErr(op("checkIndex"), QStringLiteral("no group number chosen"));
     ut.message(localized("IDS_CM_ERROR"), localized("IDS_OUT_OF_RANGE_ERR_MSG"), false);
     return false;
   }
-  if (isEditMode()) return true;  // the edited group's own index, not editable
-  const int32_t index = platform::intValue(m_ui.indexText->text());
-  if (index < addressbook::kFirstIndex || index > addressbook::kLastIndex) {
-    funcErr(name, QStringLiteral("index %1 outside 1..300").arg(index));
-    ut.message(localized("IDS_CM_ERROR"), localized("IDS_OUT_OF_RANGE_ERR_MSG"), false);
-    m_ui.indexText->setFocus();
-    return false;
-  }
-  if (isIndexExist(index)) {
-    funcErr(name, QStringLiteral("index %1 is used").arg(index));
-    ut.message(platform::formatText(localized("IDS_AB_INDEX_USED_MSG"), {index}), localized("IDS_AB_INDEX_USED_INFO"),
-               false);
-    m_ui.indexText->setFocus();
-    return false;
-  }
-  return true;
-}
-
-void AddressBookGroupControllerObjC::CreateBtnPushed() {
-  const QString name = op("CreateBtnPushed:");
-  funcEnter(name);
-  if (!checkIndex()) return;
-  applyData();
-  if (addressBookVC != nullptr) addressBookVC->updateUI();
-  accept();
-  funcEnd(name);
-}
-
-void AddressBookGroupControllerObjC::CancelBtnPushed() {
-  const QString name = op("CancelBtnPushed:");
-  funcEnter(name);
-  reject();
-  funcEnd(name);
+  return checkIndex();
 }
 
 void AddressBookGroupControllerObjC::applyData() {
@@ -499,8 +350,8 @@ void AddressBookGroupControllerObjC::applyData() {
   const int32_t index = platform::intValue(m_ui.indexText->text());
   int32_t oldGroup = 0;
   uint32_t shortcut = 0;
-  if (groupKey) {
-    const AddressBookEntry& edited = groupDictionary->at(*groupKey);
+  if (editedKey) {
+    const AddressBookEntry& edited = groupDictionary->at(*editedKey);
     shortcut = edited.shortcut;
     if (edited.nodeType != static_cast<uint32_t>(newGroup)) oldGroup = static_cast<int32_t>(edited.nodeType);
   }
@@ -522,18 +373,4 @@ void AddressBookGroupControllerObjC::applyData() {
   for (const auto& [key, c] : m_nonMembers) (*contactDictionary)[key] = c;
   for (const auto& [key, c] : m_members) (*contactDictionary)[key] = c;
   funcEnd(name);
-}
-
-// ---- Trace -----------------------------------------------------------------------------------------------------
-
-void AddressBookGroupControllerObjC::funcEnter(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>>>> %@ ENTER"), name);
-}
-
-void AddressBookGroupControllerObjC::funcEnd(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<<<< %@ END \n  "), name);
-}
-
-void AddressBookGroupControllerObjC::funcErr(const QString& name, const QString& message) const {
-  ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: %@\n"), name, message);
 }

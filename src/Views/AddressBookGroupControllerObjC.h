@@ -25,27 +25,23 @@
 // "", its shortcut flag]; every non-member loses the bit of the number (and of the old number when
 // the group was renumbered), every member loses the old bit and gains the new one.
 //
+// What it shares with the contact editor (the free index, the index check, Create/Cancel, the name
+// filter, the trace) lives in AddressBookEditorBase.
+//
 // Trace at level 0x40 (">>>>>>>>> %@ ENTER", "<<<<<<<<< %@ END \n  "), errors at level 0x02.
 
-#include <QDialog>
 #include <cstdint>
-#include <optional>
 
-#include "Views/AddressBookEntry.h"
+#include "Views/AddressBookEditorBase.h"
 
-class AddressBookControllerObjC;
-class QLabel;
-class QLineEdit;
-class QPushButton;
 class QTableView;
 class TableDataSource;
-class Utilities;
 
 namespace platform {
 class PopUpButton;
 }  // namespace platform
 
-class AddressBookGroupControllerObjC : public QDialog {
+class AddressBookGroupControllerObjC : public AddressBookEditorBase {
   Q_OBJECT
 
  public:
@@ -55,33 +51,26 @@ class AddressBookGroupControllerObjC : public QDialog {
   explicit AddressBookGroupControllerObjC(QWidget* parent = nullptr);
   ~AddressBookGroupControllerObjC() override;
 
-  void setAddressBookVC(AddressBookControllerObjC* page) { addressBookVC = page; }
   void addGroup(AddressBookDictionary* groups, AddressBookDictionary* contacts);
   void editGroup(AddressBookDictionary* groups, AddressBookDictionary* contacts, int32_t key);
-  bool isEditMode() const { return groupKey.has_value(); }
 
   // ---- Actions ---------------------------------------------------------------------------------------
-  void CreateBtnPushed();
-  void CancelBtnPushed();
+  // CreateBtnPushed, CancelBtnPushed, indexTextTyping and nameTextTyping: AddressBookEditorBase.
   void leftToRightBtnPushed();
   void rightToLeftBtnPushed();
   void doubleClickContact();
   void doubleClickMember();
-  void indexTextTyping();
-  void nameTextTyping();
   // The user changed the name field's text.
   void controlTextDidChange();
 
   // ---- Internal operations (public for tests) ---------------------------------------------------
+  // detectCreateBtn, isIndexExist and firstEmptyIndex: AddressBookEditorBase.
   void updateUI();
   void updateTable();
-  void applyData();
-  void detectCreateBtn();
-  bool isAnyTextFieldEmpty() const;
+  void applyData() override;
+  bool isAnyTextFieldEmpty() const override;
   bool isGroupExist(int32_t group) const;
   int32_t firstEmptyGroup() const;
-  bool isIndexExist(int32_t index) const;
-  int32_t firstEmptyIndex() const;
   void leftToRight();
   void rightToLeft();
   static int32_t maskMap(int32_t group) { return static_cast<int32_t>(addressbook::maskMap(group)); }
@@ -95,44 +84,32 @@ class AddressBookGroupControllerObjC : public QDialog {
   const AddressBookDictionary& groupContactDictionary() const { return m_nonMembers; }
   const AddressBookDictionary& groupMemberDictionary() const { return m_members; }
 
-  struct Controls {
-    QLabel* labelIndex;
-    QLineEdit* indexText;
+  struct Controls : Fields {
     QLabel* labelGroup;
     platform::PopUpButton* contactType;
-    QLabel* labelName;
-    QLineEdit* nameText;
     QTableView* contactTable;
     QTableView* memberTable;
     TableDataSource* contactModel;
     TableDataSource* memberModel;
     QPushButton* ltrBtn;
     QPushButton* rtlBtn;
-    QPushButton* btnCreate;
-    QPushButton* btnCancel;
   };
   const Controls& controls() const { return m_ui; }
 
  protected:
   void showEvent(QShowEvent* event) override;
+  const Fields& fields() const override { return m_ui; }
+  // A group number is chosen and, in add mode, the index is free.
+  bool acceptsInput() override;
 
  private:
+  static const Variant kVariant;
+
   void buildLayout();
   void initLocalizedString();
-  bool checkIndex();
   void reloadTables();
 
-  void funcEnter(const QString& name) const;
-  void funcEnd(const QString& name) const;
-  void funcErr(const QString& name, const QString& message) const;
-
   Controls m_ui{};
-  Utilities& ut;
-  AddressBookControllerObjC* addressBookVC = nullptr;
-  AddressBookDictionary* groupDictionary = nullptr;
-  AddressBookDictionary* contactDictionary = nullptr;
   AddressBookDictionary m_nonMembers;  // groupContactDictionary
   AddressBookDictionary m_members;     // groupMembertDictionary
-  std::optional<int32_t> groupKey;
-  bool m_filled = false;
 };

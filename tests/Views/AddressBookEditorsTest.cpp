@@ -7,12 +7,16 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <algorithm>
+#include <optional>
 
+#include "Model/Utilities.h"
 #include "Views/AddressBookContactControllerObjC.h"
 #include "Views/AddressBookGroupControllerObjC.h"
 #include "platform/Localizer.h"
 #include "platform/widgets/PopUpButton.h"
 #include "support/AddressBookFixture.h"
+#include "support/LogCapture.h"
 #include "support/ScriptedDialogs.h"
 
 using namespace abtest;
@@ -34,6 +38,12 @@ struct Book {
   AddressBookDictionary groups;
   AddressBookDictionary contacts;
 };
+
+// Whether some captured line holds `part`.
+bool logHas(const LogCapture& log, const QString& part) {
+  const QStringList lines = log.lines();
+  return std::any_of(lines.begin(), lines.end(), [&](const QString& l) { return l.contains(part); });
+}
 
 // Types into a field as the user does (the field's typing handlers run).
 void type(QLineEdit* field, const QString& s) { QTest::keyClicks(field, s); }
@@ -322,6 +332,79 @@ TEST(GroupEditor, CancelAfterMovesChangesNothing) {
   EXPECT_FALSE(e.editor.isVisible());
   EXPECT_EQ(b.contacts, before.contacts);
   EXPECT_EQ(b.groups, before.groups);
+}
+
+// ---- What the two editors share ---------------------------------------------------------------------------
+
+// Trace lines (0x40) and error lines (0x02) written while a test runs.
+class EditorTrace : public ::testing::Test {
+ protected:
+  void SetUp() override { Utilities::sharedInstance().setDebugMask(0x42); }
+  void TearDown() override { Utilities::sharedInstance().setDebugMask(m_savedMask); }
+
+ private:
+  int32_t m_savedMask = Utilities::sharedInstance().nDebugMask();
+};
+
+// The operations the editors share still trace under each editor's own class name, and a refused
+// index tells which editor refused it.
+TEST_F(EditorTrace, SharedOperationsTraceUnderTheEditorsOwnName) {
+  for (const bool group : {false, true}) {
+    const QString cls = group ? "AddressBookGroupControllerObjC" : "AddressBookContactControllerObjC";
+    SCOPED_TRACE(cls.toStdString());
+    Book b;
+    LogCapture log;
+    ScriptedDialogs dialogs;
+    dialogs.expectAlert(0, platform::formatText(text("IDS_AB_INDEX_USED_MSG"), {2}));
+    std::optional<ContactEditor> contact;
+    std::optional<GroupEditor> groupEditor;
+    QPushButton* create = nullptr;
+    if (group) {
+      groupEditor.emplace(b);
+      groupEditor->ui().indexText->setText("2");
+      type(groupEditor->ui().nameText, "G");
+      groupEditor->moveIn(0);
+      create = groupEditor->ui().btnCreate;
+    } else {
+      contact.emplace(b);
+      contact->ui().indexText->setText("2");
+      type(contact->ui().nameText, "N");
+      type(contact->ui().emailText, "n@example.com");
+      create = contact->ui().btnCreate;
+    }
+    QTest::mouseClick(create, Qt::LeftButton);
+    EXPECT_EQ(dialogs.alerts().size(), 1u);
+    for (const char* op : {"viewDidLoad", "updateUI", "firstEmptyIndex", "isIndexExist:", "detectCreateBtn",
+                           "isAnyTextFieldEmpty", "CreateBtnPushed:"})
+      EXPECT_TRUE(log.contains(QStringLiteral(">>>>>>>>> -[%1 %2] ENTER").arg(cls, QLatin1String(op)))) << op;
+    EXPECT_TRUE(log.contains(QStringLiteral(">>>>>>>>> -[%1 %2] ENTER")
+                                 .arg(cls, QLatin1String(group ? "addGroup:contact:" : "addContact:contact:"))));
+    EXPECT_TRUE(logHas(log, QStringLiteral("========= -[%1 checkIndex] ERROR: index 2 is used").arg(cls)))
+        << log.lines().join('|').toStdString();
+    const QString other = group ? "AddressBookContactControllerObjC" : "AddressBookGroupControllerObjC";
+    EXPECT_FALSE(logHas(log, other));
+  }
+}
+
+// The group editor counts an index outside 1..300 as used; the contact editor only looks at the
+// entries (its Create refuses such an index before asking).
+TEST(BothEditors, IndexExistenceOutsideTheRange) {
+  Book b;
+  ContactEditor contact(b);
+  GroupEditor group(b);
+  struct Case {
+    int32_t index;
+    bool contactAnswer;
+    bool groupAnswer;
+  };
+  const Case cases[] = {{0, false, true}, {301, false, true}, {1, true, true}, {6, true, true}, {3, false, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.index);
+    EXPECT_EQ(contact.editor.isIndexExist(c.index), c.contactAnswer);
+    EXPECT_EQ(group.editor.isIndexExist(c.index), c.groupAnswer);
+  }
+  EXPECT_EQ(contact.editor.firstEmptyIndex(), 3);
+  EXPECT_EQ(group.editor.firstEmptyIndex(), 3);
 }
 
 }  // namespace
