@@ -10,7 +10,7 @@
 
 #include "Views/GeneralSetupControllerObjC.h"
 
-TEST(GeneralSetupScreenshot, EachModel) {
+TEST(GeneralSetupScreenshot, EachModelOnlySavesAPictureForReview) {
   ASSERT_TRUE(QDir().mkpath(QStringLiteral(ZR_SCREENSHOT_DIR)));
   for (bool usbOnly : {false, true}) {
     MainWindowState state;

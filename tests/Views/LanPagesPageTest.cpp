@@ -743,7 +743,7 @@ TEST(LanPages, RefillingOrLeavingThePageEndsTheDhcpPoll) {
   }
 }
 
-TEST(LanPages, Screenshots) {
+TEST(LanPages, ScreenshotsOnlySaveAPictureForReview) {
   ASSERT_TRUE(QDir().mkpath(QStringLiteral(ZR_SCREENSHOT_DIR)));
   for (const Kind& kind : kKinds) {
     ShownPage shown(kind, stateWith(kind, sampleRecord()));
