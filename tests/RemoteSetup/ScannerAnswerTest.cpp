@@ -49,8 +49,12 @@ class ScannerAnswerTest : public MainWindowTest {
     const QString info = dialogs.alerts().back().information;
     EXPECT_TRUE(info.startsWith(text(failKey))) << info.toStdString();
     EXPECT_TRUE(info.contains(outcomeText(CommandOutcome::refused(code)))) << info.toStdString();
-    if (code == kPaperJam) EXPECT_TRUE(info.contains(text("IDS_DD_PAPER_JAM"))) << info.toStdString();
-    if (code == kDeviceError) EXPECT_TRUE(info.contains(QStringLiteral("0x7F10"))) << info.toStdString();
+    if (code == kPaperJam) {
+      EXPECT_TRUE(info.contains(text("IDS_DD_PAPER_JAM"))) << info.toStdString();
+    }
+    if (code == kDeviceError) {
+      EXPECT_TRUE(info.contains(QStringLiteral("0x7F10"))) << info.toStdString();
+    }
     for (const auto& alert : dialogs.alerts()) {
       for (const char* key : successKeys) EXPECT_NE(alert.information, text(key)) << key;
     }

@@ -411,7 +411,9 @@ TEST_F(ScanProfilePageTest, SftpPublicKeyAndTheKeyLists) {
       if (!c.accepted) dialogs.expectAlert(0, text("IDS_CM_WARNING"));
       e.OKBtnPressed();
       EXPECT_EQ(e.isVisible(), !c.accepted);
-      if (!c.accepted) EXPECT_EQ(dialogs.alerts().back().information, emptyAlert("IDS_PS_SERVER_PUBLIC_KEY"));
+      if (!c.accepted) {
+        EXPECT_EQ(dialogs.alerts().back().information, emptyAlert("IDS_PS_SERVER_PUBLIC_KEY"));
+      }
     });
     if (c.accepted) {
       const FCL_RS_PROFILE_SFTP_SETTING& s = slot(0).sSFTPSetting;
@@ -500,7 +502,9 @@ TEST_F(ScanProfilePageTest, FtpPortTakesDigitsAndMustBeInRange) {
       if (!c.alert.isEmpty()) dialogs.expectAlert(0, text("IDS_CM_WARNING"));
       e.OKBtnPressed();
       EXPECT_EQ(e.isVisible(), !c.alert.isEmpty());
-      if (!c.alert.isEmpty()) EXPECT_EQ(dialogs.alerts().back().information, c.alert);
+      if (!c.alert.isEmpty()) {
+        EXPECT_EQ(dialogs.alerts().back().information, c.alert);
+      }
     });
     EXPECT_EQ(slot(0).sFTPSetting.wPort, c.stored);
   }
@@ -694,7 +698,9 @@ TEST_F(ScanProfilePageTest, ScreenshotsOfTheListAndTheEditorOfEachKind) {
       EXPECT_EQ(ui.popupClientKeyPair->isEnabled(), s.clientKey);
       // The demo content shows in every pop-up the user can use.
       for (const platform::PopUpButton* popup : e.findChildren<platform::PopUpButton*>())
-        if (popup->isEnabled()) EXPECT_FALSE(popup->titleOfSelectedItem().isEmpty()) << popup->toolTip().toStdString();
+        if (popup->isEnabled()) {
+          EXPECT_FALSE(popup->titleOfSelectedItem().isEmpty()) << popup->toolTip().toStdString();
+        }
       EXPECT_EQ(ui.textProfileTitle->text(), text("IDS_SP_PROFILE") + QStringLiteral(" %1").arg(s.row));
       EXPECT_TRUE(e.grab().toImage().save(QStringLiteral(ZR_SCREENSHOT_DIR "/") + QString::fromLatin1(s.file)));
       e.CancelBtnPressed();
