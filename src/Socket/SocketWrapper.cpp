@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <fcntl.h>
 #include <mutex>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -35,16 +34,8 @@ int remainingMs(std::chrono::steady_clock::time_point deadline) {
   return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-// Back to blocking mode (the socket is created non-blocking for the connect).
-bool setBlocking(int fd) {
-  const int flags = fcntl(fd, F_GETFL, 0);
-  if (flags < 0) return false;
-  return fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
-}
-
-// Waits until `fd` is writable or `ms` has passed; false on time-out or error.
-bool waitWritable(int fd, std::chrono::milliseconds ms) {
-  const auto deadline = std::chrono::steady_clock::now() + ms;
+// Waits until `fd` is writable or `deadline` has passed; false on time-out or error.
+bool waitWritable(int fd, std::chrono::steady_clock::time_point deadline) {
   for (;;) {
     pollfd p{fd, POLLOUT, 0};
     const int r = poll(&p, 1, remainingMs(deadline));
@@ -88,8 +79,9 @@ SocketWrapper::~SocketWrapper() {
 // Connect and close
 
 bool SocketWrapper::OpenScanner(const QString& ip) {
-  // Non-blocking from the start, so the connect below can be bounded.
-  sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  // A blocking socket: Linux bounds a blocking connect by the send time-out (SO_SNDTIMEO), so the
+  // connect needs no non-blocking mode, no wait of its own and no switch back afterwards.
+  sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (sock < 0) {
     // No descriptor left (or no network stack): this exchange fails, the program goes on.
     std::printf("Error Creating Socket\n");
@@ -98,10 +90,13 @@ bool SocketWrapper::OpenScanner(const QString& ip) {
     return false;
   }
 
+  // The send time-out first bounds the connect (at least 1 ms: 0 would mean no limit at all);
+  // it is set to the send limit afterwards only where the two differ.
+  const auto connectLimit = std::max(m_limits.connect, std::chrono::milliseconds(1));
   const timeval rcv = toTimeval(m_limits.receive);
-  const timeval snd = toTimeval(m_limits.send);
+  const timeval con = toTimeval(connectLimit);
   if (setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &rcv, sizeof rcv) != 0 ||
-      setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &snd, sizeof snd) != 0) {
+      setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &con, sizeof con) != 0) {
     std::printf("setsockopt failed\n");
     std::fflush(stdout);
     CloseScanner();
@@ -121,14 +116,22 @@ bool SocketWrapper::OpenScanner(const QString& ip) {
   // A text that is not an address gives INADDR_NONE (all ones); the connect below then fails.
   sa.sin_addr.s_addr = inet_addr(ip.toLatin1().constData());
 
+  const auto deadline = std::chrono::steady_clock::now() + connectLimit;
   if (::connect(sock, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
     const int err = errno;
-    if (err != EINPROGRESS) {
+    if (err == EINPROGRESS) {
+      // The send time-out ran out before the scanner answered.
+      std::fprintf(stderr, "Timeout or error() %d - %s\n", 0, std::strerror(0));
+      CloseScanner();
+      return false;
+    }
+    if (err != EINTR) {
       std::fprintf(stderr, "Error connecting %d - %s\n", err, std::strerror(err));
       CloseScanner();
       return false;
     }
-    if (!waitWritable(sock, m_limits.connect)) {
+    // A signal cut the wait short; the connect goes on by itself: wait for the rest of the limit.
+    if (!waitWritable(sock, deadline)) {
       std::fprintf(stderr, "Timeout or error() %d - %s\n", 0, std::strerror(0));
       CloseScanner();
       return false;
@@ -142,8 +145,16 @@ bool SocketWrapper::OpenScanner(const QString& ip) {
       return false;
     }
   }
-  // Blocking from here on; the time-outs set above bound every send and receive.
-  setBlocking(sock);
+  if (connectLimit != m_limits.send) {
+    const timeval snd = toTimeval(m_limits.send);
+    if (setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &snd, sizeof snd) != 0) {
+      std::printf("setsockopt failed\n");
+      std::fflush(stdout);
+      CloseScanner();
+      return false;
+    }
+  }
+  // The time-outs set above bound every later send and receive.
   return true;
 }
 
