@@ -26,11 +26,11 @@
 
 namespace {
 
-constexpr int32_t kTraceLevel = 0x40;
-constexpr int32_t kErrorLevel = 0x02;
+constexpr int32_t kTraceLevel = PageTrace::kTraceLevel;
+constexpr int32_t kErrorLevel = PageTrace::kErrorLevel;
 
 QString op(const char* selector) {
-  return QStringLiteral("-[AddressBookControllerObjC %1]").arg(QLatin1String(selector));
+  return PageTrace::operationName("AddressBookControllerObjC", selector);
 }
 
 QString localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
@@ -404,34 +404,34 @@ void AddressBookControllerObjC::tableViewSelectionDidChange() {
 
 // ---- Text helpers -----------------------------------------------------------------------------------------
 
-// The helpers have no page of their own to trace through: the shared object logs for them.
+// The helpers have no page of their own to trace through: a trace with the page's bracket run logs for them.
 QString AddressBookControllerObjC::groupString(int32_t group) {
   const QString name = op("groupString:");
-  Utilities& u = Utilities::sharedInstance();
-  u.debugMsg(kTraceLevel, QStringLiteral(">>>>>>> %@ ENTER"), name);
+  const PageTrace trace(kTraceBrackets);
+  trace.enter(name);
   const QString text = group < 1 || group > addressbook::kGroupCount ? QString() : QStringLiteral("Group %1").arg(group);
-  u.debugMsg(kTraceLevel, QStringLiteral("<<<<<<< %@ END \n  "), name);
+  trace.end(name);
   return text;
 }
 
 QString AddressBookControllerObjC::maskToString(uint32_t mask) {
   const QString name = op("maskToString:");
-  Utilities& u = Utilities::sharedInstance();
-  u.debugMsg(kTraceLevel, QStringLiteral(">>>>>>> %@ ENTER"), name);
+  const PageTrace trace(kTraceBrackets);
+  trace.enter(name);
   QString text;
   for (int32_t n = 1; n <= addressbook::kGroupCount; ++n) {
     if ((mask & addressbook::maskMap(n)) != 0) text = platform::formatText(QStringLiteral("%@ %d"), {text, n});
   }
-  u.debugMsg(kTraceLevel, QStringLiteral("<<<<<<< %@ END \n  "), name);
+  trace.end(name);
   return text;
 }
 
 int32_t AddressBookControllerObjC::maskMap(int32_t group) {
   const QString name = op("maskMap:");
-  Utilities& u = Utilities::sharedInstance();
-  u.debugMsg(kTraceLevel, QStringLiteral(">>>>>>> %@ ENTER"), name);
+  const PageTrace trace(kTraceBrackets);
+  trace.enter(name);
   const auto mask = static_cast<int32_t>(addressbook::maskMap(group));
-  u.debugMsg(kTraceLevel, QStringLiteral("<<<<<<< %@ END \n  "), name);
+  trace.end(name);
   return mask;
 }
 
@@ -584,14 +584,10 @@ bool AddressBookControllerObjC::prepareForSegue(const QString& buttonIdentifier,
 
 // ---- Trace -----------------------------------------------------------------------------------------------------
 
-void AddressBookControllerObjC::funcEnter(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>> %@ ENTER"), name);
-}
+void AddressBookControllerObjC::funcEnter(const QString& name) const { m_trace.enter(name); }
 
-void AddressBookControllerObjC::funcEnd(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<< %@ END \n  "), name);
-}
+void AddressBookControllerObjC::funcEnd(const QString& name) const { m_trace.end(name); }
 
 void AddressBookControllerObjC::funcErr(const QString& name, const QString& message) const {
-  ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: %@\n"), name, message);
+  m_trace.err(name, message);
 }

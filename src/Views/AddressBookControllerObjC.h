@@ -52,6 +52,7 @@
 #include "IO/FCLRecords.h"
 #include "Views/AddressBookEntry.h"
 #include "Views/PageController.h"
+#include "Views/PageTrace.h"
 
 class IOWrapper;
 class QDialog;
@@ -163,8 +164,12 @@ class AddressBookControllerObjC : public PageController {
   void funcEnd(const QString& name) const;
   void funcErr(const QString& name, const QString& message) const;
 
+  // This page's trace lines open with seven angle brackets (nine on the other pages).
+  static constexpr int kTraceBrackets = 7;
+
   Controls m_ui{};
   Utilities& ut;
+  PageTrace m_trace{kTraceBrackets};
   IOWrapper* pIOWrapper = nullptr;
   // The last successful read (all zero until then); its identifier is written back.
   std::unique_ptr<FCL_RS_ADDRESS_BOOK> addressBook;

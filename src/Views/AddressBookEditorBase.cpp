@@ -14,13 +14,6 @@
 #include "platform/Localizer.h"
 #include "platform/NumberText.h"
 
-namespace {
-
-constexpr int32_t kTraceLevel = 0x40;
-constexpr int32_t kErrorLevel = 0x02;
-
-}  // namespace
-
 AddressBookEditorBase::AddressBookEditorBase(const Variant& variant, QWidget* parent)
     : QDialog(parent), ut(Utilities::sharedInstance()), m_variant(variant) {}
 
@@ -209,17 +202,13 @@ void AddressBookEditorBase::CancelBtnPushed() {
 // ---- Trace -----------------------------------------------------------------------------------------------------
 
 QString AddressBookEditorBase::op(const char* selector) const {
-  return QStringLiteral("-[%1 %2]").arg(QLatin1String(m_variant.className), QLatin1String(selector));
+  return PageTrace::operationName(m_variant.className, selector);
 }
 
-void AddressBookEditorBase::funcEnter(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>>>> %@ ENTER"), name);
-}
+void AddressBookEditorBase::funcEnter(const QString& name) const { m_trace.enter(name); }
 
-void AddressBookEditorBase::funcEnd(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<<<< %@ END \n  "), name);
-}
+void AddressBookEditorBase::funcEnd(const QString& name) const { m_trace.end(name); }
 
 void AddressBookEditorBase::funcErr(const QString& name, const QString& message) const {
-  ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: %@\n"), name, message);
+  m_trace.err(name, message);
 }

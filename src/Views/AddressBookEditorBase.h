@@ -28,6 +28,7 @@
 #include <optional>
 
 #include "Views/AddressBookEntry.h"
+#include "Views/PageTrace.h"
 
 class AddressBookControllerObjC;
 class QFormLayout;
@@ -123,6 +124,7 @@ class AddressBookEditorBase : public QDialog {
   }
 
   Utilities& ut;
+  PageTrace m_trace;
   AddressBookControllerObjC* addressBookVC = nullptr;
   AddressBookDictionary* groupDictionary = nullptr;
   AddressBookDictionary* contactDictionary = nullptr;

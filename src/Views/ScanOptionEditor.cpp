@@ -11,14 +11,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "Model/Utilities.h"
 #include "platform/Localizer.h"
 #include "platform/NumberText.h"
 #include "platform/widgets/Widgets.h"
 
 namespace {
 
-constexpr int32_t kTraceLevel = 0x40;
 constexpr int kOff = 0, kOn = 1;
 constexpr int kFileTypeMultiPagePdf = 1;
 constexpr int kDefaultDpi = 300;
@@ -92,7 +90,7 @@ QString oneDecimal(double v) { return QString::asprintf("%.1f", v); }
 // ---- Construction -------------------------------------------------------------------------------------
 
 ScanOptionEditor::ScanOptionEditor(const QString& ownerClass, QWidget* parent, const ScanOptionPolicy& policy)
-    : QWidget(parent), m_policy(policy), ut(Utilities::sharedInstance()), m_owner(ownerClass) {
+    : QWidget(parent), m_policy(policy), m_owner(ownerClass) {
   buildLayout();
   initLocalizedString();
   using P = platform::PopUpButton;
@@ -428,10 +426,10 @@ void ScanOptionEditor::marginTextChanged(QLineEdit* field) {
 
 bool ScanOptionEditor::stringIsNumber(const QString& text) { return platform::isDecimalNumber(text); }
 
+// A lone "-" stays: the user is starting a negative number.
 QString ScanOptionEditor::numericStringFromString(const QString& text) {
-  QString t = text;
-  while (!(t.isEmpty() || t == QStringLiteral("-") || stringIsNumber(t))) t.chop(1);
-  return t;
+  return platform::numericStringFromString(
+      text, [](const QString& t) { return t == QStringLiteral("-") || stringIsNumber(t); });
 }
 
 // ---- Helpers -------------------------------------------------------------------------------------------------
@@ -491,10 +489,6 @@ QString ScanOptionEditor::op(const char* selector) const {
   return QStringLiteral("-[%1 %2]").arg(m_owner, QLatin1String(selector));
 }
 
-void ScanOptionEditor::funcEnter(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>>>> %@ ENTER"), name);
-}
+void ScanOptionEditor::funcEnter(const QString& name) const { m_trace.enter(name); }
 
-void ScanOptionEditor::funcEnd(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<<<< %@ END \n  "), name);
-}
+void ScanOptionEditor::funcEnd(const QString& name) const { m_trace.end(name); }

@@ -43,10 +43,10 @@
 #include <cstdint>
 
 #include "IO/FCLSettings.h"
+#include "Views/PageTrace.h"
 
 class QLabel;
 class QLineEdit;
-class Utilities;
 
 namespace platform {
 class PopUpButton;
@@ -194,7 +194,7 @@ class ScanOptionEditor : public QWidget {
 
   Controls m_ui{};
   ScanOptionPolicy m_policy;
-  Utilities& ut;
+  PageTrace m_trace;
   QString m_owner;
   FCL_RS_PARAM_SCANPROFILE m_record{};
   bool m_isB = false;

@@ -20,11 +20,10 @@
 
 namespace {
 
-constexpr int32_t kTraceLevel = 0x40;
-constexpr int32_t kErrorLevel = 0x02;
+constexpr int32_t kTraceLevel = PageTrace::kTraceLevel;
 
 QString op(const char* selector) {
-  return QStringLiteral("-[ScanProfileControllerObjC %1]").arg(QLatin1String(selector));
+  return PageTrace::operationName("ScanProfileControllerObjC", selector);
 }
 
 QString localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
@@ -275,14 +274,10 @@ bool ScanProfileControllerObjC::prepareForSegue(int row, ScanProfileSettingContr
 
 // ---- Trace -----------------------------------------------------------------------------------------------------
 
-void ScanProfileControllerObjC::funcEnter(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>>>> %@ ENTER"), name);
-}
+void ScanProfileControllerObjC::funcEnter(const QString& name) const { m_trace.enter(name); }
 
-void ScanProfileControllerObjC::funcEnd(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<<<< %@ END \n  "), name);
-}
+void ScanProfileControllerObjC::funcEnd(const QString& name) const { m_trace.end(name); }
 
 void ScanProfileControllerObjC::funcErr(const QString& name, const QString& message) const {
-  ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: %@\n"), name, message);
+  m_trace.err(name, message);
 }

@@ -42,6 +42,7 @@
 
 #include "IO/FCLRecords.h"
 #include "Views/PageController.h"
+#include "Views/PageTrace.h"
 
 class IOWrapper;
 class QDialog;
@@ -114,6 +115,7 @@ class ScanProfileControllerObjC : public PageController {
 
   Controls m_ui{};
   Utilities& ut;
+  PageTrace m_trace;
   std::unique_ptr<FCL_RS_PROFILE_ALL> m_profileAll;
   // The last successful read (all zero until then): what a failed read leaves the page with and
   // what a failed change-check read compares against.

@@ -17,17 +17,17 @@
 #include "Views/ScanProfileControllerObjC.h"
 #include "platform/FixedText.h"
 #include "platform/Localizer.h"
+#include "platform/NumberText.h"
 #include "platform/widgets/Widgets.h"
 
 namespace {
 
-constexpr int32_t kTraceLevel = 0x40;
 constexpr const char* kClassName = "ScanProfileSettingControllerObjC";
 constexpr int kKindFolder = 0, kKindFtp = 1, kKindSftp = 2, kKinds = 3;
-constexpr unsigned kPortMax = 65535;
+constexpr int kPortMax = 65535;
 
 QString op(const char* selector) {
-  return QStringLiteral("-[%1 %2]").arg(QLatin1String(kClassName), QLatin1String(selector));
+  return PageTrace::operationName(kClassName, selector);
 }
 
 QString localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
@@ -519,9 +519,7 @@ bool ScanProfileSettingControllerObjC::checkPort() {
   funcEnter(name);
   if (m_ui.textPortNum->isEnabled()) {
     const QString text = m_ui.textPortNum->text();
-    bool ok = leadingDigits(text) == text && !text.isEmpty();
-    const unsigned long port = ok ? text.toULong(&ok) : 0;
-    if (!ok || port < 1 || port > kPortMax) {
+    if (!platform::isDigitsInRange(text, 1, kPortMax)) {
       warn(localized("IDS_PF_PORT_RANGE_ERR_MSG"));
       m_ui.textPortNum->setFocus();
       return false;
@@ -612,10 +610,6 @@ void ScanProfileSettingControllerObjC::CancelBtnPressed() {
 
 // ---- Trace -----------------------------------------------------------------------------------------------------
 
-void ScanProfileSettingControllerObjC::funcEnter(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>>>> %@ ENTER"), name);
-}
+void ScanProfileSettingControllerObjC::funcEnter(const QString& name) const { m_trace.enter(name); }
 
-void ScanProfileSettingControllerObjC::funcEnd(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<<<< %@ END \n  "), name);
-}
+void ScanProfileSettingControllerObjC::funcEnd(const QString& name) const { m_trace.end(name); }

@@ -48,6 +48,7 @@
 #include <cstdint>
 
 #include "IO/FCLRecords.h"
+#include "Views/PageTrace.h"
 
 class QLabel;
 class QLineEdit;
@@ -154,6 +155,7 @@ class ScanProfileSettingControllerObjC : public QDialog {
 
   Controls m_ui{};
   Utilities& ut;
+  PageTrace m_trace;
   ScanProfileControllerObjC* previousVC = nullptr;
   FCL_RS_PROFILE m_profile{};
   QStringList m_clientKeyList;

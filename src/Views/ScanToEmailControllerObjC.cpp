@@ -13,11 +13,11 @@
 
 namespace {
 
-constexpr int32_t kTraceLevel = 0x40;
+constexpr int32_t kTraceLevel = PageTrace::kTraceLevel;
 constexpr const char* kClassName = "ScanToEmailControllerObjC";
 
 QString op(const char* selector) {
-  return QStringLiteral("-[%1 %2]").arg(QLatin1String(kClassName), QLatin1String(selector));
+  return PageTrace::operationName(kClassName, selector);
 }
 
 }  // namespace
@@ -92,10 +92,6 @@ int32_t ScanToEmailControllerObjC::isDataError() {
 
 // ---- Trace ------------------------------------------------------------------------------------------------
 
-void ScanToEmailControllerObjC::funcEnter(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>>>> %@ ENTER"), name);
-}
+void ScanToEmailControllerObjC::funcEnter(const QString& name) const { m_trace.enter(name); }
 
-void ScanToEmailControllerObjC::funcEnd(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<<<< %@ END \n  "), name);
-}
+void ScanToEmailControllerObjC::funcEnd(const QString& name) const { m_trace.end(name); }

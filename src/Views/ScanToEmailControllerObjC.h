@@ -13,6 +13,7 @@
 
 #include "IO/FCLSettings.h"
 #include "Views/PageController.h"
+#include "Views/PageTrace.h"
 #include "Views/ScanOptionEditor.h"
 
 class QLabel;
@@ -46,6 +47,7 @@ class ScanToEmailControllerObjC : public PageController {
   void funcEnd(const QString& name) const;
 
   Utilities& ut;
+  PageTrace m_trace;
   QLabel* m_title = nullptr;
   ScanOptionEditor* m_editor = nullptr;
 };

@@ -24,14 +24,13 @@ using platform::PropertyList;
 
 namespace {
 
-constexpr int32_t kTraceLevel = 0x40;
-constexpr int32_t kErrorLevel = 0x02;
+constexpr int32_t kTraceLevel = PageTrace::kTraceLevel;
 constexpr const char* kClassName = "ScanToPCControllerObjC";
 const QString kLocationKey = QStringLiteral("Location");
 const QString kIsOpenKey = QStringLiteral("IsOpen");
 
 QString op(const char* selector) {
-  return QStringLiteral("-[%1 %2]").arg(QLatin1String(kClassName), QLatin1String(selector));
+  return PageTrace::operationName(kClassName, selector);
 }
 
 QString localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
@@ -283,14 +282,10 @@ void ScanToPCControllerObjC::chkFilePathPushed() {
 
 // ---- Trace ---------------------------------------------------------------------------------------------------
 
-void ScanToPCControllerObjC::funcEnter(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>>>> %@ ENTER"), name);
-}
+void ScanToPCControllerObjC::funcEnter(const QString& name) const { m_trace.enter(name); }
 
-void ScanToPCControllerObjC::funcEnd(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<<<< %@ END \n  "), name);
-}
+void ScanToPCControllerObjC::funcEnd(const QString& name) const { m_trace.end(name); }
 
 void ScanToPCControllerObjC::funcErr(const QString& name, const QString& message) const {
-  ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: %@\n"), name, message);
+  m_trace.err(name, message);
 }

@@ -34,6 +34,7 @@
 
 #include "IO/FCLSettings.h"
 #include "Views/PageController.h"
+#include "Views/PageTrace.h"
 #include "Views/ScanOptionEditor.h"
 
 class QCheckBox;
@@ -99,6 +100,7 @@ class ScanToPCControllerObjC : public PageController {
   void funcErr(const QString& name, const QString& message) const;
 
   Utilities& ut;
+  PageTrace m_trace;
   QLabel* m_title = nullptr;
   QLabel* m_labelSavePath = nullptr;
   QLineEdit* m_textFilePath = nullptr;

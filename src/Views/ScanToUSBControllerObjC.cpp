@@ -12,16 +12,17 @@
 #include "Views/PageTable.h"
 #include "platform/FixedText.h"
 #include "platform/Localizer.h"
+#include "platform/NumberText.h"
 #include "platform/widgets/Widgets.h"
 
 namespace {
 
-constexpr int32_t kTraceLevel = 0x40;
+constexpr int32_t kTraceLevel = PageTrace::kTraceLevel;
 constexpr const char* kClassName = "ScanToUSBControllerObjC";
 constexpr int kSecurePdfSingle = 3, kSecurePdfMulti = 4;
 
 QString op(const char* selector) {
-  return QStringLiteral("-[%1 %2]").arg(QLatin1String(kClassName), QLatin1String(selector));
+  return PageTrace::operationName(kClassName, selector);
 }
 
 QString localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
@@ -198,10 +199,7 @@ bool ScanToUSBControllerObjC::checkPassword() {
 }
 
 QString ScanToUSBControllerObjC::passwordFilter(const QString& text) {
-  QString digits;
-  for (QChar c : text)
-    if (c >= u'0' && c <= u'9' && digits.size() < kPasswordLength) digits.append(c);
-  return digits;
+  return platform::digitsOnly(text).left(kPasswordLength);
 }
 
 void ScanToUSBControllerObjC::passwordEdited(QLineEdit* field) {
@@ -228,10 +226,6 @@ void ScanToUSBControllerObjC::applyData() {
 
 // ---- Trace ---------------------------------------------------------------------------------------------------
 
-void ScanToUSBControllerObjC::funcEnter(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral(">>>>>>>>> %@ ENTER"), name);
-}
+void ScanToUSBControllerObjC::funcEnter(const QString& name) const { m_trace.enter(name); }
 
-void ScanToUSBControllerObjC::funcEnd(const QString& name) const {
-  ut.debugMsg(kTraceLevel, QStringLiteral("<<<<<<<<< %@ END \n  "), name);
-}
+void ScanToUSBControllerObjC::funcEnd(const QString& name) const { m_trace.end(name); }

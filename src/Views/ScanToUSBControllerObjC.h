@@ -35,6 +35,7 @@
 
 #include "IO/FCLSettings.h"
 #include "Views/PageController.h"
+#include "Views/PageTrace.h"
 #include "Views/ScanOptionEditor.h"
 
 class QLabel;
@@ -92,6 +93,7 @@ class ScanToUSBControllerObjC : public PageController {
   void funcEnd(const QString& name) const;
 
   Utilities& ut;
+  PageTrace m_trace;
   QLabel* m_title = nullptr;
   ScanOptionEditor* m_editor = nullptr;
   PasswordControls m_pw{};

@@ -143,6 +143,24 @@ TEST(AddressBookText, Helpers) {
   for (int n : {0, 21, 32}) EXPECT_EQ(Page::maskMap(n), 0) << n;
 }
 
+// The page traces with seven angle brackets, its text helpers (which have no page object) too.
+TEST(AddressBookText, HelpersTraceWithThePagesSevenBrackets) {
+  Utilities& ut = Utilities::sharedInstance();
+  const int32_t saved = ut.nDebugMask();
+  ut.setDebugMask(0x42);
+  LogCapture log;
+  Page::groupString(3);
+  Page::maskToString(0x1);
+  Page::maskMap(2);
+  ut.setDebugMask(saved);
+  QStringList expected;
+  for (const char* op : {"groupString:", "maskToString:", "maskMap:"}) {
+    expected << QStringLiteral(">>>>>>> -[AddressBookControllerObjC %1] ENTER").arg(QLatin1String(op))
+             << QStringLiteral("<<<<<<< -[AddressBookControllerObjC %1] END \n  ").arg(QLatin1String(op));
+  }
+  EXPECT_EQ(log.lines(), expected);
+}
+
 // The add buttons follow the counts: at most 20 groups, at most 300 entries; deleting one entry
 // enables them again.
 TEST_F(AddressBookPageTest, AddButtonsFollowTheCounts) {

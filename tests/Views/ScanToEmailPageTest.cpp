@@ -95,6 +95,19 @@ void retype(QLineEdit* field, const QString& typed) {
 
 }  // namespace
 
+// The margin fields' typing filter keeps the longest leading number, and a lone "-" the user is
+// starting a negative margin with.
+TEST(ScanOptionEditorFilter, KeepsTheLeadingNumberAndALoneMinus) {
+  const struct {
+    const char* typed;
+    const char* kept;
+  } cases[] = {{"", ""}, {"-", "-"}, {"-a", "-"}, {"1.5x", "1.5"}, {"-12.8", "-12.8"}, {"12..", "12."}, {"a", ""},
+               {"3-", "3"}};
+  for (const auto& c : cases)
+    EXPECT_EQ(ScanOptionEditor::numericStringFromString(QString::fromLatin1(c.typed)), QString::fromLatin1(c.kept))
+        << c.typed;
+}
+
 TEST(ScanToEmailPage, IsTheStandardFactorysPageAndTouchesOnlyItsRecord) {
   std::unique_ptr<PageController> page = PageFactory::standard().create(pages::kScanToEmailStoryboard);
   ASSERT_NE(dynamic_cast<Page*>(page.get()), nullptr);
