@@ -12,48 +12,15 @@
 #include <thread>
 #include <vector>
 
+#include "BareSocketIO.h"
 #include "IO/FCLCommand.h"
 
 namespace bench {
 
-inline void noDelay(int fd) {
-  const int one = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-}
-
-inline bool readN(int fd, void* p, std::size_t n) {
-  auto* b = static_cast<uint8_t*>(p);
-  for (std::size_t got = 0; got < n;) {
-    const ssize_t r = ::recv(fd, b + got, n - got, 0);
-    if (r <= 0) return false;
-    got += static_cast<std::size_t>(r);
-  }
-  return true;
-}
-
-inline bool writeN(int fd, const void* p, std::size_t n) {
-  const auto* b = static_cast<const uint8_t*>(p);
-  for (std::size_t sent = 0; sent < n;) {
-    const ssize_t r = ::send(fd, b + sent, n - sent, MSG_NOSIGNAL);
-    if (r <= 0) return false;
-    sent += static_cast<std::size_t>(r);
-  }
-  return true;
-}
-
 class BareScanner {
  public:
   BareScanner() {
-    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(m_fd, 64) != 0) {
-      throw std::runtime_error("bare scanner: cannot listen");
-    }
-    socklen_t len = sizeof sa;
-    getsockname(m_fd, reinterpret_cast<sockaddr*>(&sa), &len);
-    port = ntohs(sa.sin_port);
+    m_fd = listenOnLoopback(&port);
     m_thread = std::thread([this] { run(); });
   }
   ~BareScanner() {

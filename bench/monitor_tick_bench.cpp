@@ -24,6 +24,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "BareSocketIO.h"
 #include "ScannerModel.h"
 #include "TcpScanner.h"
 #include "monitor/AppDelegate.h"
@@ -34,32 +35,11 @@
 namespace {
 
 using namespace monitor;
+using bench::noDelay;
+using bench::readN;
+using bench::writeN;
 const char* kPCUUID = "11111111-2222-3333-4444-555555555555";
 
-bool readN(int fd, void* p, std::size_t n) {
-  auto* b = static_cast<uint8_t*>(p);
-  for (std::size_t got = 0; got < n;) {
-    const ssize_t r = ::recv(fd, b + got, n - got, 0);
-    if (r <= 0) return false;
-    got += static_cast<std::size_t>(r);
-  }
-  return true;
-}
-
-bool writeN(int fd, const void* p, std::size_t n) {
-  const auto* b = static_cast<const uint8_t*>(p);
-  for (std::size_t sent = 0; sent < n;) {
-    const ssize_t r = ::send(fd, b + sent, n - sent, MSG_NOSIGNAL);
-    if (r <= 0) return false;
-    sent += static_cast<std::size_t>(r);
-  }
-  return true;
-}
-
-void noDelay(int fd) {
-  const int one = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-}
 
 // A scanner thread that knows only the idle tick: count 1, capacity 10, a list holding this
 // computer, no event.
@@ -69,15 +49,7 @@ class BareMonitorScanner {
     platform::textToField(m_entry.szPCName, QStringLiteral("bench-host"));
     platform::textToField(m_entry.szPCUUID, QString::fromLatin1(kPCUUID));
     m_entry.dwConnectType = kConnectTypeNetwork;
-    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(m_fd, 64) != 0)
-      throw std::runtime_error("bare scanner: cannot listen");
-    socklen_t len = sizeof sa;
-    getsockname(m_fd, reinterpret_cast<sockaddr*>(&sa), &len);
-    port = ntohs(sa.sin_port);
+    m_fd = bench::listenOnLoopback(&port);
     m_thread = std::thread([this] { run(); });
   }
   ~BareMonitorScanner() {

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "support/PopUpTestSupport.h"
 #include "Views/PageFactory.h"
 #include "Views/PageTable.h"
 #include "Views/ScanToEmailControllerObjC.h"
@@ -77,15 +78,6 @@ struct ShownPage {
   Record loaded;
   Page page;
 };
-
-void choose(platform::PopUpButton* popup, int index) { ASSERT_TRUE(popup->chooseItem(index)) << index; }
-
-std::vector<int> offered(const platform::PopUpButton* popup) {
-  std::vector<int> items;
-  for (int i = 0; i < popup->numberOfItems(); ++i)
-    if (!popup->isItemHidden(i)) items.push_back(i);
-  return items;
-}
 
 void retype(QLineEdit* field, const QString& typed) {
   field->setFocus();

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <vector>
 
+#include "support/PopUpTestSupport.h"
 #include "IO/FCLFileData.h"
 #include "Views/PageFactory.h"
 #include "Views/PageTable.h"
@@ -107,13 +108,6 @@ class ScanToPCPage : public TempHomeTest {
     return path;
   }
 };
-
-std::vector<int> offered(const platform::PopUpButton* popup) {
-  std::vector<int> items;
-  for (int i = 0; i < popup->numberOfItems(); ++i)
-    if (!popup->isItemHidden(i)) items.push_back(i);
-  return items;
-}
 
 // Keys the driver and the push-scan monitor keep in the file, of every kind.
 QVariantMap othersKeys() {

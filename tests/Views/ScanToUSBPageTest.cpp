@@ -13,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "support/PopUpTestSupport.h"
 #include "Views/PageFactory.h"
 #include "Views/PageTable.h"
 #include "Views/ScanToUSBControllerObjC.h"
@@ -106,8 +107,6 @@ struct ShownPage {
   General general;
   Page page;
 };
-
-void choose(platform::PopUpButton* popup, int index) { ASSERT_TRUE(popup->chooseItem(index)) << index; }
 
 void typeInto(QLineEdit* field, const QString& typed) {
   field->setFocus();
