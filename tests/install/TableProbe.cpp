@@ -8,12 +8,13 @@
 // and ZR_PROBE_OUT naming a file, a program writes to that file, whenever it changes, what its
 // visible item views show: one line per row,
 //   row<TAB>cell<TAB>cell...
-// after a line "tables N" (the number of visible item views). The file is replaced atomically,
+// after a line "tables N" (the number of visible item views, headers not counted). The file is replaced atomically,
 // so a reader never sees half of it.
 #include <QAbstractItemModel>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QByteArray>
+#include <QHeaderView>
 #include <QSaveFile>
 #include <QTimer>
 #include <QWidget>
@@ -26,7 +27,8 @@ QByteArray snapshot() {
   QByteArray rows;
   for (QWidget* w : QApplication::allWidgets()) {
     auto* view = qobject_cast<QAbstractItemView*>(w);
-    if (!view || !view->isVisible() || !view->model()) continue;
+    // Header views are item views too: only the lists themselves.
+    if (!view || qobject_cast<QHeaderView*>(view) || !view->isVisible() || !view->model()) continue;
     ++tables;
     const QAbstractItemModel* model = view->model();
     for (int r = 0; r < model->rowCount(); ++r) {

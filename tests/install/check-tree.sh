@@ -58,10 +58,12 @@ for program in morvane-qmx7315w morvane-qmx7305; do
   [ "$(entry_value "$entry" TryExec)" = "$program" ] || fail "$program.desktop: TryExec is not $program"
   icon=$(entry_value "$entry" Icon)
   [ -f "$root/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "$program.desktop: icon \"$icon\" not in the tree"
-  case ";$(entry_value "$entry" Categories)" in
-    *";Settings;"*";HardwareSettings;"*) ;;
-    *) fail "$program.desktop: not in the Settings;HardwareSettings; categories" ;;
-  esac
+  for category in Settings HardwareSettings; do
+    case ";$(entry_value "$entry" Categories)" in
+      *";$category;"*) ;;
+      *) fail "$program.desktop: not in the category $category" ;;
+    esac
+  done
   for key in Name Comment; do [ -n "$(entry_value "$entry" $key)" ] || fail "$program.desktop: no $key"; done
 done
 for program in tullet-qmx7315w tullet-qmx7305; do

@@ -33,9 +33,27 @@ if [ -n "$sim" ]; then
   fi
   export DBUS_SYSTEM_BUS_ADDRESS=$bus
 
-  # Any free port on 127.0.0.1; the announcement names it.
-  "$sim" --address 127.0.0.1 --port 0 --publish </dev/null >"$work/sim.out" 2>"$work/sim.err" &
-  started+=($!)
+  # The program reaches a network scanner on the scanner's own port (5566): the simulator gets a
+  # loopback address of its own, 127.0.0.N, whose port 5566 no other test holds.
+  listening() { grep -q 'simulator listening on' "$work/sim.out"; }
+  sim_settled() { listening || ! alive "$sim_pid"; }
+  sim_pid=""
+  for ((i = 0; i < 253; i++)); do
+    address="127.0.0.$((2 + ($$ + i) % 253))"
+    "$sim" --address "$address" --publish </dev/null >"$work/sim.out" 2>"$work/sim.err" &
+    sim_pid=$!
+    wait_until 30 sim_settled
+    listening && break
+    wait "$sim_pid" 2>/dev/null
+    sim_pid=""
+    grep -q "Address already in use" "$work/sim.err" || break
+  done
+  if [ -z "$sim_pid" ]; then
+    cat "$work/sim.err" >&2
+    fail "the simulator did not start"
+    finish
+  fi
+  started+=("$sim_pid")
   announced() { grep -q '^announced as "' "$work/sim.err"; }
   if ! wait_until 60 announced; then
     cat "$work/sim.err" >&2

@@ -16,7 +16,7 @@ cleanup() {
   local pid i
   for pid in "${started[@]}"; do
     kill -TERM "$pid" 2>/dev/null || continue
-    for ((i = 0; i < 100; i++)); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    for ((i = 0; i < 100; i++)); do alive "$pid" || break; sleep 0.1; done
     kill -KILL "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
   done
@@ -70,7 +70,12 @@ wait_until() {
   "$@"
 }
 
-alive() { kill -0 "$1" 2>/dev/null; }
+# True while the process runs (a zombie, ended but not yet waited for, counts as ended).
+alive() {
+  local state
+  state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) || return 1
+  [ -n "$state" ] && [ "$state" != Z ] && [ "$state" != X ]
+}
 
 # stop_process PID SECONDS: SIGTERM, then waits; sets stop_status to the exit status, or to
 # "killed" when the process had to be killed after the limit. (Not in a subshell: it waits for
@@ -79,12 +84,8 @@ stop_status=""
 stop_process() {
   local pid=$1 limit=$(($2 * 10)) i
   kill -TERM "$pid" 2>/dev/null
-  for ((i = 0; i < limit; i++)); do
-    [ "$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null)" = Z ] && break
-    alive "$pid" || break
-    sleep 0.1
-  done
-  if alive "$pid" && [ "$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null)" != Z ]; then
+  for ((i = 0; i < limit; i++)); do alive "$pid" || break; sleep 0.1; done
+  if alive "$pid"; then
     kill -KILL "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
     stop_status=killed

@@ -8,6 +8,8 @@
 # Environment: ZR_SOURCE_DIR, ZR_BUILD_DIR.
 source "$(dirname "$0")/lib.sh"
 here=$(cd "$(dirname "$0")" && pwd)
+probe_dir=$1
+sim=$2
 require_tools cpack dpkg-deb dpkg-shlibdeps file
 
 if ! (cd "$ZR_BUILD_DIR" && cpack -G DEB -B "$work/pkg" --config "$ZR_BUILD_DIR/CPackConfig.cmake") \
@@ -56,10 +58,10 @@ mkdir -p "$work/failing-udevadm" "$work/no-udevadm"
 printf '#!/bin/sh\necho "udevadm $*" >>"%s/udevadm.calls"\nexit 1\n' "$work" >"$work/failing-udevadm/udevadm"
 chmod +x "$work/failing-udevadm/udevadm"
 for s in "postinst configure" "postrm remove" "postrm purge"; do
-  set -- $s
-  PATH="$work/failing-udevadm:/usr/bin:/bin" /bin/sh "$work/control/$1" "$2" ||
+  read -r script action <<<"$s"
+  PATH="$work/failing-udevadm:/usr/bin:/bin" /bin/sh "$work/control/$script" "$action" ||
     fail "$s with a failing udevadm exits with $?"
-  PATH="$work/no-udevadm" /bin/sh "$work/control/$1" "$2" || fail "$s without udevadm exits with $?"
+  PATH="$work/no-udevadm" /bin/sh "$work/control/$script" "$action" || fail "$s without udevadm exits with $?"
 done
 grep -q "control --reload-rules" "$work/udevadm.calls" 2>/dev/null || fail "postinst does not reload the udev rules"
 [ "$failures" -eq 0 ] && pass "the maintainer scripts reload the udev rules and bear a failing or missing udevadm"
@@ -75,11 +77,11 @@ else
   cat "$work/files.diff" >&2
 fi
 awk '$1 !~ /^d/ && $2 != "root/root" { print }' "$work/contents" | grep . && fail "files not owned by root"
-awk '$6 ~ /^\.\/usr\/bin\// && $1 != "-rwxr-xr-x" { print }' "$work/contents" | grep . && fail "programs not mode 755"
+awk '$1 !~ /^d/ && $6 ~ /^\.\/usr\/bin\// && $1 != "-rwxr-xr-x" { print }' "$work/contents" | grep . && fail "programs not mode 755"
 
 # ---- Unpacked --------------------------------------------------------------------------------
 dpkg-deb -x "$deb" "$work/root" || fail "dpkg-deb -x"
-bash "$here/check-tree.sh" "$work/root/usr" "$1" "$2"
+bash "$here/check-tree.sh" "$work/root/usr" "$probe_dir" "$sim"
 case $? in
   0) ;;
   77) skip "some checks of the unpacked package" ;;
