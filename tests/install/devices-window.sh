@@ -34,13 +34,15 @@ if [ -n "$sim" ]; then
   export DBUS_SYSTEM_BUS_ADDRESS=$bus
 
   # The program reaches a network scanner on the scanner's own port (5566): the simulator gets a
-  # loopback address of its own, 127.0.0.N, whose port 5566 no other test holds.
+  # loopback address of its own, 127.0.0.N, whose port 5566 no other test holds, and a serial
+  # number of its own, which makes its name in the device list (other tests' simulators may be
+  # announced on the loopback interface at the same time).
   listening() { grep -q 'simulator listening on' "$work/sim.out"; }
   sim_settled() { listening || ! alive "$sim_pid"; }
   sim_pid=""
   for ((i = 0; i < 253; i++)); do
     address="127.0.0.$((2 + ($$ + i) % 253))"
-    "$sim" --address "$address" --publish </dev/null >"$work/sim.out" 2>"$work/sim.err" &
+    "$sim" --address "$address" --serial "ZRQ-INSTALL-$$" --publish </dev/null >"$work/sim.out" 2>"$work/sim.err" &
     sim_pid=$!
     wait_until 30 sim_settled
     listening && break
