@@ -40,9 +40,10 @@ if [ -n "$sim" ]; then
   listening() { grep -q 'simulator listening on' "$work/sim.out"; }
   sim_settled() { listening || ! alive "$sim_pid"; }
   sim_pid=""
+  serial="ZRQ-INSTALL-$$"
   for ((i = 0; i < 253; i++)); do
     address="127.0.0.$((2 + ($$ + i) % 253))"
-    "$sim" --address "$address" --serial "ZRQ-INSTALL-$$" --publish </dev/null >"$work/sim.out" 2>"$work/sim.err" &
+    "$sim" --address "$address" --serial "$serial" --publish </dev/null >"$work/sim.out" 2>"$work/sim.err" &
     sim_pid=$!
     wait_until 30 sim_settled
     listening && break
@@ -62,8 +63,9 @@ if [ -n "$sim" ]; then
     fail "the simulator was not announced"
     finish
   fi
-  scanner=$(sed -n 's/^announced as "\(.*\)" (_scanner.*/\1/p' "$work/sim.err" | head -n 1)
-  say "the simulator is announced as \"$scanner\""
+  say "the simulator is $(grep '^announced as "' "$work/sim.err" | head -n 1)"
+  # The device list names a scanner by the manufacturer, model and serial number it announces.
+  scanner="Zerelta QMX-7315W [$serial]"
 else
   # No Avahi daemon of the machine is asked: the system bus points nowhere.
   export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-system-bus"
