@@ -23,8 +23,8 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Remote Setup (morvane-qmx7315w, morvane-qmx7305) finds the scanner on USB or, for the
+# The long description; CPack puts the summary above it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Remote Setup (morvane-qmx7315w, morvane-qmx7305) finds the scanner on USB or, for the
 QMX-7315W, on the network, and shows, edits, exports and imports all of its settings.
 .
 The push-scan monitor (tullet-qmx7315w, tullet-qmx7305) registers this computer with the

@@ -36,7 +36,12 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Version)" = "$version" ] || fail "Version: $(field Version), the project's is $version"
 [ "$(field Architecture)" = "$arch" ] || fail "Architecture: $(field Architecture)"
 [[ "$(field Maintainer)" =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] || fail "Maintainer: $(field Maintainer)"
-[ -n "$(field Description)" ] || fail "no Description"
+# A synopsis line and a long description that does not repeat it.
+description=$(field Description)
+[ "$(sed -n 1p <<<"$description")" = "settings and push-scan monitor for Zerelta QMX-7315W and QMX-7305 scanners" ] ||
+  fail "Description's synopsis: $(sed -n 1p <<<"$description")"
+[ "$(sed -n 2p <<<"$description" | sed 's/^ //')" != "$(sed -n 1p <<<"$description")" ] || fail "the synopsis is repeated"
+[ "$(wc -l <<<"$description")" -ge 3 ] || fail "no long description"
 # The names of a relation field, without versions and alternatives' separators.
 names() { field "$1" | tr ',|' '\n\n' | sed 's/(.*)//; s/^ *//; s/ *$//' | grep -v '^$' | sort -u; }
 names Depends >"$work/depends"
