@@ -12,6 +12,7 @@ zr_require_qt(Gui qt6-base-dev)
 zr_require_qt(Widgets qt6-base-dev)
 zr_require_qt(DBus qt6-base-dev)
 zr_require_qt(Test qt6-base-dev)
+zr_require_qt(Svg qt6-svg-dev)
 
 find_package(PkgConfig QUIET)
 if(NOT PKG_CONFIG_FOUND)

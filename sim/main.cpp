@@ -1,7 +1,7 @@
 // zerelta-scanner-sim: a simulated scanner on the network, for demos and manual testing.
 //
 //   zerelta-scanner-sim [--address A] [--port P] [--model qmx7315w|qmx7305] [--refuse-remote-setup]
-//                       [--publish]
+//                       [--serial S] [--publish]
 //
 // Binds only the address given (default 127.0.0.1), port 5566 unless told otherwise (0: any free
 // port; the first line printed names the one bound), and serves until SIGINT or SIGTERM, printing
@@ -10,7 +10,9 @@
 // The scanner served is a whole one of the model chosen (sim/ScannerModel.h): a 0.57 settings
 // block set up with names and documentation addresses, contacts, scan profiles, SFTP keys,
 // counters, the lock and the resets. --refuse-remote-setup makes it answer every lock command
-// with the firmware's refusal of remote setup (0x7007). What it serves is described on stderr.
+// with the firmware's refusal of remote setup (0x7007). --serial gives it another serial number
+// (1 to 23 characters; the scanner reports it and the announcement carries it), so that several
+// simulators announced at once have names of their own. What it serves is described on stderr.
 //
 // --publish also announces it by DNS service discovery through the Avahi daemon, as the network
 // scanner announces itself: "_scanner._tcp" in "local", named "Zerelta <model> [<serial>]", at the
@@ -48,7 +50,8 @@ namespace {
 
 void usage(const char* argv0) {
   std::fprintf(stderr,
-               "usage: %s [--address A] [--port P] [--model qmx7315w|qmx7305] [--refuse-remote-setup] [--publish]\n",
+               "usage: %s [--address A] [--port P] [--model qmx7315w|qmx7305] [--refuse-remote-setup] [--serial S] "
+               "[--publish]\n",
                argv0);
 }
 
@@ -186,6 +189,7 @@ int main(int argc, char** argv) {
   sim::ScannerModel::Kind kind = sim::ScannerModel::Kind::Qmx7315w;
   bool refuseRemoteSetup = false;
   bool publish = false;
+  std::string serial;
 
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -214,6 +218,13 @@ int main(int argc, char** argv) {
       kind = *k;
     } else if (arg == "--refuse-remote-setup") {
       refuseRemoteSetup = true;
+    } else if (arg == "--serial") {
+      serial = value();
+      // The scanner keeps it in a 24-byte field that ends with a NUL.
+      if (serial.empty() || serial.size() > 23) {
+        std::fprintf(stderr, "invalid serial number (1 to 23 characters)\n");
+        return 2;
+      }
     } else if (arg == "--publish") {
       publish = true;
     } else if (arg == "--help" || arg == "-h") {
@@ -234,6 +245,11 @@ int main(int argc, char** argv) {
 
   sim::ScannerModel model(kind);
   model.setRefuseRemoteSetup(refuseRemoteSetup);
+  if (!serial.empty()) {
+    sim::Bytes field(24, 0);
+    std::copy(serial.begin(), serial.end(), field.begin());
+    model.setNvram(104, field);
+  }
   sim::TcpScanner scanner(model);
   scanner.log().setCapacity(0);  // the listener prints each command; nothing needs keeping
   scanner.log().setListener([](const sim::LoggedCommand& e) {

@@ -9,6 +9,7 @@
 #include "Views/DevicesViewController.h"
 #include "platform/Dialogs.h"
 #include "platform/Localizer.h"
+#include "platform/ProgramIcon.h"
 
 namespace {
 #ifdef ZR_USB_ONLY_BUILD
@@ -20,8 +21,12 @@ constexpr bool kNetworkModelBuild = true;
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName(kNetworkModelBuild ? QStringLiteral("morvane-qmx7315w")
-                                                      : QStringLiteral("morvane-qmx7305"));
+  const QString program = kNetworkModelBuild ? QStringLiteral("morvane-qmx7315w") : QStringLiteral("morvane-qmx7305");
+  QApplication::setApplicationName(program);
+  // The desktop entry installed for this program (share/applications/<program>.desktop), so that
+  // the desktop pairs the window with its menu entry; the icon of the windows and of the alerts.
+  QGuiApplication::setDesktopFileName(program);
+  QApplication::setWindowIcon(platform::programIcon());
   // The alerts' title: the program's name as its owner knows it, not the binary's.
   platform::setProgramDisplayName(QStringLiteral("Zerelta ") + platform::tr_(QStringLiteral("IDS_REMOTE_SETUP")));
   Morvane::AppDelegate delegate(app);

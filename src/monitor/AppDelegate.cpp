@@ -125,6 +125,13 @@ QString AppDelegate::getPlistPath() const {
 // Launch
 
 void AppDelegate::applicationDidFinishLaunching() {
+  // First of all, so that a quit signal that comes while the launch is under way (the files
+  // below, the buses) is a request the event loop takes up once the launch is done, never the
+  // signal's default action.
+  if (m_env.watchQuitSignals) {
+    m_signals = std::make_unique<platform::QuitSignals>();
+    connect(m_signals.get(), &platform::QuitSignals::requested, this, &AppDelegate::quitRequested);
+  }
   createRemotePlist();
   addAppToSystemLoginItem();
 
@@ -144,10 +151,6 @@ void AppDelegate::applicationDidFinishLaunching() {
   connect(m_power, &PowerOffWatch::prepareForShutdown, this, &AppDelegate::prepareForShutdown);
   if (!m_power->start()) platform::systemLog(QStringLiteral("no system bus: power-off is not watched"));
 
-  if (m_env.watchQuitSignals) {
-    m_signals = std::make_unique<platform::QuitSignals>();
-    connect(m_signals.get(), &platform::QuitSignals::requested, this, &AppDelegate::quitRequested);
-  }
   if (QCoreApplication* app = QCoreApplication::instance())
     connect(app, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
 

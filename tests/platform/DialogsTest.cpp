@@ -4,11 +4,14 @@
 #include <QCheckBox>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
+#include <QImage>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
 
 #include "platform/Dialogs.h"
+#include "platform/ProgramIcon.h"
 
 namespace {
 // Presses button `index` (and ticks the check box when asked) on the next message box shown.
@@ -95,4 +98,41 @@ TEST(QtDialogs, AlertsCarryTheProgramsNameAnInformationIconAndSitOnTheirWindow) 
   const QPoint offset = seen.centre - window.frameGeometry().center();
   EXPECT_LE(offset.manhattanLength(), 4) << offset.x() << "," << offset.y();
   platform::setProgramDisplayName(QString());
+}
+
+// The programs' icon (the drawing the desktop entries name) is drawn from the compiled-in SVG
+// at every size, and once it is the application's icon the everyday alerts show it in place of
+// the information sign.
+TEST(QtDialogs, WarningAlertsShowTheProgramIcon) {
+  const QIcon icon = platform::programIcon();
+  ASSERT_FALSE(icon.isNull());
+  for (const int size : {16, 48, 256}) {
+    const QImage image = icon.pixmap(size, size).toImage();
+    ASSERT_EQ(image.size(), QSize(size, size));
+    int opaque = 0;
+    for (int y = 0; y < size; ++y)
+      for (int x = 0; x < size; ++x) opaque += qAlpha(image.pixel(x, y)) == 255;
+    EXPECT_GT(opaque, size * size / 4) << "the drawing covers the icon at " << size << " px";
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << "transparent around the drawing at " << size << " px";
+  }
+
+  QApplication::setWindowIcon(icon);
+  platform::QtDialogs d;
+  platform::AlertSpec spec;
+  spec.message = QStringLiteral("The settings were saved");
+  spec.buttons = {QStringLiteral("OK")};
+  QImage shown;
+  QImage expected;
+  QMessageBox::Icon standard = QMessageBox::Information;
+  inspectLater([&](QMessageBox& box) {
+    standard = box.icon();
+    shown = box.iconPixmap().toImage();
+    const int size = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
+    expected = icon.pixmap(size, size).toImage();
+  });
+  d.runAlert(spec);  // Warning, the style of the pages' alerts
+  QApplication::setWindowIcon(QIcon());
+  EXPECT_EQ(standard, QMessageBox::NoIcon);
+  ASSERT_FALSE(shown.isNull());
+  EXPECT_EQ(shown.convertToFormat(QImage::Format_ARGB32), expected.convertToFormat(QImage::Format_ARGB32));
 }

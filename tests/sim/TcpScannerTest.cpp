@@ -151,9 +151,26 @@ TEST(ScannerProgramTest, ServesPrintsEachCommandAndEndsOnSigterm) {
   EXPECT_EQ(program.exitCode(), 0);
 }
 
+// --serial: the scanner's identifying text (what it reports, and what an announcement carries).
+TEST(ScannerProgramTest, TakesASerialNumberOfItsOwn) {
+  QProcess program;
+  program.start(QStringLiteral(ZR_SIM_PROGRAM), {"--address", "127.0.0.1", "--port", "0", "--serial", "ZRQ-TEST-42"});
+  ASSERT_TRUE(program.waitForStarted());
+  QByteArray err;
+  for (int i = 0; i < 100 && !err.contains('\n'); ++i) {
+    program.waitForReadyRead(100);
+    err += program.readAllStandardError();
+  }
+  EXPECT_TRUE(err.startsWith("identifying text \"ZRQ-TEST-42\"")) << err.toStdString();
+  program.terminate();
+  ASSERT_TRUE(program.waitForFinished(10000));
+  EXPECT_EQ(program.exitCode(), 0);
+}
+
 TEST(ScannerProgramTest, RefusesBadArguments) {
   for (const QStringList& args : {QStringList{"--model", "qmx9"}, QStringList{"--port", "70000"},
-                                  QStringList{"--address", "not-an-address", "--port", "0"}, QStringList{"--bogus"}}) {
+                                  QStringList{"--address", "not-an-address", "--port", "0"}, QStringList{"--bogus"},
+                                  QStringList{"--serial", ""}, QStringList{"--serial", QString(24, QLatin1Char('S'))}}) {
     SCOPED_TRACE(args.join(' ').toStdString());
     QProcess program;
     program.start(QStringLiteral(ZR_SIM_PROGRAM), args);
