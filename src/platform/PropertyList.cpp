@@ -510,6 +510,27 @@ bool xmlCharactersAllowed(const QByteArray& xml) {
   return true;
 }
 
+// The binary form of a tree, which names every value exactly (dates and reals as doubles).
+QByteArray binaryForm(plist_t root) {
+  char* buffer = nullptr;
+  uint32_t len = 0;
+  plist_to_bin(root, &buffer, &len);
+  if (!buffer) return {};
+  QByteArray bytes(buffer, static_cast<qsizetype>(len));
+  plist_to_bin_free(buffer);
+  return bytes;
+}
+
+// Whether `bytes`, read again, hold exactly the tree they were written from. libplist does not
+// write every value it can read in a form it reads back the same (an XML date outside the years
+// it formats, for one), so a file is only written when nothing in it would change.
+bool readsBackAs(plist_t root, const QByteArray& bytes) {
+  PlistPtr back;
+  if (parse(bytes, back) != PropertyList::Status::Ok) return false;
+  const QByteArray expected = binaryForm(root);
+  return !expected.isEmpty() && binaryForm(back.get()) == expected;
+}
+
 PropertyList::Status treeToBytes(plist_t root, bool binary, QByteArray& out) {
   out.clear();
   char* buffer = nullptr;
@@ -529,6 +550,7 @@ PropertyList::Status treeToBytes(plist_t root, bool binary, QByteArray& out) {
     // libplist writes control characters raw, which XML readers refuse (the whole file).
     if (!xmlCharactersAllowed(out) || !xmlIsSafe(out)) out.clear();
   }
+  if (!out.isEmpty() && !readsBackAs(root, out)) out.clear();
   return out.isEmpty() ? PropertyList::Status::WriteFailed : PropertyList::Status::Ok;
 }
 

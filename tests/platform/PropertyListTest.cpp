@@ -360,3 +360,24 @@ TEST(PropertyList, NeverWritesTextXmlCannotHoldNorUPlus0000) {
     }
   }
 }
+
+TEST(PropertyList, RefusesARewriteThatWouldChangeAValueNobodyTouched) {
+  // libplist reads this malformed date as the year -2 but writes it in XML so that it reads back
+  // as 1899-12-31: the file can be read, never rewritten.
+  const QByteArray xml =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+      "<key>Location</key><string>~/Pictures</string><key>Until</key><date>0-0=1-01T0:00Z</date>"
+      "</dict></plist>";
+  QVariantMap map;
+  ASSERT_EQ(PropertyList::fromBytes(xml, map), Status::Ok);
+  EXPECT_EQ(map["Location"].toString(), "~/Pictures");
+  QByteArray out("stale");
+  EXPECT_EQ(PropertyList::updateBytes(xml, {{"Location", "/b"}}, {}, out), Status::WriteFailed);
+  EXPECT_TRUE(out.isEmpty());
+  QTemporaryDir dir;
+  const QString path = writeFile(dir, "date.plist", xml);
+  EXPECT_EQ(PropertyList::update(path, {{"Location", "/b"}}), Status::WriteFailed);
+  EXPECT_EQ(fileBytes(path), xml);
+  EXPECT_EQ(PropertyList::write(path, map), Status::WriteFailed);
+  EXPECT_EQ(fileBytes(path), xml);
+}
