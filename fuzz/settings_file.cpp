@@ -7,6 +7,10 @@
 //             3 readAddressBookFromAddr
 //   bit 2     onlyAddress     bit 3  the USB-only model (isBNT false)
 //   bit 4     isUSB           bit 5  the scanner refuses every command (dwLastErr 2)
+//   bit 6     the file is completed to its full size: for the all-settings readers the first
+//             264 bytes that follow are its last ones (the folder, its flag and the padding) and
+//             the rest its beginning, zeros in between; for the address-book file the bytes are
+//             followed by zeros. Small inputs so reach every field.
 //
 // Checks: a reader refuses exactly the files whose signature (or, for the address-book file,
 // size) is wrong, and then sends nothing; an accepted file's address book and profiles reach the
@@ -86,7 +90,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool isBNT = !(mode & 8);
   const bool isUSB = mode & 16;
   const bool refusing = mode & 32;
-  const QByteArray file = input.rest();
+  QByteArray file;
+  if (mode & 64) {
+    if (reader == 3) {
+      file = padded(input.rest(), FCL_ADDRESS_FILE_SIZE);
+    } else {
+      constexpr qsizetype tail = sizeof(FCL_RS_FILE_DATA) - offsetof(FCL_RS_FILE_DATA, szDestFolder);
+      const QByteArray end = padded(input.take(tail), tail);
+      file = padded(input.rest(), offsetof(FCL_RS_FILE_DATA, szDestFolder)) + end;
+    }
+  } else {
+    file = input.rest();
+  }
 
   const QString path = fuzz::home() + QStringLiteral("/import.bin");
   fuzz::writeFile(path, file);
