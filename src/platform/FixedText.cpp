@@ -1,6 +1,7 @@
 #include "platform/FixedText.h"
 
 #include <QByteArray>
+#include <QStringDecoder>
 #include <cstring>
 
 namespace platform {
@@ -20,7 +21,9 @@ void textToField(char* field, std::size_t n, const QString& text) {
 QString textFromField(const char* field, std::size_t n) {
   const void* nul = std::memchr(field, 0, n);
   const std::size_t len = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - field) : n;
-  return QString::fromUtf8(field, static_cast<qsizetype>(len));
+  // A leading U+FEFF is part of the text, not a byte-order mark: keep it (QString::fromUtf8 drops it).
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom);
+  return decoder.decode(QByteArrayView(field, static_cast<qsizetype>(len)));
 }
 
 }  // namespace platform

@@ -4,7 +4,8 @@
 // Into a field: UTF-8, cut at a code-point boundary so that at most n-1 bytes are used, the rest
 // of the field zero-filled (so the last byte is always NUL).
 // Out of a field: the bytes up to the first NUL within the field (all n when there is none),
-// decoded as UTF-8 with invalid sequences replaced by U+FFFD. Never reads past n bytes.
+// decoded as UTF-8 with invalid sequences replaced by U+FFFD; a leading U+FEFF is kept as a
+// character. Never reads past n bytes.
 
 #include <QString>
 #include <cstddef>

@@ -3,24 +3,285 @@
 #include <QDateTime>
 #include <QFile>
 #include <QSaveFile>
-#include <QTimeZone>
+#include <QStringDecoder>
 #include <plist/plist.h>
 
+#include <cmath>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 namespace platform {
 namespace {
 
 // Seconds between 1970-01-01 and 2001-01-01, the epoch of plist dates.
 constexpr qint64 kPlistEpochOffset = 978307200;
+// Files larger than this are refused rather than loaded whole; preference files are small.
+constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
 
 struct PlistFree {
   void operator()(plist_t p) const { plist_free(p); }
 };
 using PlistPtr = std::unique_ptr<void, PlistFree>;
 
+bool isBinary(const QByteArray& bytes) {
+  return plist_is_binary(bytes.constData(), static_cast<uint32_t>(bytes.size())) != 0;
+}
+
+// --- Checks on the raw bytes, before libplist parses them -------------------------------------
+//
+// libplist 2.2 aborts (assert) when a string or key it has parsed holds U+0000 and its text is
+// read with plist_get_string_val, plist_get_key_val or plist_dict_next_item; it recurses without
+// limit through nested containers (parsing binary files, freeing, writing); and it expands every
+// reference of a binary file into a node of its own. So the bytes are checked first.
+
+quint64 readBigEndian(const uchar* p, int n) {
+  quint64 v = 0;
+  for (int i = 0; i < n; ++i) v = (v << 8) | p[i];
+  return v;
+}
+
+// A binary plist ("bplist00"): a 32-byte trailer at the end gives the size of offsets and object
+// references, the number of objects, the top object and where the offset table starts. Every
+// object libplist can reach is at an offset of that table, so checking each entry of the table
+// covers every string and key; the nesting and the expanded size are taken from the top object.
+class BinaryCheck {
+ public:
+  explicit BinaryCheck(const QByteArray& bytes)
+      : d_(reinterpret_cast<const uchar*>(bytes.constData())), size_(static_cast<quint64>(bytes.size())) {}
+
+  bool ok() {
+    if (size_ < 8 + 32) return false;
+    const uchar* trailer = d_ + size_ - 32;
+    offsetSize_ = trailer[6];
+    refSize_ = trailer[7];
+    numObjects_ = readBigEndian(trailer + 8, 8);
+    const quint64 top = readBigEndian(trailer + 16, 8);
+    tableOffset_ = readBigEndian(trailer + 24, 8);
+    if (offsetSize_ < 1 || offsetSize_ > 8 || refSize_ < 1 || refSize_ > 8) return false;
+    if (tableOffset_ < 8 || tableOffset_ > size_ - 32) return false;
+    if (numObjects_ == 0 || numObjects_ > PropertyList::kMaxNodes) return false;
+    if (numObjects_ > (size_ - 32 - tableOffset_) / offsetSize_) return false;
+    if (top >= numObjects_) return false;
+    for (quint64 i = 0; i < numObjects_; ++i) {
+      if (!stringIsClean(i)) return false;
+    }
+    return shapeIsBounded(top);
+  }
+
+ private:
+  struct Object {
+    int kind = 0;        // high nibble of the marker
+    quint64 count = 0;   // its length field
+    quint64 body = 0;    // offset of what follows the marker and length
+  };
+
+  // Reads the marker and length of object `index`; false when any of it lies outside the objects.
+  bool object(quint64 index, Object& o) const {
+    const quint64 offset = readBigEndian(d_ + tableOffset_ + index * offsetSize_, offsetSize_);
+    if (offset < 8 || offset >= tableOffset_) return false;
+    const uchar marker = d_[offset];
+    o.kind = marker >> 4;
+    o.count = marker & 0x0F;
+    o.body = offset + 1;
+    const bool hasLength = o.kind == 0x4 || o.kind == 0x5 || o.kind == 0x6 || o.kind == 0xA ||
+                           o.kind == 0xC || o.kind == 0xD;
+    if (hasLength && o.count == 0x0F) {
+      if (o.body >= tableOffset_) return false;
+      const uchar intMarker = d_[o.body++];
+      if ((intMarker & 0xF0) != 0x10 || (intMarker & 0x0F) > 3) return false;
+      const int n = 1 << (intMarker & 0x0F);
+      if (static_cast<quint64>(n) > tableOffset_ - o.body) return false;
+      o.count = readBigEndian(d_ + o.body, n);
+      o.body += static_cast<quint64>(n);
+    }
+    return true;
+  }
+
+  // ASCII strings (0x5N) must not hold a 0 byte nor UTF-16 strings (0x6N) a 0 unit.
+  bool stringIsClean(quint64 index) const {
+    Object o;
+    if (!object(index, o)) return false;
+    if (o.kind != 0x5 && o.kind != 0x6) return true;
+    const quint64 unit = o.kind == 0x6 ? 2 : 1;
+    if (o.count > (tableOffset_ - o.body) / unit) return false;
+    const uchar* p = d_ + o.body;
+    for (quint64 i = 0; i < o.count; ++i, p += unit) {
+      if (p[0] == 0 && (unit == 1 || p[1] == 0)) return false;
+    }
+    return true;
+  }
+
+  // The references of a container, or none for anything else.
+  bool children(quint64 index, std::vector<quint64>& refs) const {
+    refs.clear();
+    Object o;
+    if (!object(index, o)) return false;
+    if (o.kind != 0xA && o.kind != 0xC && o.kind != 0xD) return true;
+    const quint64 perEntry = o.kind == 0xD ? 2 : 1;
+    if (o.count > (tableOffset_ - o.body) / refSize_ / perEntry) return false;
+    const quint64 n = o.count * perEntry;
+    refs.reserve(n);
+    for (quint64 i = 0; i < n; ++i) {
+      const quint64 ref = readBigEndian(d_ + o.body + i * refSize_, refSize_);
+      if (ref >= numObjects_) return false;
+      refs.push_back(ref);
+    }
+    return true;
+  }
+
+  // Depth-first walk from the top object without recursion: refuses a cycle, a nesting deeper
+  // than kMaxDepth and a tree (shared objects counted at each use) of more than kMaxNodes nodes.
+  bool shapeIsBounded(quint64 top) const {
+    enum : uchar { kNew, kOpen, kDone };
+    std::vector<uchar> state(numObjects_, kNew);
+    std::vector<quint32> depth(numObjects_, 0);
+    std::vector<quint64> nodes(numObjects_, 0);
+    struct Frame {
+      quint64 index;
+      std::vector<quint64> refs;
+      std::size_t next = 0;
+    };
+    std::vector<Frame> stack;
+    auto open = [&](quint64 index) {
+      Frame f{index, {}, 0};
+      if (!children(index, f.refs)) return false;
+      state[index] = kOpen;
+      stack.push_back(std::move(f));
+      return stack.size() <= static_cast<std::size_t>(PropertyList::kMaxDepth) + 1;
+    };
+    if (!open(top)) return false;
+    while (!stack.empty()) {
+      Frame& f = stack.back();
+      if (f.next < f.refs.size()) {
+        const quint64 child = f.refs[f.next++];
+        if (state[child] == kOpen) return false;
+        if (state[child] == kNew && !open(child)) return false;
+        continue;
+      }
+      quint32 deepest = 0;
+      quint64 total = 1;
+      for (quint64 child : f.refs) {
+        deepest = std::max(deepest, depth[child] + 1);
+        total += nodes[child];
+        if (total > PropertyList::kMaxNodes) return false;
+      }
+      if (deepest > static_cast<quint32>(PropertyList::kMaxDepth)) return false;
+      depth[f.index] = deepest;
+      nodes[f.index] = total;
+      state[f.index] = kDone;
+      stack.pop_back();
+    }
+    return true;
+  }
+
+  const uchar* d_;
+  quint64 size_;
+  int offsetSize_ = 0;
+  int refSize_ = 0;
+  quint64 numObjects_ = 0;
+  quint64 tableOffset_ = 0;
+};
+
+// An XML plist: no 0 byte anywhere (libplist keeps it inside a text), and no deeper nesting of
+// <array> and <dict> than kMaxDepth. The count is taken over the raw text, comments included, so
+// it can only overestimate.
+bool xmlIsSafe(const QByteArray& bytes) {
+  if (bytes.contains('\0')) return false;
+  int depth = 0;
+  const qsizetype n = bytes.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    if (bytes[i] != '<') continue;
+    const bool closing = i + 1 < n && bytes[i + 1] == '/';
+    const qsizetype name = i + (closing ? 2 : 1);
+    qsizetype len = 0;
+    if (bytes.mid(name, 5) == "array") len = 5;
+    else if (bytes.mid(name, 4) == "dict") len = 4;
+    else continue;
+    const char after = name + len < n ? bytes[name + len] : '\0';
+    if (after != '>' && after != '/' && after != ' ' && after != '\t' && after != '\n' && after != '\r') continue;
+    if (closing) {
+      depth = std::max(0, depth - 1);
+      continue;
+    }
+    const qsizetype end = bytes.indexOf('>', name + len);
+    if (end > 0 && bytes[end - 1] == '/') continue;  // <array/>
+    if (++depth > PropertyList::kMaxDepth) return false;
+  }
+  return true;
+}
+
+// Parses bytes that passed the checks above; `root` owns the tree.
+PropertyList::Status parse(const QByteArray& bytes, PlistPtr& root) {
+  root.reset();
+  if (bytes.isEmpty() || bytes.size() > kMaxFileSize) return PropertyList::Status::Malformed;
+  if (isBinary(bytes) ? !BinaryCheck(bytes).ok() : !xmlIsSafe(bytes)) return PropertyList::Status::Malformed;
+  plist_t tree = nullptr;
+  plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &tree);
+  root.reset(tree);
+  if (!tree) return PropertyList::Status::Malformed;
+  if (plist_get_node_type(tree) != PLIST_DICT) return PropertyList::Status::NotADictionary;
+  return PropertyList::Status::Ok;
+}
+
+// --- Tree to Qt values ---------------------------------------------------------------------------
+
+// UTF-8 to QString, keeping a leading U+FEFF as a character (QString::fromUtf8 drops it).
+QString decodeUtf8(const char* p, qsizetype n) {
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom);
+  return decoder.decode(QByteArrayView(p, n));
+}
+
+// Serialises a single binary object: "bplist00", the object, a one-entry offset table, trailer.
+QByteArray singleObjectPlist(const QByteArray& object) {
+  QByteArray out("bplist00");
+  out += object;
+  out += char(8);  // offset of the object
+  QByteArray trailer(32, '\0');
+  trailer[6] = 1;  // offset size
+  trailer[7] = 1;  // reference size
+  trailer[15] = 1;  // one object
+  trailer[31] = static_cast<char>(8 + object.size());  // where the offset table starts
+  return out + trailer;
+}
+
+// The exact seconds since 2001 of a date node. libplist keeps a date as a double, but its getter
+// cuts it to 32-bit seconds (dates outside 1932..2069 come back wrong), so the value is taken from
+// the node's binary form: marker 0x33 and the big-endian double right after the header.
+bool dateSeconds(plist_t node, double& seconds) {
+  PlistPtr copy(plist_copy(node));
+  char* bin = nullptr;
+  uint32_t len = 0;
+  plist_to_bin(copy.get(), &bin, &len);
+  if (!bin) return false;
+  bool ok = false;
+  if (len >= 17 && static_cast<uchar>(bin[8]) == 0x33) {
+    const quint64 bits = readBigEndian(reinterpret_cast<const uchar*>(bin) + 9, 8);
+    std::memcpy(&seconds, &bits, sizeof seconds);
+    ok = std::isfinite(seconds);
+  }
+  plist_to_bin_free(bin);
+  return ok;
+}
+
+// A date node holding any double of seconds since 2001 (plist_new_date takes only 32-bit seconds).
+plist_t newDate(double seconds) {
+  QByteArray object(1, char(0x33));
+  quint64 bits = 0;
+  std::memcpy(&bits, &seconds, sizeof bits);
+  for (int i = 7; i >= 0; --i) object += static_cast<char>((bits >> (8 * i)) & 0xFF);
+  const QByteArray bytes = singleObjectPlist(object);
+  plist_t node = nullptr;
+  plist_from_bin(bytes.constData(), static_cast<uint32_t>(bytes.size()), &node);
+  if (node && plist_get_node_type(node) != PLIST_DATE) {
+    plist_free(node);
+    node = nullptr;
+  }
+  return node;
+}
+
 QVariant toVariant(plist_t node, int depth) {
-  if (!node || depth > 256) return {};
+  if (!node || depth > PropertyList::kMaxDepth) return {};
   switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
       uint8_t b = 0;
@@ -39,25 +300,29 @@ QVariant toVariant(plist_t node, int depth) {
       return QVariant(d);
     }
     case PLIST_STRING: {
-      char* s = nullptr;
-      plist_get_string_val(node, &s);
-      QString text = QString::fromUtf8(s ? s : "");
-      free(s);
-      return QVariant(text);
+      // plist_get_string_ptr does not assert; the length it gives counts every byte.
+      uint64_t len = 0;
+      const char* s = plist_get_string_ptr(node, &len);
+      if (!s) return QVariant(QString());
+      return QVariant(decodeUtf8(s, static_cast<qsizetype>(len)));
     }
     case PLIST_DATA: {
-      char* d = nullptr;
       uint64_t len = 0;
-      plist_get_data_val(node, &d, &len);
-      QByteArray bytes(d ? d : "", static_cast<qsizetype>(d ? len : 0));
-      free(d);
-      return QVariant(bytes);
+      const char* d = plist_get_data_ptr(node, &len);
+      return QVariant(d ? QByteArray(d, static_cast<qsizetype>(len)) : QByteArray());
     }
     case PLIST_DATE: {
-      int32_t sec = 0, usec = 0;
-      plist_get_date_val(node, &sec, &usec);
-      const qint64 ms = (kPlistEpochOffset + sec) * 1000 + usec / 1000;
-      return QVariant(QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC));
+      double seconds = 0;
+      if (!dateSeconds(node, seconds)) {
+        int32_t sec = 0, usec = 0;
+        plist_get_date_val(node, &sec, &usec);
+        seconds = sec + usec / 1e6;
+      }
+      const double ms = std::round((static_cast<double>(kPlistEpochOffset) + seconds) * 1000.0);
+      // QDateTime covers far more than any plist date in practice; beyond ±2^53 ms there is no
+      // exact form anyway.
+      if (std::fabs(ms) > 9007199254740992.0) return {};
+      return QVariant(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(ms), Qt::UTC));
     }
     case PLIST_ARRAY: {
       QVariantList list;
@@ -66,6 +331,7 @@ QVariant toVariant(plist_t node, int depth) {
       return list;
     }
     case PLIST_DICT: {
+      // The keys were checked for U+0000 before parsing, so reading them cannot assert.
       QVariantMap map;
       plist_dict_iter it = nullptr;
       plist_dict_new_iter(node, &it);
@@ -74,7 +340,7 @@ QVariant toVariant(plist_t node, int depth) {
         plist_t value = nullptr;
         plist_dict_next_item(node, it, &key, &value);
         if (!key) break;
-        map.insert(QString::fromUtf8(key), toVariant(value, depth + 1));
+        map.insert(decodeUtf8(key, static_cast<qsizetype>(std::strlen(key))), toVariant(value, depth + 1));
         free(key);
       }
       free(it);
@@ -83,6 +349,25 @@ QVariant toVariant(plist_t node, int depth) {
     default:
       return {};
   }
+}
+
+// --- Qt values to tree ---------------------------------------------------------------------------
+
+// A text can go into a plist when it has no U+0000 (libplist would cut it there, and our reader
+// refuses it) and no lone surrogate (it has no UTF-8 form).
+bool textWritable(const QString& text) {
+  const qsizetype n = text.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    const QChar c = text[i];
+    if (c.unicode() == 0) return false;
+    if (c.isHighSurrogate()) {
+      if (i + 1 >= n || !text[i + 1].isLowSurrogate()) return false;
+      ++i;
+    } else if (c.isLowSurrogate()) {
+      return false;
+    }
+  }
+  return true;
 }
 
 plist_t fromVariant(const QVariant& v, bool& ok) {
@@ -103,15 +388,22 @@ plist_t fromVariant(const QVariant& v, bool& ok) {
       return plist_new_uint(v.toULongLong());
     case QMetaType::Double:
     case QMetaType::Float: return plist_new_real(v.toDouble());
-    case QMetaType::QString: return plist_new_string(v.toString().toUtf8().constData());
+    case QMetaType::QString: {
+      const QString text = v.toString();
+      if (!textWritable(text)) break;
+      return plist_new_string(text.toUtf8().constData());
+    }
     case QMetaType::QByteArray: {
       const QByteArray b = v.toByteArray();
       return plist_new_data(b.constData(), static_cast<uint64_t>(b.size()));
     }
     case QMetaType::QDateTime: {
-      const qint64 ms = v.toDateTime().toMSecsSinceEpoch() - kPlistEpochOffset * 1000;
-      const qint64 sec = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
-      return plist_new_date(static_cast<int32_t>(sec), static_cast<int32_t>((ms - sec * 1000) * 1000));
+      const QDateTime when = v.toDateTime();
+      if (!when.isValid()) break;
+      const double seconds = static_cast<double>(when.toMSecsSinceEpoch() - kPlistEpochOffset * 1000) / 1000.0;
+      plist_t node = newDate(seconds);
+      if (!node) break;
+      return node;
     }
     case QMetaType::QVariantList:
     case QMetaType::QStringList: {
@@ -130,8 +422,10 @@ plist_t fromVariant(const QVariant& v, bool& ok) {
       plist_t dict = plist_new_dict();
       const QVariantMap map = v.toMap();
       for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        plist_t child = fromVariant(it.value(), ok);
-        if (!ok) {
+        plist_t child = textWritable(it.key()) ? fromVariant(it.value(), ok) : nullptr;
+        if (!ok || !child) {
+          ok = false;
+          if (child) plist_free(child);
           plist_free(dict);
           return nullptr;
         }
@@ -140,58 +434,141 @@ plist_t fromVariant(const QVariant& v, bool& ok) {
       return dict;
     }
     default:
-      ok = false;
-      return nullptr;
+      break;
   }
+  ok = false;
+  return nullptr;
+}
+
+// --- Tree to bytes -------------------------------------------------------------------------------
+
+// True when every character of the UTF-8 text is one XML 1.0 allows (#x9 | #xA | #xD |
+// [#x20-#xD7FF] | [#xE000-#xFFFD] | [#x10000-#x10FFFF]) and the UTF-8 itself is valid.
+bool xmlCharactersAllowed(const QByteArray& xml) {
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom |
+                                                   QStringConverter::Flag::Stateless);
+  const QString text = decoder.decode(xml);
+  if (decoder.hasError()) return false;
+  const qsizetype n = text.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t c = text[i].unicode();
+    if (c < 0x20 && c != 0x9 && c != 0xA && c != 0xD) return false;
+    if (c == 0xFFFE || c == 0xFFFF) return false;
+    if (QChar::isHighSurrogate(c)) {
+      if (i + 1 >= n || !QChar::isLowSurrogate(text[i + 1].unicode())) return false;
+      ++i;
+    } else if (QChar::isLowSurrogate(c)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+PropertyList::Status treeToBytes(plist_t root, bool binary, QByteArray& out) {
+  out.clear();
+  char* buffer = nullptr;
+  uint32_t len = 0;
+  if (binary) {
+    plist_to_bin(root, &buffer, &len);
+    if (!buffer) return PropertyList::Status::WriteFailed;
+    out = QByteArray(buffer, static_cast<qsizetype>(len));
+    plist_to_bin_free(buffer);
+    // What we write must be what we read back: the same checks the reader makes.
+    if (!BinaryCheck(out).ok()) out.clear();
+  } else {
+    plist_to_xml(root, &buffer, &len);
+    if (!buffer) return PropertyList::Status::WriteFailed;
+    out = QByteArray(buffer, static_cast<qsizetype>(len));
+    plist_to_xml_free(buffer);
+    // libplist writes control characters raw, which XML readers refuse (the whole file).
+    if (!xmlCharactersAllowed(out) || !xmlIsSafe(out)) out.clear();
+  }
+  return out.isEmpty() ? PropertyList::Status::WriteFailed : PropertyList::Status::Ok;
+}
+
+PropertyList::Status saveAtomically(const QString& path, const QByteArray& bytes) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return PropertyList::Status::WriteFailed;
+  if (file.write(bytes) != bytes.size()) {
+    file.cancelWriting();
+    return PropertyList::Status::WriteFailed;
+  }
+  return file.commit() ? PropertyList::Status::Ok : PropertyList::Status::WriteFailed;
+}
+
+PropertyList::Status readFile(const QString& path, QByteArray& bytes) {
+  QFile file(path);
+  if (!file.exists()) return PropertyList::Status::Missing;
+  if (!file.open(QIODevice::ReadOnly)) return PropertyList::Status::Unreadable;
+  if (file.size() > kMaxFileSize) return PropertyList::Status::Malformed;
+  bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) return PropertyList::Status::Unreadable;
+  return PropertyList::Status::Ok;
 }
 
 }  // namespace
 
 PropertyList::Status PropertyList::fromBytes(const QByteArray& bytes, QVariantMap& out) {
   out.clear();
-  if (bytes.isEmpty()) return Status::Malformed;
-  plist_t root = nullptr;
-  plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &root);
-  PlistPtr owner(root);
-  if (!root) return Status::Malformed;
-  if (plist_get_node_type(root) != PLIST_DICT) return Status::NotADictionary;
-  out = toVariant(root, 0).toMap();
+  PlistPtr root;
+  const Status status = parse(bytes, root);
+  if (status != Status::Ok) return status;
+  out = toVariant(root.get(), 0).toMap();
   return Status::Ok;
 }
 
 PropertyList::Status PropertyList::read(const QString& path, QVariantMap& out) {
   out.clear();
-  QFile file(path);
-  if (!file.exists()) return Status::Missing;
-  if (!file.open(QIODevice::ReadOnly)) return Status::Unreadable;
-  // Preference files are small; refuse anything absurd rather than loading it whole.
-  if (file.size() > 64 * 1024 * 1024) return Status::Malformed;
-  return fromBytes(file.readAll(), out);
+  QByteArray bytes;
+  const Status status = readFile(path, bytes);
+  if (status != Status::Ok) return status;
+  return fromBytes(bytes, out);
 }
 
 PropertyList::Status PropertyList::toXml(const QVariantMap& map, QByteArray& out) {
+  out.clear();
   bool ok = true;
   PlistPtr root(fromVariant(QVariant(map), ok));
   if (!ok || !root) return Status::WriteFailed;
-  char* xml = nullptr;
-  uint32_t len = 0;
-  plist_to_xml(root.get(), &xml, &len);
-  if (!xml) return Status::WriteFailed;
-  out = QByteArray(xml, static_cast<qsizetype>(len));
-  plist_to_xml_free(xml);
-  return Status::Ok;
+  return treeToBytes(root.get(), false, out);
 }
 
 PropertyList::Status PropertyList::write(const QString& path, const QVariantMap& map) {
   QByteArray xml;
   if (toXml(map, xml) != Status::Ok) return Status::WriteFailed;
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return Status::WriteFailed;
-  if (file.write(xml) != xml.size()) {
-    file.cancelWriting();
-    return Status::WriteFailed;
+  return saveAtomically(path, xml);
+}
+
+PropertyList::Status PropertyList::updateBytes(const QByteArray& in, const QVariantMap& set, const QStringList& remove,
+                                               QByteArray& out) {
+  out.clear();
+  PlistPtr root;
+  const Status status = parse(in, root);
+  if (status != Status::Ok) return status;
+  for (const QString& key : remove) {
+    if (!textWritable(key)) return Status::WriteFailed;
+    plist_dict_remove_item(root.get(), key.toUtf8().constData());
   }
-  return file.commit() ? Status::Ok : Status::WriteFailed;
+  for (auto it = set.cbegin(); it != set.cend(); ++it) {
+    bool ok = true;
+    plist_t value = textWritable(it.key()) ? fromVariant(it.value(), ok) : nullptr;
+    if (!ok || !value) {
+      if (value) plist_free(value);
+      return Status::WriteFailed;
+    }
+    plist_dict_set_item(root.get(), it.key().toUtf8().constData(), value);
+  }
+  return treeToBytes(root.get(), isBinary(in), out);
+}
+
+PropertyList::Status PropertyList::update(const QString& path, const QVariantMap& set, const QStringList& remove) {
+  QByteArray in;
+  Status status = readFile(path, in);
+  if (status != Status::Ok) return status;
+  QByteArray out;
+  status = updateBytes(in, set, remove, out);
+  if (status != Status::Ok) return status;
+  return saveAtomically(path, out);
 }
 
 }  // namespace platform

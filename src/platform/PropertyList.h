@@ -4,12 +4,24 @@
 // read() accepts XML or binary plists and maps them to Qt values:
 //   dict -> QVariantMap, array -> QVariantList, string -> QString, bool -> bool,
 //   integer -> qint64 (negative integers included), real -> double, data -> QByteArray,
-//   date -> QDateTime (UTC).
-// write() turns such a map back into an XML plist and replaces the file atomically (QSaveFile:
-// a temporary file in the same folder, then a rename), so a crash never leaves half a file.
-// Keys a caller does not know survive a read-modify-write, since the whole map is kept.
+//   date -> QDateTime (UTC). A UID has no Qt form: it reads as an invalid QVariant (which write()
+//   refuses), and update() keeps it as it is.
+// Strings keep a leading U+FEFF as a character.
+//
+// A file libplist cannot handle safely is refused before libplist's own getters see it: a text
+// or key holding U+0000 (libplist 2.2 aborts on those), nesting deeper than kMaxDepth, or a
+// binary file whose objects expand to more than kMaxNodes nodes. Such a file is Malformed.
+//
+// write() turns a map into a new XML plist; update() edits an existing file's own parsed tree and
+// writes it back in the format it was read, so everything it does not touch survives as libplist
+// carries it. Both replace the file atomically (QSaveFile: a temporary file in the same folder,
+// then a rename), so a crash never leaves half a file, and neither writes anything on failure.
+// A text XML 1.0 cannot hold (control characters other than tab, LF and CR, U+FFFE, U+FFFF,
+// lone surrogates) is never written into an XML plist, and U+0000 into no plist at all: such a
+// write is refused (WriteFailed).
 
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 namespace platform {
@@ -18,11 +30,23 @@ class PropertyList {
  public:
   enum class Status { Ok, Missing, Unreadable, Malformed, NotADictionary, WriteFailed };
 
+  static constexpr int kMaxDepth = 256;
+  static constexpr quint64 kMaxNodes = 1u << 20;
+
   // Reads `path` into `out` (cleared first). Never throws or crashes on bad input.
   static Status read(const QString& path, QVariantMap& out);
   // Writes `map` as an XML plist to `path` atomically. Values of other types than those listed
   // above are refused (WriteFailed) and nothing is written.
   static Status write(const QString& path, const QVariantMap& map);
+
+  // Sets the given top-level keys (values of the types write() accepts) and removes the listed ones,
+  // editing the file's own parsed tree so that every other key and value survives as libplist
+  // carries it, and writes it back atomically in the format it was read (binary stays binary,
+  // XML stays XML). Nothing is written on any failure.
+  // The removals are applied first, so a key both set and removed ends up set. A missing file is
+  // Missing (nothing is created); an unreadable one is reported as read() reports it.
+  static Status update(const QString& path, const QVariantMap& set, const QStringList& remove = {});
+  static Status updateBytes(const QByteArray& in, const QVariantMap& set, const QStringList& remove, QByteArray& out);
 
   // The same conversions on bytes in memory (used by read/write and by tests).
   static Status fromBytes(const QByteArray& bytes, QVariantMap& out);

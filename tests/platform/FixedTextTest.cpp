@@ -39,3 +39,12 @@ TEST(FixedText, OutOfFieldStopsAtNulOrEndAndReplacesBadBytes) {
   unsigned char bytes[3] = {'o', 'k', 0};
   EXPECT_EQ(textFromField(bytes), "ok");
 }
+
+TEST(FixedText, OutOfFieldKeepsALeadingByteOrderMark) {
+  // U+FEFF at the start of a field is a character the user typed, not an encoding marker.
+  const char field[8] = {'\xEF', '\xBB', '\xBF', 'a', 'b', 0, 0, 0};
+  EXPECT_EQ(textFromField(field), QString(QChar(0xFEFF)) + "ab");
+  char round[8];
+  textToField(round, QString(QChar(0xFEFF)) + "x");
+  EXPECT_EQ(textFromField(round), QString(QChar(0xFEFF)) + "x");
+}

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QSize>
 
+#include "support/PlistFixtures.h"
 #include "platform/PropertyList.h"
 
 using platform::PropertyList;
@@ -17,6 +19,72 @@ QString writeFile(const QTemporaryDir& dir, const char* name, const QByteArray& 
   EXPECT_TRUE(f.open(QIODevice::WriteOnly));
   f.write(bytes);
   return path;
+}
+
+QByteArray fileBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QDateTime utc(int y, int mo, int d, int h = 0) { return QDateTime(QDate(y, mo, d), QTime(h, 0), Qt::UTC); }
+
+// The XML form of plistfixtures::everyKindBinary(), as libplist writes it.
+const char kEveryKindXml[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0">
+<dict>
+	<key>Gone</key><string>x</string>
+	<key>Late</key><date>2100-06-01T12:00:00Z</date>
+	<key>Location</key><string>/a</string>
+	<key>Nested</key>
+	<dict>
+		<key>a</key>
+		<array><integer>1</integer><real>2.5</real><data>AAE=</data><dict><key>b</key><true/></dict></array>
+		<key>n</key><integer>-7</integer>
+	</dict>
+	<key>Old</key><date>1900-01-01T00:00:00Z</date>
+	<key>R</key><real>0.10000000000000001</real>
+	<key>U</key><dict><key>CF$UID</key><integer>5</integer></dict>
+</dict>
+</plist>
+)";
+
+// A binary plist of `objects` (each a marker and its body, references one byte wide) whose top
+// object is the first.
+QByteArray binaryPlist(const QList<QByteArray>& objects) {
+  QByteArray out("bplist00");
+  QByteArray table;
+  for (const QByteArray& o : objects) {
+    const int offset = static_cast<int>(out.size());
+    table += char(offset >> 24) + QByteArray() + char(offset >> 16) + char(offset >> 8) + char(offset);
+    out += o;
+  }
+  const qint64 tableOffset = out.size();
+  out += table;
+  QByteArray trailer(32, '\0');
+  trailer[6] = 4;
+  trailer[7] = 4;
+  for (int i = 0; i < 8; ++i) {
+    trailer[8 + i] = static_cast<char>((qint64(objects.size()) >> (56 - 8 * i)) & 0xFF);
+    trailer[24 + i] = static_cast<char>((tableOffset >> (56 - 8 * i)) & 0xFF);
+  }
+  return out + trailer;
+}
+
+QByteArray ref(int index) {
+  return QByteArray(1, char(index >> 24)) + char(index >> 16) + char(index >> 8) + char(index);
+}
+
+// `depth` arrays, each holding the next one `width` times; the last one empty.
+QByteArray nestedArrays(int depth, int width) {
+  QList<QByteArray> objects;
+  for (int i = 0; i < depth; ++i) {
+    QByteArray o(1, char(0xA0 | width));
+    for (int w = 0; w < width; ++w) o += ref(i + 1);
+    objects.append(o);
+  }
+  objects.append(QByteArray(1, char(0xA0)));
+  return binaryPlist(objects);
 }
 }  // namespace
 
@@ -92,4 +160,186 @@ TEST(PropertyList, FailedWriteLeavesTheOldFile) {
   QVariantMap map;
   ASSERT_EQ(PropertyList::read(path, map), Status::Ok);
   EXPECT_EQ(map["a"].toLongLong(), 1);
+}
+
+TEST(PropertyList, RefusesEveryFileWithUPlus0000BeforeLibplistReadsIt) {
+  // libplist 2.2 asserts (aborting the program) in plist_get_string_val and plist_get_key_val, and
+  // so in plist_dict_next_item, on these; ASCII strings it cuts at the 0 byte instead.
+  QList<QByteArray> inputs = plistfixtures::withNul();
+  // Character references to U+0000: libplist refuses these itself; they must stay refused.
+  inputs << "<plist version=\"1.0\"><dict><key>L</key><string>a&#0;b</string></dict></plist>"
+         << "<plist version=\"1.0\"><dict><key>L&#x0;</key><string>ab</string></dict></plist>";
+  QTemporaryDir dir;
+  for (const QByteArray& input : inputs) {
+    SCOPED_TRACE(input.toHex().toStdString());
+    QVariantMap map{{"stale", 1}};
+    EXPECT_EQ(PropertyList::fromBytes(input, map), Status::Malformed);
+    EXPECT_TRUE(map.isEmpty());
+    QByteArray out("stale");
+    EXPECT_EQ(PropertyList::updateBytes(input, {{"Location", "/b"}}, {}, out), Status::Malformed);
+    EXPECT_TRUE(out.isEmpty());
+    const QString path = writeFile(dir, "nul.plist", input);
+    EXPECT_EQ(PropertyList::read(path, map), Status::Malformed);
+    EXPECT_EQ(PropertyList::update(path, {{"Location", "/b"}}), Status::Malformed);
+    EXPECT_EQ(fileBytes(path), input);
+  }
+}
+
+TEST(PropertyList, RefusesDeepNestingExpansionCyclesAndNeverReadsOutOfRange) {
+  QVariantMap map;
+  QByteArray out;
+  // libplist recurses once per level (a binary file this deep overflows its stack).
+  EXPECT_EQ(PropertyList::fromBytes(nestedArrays(100000, 1), map), Status::Malformed);
+  EXPECT_EQ(PropertyList::updateBytes(nestedArrays(100000, 1), {}, {}, out), Status::Malformed);
+  const QByteArray deepXml = "<plist><dict><key>a</key>" + QByteArray("<array>").repeated(100000) +
+                             QByteArray("</array>").repeated(100000) + "</dict></plist>";
+  EXPECT_EQ(PropertyList::fromBytes(deepXml, map), Status::Malformed);
+  // Shared references expand into a node each: 2^40 nodes from a few hundred bytes.
+  EXPECT_EQ(PropertyList::fromBytes(nestedArrays(40, 2), map), Status::Malformed);
+  // A dictionary holding itself.
+  EXPECT_EQ(PropertyList::fromBytes(binaryPlist({QByteArray("\xD1", 1) + ref(1) + ref(0), "\x51x"}), map),
+            Status::Malformed);
+  // Shallow enough, small enough: read as usual (the top object is an array, not a dictionary).
+  EXPECT_EQ(PropertyList::fromBytes(nestedArrays(PropertyList::kMaxDepth - 1, 1), map), Status::NotADictionary);
+  EXPECT_EQ(PropertyList::fromBytes(nestedArrays(10, 2), map), Status::NotADictionary);
+  const QByteArray xmlOk = "<plist><dict><key>a</key>" + QByteArray("<array>").repeated(100) +
+                           QByteArray("<array/>") + QByteArray("</array>").repeated(100) + "</dict></plist>";
+  EXPECT_EQ(PropertyList::fromBytes(xmlOk, map), Status::Ok);
+
+  // Every cut and every single damaged byte of a valid file: an answer, never a crash or a read
+  // outside the bytes (the sanitizer build checks the latter).
+  const QByteArray valid = plistfixtures::everyKindBinary();
+  for (qsizetype n = 0; n < valid.size(); ++n) {
+    PropertyList::fromBytes(valid.left(n), map);
+    PropertyList::updateBytes(valid.left(n), {{"Location", "/b"}}, {"Gone"}, out);
+  }
+  for (qsizetype i = 0; i < valid.size(); ++i) {
+    for (const char b : {'\x00', '\x0f', '\x7f', '\xff'}) {
+      QByteArray damaged = valid;
+      damaged[i] = b;
+      PropertyList::fromBytes(damaged, map);
+      PropertyList::updateBytes(damaged, {{"Location", "/b"}}, {"Gone"}, out);
+    }
+  }
+}
+
+TEST(PropertyList, ReadsDatesBeyondThirtyTwoBitSecondsAndKeepsALeadingByteOrderMark) {
+  QVariantMap map;
+  ASSERT_EQ(PropertyList::fromBytes(plistfixtures::everyKindBinary(), map), Status::Ok);
+  EXPECT_EQ(map["Old"].toDateTime(), utc(1900, 1, 1));
+  EXPECT_EQ(map["Late"].toDateTime(), utc(2100, 6, 1, 12));
+  ASSERT_EQ(PropertyList::fromBytes(kEveryKindXml, map), Status::Ok);
+  EXPECT_EQ(map["Old"].toDateTime(), utc(1900, 1, 1));
+  EXPECT_EQ(map["Late"].toDateTime(), utc(2100, 6, 1, 12));
+
+  const QString bom = QString(QChar(0xFEFF)) + "ab";
+  QTemporaryDir dir;
+  const QString path = dir.filePath("w.plist");
+  ASSERT_EQ(PropertyList::write(path, {{"Old", utc(1900, 1, 1)}, {"Late", utc(2100, 6, 1, 12)}, {"Bom", bom}}),
+            Status::Ok);
+  ASSERT_EQ(PropertyList::read(path, map), Status::Ok);
+  EXPECT_EQ(map["Old"].toDateTime(), utc(1900, 1, 1));
+  EXPECT_EQ(map["Late"].toDateTime(), utc(2100, 6, 1, 12));
+  EXPECT_EQ(map["Bom"].toString(), bom);
+  // As a character reference in XML, and as UTF-16 in a binary file.
+  ASSERT_EQ(PropertyList::fromBytes("<plist><dict><key>&#xFEFF;k</key><string>&#xFEFF;ab</string></dict></plist>",
+                                    map),
+            Status::Ok);
+  EXPECT_EQ(map.value(QString(QChar(0xFEFF)) + "k").toString(), bom);
+  QByteArray out;
+  ASSERT_EQ(PropertyList::updateBytes(plistfixtures::everyKindBinary(), {{"Location", bom}}, {}, out), Status::Ok);
+  ASSERT_EQ(PropertyList::fromBytes(out, map), Status::Ok);
+  EXPECT_EQ(map["Location"].toString(), bom);
+}
+
+TEST(PropertyList, UpdateChangesOnlyTheKeysItNamesAndKeepsTheFormat) {
+  struct Case {
+    const char* name;
+    QByteArray input;
+    QByteArray prefix;  // how the written file starts
+    QByteArray uid;     // how a UID shows in it
+  } cases[] = {
+      {"binary", plistfixtures::everyKindBinary(), "bplist00", QByteArray("\x80\x05", 2)},
+      {"xml", kEveryKindXml, "<?xml", "<key>CF$UID</key>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QVariantMap before;
+    ASSERT_EQ(PropertyList::fromBytes(c.input, before), Status::Ok);
+    QByteArray out;
+    ASSERT_EQ(PropertyList::updateBytes(c.input, {{"Location", "/b"}, {"IsOpen", true}}, {"Gone", "Absent"}, out),
+              Status::Ok);
+    EXPECT_TRUE(out.startsWith(c.prefix));
+    EXPECT_TRUE(out.contains(c.uid));
+    QVariantMap after;
+    ASSERT_EQ(PropertyList::fromBytes(out, after), Status::Ok);
+    QVariantMap expected = before;
+    expected["Location"] = "/b";
+    expected["IsOpen"] = true;
+    expected.remove("Gone");
+    EXPECT_EQ(after, expected);
+    EXPECT_EQ(after["Old"].toDateTime(), utc(1900, 1, 1));
+    EXPECT_EQ(after["Nested"].toMap()["a"].toList().at(2).toByteArray(), QByteArray("\x00\x01", 2));
+    EXPECT_DOUBLE_EQ(after["R"].toDouble(), 0.1);
+    // Rewriting what was written changes nothing more.
+    QByteArray again;
+    ASSERT_EQ(PropertyList::updateBytes(out, {{"Location", "/b"}}, {}, again), Status::Ok);
+    EXPECT_EQ(again, out);
+
+    // Through the file: replaced atomically, nothing left beside it.
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "prefs.plist", c.input);
+    ASSERT_EQ(PropertyList::update(path, {{"Location", "/b"}, {"IsOpen", true}}, {"Gone"}), Status::Ok);
+    EXPECT_EQ(fileBytes(path), out);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+  }
+  // A missing file is not created; a value with no plist form is refused.
+  QTemporaryDir dir;
+  EXPECT_EQ(PropertyList::update(dir.filePath("none.plist"), {{"a", 1}}), Status::Missing);
+  EXPECT_FALSE(QFile::exists(dir.filePath("none.plist")));
+  QByteArray out;
+  EXPECT_EQ(PropertyList::updateBytes(kEveryKindXml, {{"a", QVariant::fromValue(QSize(1, 2))}}, {}, out),
+            Status::WriteFailed);
+  EXPECT_TRUE(out.isEmpty());
+}
+
+TEST(PropertyList, NeverWritesTextXmlCannotHoldNorUPlus0000) {
+  struct Case {
+    const char* name;
+    QString text;
+    bool xml;     // may go into an XML plist
+    bool binary;  // may go into a binary plist
+  } cases[] = {
+      {"tab, LF, CR", "a\tb\nc\rd", true, true},
+      {"U+FEFF and a pair", QString(QChar(0xFEFF)) + QString::fromUcs4(U"\U0001F600"), true, true},
+      {"U+0001", QString("a") + QChar(0x01), false, true},
+      {"U+001F", QString("a") + QChar(0x1F) + "b", false, true},
+      {"U+FFFE", QString(QChar(0xFFFE)), false, true},
+      {"U+FFFF", QString(QChar(0xFFFF)), false, true},
+      {"U+0000", QString("a") + QChar(0) + "b", false, false},
+      {"lone high surrogate", QString("a") + QChar(0xD800) + "b", false, false},
+      {"lone low surrogate", QString("a") + QChar(0xDC00), false, false},
+  };
+  QTemporaryDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const bool asKey : {false, true}) {
+      const QVariantMap set = asKey ? QVariantMap{{c.text, "v"}} : QVariantMap{{"Location", c.text}};
+      const QString path = writeFile(dir, "x.plist", kEveryKindXml);
+      EXPECT_EQ(PropertyList::write(path, set), c.xml ? Status::Ok : Status::WriteFailed);
+      if (!c.xml) EXPECT_EQ(fileBytes(path), QByteArray(kEveryKindXml));
+      writeFile(dir, "x.plist", kEveryKindXml);
+      EXPECT_EQ(PropertyList::update(path, set), c.xml ? Status::Ok : Status::WriteFailed);
+      if (!c.xml) EXPECT_EQ(fileBytes(path), QByteArray(kEveryKindXml));
+      const QString bin = writeFile(dir, "b.plist", plistfixtures::everyKindBinary());
+      EXPECT_EQ(PropertyList::update(bin, set), c.binary ? Status::Ok : Status::WriteFailed);
+      QVariantMap map;
+      if (c.binary) {
+        ASSERT_EQ(PropertyList::read(bin, map), Status::Ok);
+        EXPECT_EQ(asKey ? map.value(c.text).toString() : map["Location"].toString(), asKey ? "v" : c.text);
+      } else {
+        EXPECT_EQ(fileBytes(bin), plistfixtures::everyKindBinary());
+      }
+    }
+  }
 }
