@@ -8,6 +8,7 @@
 // before with the edit applied.
 #include <QByteArray>
 #include <QDateTime>
+#include <QDebug>
 #include <QStringList>
 #include <QVariantMap>
 #include <cmath>
@@ -81,7 +82,11 @@ void rewrite(const QByteArray& in, bool readable, const QVariantMap& read, const
     for (auto it = edit.set.cbegin(); it != edit.set.cend(); ++it) expected.insert(it.key(), it.value());
     QVariantMap again;
     FUZZ_CHECK(P::fromBytes(out, again) == P::Status::Ok);
-    FUZZ_CHECK(same(QVariant(again), QVariant(expected)));
+    if (!same(QVariant(again), QVariant(expected))) {
+      QDebug(QtMsgType::QtCriticalMsg) << "read:" << read << "\nexpected:" << expected << "\nrewritten:" << again
+                                       << "\nbytes:" << out.toHex();
+      fuzz::fail("plist.cpp: the rewrite did not keep the values read");
+    }
   } else {
     // Without an in-place rewrite: the whole map written as XML must at least not crash.
     if (!readable) return;
