@@ -187,12 +187,13 @@ class IOWrapper {
   // only. False, and no file, when a read from the scanner fails or is refused, or the write fails.
   bool writeToFile(const QString& path, const QString& twainName, bool onlyAddress, bool isBNT, bool isUSB);
   // The readers answer false only for a file whose signature is wrong (after the format alert);
-  // failed or refused writes to the scanner are counted in failedImportWrites().
+  // failed or refused writes to the scanner are counted in failedImportWrites(), and so is a
+  // driver's preference file that is there but cannot be rewritten.
   bool readParamAllFromFile(const QString& path, const QString& twainName, bool onlyAddress, bool isBNT, bool isUSB);
   bool readAddressBookFromFile(const QString& path, bool onlyAddress, bool isBNT);
   bool readProfileAllFromFile(const QString& path, bool onlyAddress, bool isBNT);
   bool readAddressBookFromAddr(const QString& path);
-  // Writes to the scanner that failed during the readers since the last reset.
+  // Writes (to the scanner, or of the preference file) that failed during the readers since the last reset.
   uint32_t failedImportWrites() const { return m_failedImportWrites; }
   // The first failure of the file operations since the last reset: the verdict on the first
   // import write that failed, or on the read that stopped an export.

@@ -197,18 +197,22 @@ bool IOWrapper::readParamAllFromFile(const QString& path, const QString& twainNa
   countWrite(false, isBNT, [&] { return setEmail(&p.sEmail); });
 
   // The folder choice goes into the driver's preference file when there is one; none is created.
+  // Only its two keys change; the rest of the file stays as it is. A file that is there but cannot
+  // be rewritten (unreadable, or a folder text it cannot hold) fails the import like a refused write.
   const QString prefsPath = preferenceFilePath(twainName, isBNT, isUSB);
-  QVariantMap prefs;
-  if (PropertyList::read(prefsPath, prefs) == PropertyList::Status::Ok) {
-    const char* folder = image->szDestFolder;
-    const void* nul = std::memchr(folder, 0, sizeof image->szDestFolder);
-    const qsizetype len = nul ? static_cast<const char*>(nul) - folder : qsizetype(sizeof image->szDestFolder);
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString location = decoder(QByteArrayView(folder, len));
-    if (!decoder.hasError()) prefs.insert(QStringLiteral("Location"), location);
-    prefs.insert(QStringLiteral("IsOpen"), image->bShowFolder != 0 ? QStringLiteral("1") : QStringLiteral("0"));
-    if (PropertyList::write(prefsPath, prefs) != PropertyList::Status::Ok)
-      funcErr(name, "Dictionary writeToFile return False!");
+  const char* folder = image->szDestFolder;
+  const void* nul = std::memchr(folder, 0, sizeof image->szDestFolder);
+  const qsizetype len = nul ? static_cast<const char*>(nul) - folder : qsizetype(sizeof image->szDestFolder);
+  // A leading U+FEFF is part of the folder text.
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom);
+  const QString location = decoder(QByteArrayView(folder, len));
+  QVariantMap set{{QStringLiteral("IsOpen"), image->bShowFolder != 0 ? QStringLiteral("1") : QStringLiteral("0")}};
+  if (!decoder.hasError()) set.insert(QStringLiteral("Location"), location);
+  const PropertyList::Status prefsStatus = PropertyList::update(prefsPath, set);
+  if (prefsStatus != PropertyList::Status::Ok && prefsStatus != PropertyList::Status::Missing) {
+    funcErr(name, "Dictionary writeToFile return False!");
+    ++m_failedImportWrites;
+    m_firstFileFailure &= CommandOutcome::failed();
   }
   funcEnd(name);
   return true;

@@ -207,13 +207,18 @@ void ScanToPCControllerObjC::readFromPList() {
   showPreferenceFile(true, QString());
 
   m_defaultPathString = dict.value(kLocationKey).toString();
-  if (m_defaultPathString.isEmpty()) {
-    m_defaultPathString = QString::fromLatin1(kDefaultLocation);
-    dict.insert(kLocationKey, m_defaultPathString);
-    if (PropertyList::write(path, dict) != PropertyList::Status::Ok)
+  QString shown = m_defaultPathString;
+  if (shown.isEmpty()) {
+    shown = QString::fromLatin1(kDefaultLocation);
+    if (PropertyList::update(path, {{kLocationKey, shown}}) == PropertyList::Status::Ok) {
+      m_defaultPathString = shown;
+    } else {
+      // The default is shown but not stored: the comparison keeps the file's own (empty) folder,
+      // so the page has a change to save, and a save that fails again is reported.
       funcErr(name, QStringLiteral("Dictionary writeToFile return False!"));
+    }
   }
-  m_textFilePath->setText(m_defaultPathString);
+  m_textFilePath->setText(shown);
   m_bOpenAfterScan = dict.value(kIsOpenKey).toString() == QStringLiteral("1");
   m_chkFilePath->setChecked(m_bOpenAfterScan);
   funcEnd(name);
@@ -229,8 +234,13 @@ bool ScanToPCControllerObjC::writeToPList() {
     return false;
   }
   const QString path = preferencePath();
-  QVariantMap dict;
-  if (PropertyList::read(path, dict) != PropertyList::Status::Ok) {
+  const QString typed = m_textFilePath->text();
+  const QString location = isUsableFolder(typed) ? typed : QString::fromLatin1(kDefaultLocation);
+  const bool open = m_chkFilePath->isChecked();
+  // Only the two keys change, in the file's own tree and format.
+  const PropertyList::Status status = PropertyList::update(
+      path, {{kLocationKey, location}, {kIsOpenKey, open ? QStringLiteral("1") : QStringLiteral("0")}});
+  if (status != PropertyList::Status::Ok && status != PropertyList::Status::WriteFailed) {
     // The file shown when the page was filled is gone or unreadable: what the user chose is not
     // stored.
     m_localSaveFailed = true;
@@ -238,12 +248,8 @@ bool ScanToPCControllerObjC::writeToPList() {
     funcEnd(name);
     return false;
   }
-  if (!isUsableFolder(m_textFilePath->text())) m_textFilePath->setText(QString::fromLatin1(kDefaultLocation));
-  const QString location = m_textFilePath->text();
-  const bool open = m_chkFilePath->isChecked();
-  dict.insert(kLocationKey, location);
-  dict.insert(kIsOpenKey, open ? QStringLiteral("1") : QStringLiteral("0"));
-  if (PropertyList::write(path, dict) == PropertyList::Status::Ok) {
+  if (location != typed) m_textFilePath->setText(location);
+  if (status == PropertyList::Status::Ok) {
     m_defaultPathString = location;
     m_bOpenAfterScan = open;
   } else {

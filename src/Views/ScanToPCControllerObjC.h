@@ -13,13 +13,16 @@
 //
 // The preference file:
 //  - setParam reads it (readFromPList). A missing or empty "Location" becomes "~/Pictures", and
-//    the file is rewritten with it at once. A file without "IsOpen" shows the box off.
+//    the file is rewritten with it at once; when that rewrite fails, "~/Pictures" is shown as a
+//    change not yet stored (the page reports a change, and its save tries again). A file without
+//    "IsOpen" shows the box off.
 //  - No file (or one that cannot be read): the folder field, its button and the box are
 //    disabled and empty, and a line below them says why. The page never creates the file and,
 //    then, reports no change for the folder and the box.
-//  - getParam writes it (writeToPList), after copying the scan record back: it reads the file
-//    again and rewrites the whole dictionary atomically with the two keys set, so every key the
-//    page does not know survives. A folder that is not an existing folder the user may write to
+//  - getParam writes it (writeToPList), after copying the scan record back: it sets the two keys
+//    in the file's own parsed tree and rewrites it atomically in its own format (binary or XML),
+//    so every key and value the page does not know survives as it was. A folder text an XML file
+//    cannot hold (a control character) is not written. A folder that is not an existing folder the user may write to
 //    ("~" expanded for the test) is replaced by "~/Pictures"; "Location" keeps the text as the
 //    user chose it, "~" and all.
 //  - localSaveFailed(): after a getParam, true when the page had a preference file to keep the

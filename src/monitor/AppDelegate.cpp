@@ -183,8 +183,8 @@ void AppDelegate::createRemotePlist() {
   if (platform::PropertyList::read(deviceSetting, user) != platform::PropertyList::Status::Ok) return;
   if (!resource.contains(uuid) || !user.contains(uuid)) return;
   if (resource.value(uuid).toString() != user.value(uuid).toString()) return;
-  user.insert(address, resource.value(address).toString());
-  if (platform::PropertyList::write(deviceSetting, user) != platform::PropertyList::Status::Ok)
+  if (platform::PropertyList::update(deviceSetting, {{address, resource.value(address).toString()}}) !=
+      platform::PropertyList::Status::Ok)
     debugLine(QStringLiteral("DeviceSetting.plist: the address could not be written"));
 }
 

@@ -118,8 +118,8 @@ controllerScan::controllerScan(Environment environment)
     // Written back only into a file that was read: a file that could not be read is not
     // replaced by one holding this key alone.
     if (readable) {
-      file.insert(QStringLiteral("PCUUID"), m_PCUUID);
-      if (platform::PropertyList::write(path, file) != platform::PropertyList::Status::Ok)
+      if (platform::PropertyList::update(path, {{QStringLiteral("PCUUID"), m_PCUUID}}) !=
+          platform::PropertyList::Status::Ok)
         debugLine(QStringLiteral("DeviceSetting.plist: the new PCUUID could not be written"));
     }
   }
@@ -227,10 +227,12 @@ void controllerScan::searchDevicesDidFinish(const QList<QVariantMap>* devices, q
 
 void controllerScan::saveNewIPAddress() {
   const QString path = deviceFile();
-  QVariantMap file;
-  if (path.isEmpty() || platform::PropertyList::read(path, file) != platform::PropertyList::Status::Ok) return;
-  file.insert(QStringLiteral("IPAddress"), m_IPAddressStr);
-  platform::PropertyList::write(path, file);
+  // Only the address changes; a file that cannot be read is left alone.
+  if (path.isEmpty()) return;
+  const platform::PropertyList::Status status =
+      platform::PropertyList::update(path, {{QStringLiteral("IPAddress"), m_IPAddressStr}});
+  if (status != platform::PropertyList::Status::Ok)
+    debugLine(QStringLiteral("DeviceSetting.plist: the new address could not be written"));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include "Model/Utilities.h"
 #include "platform/Localizer.h"
 #include "platform/PropertyList.h"
+#include "support/PlistFixtures.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimScanner.h"
 #include "support/TempHome.h"
@@ -224,6 +225,74 @@ TEST_F(SettingsFileTest, ImportSendsTheRecordsInOrderAndCopiesTheFolderChoice) {
   EXPECT_EQ(prefs["IsOpen"].toString(), "1");
   EXPECT_EQ(prefs["ThirdAppPath"].toString(), "/opt/app");
   EXPECT_TRUE(dialogs.alerts().empty());
+}
+
+TEST_F(SettingsFileTest, ImportRewritesOnlyTheTwoKeysOrCountsTheDriversFileAsAFailedWrite) {
+  start(Kind::Qmx7315w);
+  const QString prefsPath = home.file(kBntUsbPrefs, true);
+  const QByteArray xml = [] {
+    QByteArray out;
+    EXPECT_EQ(PropertyList::toXml({{"Location", "/old"}, {"IsOpen", "0"}, {"ThirdAppPath", "/opt/app"}}, out),
+              PropertyList::Status::Ok);
+    return out;
+  }();
+  struct Case {
+    const char* name;
+    QByteArray prefs;    // the driver's file before the import
+    QByteArray folder;   // the folder field of the settings file
+    bool rewritten;      // false: the import counts a failure and the file stays as it was
+  };
+  std::vector<Case> cases = {
+      {"binary file with a UID and a date of 1900", plistfixtures::everyKindBinary(), "/home/user/Scans", true},
+      {"XML file, folder with a leading U+FEFF", xml, "\xEF\xBB\xBF/home/user/Scans", true},
+      {"XML file, folder with a control character", xml, "/home/us\x01er", false},
+  };
+  for (const QByteArray& bad : plistfixtures::withNul()) cases.push_back({"file holding U+0000", bad, "/x", false});
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeBytes(prefsPath, c.prefs.constData(), c.prefs.size());
+    QVariantMap before;
+    PropertyList::read(prefsPath, before);
+    auto image = std::make_unique<FCL_RS_FILE_DATA>();
+    std::memset(image.get(), 0, sizeof *image);
+    putSignature(image->szIdentificator, kSignatureBntAllSettings);
+    image->paramAll = *param;
+    std::memcpy(image->szDestFolder, c.folder.constData(), static_cast<std::size_t>(c.folder.size()));
+    image->bShowFolder = 1;
+    const QString path = home.file("all.bin");
+    writeBytes(path, image.get(), sizeof *image);
+
+    io->resetFailedImportWrites();
+    EXPECT_TRUE(io->readParamAllFromFile(path, "", false, true, true));
+    if (!c.rewritten) {
+      EXPECT_EQ(io->failedImportWrites(), 1u);
+      EXPECT_EQ(io->firstFileFailure().kind, CommandOutcome::Kind::Failed);
+      EXPECT_EQ(readAll(prefsPath), c.prefs);
+      continue;
+    }
+    EXPECT_EQ(io->failedImportWrites(), 0u);
+    const QByteArray after = readAll(prefsPath);
+    EXPECT_EQ(after.startsWith("bplist00"), c.prefs.startsWith("bplist00"));
+    QVariantMap prefs;
+    ASSERT_EQ(PropertyList::read(prefsPath, prefs), PropertyList::Status::Ok);
+    QVariantMap expected = before;
+    // The folder as it is in the field, a leading U+FEFF kept as a character.
+    expected["Location"] = c.folder.startsWith("\xEF\xBB\xBF")
+                               ? QString(QChar(0xFEFF)) + QString::fromUtf8(c.folder.mid(3))
+                               : QString::fromUtf8(c.folder);
+    expected["IsOpen"] = "1";
+    EXPECT_EQ(prefs, expected);
+  }
+  EXPECT_TRUE(dialogs.alerts().empty());
+
+  // An export reads such a file as unreadable: the folder field stays empty, the file is written.
+  for (const QByteArray& bad : plistfixtures::withNul()) {
+    writeBytes(prefsPath, bad.constData(), bad.size());
+    const QString path = home.file("out.bin");
+    ASSERT_TRUE(io->writeToFile(path, "", false, true, true));
+    EXPECT_EQ(readAll(path).mid(159576, 261), QByteArray(261, '\0'));
+  }
 }
 
 TEST_F(SettingsFileTest, ImportCreatesNoPreferenceFileAndCountsFailedWrites) {

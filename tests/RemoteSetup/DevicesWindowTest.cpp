@@ -12,6 +12,7 @@
 #include "Views/DevicesViewController.h"
 #include "platform/Localizer.h"
 #include "platform/PropertyList.h"
+#include "support/PlistFixtures.h"
 #include "platform/dnssd/FakeDnssd.h"
 
 using platform::Localizer;
@@ -100,6 +101,13 @@ class DevicesWindowTest : public ::testing::Test {
     const QString path = DevicesViewController::modeInfoPlistPath();
     QDir().mkpath(QFileInfo(path).absolutePath());
     ASSERT_EQ(platform::PropertyList::write(path, {{"DeviceInfo", devices}}), platform::PropertyList::Status::Ok);
+  }
+  void writeDriverFile(const QByteArray& bytes) {
+    const QString path = DevicesViewController::modeInfoPlistPath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
   }
   void setDiscoverAll(bool on) {
     const QString path = home.path() + "/RemoteSetup.plist";
@@ -272,6 +280,15 @@ TEST_F(DevicesWindowTest, NetworkServicesAndTheirEntries) {
        },
        {FakeDnssd::service("a", scannerTxt("SN-A"), {FakeDnssd::ipv4(simA.address())})},
        {{nameA, {simA.address(), nameA, wired, online, ready, "BNT", "UUID-NET-1", "QMX-7315W #2"}}}},
+      // libplist would abort on these; the list is unreadable instead, as if it were not there.
+      {"driver's list with U+0000 in a text",
+       [](DevicesWindowTest& t) { t.writeDriverFile(plistfixtures::nulInUtf16Value()); },
+       {FakeDnssd::service("a", scannerTxt("SN-A"), {FakeDnssd::ipv4(simA.address())})},
+       {{nameA, {simA.address(), nameA, wired, online, ready, "BNT", "UUID-NET-1", "NOT ON LIST"}}}},
+      {"driver's list with U+0000 in a key",
+       [](DevicesWindowTest& t) { t.writeDriverFile(plistfixtures::nulInUtf16Key()); },
+       {FakeDnssd::service("a", scannerTxt("SN-A"), {FakeDnssd::ipv4(simA.address())})},
+       {{nameA, {simA.address(), nameA, wired, online, ready, "BNT", "UUID-NET-1", "NOT ON LIST"}}}},
       {"not on the list, DiscoverAllDevices off", [](DevicesWindowTest& t) { t.setDiscoverAll(false); },
        {FakeDnssd::service("a", scannerTxt("SN-A"), {FakeDnssd::ipv4(simA.address())})}, {}},
       {"one scanner resolved twice (wired and wireless): one row, the last one",

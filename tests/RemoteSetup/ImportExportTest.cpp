@@ -15,6 +15,7 @@
 #include "MainWindowFixture.h"
 #include "platform/Localizer.h"
 #include "platform/PropertyList.h"
+#include "support/PlistFixtures.h"
 #include "platform/SerialQueue.h"
 #include "support/LogCapture.h"
 #include "support/TestBytes.h"
@@ -511,6 +512,44 @@ TEST_F(ImportExportTest, FailedWriteDuringImportStillReloadsAndSaysSo) {
   expected.insert(expected.end(), reload.begin(), reload.end());
   EXPECT_EQ(sent(), expected);
   EXPECT_EQ(callsOf("generalSetup"), (Runs{"setParam"}));
+}
+
+// The driver's preference file is there but cannot be rewritten: the scanner took every record,
+// yet the import says it failed, and the file stays as it was.
+TEST_F(ImportExportTest, ImportSaysItFailedWhenThePreferenceFileCannotBeRewritten) {
+  loaded(Transport::Tcp, Kind::Qmx7315w);
+  const QString path = home.file("backup.bin");
+  const QString prefsPath = home.file("Library/Preferences/QMX-7315W/TWAIN-1/Setting_RemoteSetup.plist", true);
+  const QByteArray controlInFolder =
+      "<plist version=\"1.0\"><dict><key>Location</key><string>/srv/a&#1;b</string>"
+      "<key>IsOpen</key><string>1</string></dict></plist>";
+  const QByteArray plain = "<plist version=\"1.0\"><dict><key>Location</key><string>/srv/a</string></dict></plist>";
+  struct Case {
+    const char* name;
+    QByteArray atExport;
+    QByteArray atImport;
+  } cases[] = {
+      {"a folder text an XML file cannot hold", controlInFolder, controlInFolder},
+      {"a file holding U+0000", plain, plistfixtures::nulInUtf16Value()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile(prefsPath, c.atExport, c.atExport.size());
+    expectChoice("IDS_EID_EXPORT_CAUTION", 1);
+    dialogs.expectPanel(path);
+    dialogs.expectAlert(0, text("IDS_CM_MESSAGE"));
+    vc->ExportBtnPressed();
+    ASSERT_EQ(dialogs.alerts().back().information, text("IDS_RS_EXPORT_SUCCESS"));
+
+    writeFile(prefsPath, c.atImport, c.atImport.size());
+    expectChoice("IDS_EID_IMPORT_CAUTION", 1);
+    dialogs.expectPanel(path);
+    dialogs.expectAlert(0, text("IDS_CM_MESSAGE"));
+    vc->ImportBtnPressed();
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+    EXPECT_EQ(dialogs.alerts().back().information, text("IDS_RS_IMPORT_FAIL"));
+    EXPECT_EQ(readAll(prefsPath), c.atImport);
+  }
 }
 
 // A file that changed after the checks: the first reader refuses it with its own format alert,

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -23,6 +24,7 @@
 #include "platform/Localizer.h"
 #include "platform/PropertyList.h"
 #include "platform/widgets/Widgets.h"
+#include "support/PlistFixtures.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempHome.h"
 
@@ -388,6 +390,80 @@ TEST_F(ScanToPCPage, FailedFileWriteIsReported) {
   EXPECT_FALSE(shown.page.localSaveFailed());
   EXPECT_EQ(readPrefs().value("IsOpen"), "1");
   EXPECT_EQ(readPrefs().value("IsThirdAppScan"), "0");
+}
+
+// The file is the driver's: the page changes its two keys and nothing else, in the file's own
+// format; a file it cannot read safely is unreadable, and a rewrite that cannot be done is told.
+TEST_F(ScanToPCPage, RewritesOnlyItsKeysInTheFilesFormatAndTellsWhatItCannotStore) {
+  const QString scans = folder("Scans");
+  const auto putBytes = [&](const QByteArray& bytes) {
+    QFile f(home.file(kNetworkUsbFile, true));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+  };
+  const auto fileBytes = [&] {
+    QFile f(prefs());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  };
+
+  // A binary file with a date of 1900 and a UID: still binary, every other value as it was.
+  putBytes(plistfixtures::everyKindBinary());
+  QVariantMap before = readPrefs();
+  {
+    ShownPage shown;
+    EXPECT_EQ(shown.page.textFilePath()->text(), "/a");
+    shown.page.textFilePath()->setText(scans);
+    shown.page.chkFilePath()->click();
+    shown.save();
+    EXPECT_FALSE(shown.page.localSaveFailed());
+  }
+  const QByteArray saved = fileBytes();
+  EXPECT_TRUE(saved.startsWith("bplist00"));
+  EXPECT_TRUE(saved.contains(QByteArray("\x80\x05", 2)));  // the UID
+  before.insert("Location", scans);
+  before.insert("IsOpen", "1");
+  EXPECT_EQ(readPrefs(), before);
+  EXPECT_EQ(readPrefs().value("Old").toDateTime(), QDateTime(QDate(1900, 1, 1), QTime(0, 0), Qt::UTC));
+
+  // A folder whose name holds a control character cannot go into the XML file: the save fails,
+  // the file stays, the change stays pending.
+  const QString odd = folder(QStringLiteral("odd\x01name"));
+  writePrefs({{"Location", scans}, {"IsOpen", "0"}});
+  QByteArray old = fileBytes();
+  {
+    ShownPage shown;
+    shown.page.textFilePath()->setText(odd);
+    shown.save();
+    EXPECT_TRUE(shown.page.localSaveFailed());
+    EXPECT_EQ(fileBytes(), old);
+    EXPECT_TRUE(shown.page.isDataChanged(shown.record));
+  }
+
+  // The "~/Pictures" default cannot be stored in a file that already holds such a text: it is
+  // shown, but as a change of the page's, and the save reports the failure.
+  putBytes("<plist version=\"1.0\"><dict><key>IsOpen</key><string>0</string>"
+           "<key>Other</key><string>a&#1;b</string></dict></plist>");
+  old = fileBytes();
+  {
+    ShownPage shown;
+    EXPECT_EQ(shown.page.textFilePath()->text(), "~/Pictures");
+    EXPECT_EQ(fileBytes(), old);
+    EXPECT_TRUE(shown.page.isDataChanged(shown.record));
+    shown.save();
+    EXPECT_TRUE(shown.page.localSaveFailed());
+    EXPECT_EQ(fileBytes(), old);
+  }
+
+  // Files holding U+0000 (libplist would abort on them): unreadable, left alone.
+  for (const QByteArray& bad : plistfixtures::withNul()) {
+    putBytes(bad);
+    ShownPage shown;
+    EXPECT_FALSE(shown.page.hasPreferenceFile());
+    EXPECT_EQ(shown.page.labelNoPreferences()->text(), text("IDS_P_SAVE_PATH_UNREADABLE"));
+    shown.save();
+    EXPECT_FALSE(shown.page.localSaveFailed());
+    EXPECT_EQ(fileBytes(), bad);
+  }
 }
 
 // Saves a picture of each model's page into <build dir>/screenshots/, and checks what the user

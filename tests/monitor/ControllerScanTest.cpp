@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "MonitorTestSupport.h"
+#include "platform/PropertyList.h"
+#include "support/PlistFixtures.h"
 #include "monitor/ScannerUtility/MonitorDebugLog.h"
 #include "monitor/controllerScan.h"
 #include "platform/SystemLog.h"
@@ -212,6 +214,50 @@ TEST(ControllerScanStartUpTest, EmptyOrMissingPCUUIDIsCreatedOnceAndKept) {
     EXPECT_EQ(after.value("Other").toString(), "kept");
     auto again = f.make();
     EXPECT_EQ(again->PCUUID(), first);
+  }
+}
+
+// The device file is rewritten key by key in its own format; one holding U+0000 (libplist would
+// abort on it) is not read and not replaced.
+TEST(ControllerScanStartUpTest, DeviceFileKeepsItsFormatAndValuesAndAFileWithUPlus0000IsLeftAlone) {
+  const auto put = [](const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+  };
+  const auto bytesOf = [](const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  };
+  {
+    // A binary file with a UID, a date of 1900 and no PCUUID yet.
+    ScanFixture f(false);
+    QByteArray binary;
+    ASSERT_EQ(platform::PropertyList::updateBytes(plistfixtures::everyKindBinary(),
+                                                  {{"VID", "1209"}, {"PID", "0001"}, {"IPAddress", "127.0.0.9"}}, {},
+                                                  binary),
+              platform::PropertyList::Status::Ok);
+    put(f.path, binary);
+    const QVariantMap before = readDeviceFile(f.path);
+    auto scan = f.make();
+    scan->setIPAddressStr("127.0.0.10");
+    scan->saveNewIPAddress();
+    const QByteArray after = bytesOf(f.path);
+    EXPECT_TRUE(after.startsWith("bplist00"));
+    EXPECT_TRUE(after.contains(QByteArray("\x80\x05", 2)));  // the UID
+    QVariantMap expected = before;
+    expected.insert("PCUUID", scan->PCUUID());
+    expected.insert("IPAddress", "127.0.0.10");
+    EXPECT_EQ(readDeviceFile(f.path), expected);
+  }
+  for (const QByteArray& bad : plistfixtures::withNul()) {
+    ScanFixture f(false);
+    put(f.path, bad);
+    auto scan = f.make();
+    EXPECT_EQ(scan->IPAddressStr(), "USB");
+    scan->setIPAddressStr("127.0.0.10");
+    scan->saveNewIPAddress();
+    EXPECT_EQ(bytesOf(f.path), bad);
   }
 }
 
