@@ -150,29 +150,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       FUZZ_CHECK(sent.size() == (onlyAddress ? 0 : 1));
       if (!onlyAddress) FUZZ_CHECK(sent.front() == image.mid(offsetof(FCL_RS_FILE_DATA, profileAll), profilesSize));
     }
-    const bool wroteSomething = !writes.empty();
-    // A refusal of a record the USB-only model has no page for is not a failure; every other
-    // refused write is.
-    if (refusing && wroteSomething && isBNT) FUZZ_CHECK(io.failedImportWrites() > 0);
-    if (!refusing) FUZZ_CHECK(io.failedImportWrites() == 0);
   }
 
-  // The preference file: changed only by an accepted all-settings import, and then still whole.
+  // The preference file: an accepted all-settings import sets "IsOpen" from the file's flag and
+  // "Location" from its folder when that is valid UTF-8, and keeps every other key; when the file
+  // cannot take the folder it stays as it was and the import counts a failure.
+  const bool prefsTouched = ok && reader == 0 && !onlyAddress;
   const QByteArray after = fuzz::readFile(prefsPath);
-  if (after != kPreferences) {
-    FUZZ_CHECK(ok && reader == 0 && !onlyAddress);
+  bool prefsFailed = false;
+  if (prefsTouched) {
     QVariantMap before, now;
     FUZZ_CHECK(PropertyList::fromBytes(kPreferences, before) == PropertyList::Status::Ok);
     FUZZ_CHECK(PropertyList::fromBytes(after, now) == PropertyList::Status::Ok);
     const char* folder = image.constData() + offsetof(FCL_RS_FILE_DATA, szDestFolder);
     const qsizetype len = qstrnlen(folder, sizeof(FCL_RS_FILE_DATA::szDestFolder));
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom);
     const QString location = utf8(QByteArrayView(folder, len));
     const bool showFolder = image.at(offsetof(FCL_RS_FILE_DATA, bShowFolder)) != 0;
     QVariantMap expected = before;
     if (!utf8.hasError()) expected.insert(QStringLiteral("Location"), location);
     expected.insert(QStringLiteral("IsOpen"), showFolder ? QStringLiteral("1") : QStringLiteral("0"));
-    FUZZ_CHECK(now == expected);
+    if (now != expected) {
+      FUZZ_CHECK(after == kPreferences);
+      prefsFailed = true;
+    }
+  } else {
+    FUZZ_CHECK(after == kPreferences);
+  }
+  if (ok) {
+    // A refusal of a record the USB-only model has no page for is not a failure; every other
+    // refused write is, and so is a preference file that could not take the folder.
+    if (refusing && !writes.empty() && isBNT) FUZZ_CHECK(io.failedImportWrites() > 0);
+    if (!refusing) FUZZ_CHECK(io.failedImportWrites() == (prefsFailed ? 1u : 0u));
   }
   io.closeScanner();
   return 0;
