@@ -6,9 +6,11 @@
 #include <QStringDecoder>
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -66,6 +68,9 @@ class BinaryCheck {
     for (quint64 i = 0; i < numObjects_; ++i) {
       if (!stringIsClean(i)) return false;
     }
+    for (quint64 i = 0; i < numObjects_; ++i) {
+      if (!keysAreUnique(i)) return false;
+    }
     return shapeIsBounded(top);
   }
 
@@ -98,7 +103,9 @@ class BinaryCheck {
     return true;
   }
 
-  // ASCII strings (0x5N) must not hold a 0 byte nor UTF-16 strings (0x6N) a 0 unit.
+  // ASCII strings (0x5N) hold bytes 1..127 only, UTF-16 strings (0x6N) no 0 unit and no lone
+  // surrogate. libplist aborts on U+0000; it takes other bytes of an ASCII string as UTF-8 and
+  // writes them back mangled (or not at all), and a lone surrogate does not survive its UTF-8 form.
   bool stringIsClean(quint64 index) const {
     Object o;
     if (!object(index, o)) return false;
@@ -106,10 +113,49 @@ class BinaryCheck {
     const quint64 unit = o.kind == 0x6 ? 2 : 1;
     if (o.count > (tableOffset_ - o.body) / unit) return false;
     const uchar* p = d_ + o.body;
-    for (quint64 i = 0; i < o.count; ++i, p += unit) {
-      if (p[0] == 0 && (unit == 1 || p[1] == 0)) return false;
+    if (unit == 1) {
+      for (quint64 i = 0; i < o.count; ++i) {
+        if (p[i] == 0 || p[i] >= 0x80) return false;
+      }
+      return true;
+    }
+    for (quint64 i = 0; i < o.count; ++i) {
+      const quint64 u = readBigEndian(p + 2 * i, 2);
+      if (u == 0) return false;
+      if (u >= 0xDC00 && u <= 0xDFFF) return false;
+      if (u >= 0xD800 && u <= 0xDBFF) {
+        if (i + 1 >= o.count) return false;
+        const quint64 low = readBigEndian(p + 2 * (i + 1), 2);
+        if (low < 0xDC00 || low > 0xDFFF) return false;
+        ++i;
+      }
     }
     return true;
+  }
+
+  // The text of a string object as UTF-16 units, for comparing keys (checked clean before).
+  bool keyText(quint64 index, std::u16string& text) const {
+    Object o;
+    if (!object(index, o) || (o.kind != 0x5 && o.kind != 0x6)) return false;
+    text.clear();
+    const quint64 unit = o.kind == 0x6 ? 2 : 1;
+    for (quint64 i = 0; i < o.count; ++i) text.push_back(static_cast<char16_t>(readBigEndian(d_ + o.body + i * unit, unit)));
+    return true;
+  }
+
+  // A dictionary names each key once: libplist keeps both entries of a repeated key, reads the
+  // last and changes the first, so a rewrite would seem to succeed and change nothing.
+  bool keysAreUnique(quint64 index) const {
+    Object o;
+    if (!object(index, o) || o.kind != 0xD) return true;
+    std::vector<quint64> refs;
+    if (!children(index, refs)) return false;
+    std::vector<std::u16string> keys(o.count);
+    for (quint64 i = 0; i < o.count; ++i) {
+      if (!keyText(refs[i], keys[i])) return false;
+    }
+    std::sort(keys.begin(), keys.end());
+    return std::adjacent_find(keys.begin(), keys.end()) == keys.end();
   }
 
   // The references of a container, or none for anything else.

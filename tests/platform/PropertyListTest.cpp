@@ -162,13 +162,9 @@ TEST(PropertyList, FailedWriteLeavesTheOldFile) {
   EXPECT_EQ(map["a"].toLongLong(), 1);
 }
 
-TEST(PropertyList, RefusesEveryFileWithUPlus0000BeforeLibplistReadsIt) {
-  // libplist 2.2 asserts (aborting the program) in plist_get_string_val and plist_get_key_val, and
-  // so in plist_dict_next_item, on these; ASCII strings it cuts at the 0 byte instead.
-  QList<QByteArray> inputs = plistfixtures::withNul();
-  // Character references to U+0000: libplist refuses these itself; they must stay refused.
-  inputs << "<plist version=\"1.0\"><dict><key>L</key><string>a&#0;b</string></dict></plist>"
-         << "<plist version=\"1.0\"><dict><key>L&#x0;</key><string>ab</string></dict></plist>";
+// Each input is Malformed whether read or rewritten, in memory or as a file, and its file stays
+// as it was.
+static void expectRefusedAndLeftAlone(const QList<QByteArray>& inputs) {
   QTemporaryDir dir;
   for (const QByteArray& input : inputs) {
     SCOPED_TRACE(input.toHex().toStdString());
@@ -178,11 +174,28 @@ TEST(PropertyList, RefusesEveryFileWithUPlus0000BeforeLibplistReadsIt) {
     QByteArray out("stale");
     EXPECT_EQ(PropertyList::updateBytes(input, {{"Location", "/b"}}, {}, out), Status::Malformed);
     EXPECT_TRUE(out.isEmpty());
-    const QString path = writeFile(dir, "nul.plist", input);
+    const QString path = writeFile(dir, "refused.plist", input);
     EXPECT_EQ(PropertyList::read(path, map), Status::Malformed);
     EXPECT_EQ(PropertyList::update(path, {{"Location", "/b"}}), Status::Malformed);
     EXPECT_EQ(fileBytes(path), input);
   }
+}
+
+TEST(PropertyList, RefusesEveryFileWithUPlus0000BeforeLibplistReadsIt) {
+  // libplist 2.2 asserts (aborting the program) in plist_get_string_val and plist_get_key_val, and
+  // so in plist_dict_next_item, on these; ASCII strings it cuts at the 0 byte instead.
+  QList<QByteArray> inputs = plistfixtures::withNul();
+  // Character references to U+0000: libplist refuses these itself; they must stay refused.
+  inputs << "<plist version=\"1.0\"><dict><key>L</key><string>a&#0;b</string></dict></plist>"
+         << "<plist version=\"1.0\"><dict><key>L&#x0;</key><string>ab</string></dict></plist>";
+  expectRefusedAndLeftAlone(inputs);
+}
+
+TEST(PropertyList, RefusesBinaryFilesLibplistWouldReadAsSomethingElse) {
+  // Read through libplist these lose or mangle a key or a text ("~/\ufffdbc", a key named twice of
+  // which a rewrite changes the one that is not read), so a rewrite would damage keys nobody
+  // touched while answering Ok.
+  expectRefusedAndLeftAlone(plistfixtures::notFaithfullyReadable());
 }
 
 TEST(PropertyList, RefusesDeepNestingExpansionCyclesAndNeverReadsOutOfRange) {
@@ -327,10 +340,14 @@ TEST(PropertyList, NeverWritesTextXmlCannotHoldNorUPlus0000) {
       const QVariantMap set = asKey ? QVariantMap{{c.text, "v"}} : QVariantMap{{"Location", c.text}};
       const QString path = writeFile(dir, "x.plist", kEveryKindXml);
       EXPECT_EQ(PropertyList::write(path, set), c.xml ? Status::Ok : Status::WriteFailed);
-      if (!c.xml) EXPECT_EQ(fileBytes(path), QByteArray(kEveryKindXml));
+      if (!c.xml) {
+        EXPECT_EQ(fileBytes(path), QByteArray(kEveryKindXml));
+      }
       writeFile(dir, "x.plist", kEveryKindXml);
       EXPECT_EQ(PropertyList::update(path, set), c.xml ? Status::Ok : Status::WriteFailed);
-      if (!c.xml) EXPECT_EQ(fileBytes(path), QByteArray(kEveryKindXml));
+      if (!c.xml) {
+        EXPECT_EQ(fileBytes(path), QByteArray(kEveryKindXml));
+      }
       const QString bin = writeFile(dir, "b.plist", plistfixtures::everyKindBinary());
       EXPECT_EQ(PropertyList::update(bin, set), c.binary ? Status::Ok : Status::WriteFailed);
       QVariantMap map;
