@@ -10,10 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <QSet>
-#include <QStringDecoder>
-#include <plist/plist.h>
-
 #include "platform/Dialogs.h"
 
 namespace fuzz {
@@ -101,67 +97,6 @@ QByteArray readFile(const QString& path) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return {};
   return f.readAll();
-}
-
-// ---- Property lists --------------------------------------------------------------------------
-
-namespace {
-
-bool validUtf8(const char* text) {
-  // Stateless: a sequence cut off at the end is an error, not something to wait for.
-  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  const QString decoded = utf8(QByteArrayView(text, static_cast<qsizetype>(std::strlen(text))));
-  return !utf8.hasError();
-}
-
-bool faultyNode(plist_t node, int depth) {
-  if (!node || depth > 300) return false;
-  switch (plist_get_node_type(node)) {
-    case PLIST_STRING: {
-      char* s = nullptr;
-      plist_get_string_val(node, &s);
-      const bool bad = s && !validUtf8(s);
-      std::free(s);
-      return bad;
-    }
-    case PLIST_ARRAY: {
-      const uint32_t n = plist_array_get_size(node);
-      for (uint32_t i = 0; i < n; ++i)
-        if (faultyNode(plist_array_get_item(node, i), depth + 1)) return true;
-      return false;
-    }
-    case PLIST_DICT: {
-      QSet<QByteArray> seen;
-      bool bad = false;
-      plist_dict_iter it = nullptr;
-      plist_dict_new_iter(node, &it);
-      while (!bad) {
-        char* key = nullptr;
-        plist_t value = nullptr;
-        plist_dict_next_item(node, it, &key, &value);
-        if (!key) break;
-        const QByteArray k(key);
-        std::free(key);
-        bad = seen.contains(k) || !validUtf8(k.constData()) || faultyNode(value, depth + 1);
-        seen.insert(k);
-      }
-      std::free(it);
-      return bad;
-    }
-    default:
-      return false;
-  }
-}
-
-}  // namespace
-
-bool hasKnownRewriteFault(const QByteArray& plistBytes) {
-  plist_t root = nullptr;
-  plist_from_memory(plistBytes.constData(), static_cast<uint32_t>(plistBytes.size()), &root);
-  if (!root) return false;
-  const bool bad = faultyNode(root, 0);
-  plist_free(root);
-  return bad;
 }
 
 // ---- The scripted scanner ---------------------------------------------------------------------

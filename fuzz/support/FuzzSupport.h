@@ -65,16 +65,6 @@ QString home();
 void writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
 
-// Whether a property list that PropertyList::fromBytes accepted shows one of the two faults its
-// rewrite (PropertyList::update) still has, which the targets do not check until they are
-// repaired (fuzz/known/ holds inputs):
-//  - a text or key whose bytes are not valid UTF-8 (a binary file's 8-bit string holding a
-//    Latin-1 byte): the binary rewrite cuts it short, or writes a file that cannot be read back;
-//  - a dictionary naming a key twice: reading keeps the last value, update() sets or removes only
-//    the first and answers Ok, so the old value is read back.
-// Only for files fromBytes accepted: libplist's getters are safe on those.
-bool hasKnownRewriteFault(const QByteArray& plistBytes);
-
 class ReplyPeer : public platform::FakeUsbHost::PipePeer {
  public:
   // Reads are answered from `input` until it is used up; `input` must outlive the runs.
