@@ -1,0 +1,124 @@
+// Property lists: reading XML and binary files, and the rewrite of a dictionary.
+//
+// Input: one byte that picks the edit the programs make (none; the scan folder and its "open"
+// flag; a new PC identifier; an address replaced), then the file's bytes.
+//
+// Checks: reading never crashes; a file that cannot be read is never rewritten; a rewrite keeps
+// the format it was read in (binary stays binary) and, read back, holds exactly the values read
+// before with the edit applied.
+#include <QByteArray>
+#include <QDateTime>
+#include <QDebug>
+#include <QStringList>
+#include <QVariantMap>
+#include <cmath>
+
+#include "platform/PropertyList.h"
+#include "support/FuzzSupport.h"
+
+using platform::PropertyList;
+
+namespace {
+
+// Equality of read values, with NaN equal to itself (a value kept is a value kept).
+bool same(const QVariant& a, const QVariant& b) {
+  if (a.typeId() != b.typeId()) return false;
+  switch (a.typeId()) {
+    case QMetaType::Double: {
+      const double x = a.toDouble(), y = b.toDouble();
+      return (std::isnan(x) && std::isnan(y)) || x == y;
+    }
+    case QMetaType::QVariantList: {
+      const QVariantList l = a.toList(), m = b.toList();
+      if (l.size() != m.size()) return false;
+      for (qsizetype i = 0; i < l.size(); ++i)
+        if (!same(l[i], m[i])) return false;
+      return true;
+    }
+    case QMetaType::QVariantMap: {
+      const QVariantMap l = a.toMap(), m = b.toMap();
+      if (l.size() != m.size()) return false;
+      for (auto it = l.cbegin(), jt = m.cbegin(); it != l.cend(); ++it, ++jt)
+        if (it.key() != jt.key() || !same(it.value(), jt.value())) return false;
+      return true;
+    }
+    default:
+      return a == b;
+  }
+}
+
+struct Edit {
+  QVariantMap set;
+  QStringList remove;
+};
+
+Edit editFor(uint8_t choice) {
+  switch (choice % 4) {
+    case 1: return {{{QStringLiteral("Location"), QStringLiteral("~/Pictures/Scans \u00e9")}, {QStringLiteral("IsOpen"), QStringLiteral("1")}}, {}};
+    case 2: return {{{QStringLiteral("PCUUID"), QStringLiteral("0F3C2B6E-5A1D-4C7B-9E21-6D8A0B4C3F12")}}, {}};
+    case 3: return {{{QStringLiteral("IPAddress"), QStringLiteral("127.0.0.9")}}, {QStringLiteral("UUID")}};
+    default: return {};
+  }
+}
+
+template <typename P>
+concept HasUpdateBytes = requires(const QByteArray& in, const QVariantMap& set, const QStringList& remove,
+                                  QByteArray& out) { P::updateBytes(in, set, remove, out); };
+
+template <typename P>
+void rewrite(const QByteArray& in, bool readable, const QVariantMap& read, const Edit& edit) {
+  if constexpr (HasUpdateBytes<P>) {
+    QByteArray out;
+    const typename P::Status status = P::updateBytes(in, edit.set, edit.remove, out);
+    if (!readable) {
+      // Nothing unread is ever written back.
+      FUZZ_CHECK(status != P::Status::Ok);
+      return;
+    }
+    if (status != P::Status::Ok) return;
+    FUZZ_CHECK(out.startsWith("bplist") == in.startsWith("bplist"));
+    QVariantMap expected = read;
+    for (const QString& key : edit.remove) expected.remove(key);
+    for (auto it = edit.set.cbegin(); it != edit.set.cend(); ++it) expected.insert(it.key(), it.value());
+    QVariantMap again;
+    if (P::fromBytes(out, again) != P::Status::Ok) {
+      QDebug(QtMsgType::QtCriticalMsg) << "read:" << read << "\nbytes:" << out.toHex();
+      fuzz::fail("plist.cpp: the rewrite cannot be read back");
+    }
+    if (!same(QVariant(expected), QVariant(again))) {
+      QDebug(QtMsgType::QtCriticalMsg) << "read:" << read << "\nexpected:" << expected << "\nrewritten:" << again
+                                       << "\nbytes:" << out.toHex();
+      fuzz::fail("plist.cpp: the rewrite did not keep the values read");
+    }
+  } else {
+    // Without an in-place rewrite: the whole map written as XML must at least not crash.
+    if (!readable) return;
+    QVariantMap changed = read;
+    for (const QString& key : edit.remove) changed.remove(key);
+    for (auto it = edit.set.cbegin(); it != edit.set.cend(); ++it) changed.insert(it.key(), it.value());
+    QByteArray xml;
+    if (P::toXml(changed, xml) != P::Status::Ok) return;
+    QVariantMap again;
+    P::fromBytes(xml, again);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz::initProcess(false);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzz::Bytes input(data, size);
+  const Edit edit = editFor(input.byte());
+  const QByteArray file = input.rest();
+
+  QVariantMap read;
+  const PropertyList::Status status = PropertyList::fromBytes(file, read);
+  const bool readable = status == PropertyList::Status::Ok;
+  if (!readable) FUZZ_CHECK(read.isEmpty());
+  rewrite<PropertyList>(file, readable, read, edit);
+  return 0;
+}
