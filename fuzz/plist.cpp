@@ -61,45 +61,28 @@ Edit editFor(uint8_t choice) {
   }
 }
 
-template <typename P>
-concept HasUpdateBytes = requires(const QByteArray& in, const QVariantMap& set, const QStringList& remove,
-                                  QByteArray& out) { P::updateBytes(in, set, remove, out); };
-
-template <typename P>
 void rewrite(const QByteArray& in, bool readable, const QVariantMap& read, const Edit& edit) {
-  if constexpr (HasUpdateBytes<P>) {
-    QByteArray out;
-    const typename P::Status status = P::updateBytes(in, edit.set, edit.remove, out);
-    if (!readable) {
-      // Nothing unread is ever written back.
-      FUZZ_CHECK(status != P::Status::Ok);
-      return;
-    }
-    if (status != P::Status::Ok) return;
-    FUZZ_CHECK(out.startsWith("bplist") == in.startsWith("bplist"));
-    QVariantMap expected = read;
-    for (const QString& key : edit.remove) expected.remove(key);
-    for (auto it = edit.set.cbegin(); it != edit.set.cend(); ++it) expected.insert(it.key(), it.value());
-    QVariantMap again;
-    if (P::fromBytes(out, again) != P::Status::Ok) {
-      QDebug(QtMsgType::QtCriticalMsg) << "read:" << read << "\nbytes:" << out.toHex();
-      fuzz::fail("plist.cpp: the rewrite cannot be read back");
-    }
-    if (!same(QVariant(expected), QVariant(again))) {
-      QDebug(QtMsgType::QtCriticalMsg) << "read:" << read << "\nexpected:" << expected << "\nrewritten:" << again
-                                       << "\nbytes:" << out.toHex();
-      fuzz::fail("plist.cpp: the rewrite did not keep the values read");
-    }
-  } else {
-    // Without an in-place rewrite: the whole map written as XML must at least not crash.
-    if (!readable) return;
-    QVariantMap changed = read;
-    for (const QString& key : edit.remove) changed.remove(key);
-    for (auto it = edit.set.cbegin(); it != edit.set.cend(); ++it) changed.insert(it.key(), it.value());
-    QByteArray xml;
-    if (P::toXml(changed, xml) != P::Status::Ok) return;
-    QVariantMap again;
-    P::fromBytes(xml, again);
+  QByteArray out;
+  const PropertyList::Status status = PropertyList::updateBytes(in, edit.set, edit.remove, out);
+  if (!readable) {
+    // Nothing unread is ever written back.
+    FUZZ_CHECK(status != PropertyList::Status::Ok);
+    return;
+  }
+  if (status != PropertyList::Status::Ok) return;
+  FUZZ_CHECK(out.startsWith("bplist") == in.startsWith("bplist"));
+  QVariantMap expected = read;
+  for (const QString& key : edit.remove) expected.remove(key);
+  for (auto it = edit.set.cbegin(); it != edit.set.cend(); ++it) expected.insert(it.key(), it.value());
+  QVariantMap again;
+  if (PropertyList::fromBytes(out, again) != PropertyList::Status::Ok) {
+    QDebug(QtMsgType::QtCriticalMsg) << "read:" << read << "\nbytes:" << out.toHex();
+    fuzz::fail("plist.cpp: the rewrite cannot be read back");
+  }
+  if (!same(QVariant(expected), QVariant(again))) {
+    QDebug(QtMsgType::QtCriticalMsg) << "read:" << read << "\nexpected:" << expected << "\nrewritten:" << again
+                                     << "\nbytes:" << out.toHex();
+    fuzz::fail("plist.cpp: the rewrite did not keep the values read");
   }
 }
 
@@ -119,6 +102,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const PropertyList::Status status = PropertyList::fromBytes(file, read);
   const bool readable = status == PropertyList::Status::Ok;
   if (!readable) FUZZ_CHECK(read.isEmpty());
-  rewrite<PropertyList>(file, readable, read, edit);
+  rewrite(file, readable, read, edit);
   return 0;
 }
