@@ -5,13 +5,19 @@
 //
 // Checks: reading never crashes; a file that cannot be read is never rewritten; a rewrite keeps
 // the format it was read in (binary stays binary) and, read back, holds exactly the values read
-// before with the edit applied.
+// before with the edit applied; the nesting counted on an XML file's text before libplist reads
+// it is never less than the nesting of the tree libplist builds from it (a smaller count would
+// let a deep file through to libplist's recursive free and writer).
 #include <QByteArray>
 #include <QDateTime>
 #include <QDebug>
 #include <QStringList>
 #include <QVariantMap>
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+
+#include <plist/plist.h>
 
 #include "platform/PropertyList.h"
 #include "support/FuzzSupport.h"
@@ -44,6 +50,41 @@ bool same(const QVariant& a, const QVariant& b) {
     }
     default:
       return a == b;
+  }
+}
+
+// The nesting of containers in a tree libplist built (small here: the input is a few kilobytes).
+int treeDepth(plist_t node) {
+  int deepest = 0;
+  if (plist_get_node_type(node) == PLIST_ARRAY) {
+    const uint32_t n = plist_array_get_size(node);
+    for (uint32_t i = 0; i < n; ++i) deepest = std::max(deepest, treeDepth(plist_array_get_item(node, i)));
+    return deepest + 1;
+  }
+  if (plist_get_node_type(node) != PLIST_DICT) return 0;
+  plist_dict_iter it = nullptr;
+  plist_dict_new_iter(node, &it);
+  for (uint32_t i = plist_dict_get_size(node); i > 0; --i) {
+    plist_t value = nullptr;
+    plist_dict_next_item(node, it, nullptr, &value);  // no key text: it may hold U+0000
+    if (value) deepest = std::max(deepest, treeDepth(value));
+  }
+  free(it);
+  return deepest + 1;
+}
+
+void checkXmlNesting(const QByteArray& file) {
+  if (file.startsWith("bplist") || file.contains('\0')) return;
+  const int counted = PropertyList::xmlNesting(file);
+  if (counted < 0) return;
+  plist_t tree = nullptr;
+  plist_from_memory(file.constData(), static_cast<uint32_t>(file.size()), &tree);
+  if (!tree) return;
+  const int built = treeDepth(tree);
+  plist_free(tree);
+  if (built > counted) {
+    QDebug(QtMsgType::QtCriticalMsg) << "counted" << counted << "built" << built;
+    fuzz::fail("plist.cpp: libplist nests deeper than the text check counted");
   }
 }
 
@@ -97,6 +138,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::Bytes input(data, size);
   const Edit edit = editFor(input.byte());
   const QByteArray file = input.rest();
+
+  checkXmlNesting(file);
 
   QVariantMap read;
   const PropertyList::Status status = PropertyList::fromBytes(file, read);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -20,6 +21,9 @@ namespace {
 constexpr qint64 kPlistEpochOffset = 978307200;
 // Files larger than this are refused rather than loaded whole; preference files are small.
 constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
+// A binary file's objects, with shared ones counted at every use, may take no more than this
+// once read (strings, keys and data).
+constexpr quint64 kMaxExpandedBytes = 64 * 1024 * 1024;
 
 struct PlistFree {
   void operator()(plist_t p) const { plist_free(p); }
@@ -177,12 +181,15 @@ class BinaryCheck {
   }
 
   // Depth-first walk from the top object without recursion: refuses a cycle, a nesting deeper
-  // than kMaxDepth and a tree (shared objects counted at each use) of more than kMaxNodes nodes.
+  // than kMaxDepth and a tree (shared objects counted at each use) of more than kMaxNodes nodes
+  // or more than kMaxExpandedBytes of strings, keys and data: libplist copies a shared object at
+  // every use, so a long string referenced a million times would take gigabytes and minutes.
   bool shapeIsBounded(quint64 top) const {
     enum : uchar { kNew, kOpen, kDone };
     std::vector<uchar> state(numObjects_, kNew);
     std::vector<quint32> depth(numObjects_, 0);
     std::vector<quint64> nodes(numObjects_, 0);
+    std::vector<quint64> bytes(numObjects_, 0);
     struct Frame {
       quint64 index;
       std::vector<quint64> refs;
@@ -207,18 +214,35 @@ class BinaryCheck {
       }
       quint32 deepest = 0;
       quint64 total = 1;
+      quint64 size = payloadBytes(f.index);
       for (quint64 child : f.refs) {
         deepest = std::max(deepest, depth[child] + 1);
         total += nodes[child];
-        if (total > PropertyList::kMaxNodes) return false;
+        size += bytes[child];
+        if (total > PropertyList::kMaxNodes || size > kMaxExpandedBytes) return false;
       }
       if (deepest > static_cast<quint32>(PropertyList::kMaxDepth)) return false;
       depth[f.index] = deepest;
       nodes[f.index] = total;
+      bytes[f.index] = size;
       state[f.index] = kDone;
       stack.pop_back();
     }
     return true;
+  }
+
+  // What an object takes once libplist has read it, apart from its children: the UTF-8 form of
+  // a string or key (up to three bytes per UTF-16 unit), the bytes of a data object, and a little
+  // for everything else.
+  quint64 payloadBytes(quint64 index) const {
+    Object o;
+    if (!object(index, o)) return 0;
+    switch (o.kind) {
+      case 0x4: return o.count;
+      case 0x5: return o.count + 1;
+      case 0x6: return 3 * o.count + 1;
+      default: return 16;
+    }
   }
 
   const uchar* d_;
@@ -230,31 +254,157 @@ class BinaryCheck {
 };
 
 // An XML plist: no 0 byte anywhere (libplist keeps it inside a text), and no deeper nesting of
-// <array> and <dict> than kMaxDepth. The count is taken over the raw text, comments included, so
-// it can only overestimate.
+// <array> and <dict> than kMaxDepth. The nesting is counted on the markup exactly as libplist's
+// reader splits it: processing instructions, comments and the DOCTYPE are skipped, a leaf
+// element's text (with the comments and CDATA sections it may hold) runs to its closing tag, and
+// attributes are skipped. Anything the two could split differently (a quoted attribute holding
+// '<' or '>', a DOCTYPE with an internal subset, other "<!" markup, text outside a leaf element)
+// is refused: no plist writer makes it, and a closing tag libplist does not see as one must never
+// lower the count.
+class XmlShape {
+ public:
+  explicit XmlShape(const QByteArray& bytes) : p_(bytes.constData()), end_(p_ + bytes.size()) {}
+
+  // The deepest nesting, or -1 when the markup is refused.
+  int deepest() {
+    int depth = 0;
+    int deepest = 0;
+    for (;;) {
+      skipSpace();
+      if (p_ == end_) return deepest;
+      if (*p_++ != '<') return -1;
+      if (startsWith("?")) {
+        if (!skipPast("?>")) return -1;
+      } else if (startsWith("!--")) {
+        p_ += 3;
+        if (!skipPast("-->")) return -1;
+      } else if (startsWith("!DOCTYPE")) {
+        p_ += 8;
+        if (!skipToTagEnd()) return -1;
+        ++p_;
+      } else if (p_ < end_ && *p_ == '!') {
+        return -1;
+      } else {
+        const char* name = p_;
+        while (p_ < end_ && !std::strchr(" \t\r\n<>", *p_)) ++p_;
+        std::string_view tag(name, static_cast<std::size_t>(p_ - name));
+        if (!skipToTagEnd()) return -1;
+        const bool empty = p_[-1] == '/';
+        ++p_;
+        if (empty && tag.ends_with('/')) tag.remove_suffix(1);
+        if (tag == "array" || tag == "dict") {
+          if (!empty) deepest = std::max(deepest, ++depth);
+        } else if (tag == "/array" || tag == "/dict") {
+          if (depth == 0) return -1;
+          --depth;
+        } else if (!empty && isLeaf(tag)) {
+          if (!skipText(tag)) return -1;
+        }
+      }
+    }
+  }
+
+ private:
+  static bool isLeaf(std::string_view tag) {
+    for (const char* leaf : {"key", "string", "integer", "real", "date", "data", "true", "false"}) {
+      if (tag == leaf) return true;
+    }
+    return false;
+  }
+
+  bool startsWith(std::string_view s) const {
+    return static_cast<std::size_t>(end_ - p_) >= s.size() && std::string_view(p_, s.size()) == s;
+  }
+
+  void skipSpace() {
+    while (p_ < end_ && std::strchr(" \t\r\n", *p_) && *p_ != '\0') ++p_;
+  }
+
+  // Moves past the next `s`; a quoted part on the way may not hold '<' or '>' (libplist skips
+  // quotes in some markup and not in other, so such a part could end the markup elsewhere).
+  bool skipPast(std::string_view s) {
+    while (p_ < end_) {
+      if (startsWith(s)) {
+        p_ += s.size();
+        return true;
+      }
+      if (*p_ == '"' || *p_ == '\'') {
+        if (!skipQuoted()) return false;
+      } else {
+        ++p_;
+      }
+    }
+    return false;
+  }
+
+  // Moves to the '>' that ends the current tag; a '<' before it, or the end, refuses the file.
+  bool skipToTagEnd() {
+    while (p_ < end_ && *p_ != '>') {
+      if (*p_ == '<' || *p_ == '[') return false;
+      if (*p_ == '"' || *p_ == '\'') {
+        if (!skipQuoted()) return false;
+      } else {
+        ++p_;
+      }
+    }
+    return p_ < end_;
+  }
+
+  // At a quote: moves past its partner; false when there is none or '<' or '>' comes first.
+  bool skipQuoted() {
+    const char quote = *p_++;
+    while (p_ < end_ && *p_ != quote) {
+      if (*p_ == '<' || *p_ == '>') return false;
+      ++p_;
+    }
+    if (p_ == end_) return false;
+    ++p_;
+    return true;
+  }
+
+  // The text of a leaf element up to and past its closing tag. Comments and CDATA sections in it
+  // may hold anything; any other markup, or a closing tag of another name, refuses the file.
+  bool skipText(std::string_view tag) {
+    for (;;) {
+      while (p_ < end_ && *p_ != '<') ++p_;
+      if (p_ == end_) return false;
+      ++p_;
+      if (startsWith("!--")) {
+        p_ += 3;
+        if (!skipPastVerbatim("-->")) return false;
+      } else if (startsWith("![CDATA[")) {
+        p_ += 8;
+        if (!skipPastVerbatim("]]>")) return false;
+      } else if (startsWith("/")) {
+        ++p_;
+        if (!startsWith(tag)) return false;
+        p_ += tag.size();
+        skipSpace();
+        if (p_ == end_ || *p_ != '>') return false;
+        ++p_;
+        return true;
+      } else {
+        return false;
+      }
+    }
+  }
+
+  bool skipPastVerbatim(std::string_view s) {
+    const std::string_view rest(p_, static_cast<std::size_t>(end_ - p_));
+    const std::size_t at = rest.find(s);
+    if (at == std::string_view::npos) return false;
+    p_ += at + s.size();
+    return true;
+  }
+
+  const char* p_;
+  const char* end_;
+};
+
 bool xmlIsSafe(const QByteArray& bytes) {
   if (bytes.contains('\0')) return false;
-  int depth = 0;
-  const qsizetype n = bytes.size();
-  for (qsizetype i = 0; i < n; ++i) {
-    if (bytes[i] != '<') continue;
-    const bool closing = i + 1 < n && bytes[i + 1] == '/';
-    const qsizetype name = i + (closing ? 2 : 1);
-    qsizetype len = 0;
-    if (bytes.mid(name, 5) == "array") len = 5;
-    else if (bytes.mid(name, 4) == "dict") len = 4;
-    else continue;
-    const char after = name + len < n ? bytes[name + len] : '\0';
-    if (after != '>' && after != '/' && after != ' ' && after != '\t' && after != '\n' && after != '\r') continue;
-    if (closing) {
-      depth = std::max(0, depth - 1);
-      continue;
-    }
-    const qsizetype end = bytes.indexOf('>', name + len);
-    if (end > 0 && bytes[end - 1] == '/') continue;  // <array/>
-    if (++depth > PropertyList::kMaxDepth) return false;
-  }
-  return true;
+  const int deepest = XmlShape(bytes).deepest();
+  return deepest >= 0 && deepest <= PropertyList::kMaxDepth;
 }
 
 // Parses bytes that passed the checks above; `root` owns the tree.
@@ -575,6 +725,10 @@ PropertyList::Status readFile(const QString& path, QByteArray& bytes) {
 }
 
 }  // namespace
+
+int PropertyList::xmlNesting(const QByteArray& bytes) {
+  return XmlShape(bytes).deepest();
+}
 
 PropertyList::Status PropertyList::fromBytes(const QByteArray& bytes, QVariantMap& out) {
   out.clear();

@@ -10,7 +10,10 @@
 //
 // A file libplist cannot handle safely is refused before libplist's own getters see it: a text
 // or key holding U+0000 (libplist 2.2 aborts on those), nesting deeper than kMaxDepth, or a
-// binary file whose objects expand to more than kMaxNodes nodes. Such a file is Malformed.
+// binary file whose objects expand to more than kMaxNodes nodes or 64 MB of strings, keys and
+// data (libplist copies a shared object at every use). Such a file is Malformed.
+// libplist writes -0.0 into XML as 0.0, so an XML file holding -0.0 cannot be rewritten
+// (WriteFailed; see below): the file stays as it was.
 //
 // write() turns a map into a new XML plist; update() edits an existing file's own parsed tree and
 // writes it back in the format it was read, so everything it does not touch survives as libplist
@@ -32,6 +35,12 @@ class PropertyList {
 
   static constexpr int kMaxDepth = 256;
   static constexpr quint64 kMaxNodes = 1u << 20;
+
+  // The deepest nesting of <array> and <dict> in an XML plist, counted on the markup as libplist
+  // splits it (comments, CDATA sections, processing instructions and attributes skipped), or -1
+  // for markup the two could split differently. read() refuses a file deeper than kMaxDepth;
+  // the fuzz target compares the count with the tree libplist builds.
+  static int xmlNesting(const QByteArray& bytes);
 
   // Reads `path` into `out` (cleared first). Never throws or crashes on bad input.
   static Status read(const QString& path, QVariantMap& out);

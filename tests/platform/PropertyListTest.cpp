@@ -236,6 +236,64 @@ TEST(PropertyList, RefusesDeepNestingExpansionCyclesAndNeverReadsOutOfRange) {
   }
 }
 
+// XML markup in which a closing tag is not one (inside a comment, a text's CDATA section, a
+// processing instruction, a quoted attribute or a DOCTYPE's internal subset) must not lower the
+// nesting count: libplist nests as deep as the real tags say, and frees and writes recursively.
+TEST(PropertyList, CountsXmlNestingOnTheTagsLibplistReads) {
+  struct Case {
+    const char* name;
+    QByteArray level;  // one level of nesting, holding something that looks like a closing tag
+  };
+  const QList<Case> hiding = {
+      {"comment", "<array><!--</array>-->"},
+      {"comment in a text", "<array><string>a<!--</string></array>--></string>"},
+      {"CDATA in a text", "<array><string><![CDATA[</string></array>]]></string>"},
+      {"processing instruction", "<array><?x </array>?>"},
+      {"quoted attribute", "<array a=\"</array>\">"},
+      {"single-quoted attribute", "<array a='></array>'>"},
+      {"internal DOCTYPE subset", "<array><!DOCTYPE x [ </array> ]>"},
+  };
+  const auto nested = [](const QByteArray& level, int n) {
+    return "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key>" + level.repeated(n) +
+           QByteArray("</array>").repeated(n) + "</dict></plist>";
+  };
+  QList<QByteArray> refused;
+  for (const Case& c : hiding) refused << nested(c.level, PropertyList::kMaxDepth + 44);
+  // Deep enough to overflow libplist's stack, as found (freeing after a read; writing from about
+  // 30,000 levels).
+  refused << nested("<array><!--</array>-->", 200000);
+  expectRefusedAndLeftAlone(refused);
+
+  // Comments, CDATA sections and processing instructions where a plist may hold them still read.
+  QVariantMap map;
+  const QByteArray commented =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- <array> </dict> -->\n"
+      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+      "<plist version=\"1.0\"><dict><!-- </dict> --><key>a</key>"
+      "<string>x<![CDATA[<dict></array>]]>y<!-- </string> --></string>"
+      "<key>b</key><array><array/><array></array></array></dict></plist>";
+  ASSERT_EQ(PropertyList::fromBytes(commented, map), Status::Ok);
+  EXPECT_EQ(map["a"].toString(), "x<dict></array>y");
+  EXPECT_EQ(map["b"].toList().size(), 2);
+}
+
+// A binary file can reference one object many times; libplist copies it at every use.
+TEST(PropertyList, RefusesABinaryFileThatExpandsToTooManyBytes) {
+  // {a: [s, s, ..., s]} with `count` references to one ASCII string `s` of `length` bytes.
+  const auto shared = [](int count, int length) {
+    QByteArray array("\xAF\x12", 2);
+    array += ref(count);
+    for (int i = 0; i < count; ++i) array += ref(3);
+    QByteArray text("\x5F\x12", 2);
+    text += ref(length) + QByteArray(length, 'x');
+    return binaryPlist({QByteArray("\xD1", 1) + ref(1) + ref(2), "\x51" "a", array, text});
+  };
+  expectRefusedAndLeftAlone({shared(1000000, 100), shared(20000, 10000)});
+  QVariantMap map;
+  ASSERT_EQ(PropertyList::fromBytes(shared(1000, 1000), map), Status::Ok);
+  EXPECT_EQ(map["a"].toList().size(), 1000);
+}
+
 TEST(PropertyList, ReadsDatesBeyondThirtyTwoBitSecondsAndKeepsALeadingByteOrderMark) {
   QVariantMap map;
   ASSERT_EQ(PropertyList::fromBytes(plistfixtures::everyKindBinary(), map), Status::Ok);
