@@ -70,7 +70,7 @@ class BinaryCheck {
     if (numObjects_ > (size_ - 32 - tableOffset_) / offsetSize_) return false;
     if (top >= numObjects_) return false;
     for (quint64 i = 0; i < numObjects_; ++i) {
-      if (!stringIsClean(i)) return false;
+      if (!stringIsClean(i) || !scalarFits(i)) return false;
     }
     for (quint64 i = 0; i < numObjects_; ++i) {
       if (!keysAreUnique(i)) return false;
@@ -105,6 +105,19 @@ class BinaryCheck {
       o.body += static_cast<quint64>(n);
     }
     return true;
+  }
+
+  // Integers and UIDs libplist holds exactly. It keeps the low 64 bits of a 16-byte integer
+  // (0x14) and writes it back with a zero high half, so 2^64+5 would become 5 and a 128-bit -5
+  // would become 2^64-5; and it keeps the last 8 bytes of a UID longer than 8 (0x88..0x8F).
+  bool scalarFits(quint64 index) const {
+    Object o;
+    if (!object(index, o)) return false;
+    if (o.kind == 0x1 && o.count == 4) {
+      if (tableOffset_ - o.body < 16) return false;
+      return readBigEndian(d_ + o.body, 8) == 0;
+    }
+    return !(o.kind == 0x8 && o.count > 7);
   }
 
   // ASCII strings (0x5N) hold bytes 1..127 only, UTF-16 strings (0x6N) no 0 unit and no lone
@@ -292,11 +305,17 @@ class XmlShape {
         const bool empty = p_[-1] == '/';
         ++p_;
         if (empty && tag.ends_with('/')) tag.remove_suffix(1);
+        // Every element but <plist> becomes a node of libplist's tree (about 100 bytes each, and
+        // a line of up to kMaxDepth tabs when written back): a file of many small elements is
+        // refused as a binary one of as many objects is.
+        if (!tag.starts_with('/') && tag != "plist" && ++nodes_ > PropertyList::kMaxNodes) return -1;
         if (tag == "array" || tag == "dict") {
           if (!empty) deepest = std::max(deepest, ++depth);
         } else if (tag == "/array" || tag == "/dict") {
           if (depth == 0) return -1;
           --depth;
+        } else if (empty && hasValueText(tag) && tag != "data") {
+          return -1;
         } else if (!empty && isLeaf(tag)) {
           if (!skipText(tag)) return -1;
         }
@@ -310,6 +329,108 @@ class XmlShape {
       if (tag == leaf) return true;
     }
     return false;
+  }
+
+  // Elements whose text libplist converts with lenient C parsers (strtoull with base 0,
+  // strtod, strptime, a base64 decoder that stops at the first odd character): it reads
+  // "010" as 8, "99999999999999999999" as 2^64-1, "QQ" as no bytes and the year 99999 as
+  // 9998, and a rewrite would store what it read. So their text must be in the one form every
+  // plist writer makes, which libplist reads exactly.
+  static bool hasValueText(std::string_view tag) {
+    return tag == "integer" || tag == "real" || tag == "date" || tag == "data";
+  }
+
+  static std::string_view trimmed(std::string_view t) {
+    while (!t.empty() && std::strchr(" \t\r\n", t.front())) t.remove_prefix(1);
+    while (!t.empty() && std::strchr(" \t\r\n", t.back())) t.remove_suffix(1);
+    return t;
+  }
+
+  static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+  static bool allDigits(std::string_view t) {
+    return !t.empty() && std::all_of(t.begin(), t.end(), isDigit);
+  }
+
+  // Decimal, no leading zero, from -2^63 to 2^64-1 (what libplist holds).
+  static bool integerText(std::string_view t) {
+    t = trimmed(t);
+    bool negative = false;
+    if (!t.empty() && (t.front() == '-' || t.front() == '+')) {
+      negative = t.front() == '-';
+      t.remove_prefix(1);
+    }
+    if (!allDigits(t) || (t.size() > 1 && t.front() == '0')) return false;
+    const std::string_view limit = negative ? "9223372036854775808" : "18446744073709551615";
+    return t.size() < limit.size() || (t.size() == limit.size() && t <= limit);
+  }
+
+  // A decimal number with optional fraction and exponent, or the words libplist writes for
+  // NaN and the infinities.
+  static bool realText(std::string_view t) {
+    t = trimmed(t);
+    if (t == "nan" || t == "+infinity" || t == "-infinity" || t == "infinity") return true;
+    if (!t.empty() && (t.front() == '-' || t.front() == '+')) t.remove_prefix(1);
+    std::size_t i = 0, digits = 0;
+    while (i < t.size() && isDigit(t[i])) ++i, ++digits;
+    if (i < t.size() && t[i] == '.') {
+      ++i;
+      while (i < t.size() && isDigit(t[i])) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+      ++i;
+      if (i < t.size() && (t[i] == '-' || t[i] == '+')) ++i;
+      if (!allDigits(t.substr(i))) return false;
+      i = t.size();
+    }
+    return i == t.size();
+  }
+
+  // YYYY-MM-DDTHH:MM:SSZ naming a real day and time (libplist moves Feb 30 to Mar 1, drops a
+  // fraction or a zone and cuts a longer year).
+  static bool dateText(std::string_view t) {
+    t = trimmed(t);
+    if (t.size() != 20 || t[4] != '-' || t[7] != '-' || t[10] != 'T' || t[13] != ':' || t[16] != ':' ||
+        t[19] != 'Z') {
+      return false;
+    }
+    int v[6] = {};
+    const int at[6] = {0, 5, 8, 11, 14, 17};
+    const int width[6] = {4, 2, 2, 2, 2, 2};
+    for (int k = 0; k < 6; ++k) {
+      const std::string_view f = t.substr(static_cast<std::size_t>(at[k]), static_cast<std::size_t>(width[k]));
+      if (!allDigits(f)) return false;
+      for (char c : f) v[k] = v[k] * 10 + (c - '0');
+    }
+    const int year = v[0], month = v[1], day = v[2];
+    if (month < 1 || month > 12 || day < 1 || v[3] > 23 || v[4] > 59 || v[5] > 59) return false;
+    static const int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= (month == 2 && !leap ? 28 : kDays[month - 1]);
+  }
+
+  // Base64 in groups of four, '=' only as the padding of the last group, white space anywhere.
+  static bool dataText(std::string_view t) {
+    std::size_t n = 0, pad = 0;
+    for (char c : t) {
+      if (std::strchr(" \t\r\n", c)) continue;
+      const bool alphabet = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || isDigit(c) || c == '+' || c == '/';
+      if (c == '=') {
+        ++pad;
+      } else if (!alphabet || pad > 0) {
+        return false;
+      }
+      ++n;
+    }
+    return n % 4 == 0 && pad <= 2;
+  }
+
+  static bool valueTextValid(std::string_view tag, std::string_view t) {
+    if (tag == "integer") return integerText(t);
+    if (tag == "real") return realText(t);
+    if (tag == "date") return dateText(t);
+    return dataText(t);
   }
 
   bool startsWith(std::string_view s) const {
@@ -365,6 +486,13 @@ class XmlShape {
   // The text of a leaf element up to and past its closing tag. Comments and CDATA sections in it
   // may hold anything; any other markup, or a closing tag of another name, refuses the file.
   bool skipText(std::string_view tag) {
+    if (hasValueText(tag)) {
+      // Plain text only: no comment, CDATA section or entity is written into these.
+      const char* start = p_;
+      while (p_ < end_ && *p_ != '<') ++p_;
+      if (!valueTextValid(tag, std::string_view(start, static_cast<std::size_t>(p_ - start)))) return false;
+      if (!startsWith("</")) return false;
+    }
     for (;;) {
       while (p_ < end_ && *p_ != '<') ++p_;
       if (p_ == end_) return false;
@@ -399,6 +527,7 @@ class XmlShape {
 
   const char* p_;
   const char* end_;
+  quint64 nodes_ = 0;
 };
 
 bool xmlIsSafe(const QByteArray& bytes) {
@@ -695,6 +824,11 @@ PropertyList::Status treeToBytes(plist_t root, bool binary, QByteArray& out) {
   } else {
     plist_to_xml(root, &buffer, &len);
     if (!buffer) return PropertyList::Status::WriteFailed;
+    if (len > kMaxFileSize) {
+      // It could not be read back.
+      plist_to_xml_free(buffer);
+      return PropertyList::Status::WriteFailed;
+    }
     out = QByteArray(buffer, static_cast<qsizetype>(len));
     plist_to_xml_free(buffer);
     // libplist writes control characters raw, which XML readers refuse (the whole file).

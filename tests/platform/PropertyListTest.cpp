@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QSize>
 
+#include <limits>
+
 #include "support/PlistFixtures.h"
 #include "platform/PropertyList.h"
 
@@ -196,6 +198,92 @@ TEST(PropertyList, RefusesBinaryFilesLibplistWouldReadAsSomethingElse) {
   // which a rewrite changes the one that is not read), so a rewrite would damage keys nobody
   // touched while answering Ok.
   expectRefusedAndLeftAlone(plistfixtures::notFaithfullyReadable());
+  // libplist keeps the low 64 bits of a 16-byte integer and the last 8 bytes of a longer UID, and
+  // writes them back so: {"a": 2^64+5} would become 5, a 128-bit -5 would become 2^64-5.
+  const QByteArray a("\x51" "a", 2);
+  expectRefusedAndLeftAlone({
+      binaryPlist({QByteArray("\xD1", 1) + ref(1) + ref(2), a,
+                   QByteArray("\x14\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\x05", 17)}),
+      binaryPlist({QByteArray("\xD1", 1) + ref(1) + ref(2), a,
+                   QByteArray("\x14") + QByteArray(15, '\xFF') + QByteArray("\xFB")}),
+      binaryPlist({QByteArray("\xD1", 1) + ref(1) + ref(2), a, QByteArray("\x88\x01\0\0\0\0\0\0\0\x03", 10)}),
+  });
+  // The same values where libplist holds them exactly still read.
+  QVariantMap map;
+  EXPECT_EQ(PropertyList::fromBytes(binaryPlist({QByteArray("\xD1", 1) + ref(1) + ref(2), a,
+                                                 QByteArray("\x14") + QByteArray(8, '\0') + QByteArray(8, '\xFF')}),
+                                    map),
+            Status::Ok);
+  EXPECT_EQ(map["a"].toLongLong(), -1);  // 2^64-1, as this reader gives every integer
+}
+
+// XML integers, reals, dates and data libplist would read as another value (through strtoull
+// with base 0, strtod, strptime and a base64 decoder that stops at the first odd character),
+// which a rewrite would then store.
+TEST(PropertyList, RefusesXmlValueTextLibplistWouldReadAsAnotherValue) {
+  const QList<QByteArray> refused = {
+      "<integer>010</integer>",                      // octal 8
+      "<integer>0x1F</integer>",                     // hexadecimal
+      "<integer>99999999999999999999</integer>",     // 2^64-1
+      "<integer>-99999999999999999999</integer>",    // 1
+      "<integer>18446744073709551616</integer>",     // 2^64
+      "<integer>-9223372036854775809</integer>",
+      "<integer>12abc</integer>",
+      "<integer></integer>",
+      "<integer/>",
+      "<integer>1<!-- x -->2</integer>",
+      "<integer>&#49;</integer>",
+      "<real>1,5</real>",                            // 1
+      "<real>0x1p3</real>",
+      "<real>1.5abc</real>",
+      "<real></real>",
+      "<date>2024-02-30T00:00:00Z</date>",           // March 1st
+      "<date>99999-01-01T00:00:00Z</date>",          // 9998-12-31
+      "<date>-0001-01-01T00:00:00Z</date>",
+      "<date>2024-01-01T00:00:00.5Z</date>",         // the fraction dropped
+      "<date>2024-01-01T10:00:00+02:00</date>",      // the zone dropped
+      "<date>2024-01-01T24:00:00Z</date>",
+      "<date>0-0=1-01T0:00Z</date>",                 // the year -2
+      "<data>QQ</data>",                             // no bytes
+      "<data>QUJ=DRA==</data>",                      // "AB"
+      "<data>Q!U@JD</data>",
+      "<data>QUJDRA==QUJD</data>",
+  };
+  QList<QByteArray> inputs;
+  for (const QByteArray& value : refused) {
+    inputs << "<plist version=\"1.0\"><dict><key>a</key>" + value + "<key>k</key><string>keep</string></dict></plist>";
+  }
+  expectRefusedAndLeftAlone(inputs);
+
+  struct Case {
+    const char* xml;
+    QVariant expected;
+  };
+  const Case read[] = {
+      {"<integer> 12 </integer>", qint64(12)},
+      {"<integer>+5</integer>", qint64(5)},
+      {"<integer>0</integer>", qint64(0)},
+      {"<integer>-9223372036854775808</integer>", std::numeric_limits<qint64>::min()},
+      {"<integer>18446744073709551615</integer>", qint64(-1)},
+      {"<real>-1.5E+3</real>", -1500.0},
+      {"<real>.5</real>", 0.5},
+      {"<real>1e400</real>", std::numeric_limits<double>::infinity()},
+      {"<real>-infinity</real>", -std::numeric_limits<double>::infinity()},
+      {"<date>2024-02-29T23:59:59Z</date>", QDateTime(QDate(2024, 2, 29), QTime(23, 59, 59), Qt::UTC)},
+      {"<date>\n0001-01-01T00:00:00Z </date>", utc(1, 1, 1)},
+      {"<data>\n\tQUJD\n\tRA==\n</data>", QByteArray("ABCD")},
+      {"<data></data>", QByteArray()},
+      {"<data/>", QByteArray()},
+  };
+  for (const Case& c : read) {
+    SCOPED_TRACE(c.xml);
+    QVariantMap map;
+    ASSERT_EQ(PropertyList::fromBytes(QByteArray("<plist version=\"1.0\"><dict><key>a</key>") + c.xml +
+                                          "</dict></plist>",
+                                      map),
+              Status::Ok);
+    EXPECT_EQ(map["a"], c.expected);
+  }
 }
 
 TEST(PropertyList, RefusesDeepNestingExpansionCyclesAndNeverReadsOutOfRange) {
@@ -207,6 +295,12 @@ TEST(PropertyList, RefusesDeepNestingExpansionCyclesAndNeverReadsOutOfRange) {
   const QByteArray deepXml = "<plist><dict><key>a</key>" + QByteArray("<array>").repeated(100000) +
                              QByteArray("</array>").repeated(100000) + "</dict></plist>";
   EXPECT_EQ(PropertyList::fromBytes(deepXml, map), Status::Malformed);
+  // Elements become nodes as a binary file's objects do: a 64 MB file of <true/> would take
+  // gigabytes once read, and far more written back with a line of tabs for each.
+  const QByteArray manyXml = "<plist><dict><key>a</key><array>" +
+                             QByteArray("<true/>").repeated(PropertyList::kMaxNodes) + "</array></dict></plist>";
+  EXPECT_EQ(PropertyList::fromBytes(manyXml, map), Status::Malformed);
+  EXPECT_EQ(PropertyList::updateBytes(manyXml, {}, {}, out), Status::Malformed);
   // Shared references expand into a node each: 2^40 nodes from a few hundred bytes.
   EXPECT_EQ(PropertyList::fromBytes(nestedArrays(40, 2), map), Status::Malformed);
   // A dictionary holding itself.
@@ -420,15 +514,16 @@ TEST(PropertyList, NeverWritesTextXmlCannotHoldNorUPlus0000) {
 }
 
 TEST(PropertyList, RefusesARewriteThatWouldChangeAValueNobodyTouched) {
-  // libplist reads this malformed date as the year -2 but writes it in XML so that it reads back
-  // as 1899-12-31: the file can be read, never rewritten.
+  // libplist writes the year 1 into XML as "1-01-01T00:00:00Z", which is no plist date: the file
+  // can be read, never rewritten.
   const QByteArray xml =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-      "<key>Location</key><string>~/Pictures</string><key>Until</key><date>0-0=1-01T0:00Z</date>"
+      "<key>Location</key><string>~/Pictures</string><key>Until</key><date>0001-01-01T00:00:00Z</date>"
       "</dict></plist>";
   QVariantMap map;
   ASSERT_EQ(PropertyList::fromBytes(xml, map), Status::Ok);
   EXPECT_EQ(map["Location"].toString(), "~/Pictures");
+  EXPECT_EQ(map["Until"], QVariant(utc(1, 1, 1)));
   QByteArray out("stale");
   EXPECT_EQ(PropertyList::updateBytes(xml, {{"Location", "/b"}}, {}, out), Status::WriteFailed);
   EXPECT_TRUE(out.isEmpty());
