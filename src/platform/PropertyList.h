@@ -11,7 +11,11 @@
 // A file libplist cannot handle safely is refused before libplist's own getters see it: a text
 // or key holding U+0000 (libplist 2.2 aborts on those), nesting deeper than kMaxDepth, or a
 // binary file whose objects expand to more than kMaxNodes nodes or 64 MB of strings, keys and
-// data (libplist copies a shared object at every use). Such a file is Malformed.
+// data (libplist copies a shared object at every use), an XML file of more than kMaxNodes
+// elements, and values libplist would read as another value and a rewrite then store: XML
+// integers, reals, dates and data not in the plain form plist writers make ("010", "1,5",
+// "2024-02-30T00:00:00Z", unpadded base64), binary 16-byte integers with a nonzero high half and
+// UIDs longer than 8 bytes. Such a file is Malformed.
 // libplist writes -0.0 into XML as 0.0, so an XML file holding -0.0 cannot be rewritten
 // (WriteFailed; see below): the file stays as it was.
 //
