@@ -310,7 +310,8 @@ class XmlShape {
         // refused as a binary one of as many objects is.
         if (!tag.starts_with('/') && tag != "plist" && ++nodes_ > PropertyList::kMaxNodes) return -1;
         if (tag == "array" || tag == "dict") {
-          if (!empty) deepest = std::max(deepest, ++depth);
+          // An empty one is a level of the tree too, with nothing below it.
+          deepest = std::max(deepest, empty ? depth + 1 : ++depth);
         } else if (tag == "/array" || tag == "/dict") {
           if (depth == 0) return -1;
           --depth;

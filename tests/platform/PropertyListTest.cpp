@@ -369,6 +369,9 @@ TEST(PropertyList, CountsXmlNestingOnTheTagsLibplistReads) {
   ASSERT_EQ(PropertyList::fromBytes(commented, map), Status::Ok);
   EXPECT_EQ(map["a"].toString(), "x<dict></array>y");
   EXPECT_EQ(map["b"].toList().size(), 2);
+  // The count is the nesting of the tree libplist builds, an empty container a level of its own.
+  EXPECT_EQ(PropertyList::xmlNesting(commented), 3);
+  EXPECT_EQ(PropertyList::xmlNesting("<plist><dict><key>a</key><dict/></dict></plist>"), 2);
 }
 
 // A binary file can reference one object many times; libplist copies it at every use.
