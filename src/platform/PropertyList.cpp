@@ -7,8 +7,10 @@
 #include <plist/plist.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cmath>
 #include <cstring>
+#include <locale.h>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -70,7 +72,7 @@ class BinaryCheck {
     if (numObjects_ > (size_ - 32 - tableOffset_) / offsetSize_) return false;
     if (top >= numObjects_) return false;
     for (quint64 i = 0; i < numObjects_; ++i) {
-      if (!stringIsClean(i) || !scalarFits(i)) return false;
+      if (!stringIsClean(i) || !keptAsItIs(i)) return false;
     }
     for (quint64 i = 0; i < numObjects_; ++i) {
       if (!keysAreUnique(i)) return false;
@@ -107,12 +109,14 @@ class BinaryCheck {
     return true;
   }
 
-  // Integers and UIDs libplist holds exactly. It keeps the low 64 bits of a 16-byte integer
-  // (0x14) and writes it back with a zero high half, so 2^64+5 would become 5 and a 128-bit -5
-  // would become 2^64-5; and it keeps the last 8 bytes of a UID longer than 8 (0x88..0x8F).
-  bool scalarFits(quint64 index) const {
+  // Objects libplist holds as they are. It keeps the low 64 bits of a 16-byte integer (0x14)
+  // and writes it back with a zero high half, so 2^64+5 would become 5 and a 128-bit -5 would
+  // become 2^64-5; it keeps the last 8 bytes of a UID longer than 8 (0x88..0x8F); and it reads a
+  // set (0xC) as an array, which a rewrite would then store.
+  bool keptAsItIs(quint64 index) const {
     Object o;
     if (!object(index, o)) return false;
+    if (o.kind == 0xC) return false;
     if (o.kind == 0x1 && o.count == 4) {
       if (tableOffset_ - o.body < 16) return false;
       return readBigEndian(d_ + o.body, 8) == 0;
@@ -537,13 +541,36 @@ bool xmlIsSafe(const QByteArray& bytes) {
   return deepest >= 0 && deepest <= PropertyList::kMaxDepth;
 }
 
+// libplist reads XML reals with the C library's number parser, which follows the thread's
+// LC_NUMERIC, and Qt sets the process locale from the environment: under a locale with a decimal
+// comma "2.5" would read as 2 (and a rewrite store 2). While one of these lives, this thread
+// reads and writes with the C conventions; the previous locale comes back when it ends.
+class CLocaleScope {
+ public:
+  CLocaleScope() {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    if (c) previous_ = uselocale(c);
+  }
+  ~CLocaleScope() {
+    if (previous_) uselocale(previous_);
+  }
+  CLocaleScope(const CLocaleScope&) = delete;
+  CLocaleScope& operator=(const CLocaleScope&) = delete;
+
+ private:
+  locale_t previous_ = nullptr;
+};
+
 // Parses bytes that passed the checks above; `root` owns the tree.
 PropertyList::Status parse(const QByteArray& bytes, PlistPtr& root) {
   root.reset();
   if (bytes.isEmpty() || bytes.size() > kMaxFileSize) return PropertyList::Status::Malformed;
   if (isBinary(bytes) ? !BinaryCheck(bytes).ok() : !xmlIsSafe(bytes)) return PropertyList::Status::Malformed;
   plist_t tree = nullptr;
-  plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &tree);
+  {
+    const CLocaleScope cLocale;
+    plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &tree);
+  }
   root.reset(tree);
   if (!tree) return PropertyList::Status::Malformed;
   if (plist_get_node_type(tree) != PLIST_DICT) return PropertyList::Status::NotADictionary;
@@ -823,7 +850,10 @@ PropertyList::Status treeToBytes(plist_t root, bool binary, QByteArray& out) {
     // What we write must be what we read back: the same checks the reader makes.
     if (!BinaryCheck(out).ok()) out.clear();
   } else {
-    plist_to_xml(root, &buffer, &len);
+    {
+      const CLocaleScope cLocale;
+      plist_to_xml(root, &buffer, &len);
+    }
     if (!buffer) return PropertyList::Status::WriteFailed;
     if (len > kMaxFileSize) {
       // It could not be read back.

@@ -4,8 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QProcess>
 #include <QSize>
 
+#include <clocale>
+#include <cstdlib>
 #include <limits>
 
 #include "support/PlistFixtures.h"
@@ -199,9 +202,11 @@ TEST(PropertyList, RefusesBinaryFilesLibplistWouldReadAsSomethingElse) {
   // touched while answering Ok.
   expectRefusedAndLeftAlone(plistfixtures::notFaithfullyReadable());
   // libplist keeps the low 64 bits of a 16-byte integer and the last 8 bytes of a longer UID, and
-  // writes them back so: {"a": 2^64+5} would become 5, a 128-bit -5 would become 2^64-5.
+  // writes them back so: {"a": 2^64+5} would become 5, a 128-bit -5 would become 2^64-5. It
+  // reads a set as an array and would write it back as one.
   const QByteArray a("\x51" "a", 2);
   expectRefusedAndLeftAlone({
+      binaryPlist({QByteArray("\xD1", 1) + ref(1) + ref(2), a, QByteArray("\xC1", 1) + ref(1)}),
       binaryPlist({QByteArray("\xD1", 1) + ref(1) + ref(2), a,
                    QByteArray("\x14\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\x05", 17)}),
       binaryPlist({QByteArray("\xD1", 1) + ref(1) + ref(2), a,
@@ -372,6 +377,35 @@ TEST(PropertyList, CountsXmlNestingOnTheTagsLibplistReads) {
   // The count is the nesting of the tree libplist builds, an empty container a level of its own.
   EXPECT_EQ(PropertyList::xmlNesting(commented), 3);
   EXPECT_EQ(PropertyList::xmlNesting("<plist><dict><key>a</key><dict/></dict></plist>"), 2);
+}
+
+// Qt sets the process locale from the environment; under one that writes 2,5 for two and a half,
+// an XML real must still read as what the file holds, and a rewrite keep it.
+TEST(PropertyList, ReadsAndKeepsXmlRealsUnderALocaleWithADecimalComma) {
+  QTemporaryDir locales;
+  const int built = QProcess::execute("localedef", {"-i", "de_DE", "-f", "UTF-8", locales.filePath("de_DE.UTF-8")});
+  if (built != 0) GTEST_SKIP() << "cannot build the de_DE locale (localedef and the locales package)";
+  const QByteArray oldLocpath = qgetenv("LOCPATH");
+  qputenv("LOCPATH", QFile::encodeName(locales.path()));
+  const std::string oldLocale = std::setlocale(LC_ALL, nullptr);
+  ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+  EXPECT_STREQ(std::localeconv()->decimal_point, ",");
+
+  const QByteArray xml = "<plist version=\"1.0\"><dict><key>r</key><real>2.5</real><key>s</key><string>x</string></dict></plist>";
+  QVariantMap map;
+  EXPECT_EQ(PropertyList::fromBytes(xml, map), Status::Ok);
+  EXPECT_EQ(map["r"].toDouble(), 2.5);
+  QByteArray out;
+  EXPECT_EQ(PropertyList::updateBytes(xml, {{"s", "y"}}, {}, out), Status::Ok);
+  EXPECT_EQ(PropertyList::fromBytes(out, map), Status::Ok);
+  EXPECT_EQ(map["r"].toDouble(), 2.5);
+  EXPECT_EQ(map["s"].toString(), "y");
+  // The thread's own locale is as it was.
+  EXPECT_STREQ(std::localeconv()->decimal_point, ",");
+
+  std::setlocale(LC_ALL, oldLocale.c_str());
+  if (oldLocpath.isNull()) qunsetenv("LOCPATH");
+  else qputenv("LOCPATH", oldLocpath);
 }
 
 // A binary file can reference one object many times; libplist copies it at every use.
