@@ -7,7 +7,6 @@
 #include <plist/plist.h>
 
 #include <algorithm>
-#include <clocale>
 #include <cmath>
 #include <cstring>
 #include <locale.h>
@@ -294,7 +293,7 @@ class XmlShape {
         if (!skipPast("?>")) return -1;
       } else if (startsWith("!--")) {
         p_ += 3;
-        if (!skipPast("-->")) return -1;
+        if (!skipPastVerbatim("-->")) return -1;  // quotes mean nothing in a comment
       } else if (startsWith("!DOCTYPE")) {
         p_ += 8;
         if (!skipToTagEnd()) return -1;
@@ -446,15 +445,16 @@ class XmlShape {
     while (p_ < end_ && std::strchr(" \t\r\n", *p_) && *p_ != '\0') ++p_;
   }
 
-  // Moves past the next `s`; a quoted part on the way may not hold '<' or '>' (libplist skips
-  // quotes in some markup and not in other, so such a part could end the markup elsewhere).
+  // Moves past the next `s`; a double-quoted part on the way may not hold '<' or '>' (libplist
+  // skips such parts in some markup and not in other, so one could end the markup elsewhere).
+  // Single quotes are ordinary characters to libplist, and so here.
   bool skipPast(std::string_view s) {
     while (p_ < end_) {
       if (startsWith(s)) {
         p_ += s.size();
         return true;
       }
-      if (*p_ == '"' || *p_ == '\'') {
+      if (*p_ == '"') {
         if (!skipQuoted()) return false;
       } else {
         ++p_;
@@ -467,7 +467,7 @@ class XmlShape {
   bool skipToTagEnd() {
     while (p_ < end_ && *p_ != '>') {
       if (*p_ == '<' || *p_ == '[') return false;
-      if (*p_ == '"' || *p_ == '\'') {
+      if (*p_ == '"') {
         if (!skipQuoted()) return false;
       } else {
         ++p_;
@@ -476,10 +476,10 @@ class XmlShape {
     return p_ < end_;
   }
 
-  // At a quote: moves past its partner; false when there is none or '<' or '>' comes first.
+  // At a '"': moves past its partner; false when there is none or '<' or '>' comes first.
   bool skipQuoted() {
-    const char quote = *p_++;
-    while (p_ < end_ && *p_ != quote) {
+    ++p_;
+    while (p_ < end_ && *p_ != '"') {
       if (*p_ == '<' || *p_ == '>') return false;
       ++p_;
     }

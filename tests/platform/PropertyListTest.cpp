@@ -366,7 +366,7 @@ TEST(PropertyList, CountsXmlNestingOnTheTagsLibplistReads) {
   // Comments, CDATA sections and processing instructions where a plist may hold them still read.
   QVariantMap map;
   const QByteArray commented =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- <array> </dict> -->\n"
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- <array> </dict> don't -->\n<?note it's fine?>\n"
       "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
       "<plist version=\"1.0\"><dict><!-- </dict> --><key>a</key>"
       "<string>x<![CDATA[<dict></array>]]>y<!-- </string> --></string>"
