@@ -264,6 +264,8 @@ void fillProfiles(FCL_RS_PROFILE_ALL& all) {
 
 }  // namespace
 
+const char* factorySerial(bool networkModel) { return networkModel ? "ZRQ7315W-A0012345" : "ZRQ7305-B0067890"; }
+
 std::unique_ptr<ScannerContent> makeScannerContent(bool networkModel) {
   auto c = std::make_unique<ScannerContent>();
   c->factoryParamAll = factoryBlock(networkModel);
@@ -307,7 +309,7 @@ std::unique_ptr<ScannerContent> makeScannerContent(bool networkModel) {
   putNvram<uint32_t>(c->nvram, 60, 200000);    // pick-up roller replacement interval
   putNvram<uint32_t>(c->nvram, 64, 12000);     // count at the last cleaning
   putNvram<uint32_t>(c->nvram, 68, 4150);      // count at the last roller replacement
-  putNvramText(c->nvram, 104, 24, networkModel ? "ZRQ7315W-A0012345" : "ZRQ7305-B0067890");
+  putNvramText(c->nvram, 104, 24, factorySerial(networkModel));
   putNvram<uint16_t>(c->nvram, 162, 5000);     // scheduled cleaning interval
 
   if (networkModel) {

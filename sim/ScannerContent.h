@@ -36,6 +36,9 @@ struct ScannerContent {
   std::vector<std::string> serverKeys;
 };
 
+// The serial number of a new scanner (its vendor string, NVRAM 104).
+const char* factorySerial(bool networkModel);
+
 // The content of a new scanner; `networkModel` false gives the USB-only model's.
 std::unique_ptr<ScannerContent> makeScannerContent(bool networkModel);
 

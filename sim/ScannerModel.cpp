@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 
 #include "IO/FCLCodes.h"
 
@@ -534,6 +537,40 @@ uint32_t ScannerModel::nvramWord(std::size_t offset) const {
 }
 
 void ScannerModel::setNvramWord(std::size_t offset, uint32_t value) { setNvram(offset, bytesOf(value)); }
+
+// ---------------------------------------------------------------------------------------------
+// Serial number
+
+namespace {
+constexpr std::size_t kSerialOffset = 104;
+constexpr std::size_t kSerialField = ScannerModel::kMaxSerialLength + 1;
+}  // namespace
+
+std::string ScannerModel::serial() const {
+  const Bytes field = nvram(kSerialOffset, kSerialField);
+  const auto end = std::find(field.begin(), field.end(), uint8_t{0});
+  return std::string(field.begin(), end);
+}
+
+bool ScannerModel::setSerial(const std::string& serial) {
+  if (serial.empty() || serial.size() > kMaxSerialLength) return false;
+  Bytes field(kSerialField, 0);
+  std::copy(serial.begin(), serial.end(), field.begin());
+  setNvram(kSerialOffset, field);
+  return true;
+}
+
+std::string ScannerModel::serialForAddress(Kind kind, const std::string& address) {
+  in_addr parsed{};
+  if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) {
+    return factorySerial(kind == Kind::Qmx7315w);
+  }
+  const uint32_t host = ntohl(parsed.s_addr);
+  char text[kSerialField];
+  std::snprintf(text, sizeof text, "%s%03u%03u%03u%03u", kind == Kind::Qmx7315w ? "ZRQ7315W-A" : "ZRQ7305-B",
+                (host >> 24) & 0xFFu, (host >> 16) & 0xFFu, (host >> 8) & 0xFFu, host & 0xFFu);
+  return text;
+}
 
 void ScannerModel::setSftpClientKeys(const std::vector<std::string>& names) {
   setRecord(FCLC_RS_SFTP_KEY, FCLD_RS_SFTP_CLIENT_KEY_COUNT, bytesOf(static_cast<uint32_t>(names.size())));

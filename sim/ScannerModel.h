@@ -166,6 +166,18 @@ class ScannerModel {
   uint32_t nvramWord(std::size_t offset) const;  // 4 bytes, little-endian
   void setNvramWord(std::size_t offset, uint32_t value);
 
+  // The serial number: the identifying text the scanner reports as its vendor string (NVRAM 104,
+  // a 24-byte field ending with a NUL), which an announcement of the scanner carries.
+  static constexpr std::size_t kMaxSerialLength = 23;
+  std::string serial() const;
+  // False, and no change, unless `serial` has 1 to kMaxSerialLength bytes.
+  bool setSerial(const std::string& serial);
+  // The serial a simulator serving at `address` (dotted IPv4) takes unless it is given one: the
+  // model's prefix and the address's four bytes in three digits each ("ZRQ7315W-A127000000005"),
+  // so simulators at different addresses have different serials. An address that is not dotted
+  // IPv4 gives the factory serial.
+  static std::string serialForAddress(Kind kind, const std::string& address);
+
   // Replaces a key list (count and entries as the scanner answers them).
   void setSftpClientKeys(const std::vector<std::string>& names);
   void setSftpServerKeys(const std::vector<std::string>& names);

@@ -10,17 +10,19 @@
 // The scanner served is a whole one of the model chosen (sim/ScannerModel.h): a 0.57 settings
 // block set up with names and documentation addresses, contacts, scan profiles, SFTP keys,
 // counters, the lock and the resets. --refuse-remote-setup makes it answer every lock command
-// with the firmware's refusal of remote setup (0x7007). --serial gives it another serial number
-// (1 to 23 characters; the scanner reports it and the announcement carries it), so that several
-// simulators announced at once have names of their own. What it serves is described on stderr.
+// with the firmware's refusal of remote setup (0x7007). Its serial number (the scanner reports it
+// and the announcement carries it) comes from the address it binds ("ZRQ7315W-A127000000001" at
+// 127.0.0.1), so simulators started side by side on different addresses are different scanners;
+// --serial gives it another (1 to 23 characters). What it serves is described on stderr.
 //
 // --publish also announces it by DNS service discovery through the Avahi daemon, as the network
 // scanner announces itself: "_scanner._tcp" in "local", named "Zerelta <model> [<serial>]", at the
 // bound port, with the scanner's TXT keys (ty, mfg, mdl, sn, ADP, uuid, adminurl, txtvers,
-// button, feeder, flatbed). The announcement and an address record for the host
-// "zerelta-sim.local" (the bound address) go out on the loopback interface only, so the
-// service resolves to the simulator's own address. A name already taken is replaced by the
-// next free one. Without a daemon it says so on stderr and goes on serving TCP.
+// button, feeder, flatbed). The announcement and an address record for a host named after the
+// bound address ("zerelta-sim-127-0-0-1.local") go out on the loopback interface only, so the
+// service resolves to the simulator's own address and each simulator has a host of its own. A
+// name already taken is replaced by the next free one. Without a daemon it says so on stderr and
+// goes on serving TCP.
 //
 // Standard input takes commands, one per line:
 //   press [PCUUID | index]   a press of the scan button for a PC-list entry (by its identifier
@@ -63,12 +65,18 @@ const char* simulatedUuid(sim::ScannerModel::Kind kind) {
                                                    : "3F6A2C1E-7315-4B8D-9E21-5A0C0FFEE315";
 }
 
+// The host the announcement names: "zerelta-sim-" and the address with its dots as hyphens,
+// a DNS label of letters, digits and hyphens, one per address.
+QString hostNameFor(const QString& address) {
+  QString label = QStringLiteral("zerelta-sim-") + address;
+  for (QChar& c : label)
+    if (!c.isDigit() && !(c >= u'a' && c <= u'z')) c = u'-';
+  return label + QStringLiteral(".local");
+}
+
 platform::AvahiPublisher::Registration announcement(const sim::ScannerModel& model, const std::string& address,
                                                     uint16_t port, int interfaceIndex) {
-  // The serial number text the scanner reports as its vendor string.
-  const sim::Bytes raw = model.nvram(104, 24);
-  std::string serial(raw.begin(), raw.end());
-  serial = serial.substr(0, serial.find('\0'));
+  const std::string serial = model.serial();
   const QString modelName = QString::fromStdString(model.modelName());
   const QString published = address == "0.0.0.0" ? QStringLiteral("127.0.0.1") : QString::fromStdString(address);
 
@@ -78,7 +86,7 @@ platform::AvahiPublisher::Registration announcement(const sim::ScannerModel& mod
   r.domain = QStringLiteral("local");
   r.port = port;
   r.interfaceIndex = interfaceIndex;
-  r.hostName = QStringLiteral("zerelta-sim.local");
+  r.hostName = hostNameFor(published);
   r.address = published;
   r.txt = {
       {"ty", ("Zerelta " + modelName).toUtf8()},
@@ -221,7 +229,7 @@ int main(int argc, char** argv) {
     } else if (arg == "--serial") {
       serial = value();
       // The scanner keeps it in a 24-byte field that ends with a NUL.
-      if (serial.empty() || serial.size() > 23) {
+      if (serial.empty() || serial.size() > sim::ScannerModel::kMaxSerialLength) {
         std::fprintf(stderr, "invalid serial number (1 to 23 characters)\n");
         return 2;
       }
@@ -245,11 +253,7 @@ int main(int argc, char** argv) {
 
   sim::ScannerModel model(kind);
   model.setRefuseRemoteSetup(refuseRemoteSetup);
-  if (!serial.empty()) {
-    sim::Bytes field(24, 0);
-    std::copy(serial.begin(), serial.end(), field.begin());
-    model.setNvram(104, field);
-  }
+  model.setSerial(serial.empty() ? sim::ScannerModel::serialForAddress(kind, address) : serial);
   sim::TcpScanner scanner(model);
   scanner.log().setCapacity(0);  // the listener prints each command; nothing needs keeping
   scanner.log().setListener([](const sim::LoggedCommand& e) {
@@ -266,10 +270,9 @@ int main(int argc, char** argv) {
   std::printf("%s simulator listening on %s:%u\n", model.modelName().c_str(), address.c_str(),
               static_cast<unsigned>(scanner.port()));
   std::fflush(stdout);
-  const sim::Bytes ident = model.nvram(104, 24);
   const FCL_RS_PARAM_ALL block = model.paramAll();
-  std::fprintf(stderr, "identifying text \"%.24s\", settings block %u.%u, scan count %u%s\n",
-               reinterpret_cast<const char*>(ident.data()), block.dwStructVersion >> 16,
+  std::fprintf(stderr, "identifying text \"%s\", settings block %u.%u, scan count %u%s\n",
+               model.serial().c_str(), block.dwStructVersion >> 16,
                block.dwStructVersion & 0xFFFFu, model.nvramWord(0),
                refuseRemoteSetup ? ", refusing remote setup" : "");
 

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 #include <chrono>
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "support/LoopbackAvahi.h"
+#include "support/SimProgram.h"
 #include "platform/dnssd/AvahiBrowser.h"
 #include "platform/dnssd/AvahiPublisher.h"
 
@@ -137,63 +139,65 @@ TEST(DnssdLoopback, PublishedServiceIsFoundAndResolvedWithItsTxtAndAddress) {
   }));
 }
 
-TEST(DnssdLoopback, SimulatorAnnouncesItselfOnItsOwnAddress) {
+// Two simulators started side by side on two loopback addresses are two scanners on the
+// network: each announces a serial and a host of its own, so neither entry takes the other's place.
+TEST(DnssdLoopback, SimulatorsSideBySideAnnounceSerialsAndHostsOfTheirOwn) {
   LoopbackAvahi& avahi = LoopbackAvahi::shared();
   ZR_REQUIRE_LOOPBACK_AVAHI(avahi);
 
-  QProcess simulator;
-  simulator.start(QStringLiteral(ZR_SIM_PATH),
-                  {"--address", ownLoopbackAddress(), "--port", "0", "--publish"});
-  ASSERT_TRUE(simulator.waitForStarted());
-  struct Stop {
-    QProcess& p;
-    ~Stop() {
-      if (p.state() != QProcess::NotRunning) {
-        p.terminate();
-        if (!p.waitForFinished(5000)) p.kill();
-        p.waitForFinished();
-      }
-    }
-  } stop{simulator};
-  ASSERT_TRUE(spinUntil([&] { return simulator.canReadLine(); })) << "the listening line";
-  // "QMX-7315W simulator listening on 127.0.0.N:PORT"
-  const QString first = QString::fromUtf8(simulator.readLine()).trimmed();
-  const quint16 port = first.section(':', -1).toUShort();
-  ASSERT_GT(port, 0) << first.toStdString();
+  const QStringList addresses = {ownLoopbackAddress(), QStringLiteral("127.0.1.%1").arg(2 + ::getpid() % 200)};
+  SimProgram simulators[2];
+  for (int i = 0; i < 2; ++i)
+    ASSERT_TRUE(simulators[i].start(QStringLiteral(ZR_SIM_PATH), {"--address", addresses[i], "--port", "0", "--publish"}))
+        << simulators[i].standardError().toStdString();
 
   AvahiBrowser browser;
   Discovery d(browser);
-  // The simulator of another test may be announced too (renamed "... #2"): resolve every
-  // candidate and keep the one at this simulator's address and port.
-  const QString prefix = QStringLiteral("Zerelta QMX-7315W [ZRQ7315W-A0012345]");
+  // The simulators of other tests may be announced too: resolve every candidate and keep the
+  // ones at these simulators' addresses and ports.
   std::size_t asked = 0;
-  std::optional<DnssdResolved> mine;
+  std::optional<DnssdResolved> mine[2];
   ASSERT_TRUE(spinUntil([&] {
     for (; asked < d.found.size(); ++asked)
-      if (d.found[asked].name.startsWith(prefix)) d.resolve(d.found[asked]);
+      if (d.found[asked].name.startsWith("Zerelta QMX-7315W [")) d.resolve(d.found[asked]);
     for (const auto& r : d.resolved)
-      if (r.port == port && !r.addresses.isEmpty() && r.addresses[0].text == ownLoopbackAddress()) mine = r;
-    return mine.has_value();
-  })) << "stderr of the simulator: " << simulator.readAllStandardError().toStdString();
+      for (int i = 0; i < 2; ++i)
+        if (r.port == simulators[i].port() && !r.addresses.isEmpty() && r.addresses[0].text == addresses[i]) mine[i] = r;
+    return mine[0].has_value() && mine[1].has_value();
+  })) << "stderr of the simulators: " << simulators[0].standardError().toStdString()
+      << simulators[1].standardError().toStdString();
 
-  const platform::TxtRecord expected = {
-      {"ty", "Zerelta QMX-7315W"}, {"mfg", "Zerelta"}, {"mdl", "QMX-7315W"}, {"sn", "ZRQ7315W-A0012345"},
-      {"ADP", "WIRED"}, {"uuid", "3F6A2C1E-7315-4B8D-9E21-5A0C0FFEE315"},
-      {"adminurl", ("http://" + ownLoopbackAddress() + "/").toUtf8()}, {"txtvers", "1"}, {"button", "T"},
-      {"feeder", "T"}, {"flatbed", "F"}};
-  EXPECT_EQ(mine->txt, expected);
-  EXPECT_TRUE(mine->service.name.startsWith(prefix));
-  EXPECT_TRUE(mine->hostName.startsWith("zerelta-sim")) << mine->hostName.toStdString();
-  expectOnlyLoopback(*mine);
+  // A host name is one DNS label (letters, digits, hyphens; neither first nor last a hyphen; at
+  // most 63) in "local".
+  const QRegularExpression label(QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?$"));
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(addresses[i].toStdString());
+    const DnssdResolved& r = *mine[i];
+    const QString serial = QString::fromUtf8(r.txt.value("sn"));
+    EXPECT_FALSE(serial.isEmpty());
+    EXPECT_TRUE(r.service.name.startsWith("Zerelta QMX-7315W [" + serial + "]")) << r.service.name.toStdString();
+    platform::TxtRecord rest = r.txt;
+    rest.remove("sn");
+    const platform::TxtRecord expected = {
+        {"ty", "Zerelta QMX-7315W"}, {"mfg", "Zerelta"}, {"mdl", "QMX-7315W"}, {"ADP", "WIRED"},
+        {"uuid", "3F6A2C1E-7315-4B8D-9E21-5A0C0FFEE315"}, {"adminurl", ("http://" + addresses[i] + "/").toUtf8()},
+        {"txtvers", "1"}, {"button", "T"}, {"feeder", "T"}, {"flatbed", "F"}};
+    EXPECT_EQ(rest, expected);
+    ASSERT_TRUE(r.hostName.endsWith(".local")) << r.hostName.toStdString();
+    const QString host = r.hostName.chopped(6);
+    EXPECT_TRUE(host.startsWith("zerelta-sim")) << host.toStdString();
+    EXPECT_TRUE(label.match(host).hasMatch()) << host.toStdString();
+    expectOnlyLoopback(r);
+  }
+  EXPECT_NE(mine[0]->txt.value("sn"), mine[1]->txt.value("sn"));
+  EXPECT_NE(mine[0]->service.name, mine[1]->service.name);
+  EXPECT_NE(mine[0]->hostName, mine[1]->hostName);
 
-  // The simulator hears of its announcement from the daemon, which may be after the browser
+  // A simulator hears of its announcement from the daemon, which may be after the browser
   // already resolved it: wait for its line before stopping it.
-  QString stderrText;
-  EXPECT_TRUE(spinUntil([&] {
-    stderrText += QString::fromUtf8(simulator.readAllStandardError());
-    return stderrText.contains("announced as \"Zerelta QMX-7315W [");
-  })) << stderrText.toStdString();
-  simulator.terminate();
-  ASSERT_TRUE(simulator.waitForFinished(10000));
-  EXPECT_EQ(simulator.exitCode(), 0);
+  for (SimProgram& simulator : simulators) {
+    EXPECT_TRUE(spinUntil([&] { return simulator.standardError().contains("announced as \"Zerelta QMX-7315W ["); }))
+        << simulator.standardError().toStdString();
+    EXPECT_EQ(simulator.stop(), 0);
+  }
 }

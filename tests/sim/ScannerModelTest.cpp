@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -130,6 +131,42 @@ TEST(ScannerModelContent, UsbOnlyModelHasNoNetworkSide) {
   EXPECT_STREQ(p.sEmail.szSMTPServerName, "");
   EXPECT_EQ(recordOf<uint32_t>(readFrom(m, FCLC_RS_SFTP_KEY, FCLD_RS_SFTP_CLIENT_KEY_COUNT, 4)), 0u);
   EXPECT_NE(readFrom(m, FCLC_NVRAM, 104, 24), sim::ScannerModel(Kind::Qmx7315w).nvram(104, 24));
+}
+
+// Simulators at different addresses are different scanners: the serial each takes by default
+// differs by address and by model, fits the vendor-string field, and is what the scanner answers.
+TEST(ScannerModelContent, SerialForAnAddressIsOneOfItsOwnAndIsWhatTheScannerReports) {
+  const std::vector<std::string> addresses = {"127.0.0.1", "127.0.0.2", "127.0.1.2", "127.1.0.2",
+                                              "127.0.0.20", "127.0.2.0", "0.0.0.0", "127.255.255.254"};
+  std::set<std::string> seen;
+  for (Kind kind : {Kind::Qmx7315w, Kind::Qmx7305}) {
+    for (const std::string& address : addresses) {
+      SCOPED_TRACE(address);
+      const std::string serial = sim::ScannerModel::serialForAddress(kind, address);
+      EXPECT_TRUE(seen.insert(serial).second) << serial << " twice";
+      ASSERT_GE(serial.size(), 1u);
+      ASSERT_LE(serial.size(), sim::ScannerModel::kMaxSerialLength);
+      sim::ScannerModel m(kind);
+      ASSERT_TRUE(m.setSerial(serial));
+      const sim::Bytes field = readFrom(m, FCLC_NVRAM, 104, 24);
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(field.data())), serial);
+      EXPECT_EQ(field.back(), 0);
+    }
+  }
+  // Not an IPv4 address: the factory serial.
+  EXPECT_EQ(sim::ScannerModel::serialForAddress(Kind::Qmx7315w, "localhost"), sim::ScannerModel().serial());
+
+  // The field holds 1 to 23 bytes; a refused serial changes nothing, a shorter one leaves no tail.
+  sim::ScannerModel m;
+  const std::string factory = m.serial();
+  EXPECT_FALSE(m.setSerial(""));
+  EXPECT_FALSE(m.setSerial(std::string(24, 'S')));
+  EXPECT_EQ(m.serial(), factory);
+  ASSERT_TRUE(m.setSerial(std::string(23, 'S')));
+  ASSERT_TRUE(m.setSerial("AB"));
+  EXPECT_EQ(m.serial(), "AB");
+  EXPECT_EQ(readFrom(m, FCLC_NVRAM, 104, 24), sim::Bytes({'A', 'B', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                                          0, 0, 0, 0, 0, 0}));
 }
 
 TEST(ScannerModelContent, LoadFactoryContentRestoresAClearedStore) {

@@ -8,9 +8,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "IO/FCLCodes.h"
 #include "ScannerModel.h"
 #include "Socket/SocketWrapper.h"
 #include "TcpScanner.h"
+#include "support/SimProgram.h"
 #include "support/SimScanner.h"
 
 using namespace std::chrono_literals;
@@ -165,6 +167,36 @@ TEST(ScannerProgramTest, TakesASerialNumberOfItsOwn) {
   program.terminate();
   ASSERT_TRUE(program.waitForFinished(10000));
   EXPECT_EQ(program.exitCode(), 0);
+}
+
+// Two programs side by side on two addresses are two scanners: without --serial, each reports a
+// serial of its own (the vendor string, NVRAM 104) to a client.
+TEST(ScannerProgramTest, ProgramsOnTwoAddressesReportSerialsOfTheirOwn) {
+  const QStringList addresses = {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.3.%1").arg(2 + ::getpid() % 200)};
+  SimProgram programs[2];
+  std::string serials[2];
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(programs[i].start(QStringLiteral(ZR_SIM_PROGRAM), {"--address", addresses[i], "--port", "0"}))
+        << programs[i].standardError().toStdString();
+    SocketWrapper sw;
+    sw.setIp(addresses[i]);
+    sw.setPort(programs[i].port());
+    FCL_VENDOR_CMD cmd{};
+    cmd.dwVendorID = FCL_VENDOR_ID;
+    cmd.byOPCode = FOP_READ;
+    cmd.byDTC = FCLC_NVRAM;
+    cmd.wDTQ = 104;
+    cmd.dwDataLength = 24;
+    FCL_DEVICE_STATUS status{};
+    char field[24] = {};
+    ASSERT_TRUE(sw.ReadCommand(&cmd, &status, field, sizeof field));
+    EXPECT_EQ(status.dwLastErr, 0u);
+    ASSERT_EQ(field[23], 0);
+    serials[i] = field;
+    EXPECT_FALSE(serials[i].empty());
+    EXPECT_EQ(programs[i].stop(), 0);
+  }
+  EXPECT_NE(serials[0], serials[1]);
 }
 
 TEST(ScannerProgramTest, RefusesBadArguments) {

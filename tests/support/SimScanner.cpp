@@ -19,6 +19,8 @@ SimScanner::SimScanner(sim::ScannerModel::Kind kind)
   for (int i = 0; i < kHostCount; ++i) {
     const int host = kFirstHost + (start + i) % kHostCount;
     const std::string address = "127.0.0." + std::to_string(host);
+    // As the simulator program does: a scanner of its own at each address.
+    m_model->setSerial(sim::ScannerModel::serialForAddress(kind, address));
     if (m_scanner->start(address, sim::TcpScanner::kDefaultPort, &lastError)) return;
     if (lastError != EADDRINUSE) break;
   }

@@ -3,7 +3,8 @@
 //
 // It listens on a loopback address of its own, 127.0.0.N port 5566, with N unique among the test
 // programs that run at the same time: it starts from a value derived from the process ID and steps
-// on while the address is taken. address() is ready for IOWrapper::openScanner.
+// on while the address is taken. address() is ready for IOWrapper::openScanner. Its serial number
+// comes from that address (ScannerModel::serialForAddress), as the simulator program's does.
 //
 // ScopedSocketLimits swaps the TCP transport's process-wide time limits (and port) for the
 // lifetime of a test, so failure paths end in milliseconds rather than seconds.
