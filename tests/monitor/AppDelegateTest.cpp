@@ -4,6 +4,7 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusUnixFileDescriptor>
 #include <QDir>
 #include <QFile>
@@ -23,6 +24,7 @@
 #include <unistd.h>
 
 #include "MonitorTestSupport.h"
+#include "FakeLogind.h"
 #include "PrivateBus.h"
 #include "USB/UsbIds.h"
 #include "monitor/AppDelegate.h"
@@ -33,6 +35,7 @@
 #include "platform/FixedText.h"
 #include "platform/PropertyList.h"
 #include "platform/SystemLog.h"
+#include "platform/dnssd/Dnssd.h"
 
 using namespace std::chrono_literals;
 using monitor::FCL_RS_PCLIST;
@@ -123,53 +126,6 @@ class BusObserver : public QObject {
   QDBusConnection m_bus;
 };
 
-// logind's manager on the private system bus: hands out a delay inhibitor (the write end of a
-// pipe whose read end it keeps) and sends PrepareForShutdown when told.
-class FakeLogind : public QObject {
-  Q_OBJECT
-  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
- public:
-  explicit FakeLogind(QDBusConnection bus) : m_bus(bus) {
-    m_registered = m_bus.registerObject(QStringLiteral("/org/freedesktop/login1"), this, QDBusConnection::ExportAllSlots) &&
-                   m_bus.registerService(QStringLiteral("org.freedesktop.login1"));
-  }
-  ~FakeLogind() override {
-    for (int fd : m_readEnds) ::close(fd);
-  }
-  bool registered() const { return m_registered; }
-  int inhibitCalls() const { return static_cast<int>(m_readEnds.size()); }
-  QString lastMode;
-  // The last inhibitor handed out is held by somebody (its write end is open).
-  bool lastHeld() const {
-    if (m_readEnds.empty()) return false;
-    pollfd p{m_readEnds.back(), POLLIN, 0};
-    return !(::poll(&p, 1, 0) > 0 && (p.revents & POLLHUP));
-  }
-  void prepareForShutdown(bool start) {
-    QDBusMessage m = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
-                                               QStringLiteral("org.freedesktop.login1.Manager"),
-                                               QStringLiteral("PrepareForShutdown"));
-    m << start;
-    m_bus.send(m);
-  }
-
- public slots:
-  QDBusUnixFileDescriptor Inhibit(const QString&, const QString&, const QString&, const QString& mode) {
-    lastMode = mode;
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return {};
-    m_readEnds.push_back(fds[0]);
-    QDBusUnixFileDescriptor handed(fds[1]);  // a copy of its own
-    ::close(fds[1]);
-    return handed;
-  }
-
- private:
-  QDBusConnection m_bus;
-  bool m_registered = false;
-  std::vector<int> m_readEnds;
-};
-
 // A process-wide counter so every test's creator signature is its own (other test programs run
 // at the same time and start stand-in applications too).
 std::atomic<int> g_testNumber{0};
@@ -234,6 +190,8 @@ class MonitorFixture : public ::testing::Test {
     env.bundlePath = dir.filePath("bin/tullet-test");
     env.resourceDir = resources;
     env.autostartDir = dir.filePath("config/autostart");
+    env.runtimeDir = dir.filePath("runtime");
+    QDir().mkpath(env.runtimeDir);
     env.sessionBus = session.connect();
     env.systemBus = system.isRunning() ? system.connect()
                                        : QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent"),
@@ -249,8 +207,9 @@ class MonitorFixture : public ::testing::Test {
   }
 
   AppDelegate& launch(AppDelegate::Environment env) {
+    delegate.reset();  // the one before lets the monitor's lock go
     delegate = std::make_unique<AppDelegate>(std::move(env));
-    delegate->applicationDidFinishLaunching();
+    EXPECT_TRUE(delegate->applicationDidFinishLaunching());
     return *delegate;
   }
   AppDelegate& launch() { return launch(environment()); }
@@ -650,6 +609,49 @@ TEST_F(MonitorFixture, ATerminationRequestForThisExecutableRemovesTheEntryAndThe
   EXPECT_EQ(quits, 0);
 }
 
+TEST_F(MonitorFixture, ATerminationRequestOfAnotherShapeIsIgnoredAndTheMonitorGoesOn) {
+  qDBusRegisterMetaType<QMap<QString, QString>>();
+  qDBusRegisterMetaType<QMap<int, QDBusVariant>>();
+  qDBusRegisterMetaType<QMap<uchar, uchar>>();
+  writeUserDevice();
+  launch();
+  delegate->circulationMonitor();
+  ASSERT_TRUE(listedSettlesTo(true));
+  MonitorDebugLog::setEnabled(true);
+  const QString path = delegate->bundlePath();
+  struct Case {
+    const char* signature;
+    QVariantList arguments;
+  };
+  const Case cases[] = {
+      {"a{ss}", {QVariant::fromValue(QMap<QString, QString>{{"monitorpath", path}})}},
+      {"a{iv}", {QVariant::fromValue(QMap<int, QDBusVariant>{{1, QDBusVariant(path)}})}},
+      {"a{yy}", {QVariant::fromValue(QMap<uchar, uchar>{{1, 2}})}},
+      {"s", {path}},
+      {"", {}},
+      {"a{sv}s", {QVariantMap{{"monitorpath", path}}, path}},
+  };
+  QDBusConnection bus = session.connect();
+  BusObserver observer(session.connect());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.signature);
+    QDBusMessage m = QDBusMessage::createSignal(monitorbus::kPath, monitorbus::kInterface, monitorbus::kAppWillTerminate);
+    m.setArguments(c.arguments);
+    ASSERT_TRUE(bus.send(m));
+    const QString line = QStringLiteral("appWillTerminate with arguments \"%1\" ignored: a{sv} expected").arg(c.signature);
+    EXPECT_TRUE(waitUntil([&] { return logged(line); }));
+  }
+  observer.send("sentinel", {});
+  ASSERT_TRUE(waitUntil([&] { return !observer.of("sentinel").empty(); }));
+  EXPECT_TRUE(ownEntryListed());
+  EXPECT_TRUE(observer.of(monitorbus::kRemovePclistSuccess).empty());
+
+  // The monitor is still there and reads the documented shape.
+  observer.send(monitorbus::kAppWillTerminate, {{"monitorpath", path}});
+  ASSERT_TRUE(waitUntil([&] { return !observer.of(monitorbus::kRemovePclistSuccess).empty(); }));
+  EXPECT_TRUE(listedSettlesTo(false));
+}
+
 TEST_F(MonitorFixture, ARefusedRemovalIsNotAnnouncedAsASuccess) {
   writeUserDevice();
   launch();
@@ -708,6 +710,11 @@ TEST_F(MonitorFixture, SIGTERMRemovesTheEntryOnceAndQuits) {
   ASSERT_TRUE(listedSettlesTo(true));
   seenAfter(6);  // the tick's count, capacity, count, add, clock and poll
   sim.log().clear();
+  MonitorDebugLog::setEnabled(true);
+  {
+    std::lock_guard lock(logMutex);
+    logLines.clear();
+  }
   ::raise(SIGTERM);
   ::raise(SIGHUP);
   ASSERT_TRUE(waitUntil([&] { return quits > 0; }));
@@ -715,6 +722,113 @@ TEST_F(MonitorFixture, SIGTERMRemovesTheEntryOnceAndQuits) {
   EXPECT_FALSE(delegate->timer().isActive());
   delegate->applicationWillTerminate();  // what the quit leads to
   EXPECT_EQ(seenAfter(1), (std::vector<SeenCommand>{kRemove})) << "removed once";
+  EXPECT_EQ(quits, 1);
+  // "app will terminate" once, before the removal.
+  std::lock_guard lock(logMutex);
+  EXPECT_EQ(logLines.count("app will terminate"), 1);
+  const auto said = logLines.indexOf("app will terminate");
+  const auto removal = logLines.indexOf("====Send Command FCLD_RS_PCLIST_REMOVE start====");
+  ASSERT_GE(removal, 0);
+  EXPECT_LT(said, removal);
+}
+
+TEST_F(MonitorFixture, EachStopRemovesTheEntryOnce) {
+  enum Step { Signal, PowerOff, CalledOff, Tick };
+  struct Case {
+    const char* name;
+    std::vector<Step> steps;
+    int removals;
+  };
+  const Case cases[] = {
+      {"a signal", {Signal}, 1},
+      {"two signals", {Signal, Signal}, 1},
+      {"power-off, then a signal", {PowerOff, Signal}, 1},
+      {"a signal, then power-off", {Signal, PowerOff}, 1},
+      {"power-off twice, then a signal", {PowerOff, PowerOff, Signal}, 1},
+      {"power-off called off, a tick, then a signal", {PowerOff, CalledOff, Tick, Signal}, 2},
+  };
+  writeUserDevice();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim.model().setPCList({entry("test-host", kPCUUID)});
+    quits = 0;
+    launch();
+    sim.log().clear();
+    for (Step step : c.steps) {
+      switch (step) {
+        case Signal: delegate->quitRequested(SIGTERM); break;
+        case PowerOff: delegate->prepareForShutdown(true); break;
+        case CalledOff: delegate->prepareForShutdown(false); break;
+        case Tick:
+          EXPECT_TRUE(listedSettlesTo(false));
+          delegate->circulationMonitor();
+          EXPECT_TRUE(listedSettlesTo(true)) << "registered again";
+          break;
+      }
+    }
+    delegate->applicationWillTerminate();  // what the quit leads to
+    EXPECT_TRUE(listedSettlesTo(false));
+    int removals = 0;
+    for (const auto& cmd : seen()) removals += cmd == kRemove;
+    EXPECT_EQ(removals, c.removals);
+    EXPECT_EQ(quits, 1);
+  }
+}
+
+TEST_F(MonitorFixture, ASignalDuringThePowerOffRemovalLetsItEndAndQuitsWithoutAnother) {
+  writeUserDevice();
+  sim.model().setPCList({entry("test-host", kPCUUID)});
+  AppDelegate::Environment env = environment();
+  env.watchQuitSignals = true;
+  launch(std::move(env));
+  sim.faults().add(fault([](sim::Fault& f) {
+    f.dtc = FCLC_RS_PCLIST;
+    f.dtq = FCLD_RS_PCLIST_REMOVE;
+    f.delayStatus = 1500ms;  // the signal comes while the removal waits for the scanner
+  }));
+  QTimer::singleShot(50ms, [] { ::raise(SIGTERM); });
+  {
+    Watchdog watchdog(30s, "the power-off removal");
+    delegate->prepareForShutdown(true);
+    ASSERT_TRUE(waitUntil([&] { return quits > 0; }));
+  }
+  EXPECT_TRUE(listedSettlesTo(false)) << "the removal ended";
+  delegate->applicationWillTerminate();
+  waitUntil([&] { return false; }, 100ms);
+  EXPECT_EQ(seenAfter(1), (std::vector<SeenCommand>{kRemove}));
+  EXPECT_EQ(quits, 1);
+}
+
+TEST_F(MonitorFixture, AFurtherSignalBreaksTheRemovalOffAndQuitsWithTheInhibitorReleased) {
+  if (!system.isRunning()) GTEST_SKIP() << "no private system bus: " << system.why().toStdString();
+  FakeLogind logind(system.connect());
+  ASSERT_TRUE(logind.registered());
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.command = 60s;  // a scanner that takes the removal and never answers
+  ScopedMonitorTimings longWait(t);
+  writeUserDevice();
+  sim.model().setPCList({entry("test-host", kPCUUID)});
+  AppDelegate::Environment env = environment();
+  env.watchQuitSignals = true;
+  launch(std::move(env));
+  ASSERT_TRUE(waitUntil([&] { return delegate->powerOffWatch()->holdsInhibitor(); }));
+  sim.faults().add(fault([](sim::Fault& f) {
+    f.dtc = FCLC_RS_PCLIST;
+    f.dtq = FCLD_RS_PCLIST_REMOVE;
+    f.silent = true;
+  }));
+  ::raise(SIGTERM);
+  QTimer::singleShot(200ms, [] { ::raise(SIGINT); });
+  {
+    Watchdog watchdog(30s, "a removal that a further signal breaks off");
+    ASSERT_TRUE(waitUntil([&] { return quits > 0; }, 25s));
+  }
+  EXPECT_EQ(quits, 1);
+  EXPECT_FALSE(delegate->powerOffWatch()->holdsInhibitor());
+  EXPECT_TRUE(waitUntil([&] { return !logind.lastHeld(); }));
+  delegate->applicationWillTerminate();
+  waitUntil([&] { return false; }, 200ms);
+  EXPECT_EQ(seenAfter(1), (std::vector<SeenCommand>{kRemove})) << "nothing is removed again";
   EXPECT_EQ(quits, 1);
 }
 
@@ -769,9 +883,42 @@ TEST_F(MonitorFixture, WithoutASystemBusPowerOffIsNotWatchedAndTheMonitorRuns) {
   AppDelegate::Environment env = environment();
   env.systemBus = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent"), QStringLiteral("zr-none"));
   launch(std::move(env));
-  EXPECT_EQ(loggedCount("no system bus: power-off is not watched"), 1);
+  EXPECT_EQ(loggedCount("no system bus: power-off is not watched"), 0) << "quiet with the debug switch off";
   delegate->circulationMonitor();
   EXPECT_TRUE(listedSettlesTo(true));
+
+  writePlist(prefs() + "/DebugLogInfo.plist", {{"isShowDebugLog", true}});
+  AppDelegate::Environment again = environment();
+  again.systemBus = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent"), QStringLiteral("zr-none"));
+  again.sessionBus = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent"), QStringLiteral("zr-none-s"));
+  launch(std::move(again));
+  EXPECT_EQ(loggedCount("no system bus: power-off is not watched"), 1);
+  EXPECT_EQ(loggedCount("no session bus: termination requests are not watched"), 1);
+}
+
+TEST(MonitorQuietTest, QtsAndTheServiceDiscoverysLinesGoToTheDebugLog) {
+  QStringList lines;
+  std::mutex mutex;
+  const platform::SystemLogSink previous = platform::setSystemLogSink([&](const QString& line) {
+    std::lock_guard lock(mutex);
+    lines.append(line);
+  });
+  AppDelegate::sendPlatformMessagesToDebugLog();
+  MonitorDebugLog::setEnabled(false);
+  qWarning("a warning of Qt's");
+  platform::dnssdLogLine(QStringLiteral("DNS service discovery unavailable: test"));
+  {
+    std::lock_guard lock(mutex);
+    EXPECT_TRUE(lines.isEmpty()) << lines.join('\n').toStdString();
+  }
+  MonitorDebugLog::setEnabled(true);
+  qWarning("a warning of Qt's");
+  platform::dnssdLogLine(QStringLiteral("DNS service discovery unavailable: test"));
+  MonitorDebugLog::setEnabled(false);
+  qInstallMessageHandler(nullptr);
+  platform::setDnssdLogHook({});
+  platform::setSystemLogSink(previous);
+  EXPECT_EQ(lines, (QStringList{"a warning of Qt's", "DNS service discovery unavailable: test"}));
 }
 
 // ---- The programs' resources ---------------------------------------------------------------------
