@@ -305,6 +305,53 @@ TEST_F(MonitorFixture, FirstLaunchMakesThePreferenceFilesAndTheLoginItemAndTicks
 
 }
 
+TEST_F(MonitorFixture, ASecondMonitorOfTheSameProgramAndUserEndsAtOnceAndTouchesNothing) {
+  struct Case {
+    const char* name;
+    QString runtimeDir;        // of both monitors ("" for none)
+    QString otherProgram;      // the second monitor's executable name ("" for the same)
+    QString lockFile;          // relative to the test's folder
+    bool secondRuns;
+  };
+  const Case cases[] = {
+      {"same program", "runtime", "", "runtime/tullet-test.lock", false},
+      {"the other model's program", "runtime", "tullet-other", "runtime/tullet-test.lock", true},
+      {"no runtime folder", "", "", "home/Library/Preferences/tullet-test.lock", false},
+      {"a runtime folder that is no absolute path", "relative/runtime", "", "home/Library/Preferences/tullet-test.lock", false},
+      {"a runtime folder that is missing", "missing", "", "home/Library/Preferences/tullet-test.lock", false},
+  };
+  writeUserDevice();
+  writePlist(prefs() + "/DebugLogInfo.plist", {{"isShowDebugLog", true}});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString runtime = c.runtimeDir.isEmpty() || c.runtimeDir.startsWith("relative") ? c.runtimeDir
+                                                                                           : dir.filePath(c.runtimeDir);
+    AppDelegate::Environment env = environment();
+    env.runtimeDir = runtime;
+    if (runtime.isEmpty()) qunsetenv("XDG_RUNTIME_DIR");
+    launch(std::move(env));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(c.lockFile)));
+
+    QDir(dir.filePath("config/autostart")).removeRecursively();
+    QFile::remove(prefs() + "/Setting_RemoteSetup.plist");
+    AppDelegate::Environment secondEnv = environment();
+    secondEnv.runtimeDir = runtime;
+    if (!c.otherProgram.isEmpty()) secondEnv.bundlePath = dir.filePath("bin/" + c.otherProgram);
+    AppDelegate second(std::move(secondEnv));
+    EXPECT_EQ(second.applicationDidFinishLaunching(), c.secondRuns);
+    if (!c.secondRuns) {
+      EXPECT_FALSE(QFileInfo::exists(dir.filePath("config/autostart"))) << "no autostart entry touched";
+      EXPECT_FALSE(QFileInfo::exists(prefs() + "/Setting_RemoteSetup.plist")) << "no preference file touched";
+      EXPECT_EQ(second.backscan(), nullptr) << "no scanner link made";
+      EXPECT_TRUE(logged(QStringLiteral("tullet-test already runs for this user (%1 is locked): this start ends")
+                             .arg(dir.filePath(c.lockFile))));
+    }
+    delegate.reset();
+  }
+  // The first one gone, a start runs.
+  launch();
+}
+
 TEST_F(MonitorFixture, TheFirstTickComesAfterOneIntervalAndTicksNeverOverlap) {
   writeUserDevice();
   AppDelegate::Environment env = environment();
