@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
 #include <csignal>
@@ -211,7 +210,7 @@ void AppDelegate::addAppToSystemLoginItem() {
   const QFileInfo exe(m_env.bundlePath);
   if (AutostartEntry::ensure(autostartFile(), exe.absoluteFilePath(), exe.fileName()) ==
       AutostartEntry::Outcome::Failed)
-    debugLine(QStringLiteral("the login item could not be written: %1").arg(autostartFile()));
+    debugLine(QStringLiteral("the login item could not be read or written: %1").arg(autostartFile()));
 }
 
 // ---------------------------------------------------------------------------------------------

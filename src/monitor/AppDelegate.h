@@ -21,9 +21,9 @@
 // for a scan application, stops the timer and removes this computer from the PC list once;
 // after that removal the power-off inhibitor is released, and a signal's stop quits. A stop
 // removes once whatever else comes: a signal during a power-off's removal lets that removal end
-// (within its own limits) and then quits without removing again, as does a signal after it; a
-// further signal while a signal's stop removes breaks that removal off and quits at once, the
-// inhibitor released. A power-off that is called off (PrepareForShutdown(false)) ends its stop
+// (within its own limits) and then quits without removing again, as does a signal after it;
+// any signal after the first, while the stop's removal runs, breaks that removal off and quits
+// at once, the inhibitor released. A power-off that is called off (PrepareForShutdown(false)) ends its stop
 // unless a signal came meanwhile: the inhibitor is taken again and the cycle goes on. On a
 // signal "app will terminate" is logged once, before the removal; the quit that follows
 // (applicationWillTerminate) removes nothing more.
@@ -35,7 +35,9 @@
 // request whose argument is exactly a{sv} is read; any other shape is ignored.
 //
 // Everything runs on the main thread. Nothing is shown to the user; the debug log
-// (DebugLogInfo.plist, "isShowDebugLog") has the trace.
+// (DebugLogInfo.plist, "isShowDebugLog") has the trace. With the debug switch off the monitor
+// writes nothing but the system error of a failed select: the lines of its own, Qt's and the
+// DNS service discovery layer's (sendPlatformMessagesToDebugLog) are debug lines.
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>

@@ -626,7 +626,11 @@ TEST_F(MonitorFixture, NotifierPostsAtOnceWhenRunningAndQueuesInOrderOtherwise) 
   observer.send("sentinel", {});
   ASSERT_TRUE(waitUntil([&] { return !observer.of("sentinel").empty(); }));
   EXPECT_EQ(observer.of(monitorbus::kExecutePushScan).size(), 1u) << "nothing posted before FinishLaunching";
-  observer.send(monitorbus::kFinishLaunching, {});
+  // Any arguments (here a{ss}, not a{sv}) are accepted and never read.
+  qDBusRegisterMetaType<QMap<QString, QString>>();
+  QDBusMessage ready = QDBusMessage::createSignal(monitorbus::kPath, monitorbus::kInterface, monitorbus::kFinishLaunching);
+  ready << QVariant::fromValue(QMap<QString, QString>{{"any", "thing"}});
+  ASSERT_TRUE(session.connect().send(ready));
   ASSERT_TRUE(waitUntil([&] { return observer.of(monitorbus::kExecutePushScan).size() == 3; }));
   EXPECT_EQ(observer.of(monitorbus::kExecutePushScan)[1].value("IPAddress").toString(), "127.0.0.5");
   EXPECT_EQ(observer.of(monitorbus::kExecutePushScan)[2].value("IPAddress").toString(), "127.0.0.6");
