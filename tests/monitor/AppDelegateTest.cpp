@@ -784,7 +784,7 @@ TEST_F(MonitorFixture, SIGTERMRemovesTheEntryOnceAndQuits) {
 }
 
 TEST_F(MonitorFixture, EachStopRemovesTheEntryOnce) {
-  enum Step { Signal, PowerOff, CalledOff, Tick };
+  enum Step { Signal, PowerOff, CalledOff, Tick, Request };
   struct Case {
     const char* name;
     std::vector<Step> steps;
@@ -797,8 +797,10 @@ TEST_F(MonitorFixture, EachStopRemovesTheEntryOnce) {
       {"a signal, then power-off", {Signal, PowerOff}, 1},
       {"power-off twice, then a signal", {PowerOff, PowerOff, Signal}, 1},
       {"power-off called off, a tick, then a signal", {PowerOff, CalledOff, Tick, Signal}, 2},
+      {"power-off, a termination request, then a signal", {PowerOff, Request, Signal}, 1},
   };
   writeUserDevice();
+  BusObserver observer(session.connect());
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     sim.model().setPCList({entry("test-host", kPCUUID)});
@@ -815,6 +817,14 @@ TEST_F(MonitorFixture, EachStopRemovesTheEntryOnce) {
           delegate->circulationMonitor();
           EXPECT_TRUE(listedSettlesTo(true)) << "registered again";
           break;
+        case Request: {
+          const std::size_t sentinels = observer.of("sentinel").size();
+          observer.send(monitorbus::kAppWillTerminate, {{"monitorpath", delegate->bundlePath()}});
+          observer.send("sentinel", {});
+          EXPECT_TRUE(waitUntil([&] { return observer.of("sentinel").size() > sentinels; }));
+          waitUntil([&] { return false; }, 200ms);
+          break;
+        }
       }
     }
     delegate->applicationWillTerminate();  // what the quit leads to
