@@ -692,8 +692,12 @@ TEST_F(MonitorFixture, ATerminationRequestOfAnotherShapeIsIgnoredAndTheMonitorGo
     const QString line = QStringLiteral("appWillTerminate with arguments \"%1\" ignored: a{sv} expected").arg(c.signature);
     EXPECT_TRUE(waitUntil([&] { return logged(line); }));
   }
+  // The documented shape with a value of another type: read, and names no executable.
+  observer.send(monitorbus::kAppWillTerminate,
+                {{"monitorpath", QVariant::fromValue(QMap<QString, QString>{{"monitorpath", path}})}});
   observer.send("sentinel", {});
   ASSERT_TRUE(waitUntil([&] { return !observer.of("sentinel").empty(); }));
+  waitUntil([&] { return false; }, 100ms);
   EXPECT_TRUE(ownEntryListed());
   EXPECT_TRUE(observer.of(monitorbus::kRemovePclistSuccess).empty());
 
