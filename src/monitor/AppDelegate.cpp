@@ -6,21 +6,22 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
 #include <csignal>
 #include <vector>
 
+#include "monitor/AutostartEntry.h"
 #include "monitor/DesktopApplication.h"
 #include "monitor/MonitorBus.h"
+#include "monitor/MonitorInstanceLock.h"
 #include "monitor/PowerOffWatch.h"
 #include "monitor/RunningProcesses.h"
 #include "monitor/ScannerUtility/MonitorDebugLog.h"
 #include "monitor/ScannerUtility/MonitorRunLoop.h"
 #include "platform/PropertyList.h"
 #include "platform/QuitSignals.h"
-#include "platform/SystemLog.h"
+#include "platform/dnssd/Dnssd.h"
 
 using namespace monitor;
 
@@ -42,21 +43,6 @@ bool copyResource(const QString& from, const QString& to) {
   return true;
 }
 
-// An Exec value that runs exactly `path`: quoted, with the characters the desktop-entry format
-// escapes inside quotes escaped, and "%" doubled (it starts a field code).
-QString execValue(const QString& path) {
-  QString quoted;
-  for (const QChar c : path) {
-    if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
-      quoted += QLatin1Char('\\');
-    quoted += c;
-  }
-  quoted.replace(QLatin1String("%"), QLatin1String("%%"));
-  // The format's own escape of the backslash in a string value.
-  quoted.replace(QLatin1String("\\"), QLatin1String("\\\\"));
-  return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -73,6 +59,7 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent) : QObject(par
     if (config.isEmpty() || QDir::isRelativePath(config)) config = m_env.home + QStringLiteral("/.config");
     m_env.autostartDir = config + QStringLiteral("/autostart");
   }
+  if (m_env.runtimeDir.isEmpty()) m_env.runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
   if (!m_env.sessionBus) m_env.sessionBus = QDBusConnection::sessionBus();
   if (!m_env.systemBus) m_env.systemBus = QDBusConnection::systemBus();
   if (!m_env.quit) m_env.quit = [] { QCoreApplication::quit(); };
@@ -121,10 +108,29 @@ QString AppDelegate::getPlistPath() const {
   return folder;
 }
 
+void AppDelegate::sendPlatformMessagesToDebugLog() {
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    MonitorDebugLog::line(qFormatLogMessage(type, context, message));
+  });
+  platform::setDnssdLogHook([](const QString& line) { MonitorDebugLog::line(line); });
+}
+
 // ---------------------------------------------------------------------------------------------
 // Launch
 
-void AppDelegate::applicationDidFinishLaunching() {
+bool AppDelegate::applicationDidFinishLaunching() {
+  // Before anything else: a second monitor of this program for this user ends here, whatever
+  // the first one is doing. The files are only read, for the debug switch.
+  const QString program = QFileInfo(m_env.bundlePath).fileName();
+  m_lock = std::make_unique<MonitorInstanceLock>();
+  const MonitorInstanceLock::Result lock =
+      m_lock->take(program, m_env.runtimeDir, m_env.home + QStringLiteral("/Library/Preferences"));
+  if (lock == MonitorInstanceLock::Result::HeldElsewhere) {
+    readDebugSwitch();
+    debugLine(QStringLiteral("%1 already runs for this user (%2 is locked): this start ends").arg(program, m_lock->path()));
+    m_lock.reset();
+    return false;
+  }
   // First of all, so that a quit signal that comes while the launch is under way (the files
   // below, the buses) is a request the event loop takes up once the launch is done, never the
   // signal's default action.
@@ -133,6 +139,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     connect(m_signals.get(), &platform::QuitSignals::requested, this, &AppDelegate::quitRequested);
   }
   createRemotePlist();
+  if (lock == MonitorInstanceLock::Result::Unavailable)
+    debugLine(QStringLiteral("no lock file for a single monitor could be taken (%1): a second start is not stopped")
+                  .arg(m_lock->path()));
   addAppToSystemLoginItem();
 
   controllerScan::Environment scanEnv = m_env.scan;
@@ -145,17 +154,18 @@ void AppDelegate::applicationDidFinishLaunching() {
                                   this, SLOT(isRemovePclist(QDBusMessage)));
   }
   if (!m_observingTerminate)
-    platform::systemLog(QStringLiteral("no session bus: termination requests are not watched"));
+    debugLine("no session bus: termination requests are not watched");
 
   m_power = new PowerOffWatch(*m_env.systemBus, this);
   connect(m_power, &PowerOffWatch::prepareForShutdown, this, &AppDelegate::prepareForShutdown);
-  if (!m_power->start()) platform::systemLog(QStringLiteral("no system bus: power-off is not watched"));
+  if (!m_power->start()) debugLine("no system bus: power-off is not watched");
 
   if (QCoreApplication* app = QCoreApplication::instance())
     connect(app, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
 
   m_timer.setInterval(m_env.timings.tick);
   m_timer.start();
+  return true;
 }
 
 void AppDelegate::createRemotePlist() {
@@ -197,19 +207,10 @@ QString AppDelegate::autostartFile() const {
 
 void AppDelegate::addAppToSystemLoginItem() {
   QDir().mkpath(m_env.autostartDir);
-  const QString program = QFileInfo(m_env.bundlePath).fileName();
-  QByteArray text;
-  text += "[Desktop Entry]\n";
-  text += "Type=Application\n";
-  text += "Name=" + program.toUtf8() + "\n";
-  text += "Comment=Push-scan monitor: starts the scan application when the scanner's scan button is pressed\n";
-  text += "Exec=" + execValue(QFileInfo(m_env.bundlePath).absoluteFilePath()).toUtf8() + "\n";
-  text += "Terminal=false\n";
-  text += "NoDisplay=true\n";
-  text += "X-GNOME-Autostart-enabled=true\n";
-  QSaveFile file(autostartFile());
-  if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-    debugLine(QStringLiteral("the login item could not be written: %1").arg(autostartFile()));
+  const QFileInfo exe(m_env.bundlePath);
+  if (AutostartEntry::ensure(autostartFile(), exe.absoluteFilePath(), exe.fileName()) ==
+      AutostartEntry::Outcome::Failed)
+    debugLine(QStringLiteral("the login item could not be read or written: %1").arg(autostartFile()));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -393,16 +394,21 @@ bool AppDelegate::isAddPlistSuccess() {
 // Stopping
 
 void AppDelegate::isRemovePclist(const QDBusMessage& message) {
-  QVariantMap info;
-  const QList<QVariant> args = message.arguments();
-  if (!args.isEmpty()) {
-    const QVariant first = args.first();
-    if (first.canConvert<QDBusArgument>())
-      info = qdbus_cast<QVariantMap>(first.value<QDBusArgument>());
-    else
-      info = first.toMap();
+  // Any program of the user may send this: only the documented shape is read, so that no other
+  // one reaches the demarshalling.
+  if (message.signature() != QLatin1String("a{sv}")) {
+    debugLine(QStringLiteral("appWillTerminate with arguments \"%1\" ignored: a{sv} expected").arg(message.signature()));
+    return;
   }
+  const QVariant first = message.arguments().first();
+  const QVariantMap info = first.userType() == qMetaTypeId<QDBusArgument>()
+                               ? qdbus_cast<QVariantMap>(first.value<QDBusArgument>())
+                               : first.toMap();
   if (info.value(QStringLiteral("monitorpath")).toString() != m_env.bundlePath) return;
+  if (m_quitting || m_poweringOff) {
+    debugLine("appWillTerminate during a stop: its removal is the stop's");
+    return;
+  }
 
   if (m_observingTerminate) {
     m_env.sessionBus->disconnect(QString(), monitorbus::kPath, monitorbus::kInterface, monitorbus::kAppWillTerminate,
@@ -424,22 +430,60 @@ void AppDelegate::isRemovePclist(const QDBusMessage& message) {
   });
 }
 
+void AppDelegate::logWillTerminate() {
+  if (m_loggedWillTerminate) return;
+  m_loggedWillTerminate = true;
+  debugLine("app will terminate");
+}
+
+void AppDelegate::quitNow() {
+  m_timer.stop();
+  if (m_power) m_power->release();
+  if (m_quitCalled) return;
+  m_quitCalled = true;
+  m_env.quit();
+}
+
+void AppDelegate::startStopRemoval() {
+  m_stopRemoval = StopRemoval::Running;
+  const quint64 stop = ++m_stop;
+  _backscan->abortOperation();
+  _backscan->removePCList([this, stop](bool) {
+    // A power-off that was called off meanwhile ended this stop: the inhibitor is kept.
+    if (stop != m_stop) return;
+    m_stopRemoval = StopRemoval::Done;
+    if (m_power) m_power->release();
+    if (m_quitting) quitNow();
+  });
+}
+
 void AppDelegate::quitRequested(int signalNumber) {
   debugLine(QStringLiteral("signal %1: quitting").arg(signalNumber));
-  if (m_quitting) return;
+  if (m_quitting) {
+    // A further signal: the removal under way is broken off, nothing is removed again.
+    if (m_stopRemoval == StopRemoval::Running && _backscan) {
+      debugLine("the removal is broken off");
+      _backscan->abortOperation();
+      _backscan->dropPendingRemovals();
+    }
+    quitNow();
+    return;
+  }
   m_quitting = true;
   m_stopping = true;
   m_timer.stop();
+  logWillTerminate();
   if (!_backscan) {
-    m_env.quit();
+    quitNow();
     return;
   }
-  _backscan->abortOperation();
-  _backscan->removePCList([this](bool) {
-    m_removedForQuit = true;
-    if (m_power) m_power->release();
-    m_env.quit();
-  });
+  if (m_poweringOff) {
+    // The power-off's removal is this stop's removal: it ends within its own limits, then the
+    // monitor quits.
+    if (m_stopRemoval != StopRemoval::Running) quitNow();
+    return;
+  }
+  startStopRemoval();
 }
 
 void AppDelegate::prepareForShutdown(bool start) {
@@ -449,27 +493,28 @@ void AppDelegate::prepareForShutdown(bool start) {
     m_poweringOff = true;
     m_stopping = true;
     m_timer.stop();
-    _backscan->abortOperation();
-    _backscan->removePCList([this](bool) {
-      if (m_poweringOff && m_power) m_power->release();
-    });
+    startStopRemoval();
     return;
   }
-  if (!m_poweringOff) return;
+  if (!m_poweringOff || m_quitting) return;
   debugLine("power-off called off: going on");
   m_poweringOff = false;
-  if (m_quitting) return;
   m_stopping = false;
+  m_stopRemoval = StopRemoval::None;
+  ++m_stop;
   if (m_power) m_power->takeInhibitor();
   m_timer.start();
 }
 
 void AppDelegate::applicationWillTerminate() {
-  debugLine("app will terminate");
+  logWillTerminate();
   m_timer.stop();
   if (m_power) m_power->release();
-  if (!_backscan || m_removedForQuit) return;
-  m_removedForQuit = true;
+  // A stop has removed (or broken its removal off): nothing more. Only a quit that came without
+  // one removes the entry here.
+  if (!_backscan || m_quitting || m_poweringOff || m_stopRemoval != StopRemoval::None) return;
+  m_stopRemoval = StopRemoval::Running;
   m_stopping = true;
+  ++m_stop;
   _backscan->removePCList();
 }

@@ -11,15 +11,33 @@
 // and a tick due while another runs is skipped, not made up; the next one comes on the timer's
 // grid after the running tick has ended.
 //
-// Stopping. Quit signals and power-off break off the scanner exchange under way, then remove
-// this computer from the PC list, stop the timer and release the power-off inhibitor; a signal
-// then quits. A termination request removes the entry once the exchange under way has ended and
-// leaves the timer running. A removal asked for while the tick waits for a scan application (a
-// wait without a limit: the application owns the scanner while it runs) or pauses runs at once
-// and ends that wait. The removal on quit runs once.
+// One monitor per user and program. The launch takes the program's lock first
+// (MonitorInstanceLock, keyed on the executable's file name); when another process of this user
+// holds it, the launch ends at once (applicationDidFinishLaunching answers false) before any
+// file, bus subscription or the scanner is touched.
+//
+// Stopping. A stop is a quit signal (SIGTERM, SIGINT, SIGHUP) or power-off (logind's
+// PrepareForShutdown(true)). A stop breaks off the scanner exchange under way and ends the wait
+// for a scan application, stops the timer and removes this computer from the PC list once;
+// after that removal the power-off inhibitor is released, and a signal's stop quits. A stop
+// removes once whatever else comes: a signal during a power-off's removal lets that removal end
+// (within its own limits) and then quits without removing again, as does a signal after it;
+// any signal after the first, while the stop's removal runs, breaks that removal off and quits
+// at once, the inhibitor released. A power-off that is called off (PrepareForShutdown(false)) ends its stop
+// unless a signal came meanwhile: the inhibitor is taken again and the cycle goes on. On a
+// signal "app will terminate" is logged once, before the removal; the quit that follows
+// (applicationWillTerminate) removes nothing more.
+//
+// A termination request ("appWillTerminate" for this executable) is not a stop: it neither
+// ends the wait for a scan application nor breaks off the exchange under way. Its removal runs
+// once that exchange has ended (at once during the wait), the timer keeps running and a later
+// tick registers this computer again. During a stop a request removes nothing more. Only a
+// request whose argument is exactly a{sv} is read; any other shape is ignored.
 //
 // Everything runs on the main thread. Nothing is shown to the user; the debug log
-// (DebugLogInfo.plist, "isShowDebugLog") has the trace.
+// (DebugLogInfo.plist, "isShowDebugLog") has the trace. With the debug switch off the monitor
+// writes nothing but the system error of a failed select: the lines of its own, Qt's and the
+// DNS service discovery layer's (sendPlatformMessagesToDebugLog) are debug lines.
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>
@@ -36,6 +54,7 @@
 #include "monitor/controllerScan.h"
 
 class QDBusMessage;
+class MonitorInstanceLock;
 class PowerOffWatch;
 namespace platform {
 class QuitSignals;
@@ -66,6 +85,7 @@ class AppDelegate : public QObject {
     QString bundlePath;    // the monitor's executable; default: QCoreApplication::applicationFilePath()
     QString resourceDir;   // default: resourceFolder(bundlePath)
     QString autostartDir;  // default: $XDG_CONFIG_HOME/autostart (~/.config/autostart)
+    QString runtimeDir;    // where the single-monitor lock lies; default: $XDG_RUNTIME_DIR
     std::optional<QDBusConnection> sessionBus;  // default: QDBusConnection::sessionBus()
     std::optional<QDBusConnection> systemBus;   // default: QDBusConnection::systemBus()
     bool watchQuitSignals = true;               // SIGTERM, SIGINT, SIGHUP (platform::QuitSignals)
@@ -83,8 +103,15 @@ class AppDelegate : public QObject {
   // (<prefix>/bin/<program>), else <build>/resources/<program> in the build tree.
   static QString resourceFolder(const QString& executable);
 
+  // The monitor's debug log takes what Qt itself and the DNS service discovery layer would
+  // write to stderr and the system log: with the debug switch off, the monitor writes none of it.
+  // Process-wide; main() calls it first.
+  static void sendPlatformMessagesToDebugLog();
+
   // ---- The cycle ------------------------------------------------------------------------------
-  void applicationDidFinishLaunching();
+  // The launch. False when another monitor of this program runs for this user: this one has
+  // touched nothing and must end.
+  bool applicationDidFinishLaunching();
   void createRemotePlist();
   void addAppToSystemLoginItem();
   void circulationMonitor();
@@ -118,6 +145,9 @@ class AppDelegate : public QObject {
 
  private:
   void readDebugSwitch();
+  void startStopRemoval();
+  void quitNow();
+  void logWillTerminate();
   void pauseServing(ms duration);
   bool runScanApplication(const QString& scanApp);
   void handOff(const QString& thirdAppPath, const QString& program, const QString& modelName);
@@ -133,7 +163,13 @@ class AppDelegate : public QObject {
   bool m_stopping = false;
   bool m_quitting = false;
   bool m_poweringOff = false;
-  bool m_removedForQuit = false;
+  bool m_quitCalled = false;
+  bool m_loggedWillTerminate = false;
+  // The removal of the stop under way (or of the quit): none yet, running, or done.
+  enum class StopRemoval { None, Running, Done };
+  StopRemoval m_stopRemoval = StopRemoval::None;
+  quint64 m_stop = 0;  // numbers the stops: a removal's end counts only for its own stop
+  std::unique_ptr<MonitorInstanceLock> m_lock;
   bool m_observingTerminate = false;
   std::unique_ptr<platform::QuitSignals> m_signals;
   PowerOffWatch* m_power = nullptr;

@@ -4,6 +4,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusUnixFileDescriptor>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "monitor/ScannerUtility/MonitorDebugLog.h"
@@ -42,7 +43,9 @@ void PowerOffWatch::takeInhibitor() {
     }
     // An answer that comes after a release (or a second request) is not wanted any more.
     if (request != m_request || m_fd >= 0) return;
-    const int fd = ::dup(reply.value().fileDescriptor());
+    // A copy of our own, close-on-exec: what the monitor starts must not hold the inhibitor,
+    // or logind would wait for the last of those programs instead of for the removal.
+    const int fd = ::fcntl(reply.value().fileDescriptor(), F_DUPFD_CLOEXEC, 0);
     if (fd < 0) return;
     m_fd = fd;
     emit inhibitorTaken();

@@ -108,6 +108,9 @@ class controllerScan : public NetworkSearchDelegate {
   // removal asked for meanwhile runs as usual. Nothing happens when no operation is under way.
   void abortOperation();
   bool aborted() const { return m_aborted; }
+  // Forgets the removals put off until the operation under way has ended: they never run and
+  // their `done` is not called (a quit that breaks its removal off).
+  void dropPendingRemovals() { m_pendingRemovals.clear(); }
   bool removalPending() const { return !m_pendingRemovals.empty(); }
 
   // Marks an operation of the caller's own on usbWraper() (the list and count reads of the

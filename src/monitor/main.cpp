@@ -11,10 +11,12 @@
 #endif
 
 int main(int argc, char** argv) {
+  AppDelegate::sendPlatformMessagesToDebugLog();
   QCoreApplication app(argc, argv);
   AppDelegate::Environment environment;
   environment.creatorSignature = QStringLiteral(ZR_CREATOR_SIGNATURE);
   AppDelegate delegate(std::move(environment));
-  delegate.applicationDidFinishLaunching();
+  // A second start of this program for this user ends at once, successfully.
+  if (!delegate.applicationDidFinishLaunching()) return 0;
   return app.exec();
 }

@@ -4,6 +4,7 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusUnixFileDescriptor>
 #include <QDir>
 #include <QFile>
@@ -23,6 +24,7 @@
 #include <unistd.h>
 
 #include "MonitorTestSupport.h"
+#include "FakeLogind.h"
 #include "PrivateBus.h"
 #include "USB/UsbIds.h"
 #include "monitor/AppDelegate.h"
@@ -33,6 +35,7 @@
 #include "platform/FixedText.h"
 #include "platform/PropertyList.h"
 #include "platform/SystemLog.h"
+#include "platform/dnssd/Dnssd.h"
 
 using namespace std::chrono_literals;
 using monitor::FCL_RS_PCLIST;
@@ -123,53 +126,6 @@ class BusObserver : public QObject {
   QDBusConnection m_bus;
 };
 
-// logind's manager on the private system bus: hands out a delay inhibitor (the write end of a
-// pipe whose read end it keeps) and sends PrepareForShutdown when told.
-class FakeLogind : public QObject {
-  Q_OBJECT
-  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
- public:
-  explicit FakeLogind(QDBusConnection bus) : m_bus(bus) {
-    m_registered = m_bus.registerObject(QStringLiteral("/org/freedesktop/login1"), this, QDBusConnection::ExportAllSlots) &&
-                   m_bus.registerService(QStringLiteral("org.freedesktop.login1"));
-  }
-  ~FakeLogind() override {
-    for (int fd : m_readEnds) ::close(fd);
-  }
-  bool registered() const { return m_registered; }
-  int inhibitCalls() const { return static_cast<int>(m_readEnds.size()); }
-  QString lastMode;
-  // The last inhibitor handed out is held by somebody (its write end is open).
-  bool lastHeld() const {
-    if (m_readEnds.empty()) return false;
-    pollfd p{m_readEnds.back(), POLLIN, 0};
-    return !(::poll(&p, 1, 0) > 0 && (p.revents & POLLHUP));
-  }
-  void prepareForShutdown(bool start) {
-    QDBusMessage m = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
-                                               QStringLiteral("org.freedesktop.login1.Manager"),
-                                               QStringLiteral("PrepareForShutdown"));
-    m << start;
-    m_bus.send(m);
-  }
-
- public slots:
-  QDBusUnixFileDescriptor Inhibit(const QString&, const QString&, const QString&, const QString& mode) {
-    lastMode = mode;
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return {};
-    m_readEnds.push_back(fds[0]);
-    QDBusUnixFileDescriptor handed(fds[1]);  // a copy of its own
-    ::close(fds[1]);
-    return handed;
-  }
-
- private:
-  QDBusConnection m_bus;
-  bool m_registered = false;
-  std::vector<int> m_readEnds;
-};
-
 // A process-wide counter so every test's creator signature is its own (other test programs run
 // at the same time and start stand-in applications too).
 std::atomic<int> g_testNumber{0};
@@ -234,6 +190,8 @@ class MonitorFixture : public ::testing::Test {
     env.bundlePath = dir.filePath("bin/tullet-test");
     env.resourceDir = resources;
     env.autostartDir = dir.filePath("config/autostart");
+    env.runtimeDir = dir.filePath("runtime");
+    QDir().mkpath(env.runtimeDir);
     env.sessionBus = session.connect();
     env.systemBus = system.isRunning() ? system.connect()
                                        : QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent"),
@@ -249,8 +207,9 @@ class MonitorFixture : public ::testing::Test {
   }
 
   AppDelegate& launch(AppDelegate::Environment env) {
+    delegate.reset();  // the one before lets the monitor's lock go
     delegate = std::make_unique<AppDelegate>(std::move(env));
-    delegate->applicationDidFinishLaunching();
+    EXPECT_TRUE(delegate->applicationDidFinishLaunching());
     return *delegate;
   }
   AppDelegate& launch() { return launch(environment()); }
@@ -344,6 +303,53 @@ TEST_F(MonitorFixture, FirstLaunchMakesThePreferenceFilesAndTheLoginItemAndTicks
   EXPECT_THAT(text.toStdString(), testing::HasSubstr("[Desktop Entry]"));
   EXPECT_THAT(text.toStdString(), testing::HasSubstr("Exec=\"" + dir.filePath("bin/tullet-test").toStdString() + "\""));
 
+}
+
+TEST_F(MonitorFixture, ASecondMonitorOfTheSameProgramAndUserEndsAtOnceAndTouchesNothing) {
+  struct Case {
+    const char* name;
+    QString runtimeDir;        // of both monitors ("" for none)
+    QString otherProgram;      // the second monitor's executable name ("" for the same)
+    QString lockFile;          // relative to the test's folder
+    bool secondRuns;
+  };
+  const Case cases[] = {
+      {"same program", "runtime", "", "runtime/tullet-test.lock", false},
+      {"the other model's program", "runtime", "tullet-other", "runtime/tullet-test.lock", true},
+      {"no runtime folder", "", "", "home/Library/Preferences/tullet-test.lock", false},
+      {"a runtime folder that is no absolute path", "relative/runtime", "", "home/Library/Preferences/tullet-test.lock", false},
+      {"a runtime folder that is missing", "missing", "", "home/Library/Preferences/tullet-test.lock", false},
+  };
+  writeUserDevice();
+  writePlist(prefs() + "/DebugLogInfo.plist", {{"isShowDebugLog", true}});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString runtime = c.runtimeDir.isEmpty() || c.runtimeDir.startsWith("relative") ? c.runtimeDir
+                                                                                           : dir.filePath(c.runtimeDir);
+    AppDelegate::Environment env = environment();
+    env.runtimeDir = runtime;
+    if (runtime.isEmpty()) qunsetenv("XDG_RUNTIME_DIR");
+    launch(std::move(env));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(c.lockFile)));
+
+    QDir(dir.filePath("config/autostart")).removeRecursively();
+    QFile::remove(prefs() + "/Setting_RemoteSetup.plist");
+    AppDelegate::Environment secondEnv = environment();
+    secondEnv.runtimeDir = runtime;
+    if (!c.otherProgram.isEmpty()) secondEnv.bundlePath = dir.filePath("bin/" + c.otherProgram);
+    AppDelegate second(std::move(secondEnv));
+    EXPECT_EQ(second.applicationDidFinishLaunching(), c.secondRuns);
+    if (!c.secondRuns) {
+      EXPECT_FALSE(QFileInfo::exists(dir.filePath("config/autostart"))) << "no autostart entry touched";
+      EXPECT_FALSE(QFileInfo::exists(prefs() + "/Setting_RemoteSetup.plist")) << "no preference file touched";
+      EXPECT_EQ(second.backscan(), nullptr) << "no scanner link made";
+      EXPECT_TRUE(logged(QStringLiteral("tullet-test already runs for this user (%1 is locked): this start ends")
+                             .arg(dir.filePath(c.lockFile))));
+    }
+    delegate.reset();
+  }
+  // The first one gone, a start runs.
+  launch();
 }
 
 TEST_F(MonitorFixture, TheFirstTickComesAfterOneIntervalAndTicksNeverOverlap) {
@@ -620,7 +626,11 @@ TEST_F(MonitorFixture, NotifierPostsAtOnceWhenRunningAndQueuesInOrderOtherwise) 
   observer.send("sentinel", {});
   ASSERT_TRUE(waitUntil([&] { return !observer.of("sentinel").empty(); }));
   EXPECT_EQ(observer.of(monitorbus::kExecutePushScan).size(), 1u) << "nothing posted before FinishLaunching";
-  observer.send(monitorbus::kFinishLaunching, {});
+  // Any arguments (here a{ss}, not a{sv}) are accepted and never read.
+  qDBusRegisterMetaType<QMap<QString, QString>>();
+  QDBusMessage ready = QDBusMessage::createSignal(monitorbus::kPath, monitorbus::kInterface, monitorbus::kFinishLaunching);
+  ready << QVariant::fromValue(QMap<QString, QString>{{"any", "thing"}});
+  ASSERT_TRUE(session.connect().send(ready));
   ASSERT_TRUE(waitUntil([&] { return observer.of(monitorbus::kExecutePushScan).size() == 3; }));
   EXPECT_EQ(observer.of(monitorbus::kExecutePushScan)[1].value("IPAddress").toString(), "127.0.0.5");
   EXPECT_EQ(observer.of(monitorbus::kExecutePushScan)[2].value("IPAddress").toString(), "127.0.0.6");
@@ -648,6 +658,53 @@ TEST_F(MonitorFixture, ATerminationRequestForThisExecutableRemovesTheEntryAndThe
   EXPECT_EQ(observer.of(monitorbus::kRemovePclistSuccess)[0].value("mpath").toString(), delegate->bundlePath());
   EXPECT_TRUE(delegate->timer().isActive()) << "the monitor goes on";
   EXPECT_EQ(quits, 0);
+}
+
+TEST_F(MonitorFixture, ATerminationRequestOfAnotherShapeIsIgnoredAndTheMonitorGoesOn) {
+  qDBusRegisterMetaType<QMap<QString, QString>>();
+  qDBusRegisterMetaType<QMap<int, QDBusVariant>>();
+  qDBusRegisterMetaType<QMap<uchar, uchar>>();
+  writeUserDevice();
+  launch();
+  delegate->circulationMonitor();
+  ASSERT_TRUE(listedSettlesTo(true));
+  MonitorDebugLog::setEnabled(true);
+  const QString path = delegate->bundlePath();
+  struct Case {
+    const char* signature;
+    QVariantList arguments;
+  };
+  const Case cases[] = {
+      {"a{ss}", {QVariant::fromValue(QMap<QString, QString>{{"monitorpath", path}})}},
+      {"a{iv}", {QVariant::fromValue(QMap<int, QDBusVariant>{{1, QDBusVariant(path)}})}},
+      {"a{yy}", {QVariant::fromValue(QMap<uchar, uchar>{{1, 2}})}},
+      {"s", {path}},
+      {"", {}},
+      {"a{sv}s", {QVariantMap{{"monitorpath", path}}, path}},
+  };
+  QDBusConnection bus = session.connect();
+  BusObserver observer(session.connect());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.signature);
+    QDBusMessage m = QDBusMessage::createSignal(monitorbus::kPath, monitorbus::kInterface, monitorbus::kAppWillTerminate);
+    m.setArguments(c.arguments);
+    ASSERT_TRUE(bus.send(m));
+    const QString line = QStringLiteral("appWillTerminate with arguments \"%1\" ignored: a{sv} expected").arg(c.signature);
+    EXPECT_TRUE(waitUntil([&] { return logged(line); }));
+  }
+  // The documented shape with a value of another type: read, and names no executable.
+  observer.send(monitorbus::kAppWillTerminate,
+                {{"monitorpath", QVariant::fromValue(QMap<QString, QString>{{"monitorpath", path}})}});
+  observer.send("sentinel", {});
+  ASSERT_TRUE(waitUntil([&] { return !observer.of("sentinel").empty(); }));
+  waitUntil([&] { return false; }, 100ms);
+  EXPECT_TRUE(ownEntryListed());
+  EXPECT_TRUE(observer.of(monitorbus::kRemovePclistSuccess).empty());
+
+  // The monitor is still there and reads the documented shape.
+  observer.send(monitorbus::kAppWillTerminate, {{"monitorpath", path}});
+  ASSERT_TRUE(waitUntil([&] { return !observer.of(monitorbus::kRemovePclistSuccess).empty(); }));
+  EXPECT_TRUE(listedSettlesTo(false));
 }
 
 TEST_F(MonitorFixture, ARefusedRemovalIsNotAnnouncedAsASuccess) {
@@ -708,6 +765,11 @@ TEST_F(MonitorFixture, SIGTERMRemovesTheEntryOnceAndQuits) {
   ASSERT_TRUE(listedSettlesTo(true));
   seenAfter(6);  // the tick's count, capacity, count, add, clock and poll
   sim.log().clear();
+  MonitorDebugLog::setEnabled(true);
+  {
+    std::lock_guard lock(logMutex);
+    logLines.clear();
+  }
   ::raise(SIGTERM);
   ::raise(SIGHUP);
   ASSERT_TRUE(waitUntil([&] { return quits > 0; }));
@@ -715,6 +777,123 @@ TEST_F(MonitorFixture, SIGTERMRemovesTheEntryOnceAndQuits) {
   EXPECT_FALSE(delegate->timer().isActive());
   delegate->applicationWillTerminate();  // what the quit leads to
   EXPECT_EQ(seenAfter(1), (std::vector<SeenCommand>{kRemove})) << "removed once";
+  EXPECT_EQ(quits, 1);
+  // "app will terminate" once, before the removal.
+  std::lock_guard lock(logMutex);
+  EXPECT_EQ(logLines.count("app will terminate"), 1);
+  const auto said = logLines.indexOf("app will terminate");
+  const auto removal = logLines.indexOf("====Send Command FCLD_RS_PCLIST_REMOVE start====");
+  ASSERT_GE(removal, 0);
+  EXPECT_LT(said, removal);
+}
+
+TEST_F(MonitorFixture, EachStopRemovesTheEntryOnce) {
+  enum Step { Signal, PowerOff, CalledOff, Tick, Request };
+  struct Case {
+    const char* name;
+    std::vector<Step> steps;
+    int removals;
+  };
+  const Case cases[] = {
+      {"a signal", {Signal}, 1},
+      {"two signals", {Signal, Signal}, 1},
+      {"power-off, then a signal", {PowerOff, Signal}, 1},
+      {"a signal, then power-off", {Signal, PowerOff}, 1},
+      {"power-off twice, then a signal", {PowerOff, PowerOff, Signal}, 1},
+      {"power-off called off, a tick, then a signal", {PowerOff, CalledOff, Tick, Signal}, 2},
+      {"power-off, a termination request, then a signal", {PowerOff, Request, Signal}, 1},
+  };
+  writeUserDevice();
+  BusObserver observer(session.connect());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim.model().setPCList({entry("test-host", kPCUUID)});
+    quits = 0;
+    launch();
+    sim.log().clear();
+    for (Step step : c.steps) {
+      switch (step) {
+        case Signal: delegate->quitRequested(SIGTERM); break;
+        case PowerOff: delegate->prepareForShutdown(true); break;
+        case CalledOff: delegate->prepareForShutdown(false); break;
+        case Tick:
+          EXPECT_TRUE(listedSettlesTo(false));
+          delegate->circulationMonitor();
+          EXPECT_TRUE(listedSettlesTo(true)) << "registered again";
+          break;
+        case Request: {
+          const std::size_t sentinels = observer.of("sentinel").size();
+          observer.send(monitorbus::kAppWillTerminate, {{"monitorpath", delegate->bundlePath()}});
+          observer.send("sentinel", {});
+          EXPECT_TRUE(waitUntil([&] { return observer.of("sentinel").size() > sentinels; }));
+          waitUntil([&] { return false; }, 200ms);
+          break;
+        }
+      }
+    }
+    delegate->applicationWillTerminate();  // what the quit leads to
+    EXPECT_TRUE(listedSettlesTo(false));
+    int removals = 0;
+    for (const auto& cmd : seen()) removals += cmd == kRemove;
+    EXPECT_EQ(removals, c.removals);
+    EXPECT_EQ(quits, 1);
+  }
+}
+
+TEST_F(MonitorFixture, ASignalDuringThePowerOffRemovalLetsItEndAndQuitsWithoutAnother) {
+  writeUserDevice();
+  sim.model().setPCList({entry("test-host", kPCUUID)});
+  AppDelegate::Environment env = environment();
+  env.watchQuitSignals = true;
+  launch(std::move(env));
+  sim.faults().add(fault([](sim::Fault& f) {
+    f.dtc = FCLC_RS_PCLIST;
+    f.dtq = FCLD_RS_PCLIST_REMOVE;
+    f.delayStatus = 1500ms;  // the signal comes while the removal waits for the scanner
+  }));
+  QTimer::singleShot(50ms, [] { ::raise(SIGTERM); });
+  {
+    Watchdog watchdog(30s, "the power-off removal");
+    delegate->prepareForShutdown(true);
+    ASSERT_TRUE(waitUntil([&] { return quits > 0; }));
+  }
+  EXPECT_TRUE(listedSettlesTo(false)) << "the removal ended";
+  delegate->applicationWillTerminate();
+  waitUntil([&] { return false; }, 100ms);
+  EXPECT_EQ(seenAfter(1), (std::vector<SeenCommand>{kRemove}));
+  EXPECT_EQ(quits, 1);
+}
+
+TEST_F(MonitorFixture, AFurtherSignalBreaksTheRemovalOffAndQuitsWithTheInhibitorReleased) {
+  if (!system.isRunning()) GTEST_SKIP() << "no private system bus: " << system.why().toStdString();
+  FakeLogind logind(system.connect());
+  ASSERT_TRUE(logind.registered());
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.command = 60s;  // a scanner that takes the removal and never answers
+  ScopedMonitorTimings longWait(t);
+  writeUserDevice();
+  sim.model().setPCList({entry("test-host", kPCUUID)});
+  AppDelegate::Environment env = environment();
+  env.watchQuitSignals = true;
+  launch(std::move(env));
+  ASSERT_TRUE(waitUntil([&] { return delegate->powerOffWatch()->holdsInhibitor(); }));
+  sim.faults().add(fault([](sim::Fault& f) {
+    f.dtc = FCLC_RS_PCLIST;
+    f.dtq = FCLD_RS_PCLIST_REMOVE;
+    f.silent = true;
+  }));
+  ::raise(SIGTERM);
+  QTimer::singleShot(200ms, [] { ::raise(SIGINT); });
+  {
+    Watchdog watchdog(30s, "a removal that a further signal breaks off");
+    ASSERT_TRUE(waitUntil([&] { return quits > 0; }, 25s));
+  }
+  EXPECT_EQ(quits, 1);
+  EXPECT_FALSE(delegate->powerOffWatch()->holdsInhibitor());
+  EXPECT_TRUE(waitUntil([&] { return !logind.lastHeld(); }));
+  delegate->applicationWillTerminate();
+  waitUntil([&] { return false; }, 200ms);
+  EXPECT_EQ(seenAfter(1), (std::vector<SeenCommand>{kRemove})) << "nothing is removed again";
   EXPECT_EQ(quits, 1);
 }
 
@@ -769,9 +948,42 @@ TEST_F(MonitorFixture, WithoutASystemBusPowerOffIsNotWatchedAndTheMonitorRuns) {
   AppDelegate::Environment env = environment();
   env.systemBus = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent"), QStringLiteral("zr-none"));
   launch(std::move(env));
-  EXPECT_EQ(loggedCount("no system bus: power-off is not watched"), 1);
+  EXPECT_EQ(loggedCount("no system bus: power-off is not watched"), 0) << "quiet with the debug switch off";
   delegate->circulationMonitor();
   EXPECT_TRUE(listedSettlesTo(true));
+
+  writePlist(prefs() + "/DebugLogInfo.plist", {{"isShowDebugLog", true}});
+  AppDelegate::Environment again = environment();
+  again.systemBus = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent"), QStringLiteral("zr-none"));
+  again.sessionBus = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent"), QStringLiteral("zr-none-s"));
+  launch(std::move(again));
+  EXPECT_EQ(loggedCount("no system bus: power-off is not watched"), 1);
+  EXPECT_EQ(loggedCount("no session bus: termination requests are not watched"), 1);
+}
+
+TEST(MonitorQuietTest, QtsAndTheServiceDiscoverysLinesGoToTheDebugLog) {
+  QStringList lines;
+  std::mutex mutex;
+  const platform::SystemLogSink previous = platform::setSystemLogSink([&](const QString& line) {
+    std::lock_guard lock(mutex);
+    lines.append(line);
+  });
+  AppDelegate::sendPlatformMessagesToDebugLog();
+  MonitorDebugLog::setEnabled(false);
+  qWarning("a warning of Qt's");
+  platform::dnssdLogLine(QStringLiteral("DNS service discovery unavailable: test"));
+  {
+    std::lock_guard lock(mutex);
+    EXPECT_TRUE(lines.isEmpty()) << lines.join('\n').toStdString();
+  }
+  MonitorDebugLog::setEnabled(true);
+  qWarning("a warning of Qt's");
+  platform::dnssdLogLine(QStringLiteral("DNS service discovery unavailable: test"));
+  MonitorDebugLog::setEnabled(false);
+  qInstallMessageHandler(nullptr);
+  platform::setDnssdLogHook({});
+  platform::setSystemLogSink(previous);
+  EXPECT_EQ(lines, (QStringList{"a warning of Qt's", "DNS service discovery unavailable: test"}));
 }
 
 // ---- The programs' resources ---------------------------------------------------------------------

@@ -11,11 +11,18 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstring>
+#include <fcntl.h>
+#include <set>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
+#include "FakeLogind.h"
 #include "MonitorTestSupport.h"
 #include "PrivateBus.h"
+#include "monitor/AppDelegate.h"
 #include "monitor/MonitorBus.h"
+#include "monitor/ScannerUtility/MonitorRecords.h"
+#include "platform/FixedText.h"
 #include "platform/PropertyList.h"
 
 using namespace std::chrono_literals;
@@ -62,6 +69,9 @@ TEST(MonitorProgramTest, RegistersAnswersATerminationRequestAndRemovesTheEntryOn
   env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
   env.insert("DBUS_SESSION_BUS_ADDRESS", session.address());
   env.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + dir.filePath("no-system-bus"));
+  // A runtime folder of its own: the test's monitor never meets the user's.
+  QDir().mkpath(dir.filePath("runtime"));
+  env.insert("XDG_RUNTIME_DIR", dir.filePath("runtime"));
   monitor.setProcessEnvironment(env);
   monitor.setProcessChannelMode(QProcess::ForwardedChannels);
   monitor.start(program, {});
@@ -96,6 +106,201 @@ TEST(MonitorProgramTest, RegistersAnswersATerminationRequestAndRemovesTheEntryOn
   EXPECT_EQ(monitor.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(monitor.exitCode(), 0);
   EXPECT_TRUE(waitUntil([&] { return !listed(); }, 10s));
+}
+
+// A copy of the program whose resources are the test's: its scan application is a stand-in that
+// lists the descriptors it was started with, notes that it started, waits until the test lets it
+// go (at most 20 s) and notes that it ended.
+class ProgramFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!session.isRunning()) GTEST_SKIP() << "no private session bus: " << session.why().toStdString();
+    home = dir.filePath("home");
+    prefs = home + "/Library/Preferences/QMX-7315W/TW-Zerelta QMX-7315W";
+    QDir().mkpath(home);
+    QDir().mkpath(dir.filePath("runtime"));
+    QFile::setPermissions(dir.filePath("runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QDir().mkpath(dir.filePath("bin"));
+    program = dir.filePath("bin/tullet-qmx7315w");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZR_MONITOR_PROGRAM), program));
+    QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QString built = AppDelegate::resourceFolder(QStringLiteral(ZR_MONITOR_PROGRAM));
+    const QString share = dir.filePath("share/tullet-qmx7315w");
+    QDir().mkpath(share);
+    for (const char* name : {"DeviceSetting.plist", "Setting_RemoteSetup.plist"})
+      ASSERT_TRUE(QFile::copy(built + "/" + name, share + "/" + name));
+    const QString script = dir.filePath("standin.sh");
+    QFile f(script);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("#!/bin/sh\n"
+                           "ls -l /proc/self/fd > '%1/fds'\n"
+                           "touch '%1/started'\n"
+                           "i=0; while [ ! -e '%1/release' ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done\n"
+                           "touch '%1/ended'\n")
+                .arg(dir.path())
+                .toUtf8());
+    f.close();
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile desktop(share + "/scanModel.desktop");
+    ASSERT_TRUE(desktop.open(QIODevice::WriteOnly));
+    desktop.write(("[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" + script + "\n").toUtf8());
+  }
+  void TearDown() override {
+    QFile(dir.filePath("release")).open(QIODevice::WriteOnly);
+    for (auto& p : processes) {
+      if (p->state() == QProcess::NotRunning) continue;
+      p->kill();
+      p->waitForFinished(10000);
+    }
+  }
+
+  void writeDevice(const QString& address, bool withPCUUID) {
+    QVariantMap map{{"IPAddress", address}, {"UUID", "AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE"}, {"VID", "1209"}, {"PID", "0001"}};
+    if (withPCUUID) map.insert("PCUUID", kPCUUID);
+    writeDeviceFile(prefs + "/DeviceSetting.plist", map);
+  }
+  QProcessEnvironment environment() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+    env.insert("XDG_RUNTIME_DIR", dir.filePath("runtime"));
+    env.insert("DBUS_SESSION_BUS_ADDRESS", session.address());
+    env.insert("DBUS_SYSTEM_BUS_ADDRESS",
+               system.isRunning() ? system.address() : "unix:path=" + dir.filePath("no-system-bus"));
+    return env;
+  }
+  QProcess& start(const QProcessEnvironment& env) {
+    processes.push_back(std::make_unique<QProcess>());
+    QProcess& p = *processes.back();
+    p.setProcessEnvironment(env);
+    // The monitor gets no descriptor of the test program's but the standard streams.
+    p.setChildProcessModifier([] {
+      for (int fd = 3; fd < 1024; ++fd) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    });
+    p.start(program, {});
+    EXPECT_TRUE(p.waitForStarted(10000));
+    return p;
+  }
+  QProcess& start() { return start(environment()); }
+  bool listed() {
+    for (const auto& e : sim.model().pcList())
+      if (std::strncmp(e.szPCUUID, kPCUUID, 40) == 0) return true;
+    return false;
+  }
+  int adds() {
+    int n = 0;
+    for (const SeenCommand& c : seenCommands(sim.log()))
+      n += c.opcode == monitor::FOP_WRITE && c.dtc == monitor::FCLC_RS_PCLIST && c.dtq == monitor::FCLD_RS_PCLIST_ADD;
+    return n;
+  }
+  static QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+
+  QTemporaryDir dir;
+  QString home, prefs, program;
+  MonitorSim sim;
+  PrivateBus session;
+  PrivateBus system;
+  std::vector<std::unique_ptr<QProcess>> processes;
+};
+
+TEST_F(ProgramFixture, OfTwoStartsAtOnceOneEndsAtOnceAndALaterStartTouchesNothing) {
+  writeDevice(sim.address(), false);  // the first launch makes this computer's identifier
+  QProcess& a = start();
+  QProcess& b = start();
+  ASSERT_TRUE(waitUntil([&] { return a.state() == QProcess::NotRunning || b.state() == QProcess::NotRunning; }, 30s))
+      << "one of the two ends at once";
+  QProcess& second = a.state() == QProcess::NotRunning ? a : b;
+  QProcess& first = &second == &a ? b : a;
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_EQ(first.state(), QProcess::Running);
+
+  ASSERT_TRUE(waitUntil([&] { return !sim.model().pcList().empty(); }, 30s));
+  const QString pcuuid = readDeviceFile(prefs + "/DeviceSetting.plist").value("PCUUID").toString();
+  ASSERT_FALSE(pcuuid.isEmpty());
+  ASSERT_EQ(sim.model().pcList().size(), 1u);
+  EXPECT_EQ(platform::textFromField(sim.model().pcList()[0].szPCUUID), pcuuid);
+
+  // A start while it runs: nothing of the user's is touched (a monitor would copy the missing
+  // preference file again and point the entry's Exec at itself).
+  ASSERT_TRUE(QFile::remove(prefs + "/Setting_RemoteSetup.plist"));
+  const QString entry = dir.filePath("config/autostart/tullet-qmx7315w.desktop");
+  const QByteArray userEntry = "[Desktop Entry]\nType=Application\nExec=/nonexistent/elsewhere\n";
+  {
+    QFile f(entry);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(userEntry);
+  }
+  const QByteArray device = readAll(prefs + "/DeviceSetting.plist");
+  QProcess& third = start();
+  ASSERT_TRUE(third.waitForFinished(30000));
+  EXPECT_EQ(third.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(third.exitCode(), 0);
+  EXPECT_FALSE(QFileInfo::exists(prefs + "/Setting_RemoteSetup.plist"));
+  EXPECT_EQ(readAll(entry), userEntry);
+  EXPECT_EQ(readAll(prefs + "/DeviceSetting.plist"), device);
+
+  EXPECT_EQ(sim.model().pcList().size(), 1u);
+  EXPECT_EQ(adds(), 1) << "registered once";
+  first.terminate();
+  ASSERT_TRUE(first.waitForFinished(30000));
+  EXPECT_EQ(first.exitCode(), 0);
+}
+
+TEST_F(ProgramFixture, TheScanApplicationInheritsNoDescriptorAndPowerOffReleasesTheInhibitorWhileItRuns) {
+  if (!system.isRunning()) GTEST_SKIP() << "no private system bus: " << system.why().toStdString();
+  FakeLogind logind(system.connect());
+  ASSERT_TRUE(logind.registered());
+  writeDevice(sim.address(), true);
+  monitor::FCL_RS_PCLIST own{};
+  platform::textToField(own.szPCName, QStringLiteral("test-host"));
+  platform::textToField(own.szPCUUID, QString::fromLatin1(kPCUUID));
+  own.dwConnectType = monitor::kConnectTypeNetwork;
+  sim.model().setPCList({own});
+  QProcess& monitor = start();
+  ASSERT_TRUE(waitUntil([&] { return logind.inhibitCalls() >= 1 && logind.lastHeld(); }, 30s));
+  ASSERT_TRUE(sim.model().pressScanButton(kPCUUID));
+  ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(dir.filePath("started")); }, 30s));
+
+  // ls's own listing: the standard streams and the folder it reads, nothing else.
+  std::set<int> others;
+  const QList<QByteArray> lines = readAll(dir.filePath("fds")).split('\n');
+  for (const QByteArray& line : lines) {
+    const qsizetype arrow = line.indexOf(" -> ");
+    if (arrow < 0) continue;
+    const QByteArray target = line.mid(arrow + 4);
+    const int fd = line.left(arrow).split(' ').last().toInt();
+    if (fd <= 2 || (target.startsWith("/proc/") && target.endsWith("/fd"))) continue;
+    others.insert(fd);
+  }
+  EXPECT_TRUE(others.empty()) << readAll(dir.filePath("fds")).toStdString();
+
+  logind.prepareForShutdown(true);
+  ASSERT_TRUE(waitUntil([&] { return !listed(); }, 30s));
+  EXPECT_TRUE(waitUntil([&] { return !logind.lastHeld(); }, 10s)) << "released while the scan application runs";
+  EXPECT_FALSE(QFileInfo::exists(dir.filePath("ended")));
+  monitor.terminate();
+  ASSERT_TRUE(monitor.waitForFinished(30000));
+  EXPECT_EQ(monitor.exitCode(), 0);
+}
+
+TEST_F(ProgramFixture, WithTheDebugSwitchOffItWritesNothing) {
+  // No buses, a scanner that is not there: the count fails and re-discovery finds no DNS
+  // service discovery daemon.
+  writeDevice(unusedLoopbackAddress(), true);
+  QProcessEnvironment env = environment();
+  env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir.filePath("no-session-bus"));
+  env.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + dir.filePath("no-system-bus"));
+  QProcess& monitor = start(env);
+  waitUntil([] { return false; }, 8s);  // the first tick and its re-discovery
+  monitor.terminate();
+  ASSERT_TRUE(monitor.waitForFinished(30000));
+  EXPECT_EQ(monitor.exitCode(), 0);
+  EXPECT_EQ(monitor.readAllStandardError().toStdString(), "");
+  EXPECT_EQ(monitor.readAllStandardOutput().toStdString(), "");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "support/LogCapture.h"
 #include "platform/dnssd/AvahiBrowser.h"
 #include "platform/dnssd/AvahiPublisher.h"
+#include "platform/dnssd/Dnssd.h"
 
 using namespace std::chrono_literals;
 
@@ -101,6 +102,27 @@ TEST(DnssdNoDaemon, BrowseLogsOnceAndFindsNothingResolveEnds) {
   EXPECT_EQ(err.text().count(lines[0]), 1) << "the same line once on stderr";
   browser.stop(b1);
   browser.stop(b2);
+}
+
+TEST(DnssdNoDaemon, AProgramsHookTakesTheLineInsteadOfTheLogAndStderr) {
+  ASSERT_TRUE(kNoBus);
+  LogCapture log;
+  StderrCapture err;
+  QStringList hooked;
+  const platform::DnssdLogHook previous = platform::setDnssdLogHook([&](const QString& line) { hooked.append(line); });
+  {
+    platform::AvahiBrowser browser;
+    std::vector<platform::DnssdError> errors;
+    browser.resolve({"Zerelta QMX-7315W [X]", "_scanner._tcp.", "local."}, 10s,
+                    {[&](const platform::DnssdResolved&) { ADD_FAILURE() << "resolved without a daemon"; },
+                     [&](const platform::DnssdError& e) { errors.push_back(e); }});
+    ASSERT_TRUE(spinUntil([&] { return !errors.empty(); }));
+  }
+  platform::setDnssdLogHook(previous);
+  ASSERT_EQ(hooked.size(), 1) << hooked.join('\n').toStdString();
+  EXPECT_TRUE(hooked[0].startsWith("DNS service discovery unavailable: no Avahi daemon answers ("));
+  EXPECT_TRUE(log.lines().isEmpty());
+  EXPECT_FALSE(err.text().contains("DNS service discovery"));
 }
 
 TEST(DnssdNoDaemon, PublisherSaysWhyAndStaysQuiet) {

@@ -2,7 +2,6 @@
 
 #include <QMetaObject>
 #include <QTimer>
-#include <cstdio>
 #include <set>
 #include <tuple>
 #include <utility>
@@ -14,7 +13,6 @@
 #include <avahi-common/error.h>
 #include <avahi-common/strlst.h>
 
-#include "platform/SystemLog.h"
 
 namespace platform {
 
@@ -44,10 +42,7 @@ TxtRecord txtOf(AvahiStringList* list) {
   return txtRecordFromStrings(strings);
 }
 
-void logLine(const QString& line) {
-  systemLog(line);
-  std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
-}
+void logLine(const QString& line) { dnssdLogLine(line); }
 
 }  // namespace
 

@@ -2,7 +2,10 @@
 
 #include <QCoreApplication>
 #include <QSet>
+#include <cstdio>
+#include <mutex>
 
+#include "platform/SystemLog.h"
 #include "platform/dnssd/AvahiBrowser.h"
 
 namespace platform {
@@ -57,6 +60,37 @@ Dnssd* setDnssd(Dnssd* backend) {
   Dnssd* previous = current;
   current = backend;
   return previous ? previous : &defaultBackend();
+}
+
+// ---- The backend's log ---------------------------------------------------------------------
+
+namespace {
+std::mutex logHookMutex;
+DnssdLogHook& logHook() {
+  static DnssdLogHook hook;
+  return hook;
+}
+}  // namespace
+
+DnssdLogHook setDnssdLogHook(DnssdLogHook hook) {
+  std::lock_guard lock(logHookMutex);
+  DnssdLogHook previous = std::move(logHook());
+  logHook() = std::move(hook);
+  return previous;
+}
+
+void dnssdLogLine(const QString& line) {
+  DnssdLogHook hook;
+  {
+    std::lock_guard lock(logHookMutex);
+    hook = logHook();
+  }
+  if (hook) {
+    hook(line);
+    return;
+  }
+  systemLog(line);
+  std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
 }
 
 // ---- Helpers -------------------------------------------------------------------------------

@@ -134,6 +134,15 @@ Dnssd& dnssd();
 // previous one. nullptr restores the default AvahiBrowser.
 Dnssd* setDnssd(Dnssd* backend);
 
+// Where the backend's own lines go (no daemon answers, a browse failed): by default each is one
+// system-log entry and one line on stderr. A program that keeps such lines to itself (the
+// push-scan monitor, whose log is its debug log) installs a hook that receives them instead.
+// An empty hook restores the default; the previous hook is answered. Safe from any thread.
+using DnssdLogHook = std::function<void(const QString&)>;
+DnssdLogHook setDnssdLogHook(DnssdLogHook hook);
+// Writes one of the backend's lines where the hook (or the default) says.
+void dnssdLogLine(const QString& line);
+
 // ---- Helpers shared by the backends ------------------------------------------------------
 
 // A handle never given before in this process (for backends).
