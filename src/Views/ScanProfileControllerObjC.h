@@ -10,7 +10,7 @@
 //   getParam       writes profileAll, all 25 slots in one command, answering the scanner's
 //                  verdict (IOWrapper::judge: a refused write is a failure).
 //
-// The page's last accepted content (lastAccepted) is the scanner's profiles as of the last
+// The page's last accepted content (m_lastAccepted) is the scanner's profiles as of the last
 // accepted read or accepted write of this page, or of an import that wrote the profiles. It is
 // what the page falls back to and compares against; a write the scanner refused leaves it.
 //   - setParam shows what it read; a failed read shows the last accepted content (edits since
@@ -26,7 +26,7 @@
 //     profiles older than the scanner's); a failed fresh read compares with the last accepted
 //     content;
 //   - an accepted getParam makes what it wrote the last accepted content.
-
+//
 // Rows: the name is szProfileName of the slot; the type (getProfileTypeStr) shows only beside a
 // non-empty name: 0 IDS_PN_PROFILE_TO_NETWORK_FOLDER, 1 IDS_PF_PROFILE_TO_FTP,
 // 2 IDS_PS_PROFILE_TO_SFTP, 3 "E-mail", 4 "PC", 5 "UDisk", any other "Undefined!" with the error
