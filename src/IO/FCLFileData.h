@@ -54,4 +54,5 @@ bool hasSignature(const char* first40, const char* signature);
 //   USB-only model:          ~/Library/Preferences/QMX-7305/TW-Zerelta QMX-7305/Setting_RemoteSetup.plist
 //   network model over USB:  ~/Library/Preferences/QMX-7315W/TW-Zerelta QMX-7315W/Setting_RemoteSetup.plist
 //   network model over LAN:  ~/Library/Preferences/QMX-7315W/<twainName>/Setting_RemoteSetup.plist
+// Empty (no preference file) over LAN when the TWAIN name is empty, ".", ".." or holds a "/".
 QString preferenceFilePath(const QString& twainName, bool isBNT, bool isUSB);

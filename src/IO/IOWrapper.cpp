@@ -1,5 +1,7 @@
 #include "IO/IOWrapper.h"
 
+#include <algorithm>
+
 #include "Model/Utilities.h"
 #include "Socket/SocketWrapper.h"
 #include "USB/Wraper.h"
@@ -193,6 +195,21 @@ CommandOutcome IOWrapper::judge(const std::function<bool()>& step) {
   if (!completed) verdict &= CommandOutcome::failed();
   m_stepVerdict = outer;
   m_stepVerdict &= verdict;
+  return verdict;
+}
+
+CommandOutcome IOWrapper::judgeWithin(std::chrono::milliseconds limit, const std::function<bool()>& step) {
+  const SocketWrapper::Limits socketLimits = m_socketWrapper->limits();
+  const std::chrono::milliseconds bulkLimit = m_usbWrapper->bulkTransferTimeout();
+  SocketWrapper::Limits shortLimits = socketLimits;
+  for (std::chrono::milliseconds* l : {&shortLimits.connect, &shortLimits.send, &shortLimits.receive,
+                                       &shortLimits.dataPhase})
+    *l = std::min(*l, limit);
+  m_socketWrapper->setLimits(shortLimits);
+  m_usbWrapper->setBulkTransferTimeout(std::min(bulkLimit, limit));
+  const CommandOutcome verdict = judge(step);
+  m_socketWrapper->setLimits(socketLimits);
+  m_usbWrapper->setBulkTransferTimeout(bulkLimit);
   return verdict;
 }
 

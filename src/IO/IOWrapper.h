@@ -29,6 +29,7 @@
 #include <memory>
 
 #include <QStringList>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -97,6 +98,9 @@ class IOWrapper {
   //
   //   const CommandOutcome saved = io.judge([&] { return io.setGeneral(&general); });
   CommandOutcome judge(const std::function<bool()>& step);
+  // judge(step) with every wait of the transports (connect, send, receive, data phase, bulk
+  // transfer) limited to at most `limit`; the connection's own limits are back afterwards.
+  CommandOutcome judgeWithin(std::chrono::milliseconds limit, const std::function<bool()>& step);
   // Bytes the last exchange's status phase delivered (32 when complete).
   uint32_t lastStatusBytes() const { return m_statusBytes; }
 
@@ -191,7 +195,8 @@ class IOWrapper {
   // driver's preference file that is there but cannot be rewritten.
   bool readParamAllFromFile(const QString& path, const QString& twainName, bool onlyAddress, bool isBNT, bool isUSB);
   bool readAddressBookFromFile(const QString& path, bool onlyAddress, bool isBNT);
-  bool readProfileAllFromFile(const QString& path, bool onlyAddress, bool isBNT);
+  // `sent`, when given, receives the profiles the file holds, as they were sent to the scanner.
+  bool readProfileAllFromFile(const QString& path, bool onlyAddress, bool isBNT, FCL_RS_PROFILE_ALL* sent = nullptr);
   bool readAddressBookFromAddr(const QString& path);
   // Writes (to the scanner, or of the preference file) that failed during the readers since the last reset.
   uint32_t failedImportWrites() const { return m_failedImportWrites; }

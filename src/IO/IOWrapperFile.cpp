@@ -39,6 +39,10 @@ QString preferenceFilePath(const QString& twainName, bool isBNT, bool isUSB) {
   const QString base = QDir::homePath() + QStringLiteral("/Library/Preferences/");
   if (!isBNT) return base + QStringLiteral("QMX-7305/TW-Zerelta QMX-7305/Setting_RemoteSetup.plist");
   if (isUSB) return base + QStringLiteral("QMX-7315W/TW-Zerelta QMX-7315W/Setting_RemoteSetup.plist");
+  // Over the network the TWAIN name is one folder of the path; a name that is not a plain folder
+  // name (it comes from the network) names no file of this device.
+  if (twainName.isEmpty() || twainName == u'.' || twainName == QStringLiteral("..") || twainName.contains(u'/'))
+    return QString();
   return base + QStringLiteral("QMX-7315W/%1/Setting_RemoteSetup.plist").arg(twainName);
 }
 
@@ -144,7 +148,8 @@ bool IOWrapper::writeToFile(const QString& path, const QString& twainName, bool 
 
   if (!onlyAddress) {
     QVariantMap prefs;
-    if (PropertyList::read(preferenceFilePath(twainName, isBNT, isUSB), prefs) == PropertyList::Status::Ok) {
+    const QString prefsPath = preferenceFilePath(twainName, isBNT, isUSB);
+    if (!prefsPath.isEmpty() && PropertyList::read(prefsPath, prefs) == PropertyList::Status::Ok) {
       // The folder's first 260 bytes, NUL-padded; a text of 260 bytes or more fills the field.
       const QByteArray location = prefs.value(QStringLiteral("Location")).toString().toUtf8();
       std::memcpy(image->szDestFolder, location.constData(),
@@ -208,7 +213,8 @@ bool IOWrapper::readParamAllFromFile(const QString& path, const QString& twainNa
   const QString location = decoder(QByteArrayView(folder, len));
   QVariantMap set{{QStringLiteral("IsOpen"), image->bShowFolder != 0 ? QStringLiteral("1") : QStringLiteral("0")}};
   if (!decoder.hasError()) set.insert(QStringLiteral("Location"), location);
-  const PropertyList::Status prefsStatus = PropertyList::update(prefsPath, set);
+  const PropertyList::Status prefsStatus =
+      prefsPath.isEmpty() ? PropertyList::Status::Missing : PropertyList::update(prefsPath, set);
   if (prefsStatus != PropertyList::Status::Ok && prefsStatus != PropertyList::Status::Missing) {
     funcErr(name, "Dictionary writeToFile return False!");
     ++m_failedImportWrites;
@@ -229,13 +235,14 @@ bool IOWrapper::readAddressBookFromFile(const QString& path, bool onlyAddress, b
   return true;
 }
 
-bool IOWrapper::readProfileAllFromFile(const QString& path, bool onlyAddress, bool isBNT) {
+bool IOWrapper::readProfileAllFromFile(const QString& path, bool onlyAddress, bool isBNT, FCL_RS_PROFILE_ALL* sent) {
   const QString name = op("readProfileAllFromFile:onlyAddress:isBNT:");
   funcEnter(name);
   auto image = zeroedImage();
   readImage(path, image.get(), sizeof *image);
   if (!hasSignature(image->szIdentificator, exportSignature(onlyAddress, isBNT))) return refuseFileFormat();
   if (!onlyAddress) countWrite(false, isBNT, [&] { return setProfileAll(&image->profileAll); });
+  if (sent != nullptr) std::memcpy(sent, &image->profileAll, sizeof *sent);
   funcEnd(name);
   return true;
 }

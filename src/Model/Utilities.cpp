@@ -108,7 +108,11 @@ bool Utilities::checkPassword(const QString& password, const QString& confirm, i
     message(warning, platform::formatText(emptyFormat, {name, name}), false);
     return false;
   }
-  if (password.size() >= atLeast && password == confirm) return true;
+  if (password.size() < atLeast) {
+    message(warning, platform::formatText(Localizer::text(QStringLiteral("IDS_PI_TOO_SHORT_MSG")), {atLeast}), false);
+    return false;
+  }
+  if (password == confirm) return true;
   message(warning, Localizer::text(QStringLiteral("IDS_PI_ERROR_MSG")), false);
   return false;
 }

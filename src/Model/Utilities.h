@@ -65,7 +65,9 @@ class Utilities {
   // Letters, digits, ".", "-", "/" and a backslash only (a server address or host name).
   static bool validateHostAddr(const QString& text);
 
-  // YES when the password is acceptable; otherwise shows its own alert and answers NO.
+  // YES when the password is acceptable; otherwise shows its own alert and answers NO. In order:
+  // an empty password, an empty confirmation (each IDS_CANNOT_EMPTY_ERR_MSG), a password shorter
+  // than `atLeast` (IDS_PI_TOO_SHORT_MSG, naming the minimum), a mismatch (IDS_PI_ERROR_MSG).
   bool checkPassword(const QString& password, const QString& confirm, int32_t atLeast);
 
   Utilities(const Utilities&) = delete;

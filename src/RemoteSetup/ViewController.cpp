@@ -605,12 +605,10 @@ bool ViewController::saveCurrentData() {
     return [this, member, &before] { m_state.sParamAll.*member = before.sParamAll.*member; };
   };
 
-  PageController* shown = nullptr;
   for (PageController* view : containerViews()) {
     const QString id = view->objectName();
     ut.debugMsg2(1, QStringLiteral("saveCurrentData by View ") + id);
     if (pages::pageByViewId(id) == nullptr) continue;
-    shown = view;
     if (id == QLatin1String(pages::kGeneralSetupView)) {
       writes.push_back({paramRead, [&] { return io.setGeneral(&all.sGeneral); }, sub(&FCL_RS_PARAM_ALL::sGeneral)});
       writes.push_back({m_state.bLampStateRead, [&] { return io.setLampState(&m_state.sLampState); },
@@ -667,8 +665,6 @@ bool ViewController::saveCurrentData() {
       w.undo();
     }
   }
-  // What the page keeps on this computer counts too.
-  if (m_saveOutcome.ok() && shown != nullptr && shown->localSaveFailed()) m_saveOutcome = CommandOutcome::failed();
   return m_saveOutcome.ok() && !m_saveSkippedUnread;
 }
 
@@ -711,6 +707,8 @@ bool ViewController::postSettingProc(bool showMsg, bool pcClockOn) {
   getParamFromVC();
   if (saveCurrentData()) {
     ut.message(text("IDS_CM_INFORMATION"), text("IDS_APPLY_SUCCESS_MSG"), false);
+    // What the page keeps on this computer follows the scanner's verdict and does not change it.
+    for (PageController* view : containerViews()) view->saveAccepted();
     return true;
   }
   if (m_saveOutcome.ok()) {

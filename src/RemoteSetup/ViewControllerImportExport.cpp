@@ -14,6 +14,7 @@
 #include "RemoteSetup/ViewControllerTrace.h"
 #include "Views/CommandFailure.h"
 #include "Views/PageTable.h"
+#include "Views/ScanProfileControllerObjC.h"
 #include "platform/Dialogs.h"
 #include "platform/Localizer.h"
 #include "platform/SerialQueue.h"
@@ -149,6 +150,8 @@ void ViewController::importSettings(SettingsFile kind) {
   // (on the main thread) when the file no longer is what was checked, and the steps after it are
   // left out: they read the same file.
   bool readersOk = true;
+  auto profiles = std::make_unique<FCL_RS_PROFILE_ALL>();
+  bool profilesWritten = false;
   {
     platform::SerialQueue queue(QString::fromLatin1(kImportQueueLabel));
     const auto step = [&](const std::function<bool()>& reader) {
@@ -161,12 +164,22 @@ void ViewController::importSettings(SettingsFile kind) {
     if (kind == SettingsFile::AllSettings) {
       step([&] { return io.readParamAllFromFile(path, twainName, false, isBNT, isUSB); });
       step([&] { return io.readAddressBookFromFile(path, false, isBNT); });
-      step([&] { return io.readProfileAllFromFile(path, false, isBNT); });
+      step([&] {
+        const uint32_t failedBefore = io.failedImportWrites();
+        const bool read = io.readProfileAllFromFile(path, false, isBNT, profiles.get());
+        profilesWritten = read && io.failedImportWrites() == failedBefore;
+        return read;
+      });
     } else {
       step([&] { return io.readAddressBookFromAddr(path); });
     }
   }
   const bool imported = readersOk && io.failedImportWrites() == 0;
+  // The profile page's last accepted content (network model): what the scanner accepted from the
+  // file, or nothing known when the profiles were not written.
+  auto* profilePage = qobject_cast<ScanProfileControllerObjC*>(profileVC);
+  if (isBNT && kind == SettingsFile::AllSettings && profilePage != nullptr)
+    profilePage->importedProfiles(profilesWritten ? profiles.get() : nullptr);
 
   // Whatever reached the scanner is shown: the records are read again and the page refilled.
   loadData(false);

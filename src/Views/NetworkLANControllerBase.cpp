@@ -19,8 +19,6 @@
 
 #include "IO/IOWrapper.h"
 #include "Model/Utilities.h"
-#include "Socket/SocketWrapper.h"
-#include "USB/Wraper.h"
 #include "Views/PageErrors.h"
 #include "platform/FixedText.h"
 #include "platform/Localizer.h"
@@ -425,19 +423,8 @@ void NetworkLANControllerBase::hideEvent(QHideEvent* event) {
 
 bool NetworkLANControllerBase::readForPoll(FCL_RS_PARAM_NETWORK& buffer) {
   if (pIOWrapper == nullptr) return false;
-  SocketWrapper& socket = pIOWrapper->socketWrapper();
-  Wraper& usb = pIOWrapper->usbWrapper();
-  const SocketWrapper::Limits socketLimits = socket.limits();
-  const std::chrono::milliseconds bulkLimit = usb.bulkTransferTimeout();
-  SocketWrapper::Limits shortLimits = socketLimits;
-  for (std::chrono::milliseconds* limit : {&shortLimits.connect, &shortLimits.send, &shortLimits.receive,
-                                           &shortLimits.dataPhase})
-    *limit = std::min(*limit, m_pollReadLimit);
-  socket.setLimits(shortLimits);
-  usb.setBulkTransferTimeout(std::min(bulkLimit, m_pollReadLimit));
-  const CommandOutcome read = pIOWrapper->judge([&] { return (pIOWrapper->*m_variant.read)(&buffer); });
-  socket.setLimits(socketLimits);
-  usb.setBulkTransferTimeout(bulkLimit);
+  const CommandOutcome read =
+      pIOWrapper->judgeWithin(m_pollReadLimit, [&] { return (pIOWrapper->*m_variant.read)(&buffer); });
   return read.ok();
 }
 

@@ -29,9 +29,11 @@
 //                         never asked to copy back.
 //   isFromPCClockON()     general setup page only: its "clock from this computer" check box.
 //                         Every other page answers false (the base).
-//   localSaveFailed()     asked after the writes of a save: true when the page's getParam could
-//                         not store what the page keeps on this computer (the scan-to-PC page's
-//                         preference file). Every other page answers false (the base).
+//   saveAccepted()        sent after the scanner accepted every write of a save and the user was
+//                         told it was saved: the page stores what it keeps on this computer (the
+//                         scan-to-PC page's preference file) and tells the user itself when that
+//                         fails; the cycle's answer stays the scanner's. Every other page does
+//                         nothing (the base).
 //
 // Order within one apply cycle: isDataError, isDataChanged, (confirmation) getParam of the
 // copy-back pages, then the writes, during which the self-writing pages receive getParam.
@@ -90,7 +92,6 @@ class PageController : public QWidget {
   virtual int32_t isDataError() = 0;
   // Only the general setup page overrides this.
   virtual bool isFromPCClockON() const { return false; }
-  // After the writes of a save: true when the page could not store what it keeps on this computer
-  // (the scan-to-PC page's preference file). The save then counts as failed.
-  virtual bool localSaveFailed() const { return false; }
+  // After a save the scanner accepted: stores what the page keeps on this computer.
+  virtual void saveAccepted() {}
 };

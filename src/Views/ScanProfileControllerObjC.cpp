@@ -39,7 +39,7 @@ ScanProfileControllerObjC::ScanProfileControllerObjC(QWidget* parent)
     : PageController(QString::fromLatin1(pages::kScanProfileView), parent),
       ut(Utilities::sharedInstance()),
       m_profileAll(std::make_unique<FCL_RS_PROFILE_ALL>()),
-      m_lastRead(std::make_unique<FCL_RS_PROFILE_ALL>()) {
+      m_lastAccepted(std::make_unique<FCL_RS_PROFILE_ALL>()) {
   const QString name = op("viewDidLoad");
   funcEnter(name);
   m_presenter = [](QDialog& editor) { editor.exec(); };
@@ -121,17 +121,19 @@ void ScanProfileControllerObjC::setParam(IOWrapper* io, const QStringList& clien
   CommandOutcome outcome = CommandOutcome::failed();
   if (io != nullptr) outcome = io->judge([&] { return io->getProfileAll(fresh.get()); });
   if (outcome.ok()) {
-    std::memcpy(m_lastRead.get(), fresh.get(), sizeof *m_lastRead);
+    std::memcpy(m_lastAccepted.get(), fresh.get(), sizeof *m_lastAccepted);
     m_read = true;
   } else {
-    funcErr(name, withOutcome(QStringLiteral("the profiles could not be read; the profiles as last read stay"), outcome));
+    funcErr(name, withOutcome(QStringLiteral("the profiles could not be read; the last accepted profiles stay"),
+                              outcome));
   }
-  // The page shows what the scanner held at the last successful read; edits not saved are dropped.
-  std::memcpy(m_profileAll.get(), m_lastRead.get(), sizeof *m_profileAll);
+  // The page shows the scanner's profiles as last accepted; edits not saved are dropped.
+  std::memcpy(m_profileAll.get(), m_lastAccepted.get(), sizeof *m_profileAll);
+  m_edited.reset();
   m_clientKeyList = clientList;
   m_serverKeyList = serverList;
   initUI();
-  if (!m_read) showNotReadAlert(outcomeText(outcome));
+  if (!outcome.ok()) showReadFailAlert(outcomeText(outcome));
   funcEnd(name);
 }
 
@@ -140,7 +142,7 @@ bool ScanProfileControllerObjC::getParam(IOWrapper* io) {
   funcEnter(name);
   if (!m_read) {
     funcErr(name, QStringLiteral("the profiles were not read; nothing is written"));
-    showNotReadAlert(QString());
+    showNotReadAlert();
     return false;
   }
   if (io == nullptr) {
@@ -152,6 +154,8 @@ bool ScanProfileControllerObjC::getParam(IOWrapper* io) {
     funcErr(name, withOutcome(QStringLiteral("setProfileAll failed"), outcome));
     return false;
   }
+  std::memcpy(m_lastAccepted.get(), m_profileAll.get(), sizeof *m_lastAccepted);
+  m_edited.reset();
   funcEnd(name);
   return true;
 }
@@ -168,10 +172,19 @@ bool ScanProfileControllerObjC::isDataChanged(IOWrapper* io) {
   auto scanner = std::make_unique<FCL_RS_PROFILE_ALL>();
   CommandOutcome outcome = CommandOutcome::failed();
   if (io != nullptr) outcome = io->judge([&] { return io->getProfileAll(scanner.get()); });
-  if (!outcome.ok()) {
-    // Without a fresh copy, the profiles as last read are what the scanner holds as far as we know.
-    funcErr(name, QStringLiteral("the profiles could not be read again; comparing with the last read"));
-    std::memcpy(scanner.get(), m_lastRead.get(), sizeof *scanner);
+  if (outcome.ok()) {
+    std::memcpy(m_lastAccepted.get(), scanner.get(), sizeof *m_lastAccepted);
+    bool refreshed = false;
+    for (int i = 0; i < kRows; ++i) {
+      if (m_edited.test(std::size_t(i))) continue;
+      refreshed = refreshed || std::memcmp(&m_profileAll->sProfile[i], &scanner->sProfile[i], sizeof(FCL_RS_PROFILE)) != 0;
+      std::memcpy(&m_profileAll->sProfile[i], &scanner->sProfile[i], sizeof(FCL_RS_PROFILE));
+    }
+    if (refreshed) initUI();
+  } else {
+    // Without a fresh copy, the last accepted profiles are what the scanner holds as far as we know.
+    funcErr(name, QStringLiteral("the profiles could not be read again; comparing with the last accepted"));
+    std::memcpy(scanner.get(), m_lastAccepted.get(), sizeof *scanner);
   }
   const int nCmp = std::memcmp(scanner.get(), m_profileAll.get(), sizeof *scanner);
   if (nCmp != 0) {
@@ -183,10 +196,25 @@ bool ScanProfileControllerObjC::isDataChanged(IOWrapper* io) {
   return false;
 }
 
-void ScanProfileControllerObjC::showNotReadAlert(const QString& details) {
-  QString information = localized("IDS_RS_NOT_READ_INFO");
+void ScanProfileControllerObjC::importedProfiles(const FCL_RS_PROFILE_ALL* written) {
+  const QString name = op("importedProfiles:");
+  funcEnter(name);
+  m_read = written != nullptr;
+  if (written != nullptr) std::memcpy(m_lastAccepted.get(), written, sizeof *m_lastAccepted);
+  std::memcpy(m_profileAll.get(), m_lastAccepted.get(), sizeof *m_profileAll);
+  m_edited.reset();
+  initUI();
+  funcEnd(name);
+}
+
+void ScanProfileControllerObjC::showNotReadAlert() {
+  ut.message(localized("IDS_RS_NOT_READ_MSG"), localized("IDS_RS_NOT_READ_INFO"), false);
+}
+
+void ScanProfileControllerObjC::showReadFailAlert(const QString& details) {
+  QString information = localized("IDS_SP_READ_FAIL_INFO");
   if (!details.isEmpty()) information += QLatin1Char('\n') + details;
-  ut.message(localized("IDS_RS_NOT_READ_MSG"), information, false);
+  ut.message(localized("IDS_SP_READ_FAIL_MSG"), information, false);
 }
 
 // ---- Rows -----------------------------------------------------------------------------------------------
@@ -239,6 +267,7 @@ void ScanProfileControllerObjC::setBackParam(const FCL_RS_PROFILE* profile) {
   funcEnter(name);
   if (profile != nullptr && m_lastModifyID >= 0 && m_lastModifyID < kRows) {
     std::memcpy(&m_profileAll->sProfile[m_lastModifyID], profile, sizeof(FCL_RS_PROFILE));
+    m_edited.set(std::size_t(m_lastModifyID));
   }
   initUI();
   funcEnd(name);

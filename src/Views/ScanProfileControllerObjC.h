@@ -10,15 +10,22 @@
 //   getParam       writes profileAll, all 25 slots in one command, answering the scanner's
 //                  verdict (IOWrapper::judge: a refused write is a failure).
 //
-// Reads count only when complete and accepted. The profiles are never written when the page
-// could not read them:
-//   - a failed read in setParam leaves profileAll as last read (the edits since are dropped, as a
-//     successful read drops them); when no read has succeeded yet, the page shows the not-read
-//     alert (IDS_RS_NOT_READ_MSG / _INFO with what the scanner said), every row says the profiles
-//     could not be read and the 25 buttons are disabled. While unread, isDataChanged answers NO
-//     (nothing of the user's to save, so no page switch or OK is blocked) and getParam writes
-//     nothing and answers NO;
-//   - a failed fresh read in isDataChanged compares against the profiles as last read.
+// The page's last accepted content (m_lastAccepted) is the scanner's profiles as of the last
+// accepted read or accepted write of this page, or of an import that wrote the profiles. It is
+// what the page falls back to and compares against; a write the scanner refused leaves it.
+//   - setParam shows what it read; a failed read shows the last accepted content (edits since
+//     are dropped, as a successful read drops them), says once that the profiles could not be
+//     read (IDS_SP_READ_FAIL_MSG / _INFO with what the scanner said) and stays editable. When
+//     nothing was ever accepted in this window (or the last import failed to write the
+//     profiles), the page is not read: the same alert, every row says the profiles could not be
+//     read and the 25 buttons are disabled. While unread, isDataChanged answers NO (nothing of
+//     the user's to save, so no page switch or OK is blocked) and getParam writes nothing and
+//     answers NO with the save path's not-read alert (IDS_RS_NOT_READ_MSG / _INFO);
+//   - isDataChanged compares with a fresh read, which then becomes the last accepted content
+//     (the slots the editor has not handed back since take it too, so that a save never sends
+//     profiles older than the scanner's); a failed fresh read compares with the last accepted
+//     content;
+//   - an accepted getParam makes what it wrote the last accepted content.
 //
 // Rows: the name is szProfileName of the slot; the type (getProfileTypeStr) shows only beside a
 // non-empty name: 0 IDS_PN_PROFILE_TO_NETWORK_FOLDER, 1 IDS_PF_PROFILE_TO_FTP,
@@ -36,6 +43,7 @@
 
 #include <QStringList>
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -71,8 +79,12 @@ class ScanProfileControllerObjC : public PageController {
   bool getParam(IOWrapper* io);
   bool isDataChanged(IOWrapper* io);
 
-  // True while the page holds profiles it read successfully (some read in setParam succeeded).
+  // True while the page holds a last accepted content (a read, a write or an import accepted).
   bool isProfileRead() const { return m_read; }
+  // After an import of all settings: `written` is what the scanner accepted as its profiles,
+  // which becomes the last accepted content; null when the import did not write them, which
+  // leaves the page not read. Fills the rows again.
+  void importedProfiles(const FCL_RS_PROFILE_ALL* written);
   // The page's copy of the 25 profiles.
   const FCL_RS_PROFILE_ALL& profileAll() const { return *m_profileAll; }
 
@@ -107,7 +119,8 @@ class ScanProfileControllerObjC : public PageController {
   void buildLayout();
   void initLocalizedString();
   void initUI();
-  void showNotReadAlert(const QString& details);
+  void showNotReadAlert();
+  void showReadFailAlert(const QString& details);
 
   void funcEnter(const QString& name) const;
   void funcEnd(const QString& name) const;
@@ -117,10 +130,11 @@ class ScanProfileControllerObjC : public PageController {
   Utilities& ut;
   PageTrace m_trace;
   std::unique_ptr<FCL_RS_PROFILE_ALL> m_profileAll;
-  // The last successful read (all zero until then): what a failed read leaves the page with and
-  // what a failed change-check read compares against.
-  std::unique_ptr<FCL_RS_PROFILE_ALL> m_lastRead;
+  // The last accepted content (all zero until then; meaningful only while m_read).
+  std::unique_ptr<FCL_RS_PROFILE_ALL> m_lastAccepted;
   bool m_read = false;
+  // The slots the editor handed back since the page was last filled or saved.
+  std::bitset<kRows> m_edited;
   int32_t m_lastModifyID = 0;
   QStringList m_clientKeyList;
   QStringList m_serverKeyList;

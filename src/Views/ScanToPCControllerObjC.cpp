@@ -58,11 +58,6 @@ bool isUsableFolder(const QString& path) {
   return info.isDir() && info.isWritable();
 }
 
-// A TWAIN name that names one folder (it becomes a component of the preference file's path).
-bool isSafeFolderName(const QString& name) {
-  return !name.isEmpty() && name != u'.' && name != QStringLiteral("..") && !name.contains(u'/');
-}
-
 }  // namespace
 
 // ---- Construction ("viewDidLoad") -------------------------------------------------------------
@@ -146,7 +141,7 @@ void ScanToPCControllerObjC::setParam(const FCL_RS_PARAM_SCANPROFILE& scan2PC, b
   m_uuidString = uuid;
   m_twainString = twainName;
   m_interfaceString = interfaceText;
-  m_localSaveFailed = false;
+  m_localPending = false;
   readFromPList();
   m_editor->load(scan2PC, isB);
   funcEnd(name);
@@ -155,11 +150,35 @@ void ScanToPCControllerObjC::setParam(const FCL_RS_PARAM_SCANPROFILE& scan2PC, b
 void ScanToPCControllerObjC::getParam(FCL_RS_PARAM_SCANPROFILE& scan2PC) {
   const QString name = op("getParam:");
   funcEnter(name);
-  m_localSaveFailed = false;
   m_editor->applyData();
   std::memcpy(&scan2PC, &m_editor->record(), sizeof scan2PC);
-  writeToPList();
+  // The folder and the box wait for the scanner's verdict on the record.
+  m_localPending = folderChanged();
   funcEnd(name);
+}
+
+void ScanToPCControllerObjC::saveAccepted() {
+  const QString name = op("saveAccepted");
+  funcEnter(name);
+  if (!m_localPending) {
+    funcEnd(name);
+    return;
+  }
+  m_localPending = false;
+  if (!writeToPList()) {
+    // The folder and the box show what the file still holds, so nothing is left pending.
+    m_textFilePath->setText(m_defaultPathString);
+    m_chkFilePath->setChecked(m_bOpenAfterScan);
+    ut.message(localized("IDS_P_FOLDER_NOT_STORED_MSG"),
+               platform::formatText(localized("IDS_P_FOLDER_NOT_STORED_INFO"), {preferencePath()}), false);
+  }
+  funcEnd(name);
+}
+
+bool ScanToPCControllerObjC::folderChanged() const {
+  // Without a preference file the folder and the box are not the page's to change.
+  return m_hasPreferenceFile &&
+         (m_textFilePath->text() != m_defaultPathString || m_chkFilePath->isChecked() != m_bOpenAfterScan);
 }
 
 bool ScanToPCControllerObjC::isDataChanged(const FCL_RS_PARAM_SCANPROFILE& scan2PC) {
@@ -167,10 +186,7 @@ bool ScanToPCControllerObjC::isDataChanged(const FCL_RS_PARAM_SCANPROFILE& scan2
   funcEnter(name);
   m_editor->applyData();
   if (m_editor->differsFrom(scan2PC)) return true;
-  // Without a preference file the folder and the box are not the page's to change.
-  if (m_hasPreferenceFile && (m_textFilePath->text() != m_defaultPathString ||
-                              m_chkFilePath->isChecked() != m_bOpenAfterScan))
-    return true;
+  if (folderChanged()) return true;
   ut.debugMsg(kTraceLevel, QStringLiteral("No data is changed!"));
   funcEnd(name);
   return false;
@@ -179,11 +195,7 @@ bool ScanToPCControllerObjC::isDataChanged(const FCL_RS_PARAM_SCANPROFILE& scan2
 // ---- The preference file ------------------------------------------------------------------------------
 
 QString ScanToPCControllerObjC::preferencePath() const {
-  const bool isUSB = m_interfaceString == QStringLiteral("USB");
-  // Over the network the TWAIN name is a folder of the path; one that is not a plain folder
-  // name names no file of this device.
-  if (!m_isB && !isUSB && !isSafeFolderName(m_twainString)) return QString();
-  return preferenceFilePath(m_twainString, !m_isB, isUSB);
+  return preferenceFilePath(m_twainString, !m_isB, m_interfaceString == QStringLiteral("USB"));
 }
 
 void ScanToPCControllerObjC::readFromPList() {
@@ -210,13 +222,11 @@ void ScanToPCControllerObjC::readFromPList() {
   QString shown = m_defaultPathString;
   if (shown.isEmpty()) {
     shown = QString::fromLatin1(kDefaultLocation);
-    if (PropertyList::update(path, {{kLocationKey, shown}}) == PropertyList::Status::Ok) {
-      m_defaultPathString = shown;
-    } else {
-      // The default is shown but not stored: the comparison keeps the file's own (empty) folder,
-      // so the page has a change to save, and a save that fails again is reported.
+    // The default is the page's, not the user's: shown and compared with even when the file
+    // could not take it.
+    if (PropertyList::update(path, {{kLocationKey, shown}}) != PropertyList::Status::Ok)
       funcErr(name, QStringLiteral("Dictionary writeToFile return False!"));
-    }
+    m_defaultPathString = shown;
   }
   m_textFilePath->setText(shown);
   m_bOpenAfterScan = dict.value(kIsOpenKey).toString() == QStringLiteral("1");
@@ -240,23 +250,17 @@ bool ScanToPCControllerObjC::writeToPList() {
   // Only the two keys change, in the file's own tree and format.
   const PropertyList::Status status = PropertyList::update(
       path, {{kLocationKey, location}, {kIsOpenKey, open ? QStringLiteral("1") : QStringLiteral("0")}});
-  if (status != PropertyList::Status::Ok && status != PropertyList::Status::WriteFailed) {
-    // The file shown when the page was filled is gone or unreadable: what the user chose is not
-    // stored.
-    m_localSaveFailed = true;
-    funcErr(name, QStringLiteral("Dictionary read return False!"));
+  if (status != PropertyList::Status::Ok) {
+    // The file shown when the page was filled is gone, unreadable, or cannot be rewritten with
+    // what the user chose.
+    funcErr(name, status == PropertyList::Status::WriteFailed ? QStringLiteral("Dictionary writeToFile return False!")
+                                                              : QStringLiteral("Dictionary read return False!"));
     funcEnd(name);
     return false;
   }
   if (location != typed) m_textFilePath->setText(location);
-  if (status == PropertyList::Status::Ok) {
-    m_defaultPathString = location;
-    m_bOpenAfterScan = open;
-  } else {
-    // The comparison keeps the file's old values, so the change is still pending.
-    m_localSaveFailed = true;
-    funcErr(name, QStringLiteral("Dictionary writeToFile return False!"));
-  }
+  m_defaultPathString = location;
+  m_bOpenAfterScan = open;
   funcEnd(name);
   return true;
 }

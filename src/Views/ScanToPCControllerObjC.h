@@ -13,20 +13,23 @@
 //
 // The preference file:
 //  - setParam reads it (readFromPList). A missing or empty "Location" becomes "~/Pictures", and
-//    the file is rewritten with it at once; when that rewrite fails, "~/Pictures" is shown as a
-//    change not yet stored (the page reports a change, and its save tries again). A file without
-//    "IsOpen" shows the box off.
+//    the file is rewritten with it at once; that default is not the user's change: when the
+//    rewrite fails, "~/Pictures" is shown and counts as the folder the page compares with. A file
+//    without "IsOpen" shows the box off.
 //  - No file (or one that cannot be read): the folder field, its button and the box are
 //    disabled and empty, and a line below them says why. The page never creates the file and,
 //    then, reports no change for the folder and the box.
-//  - getParam writes it (writeToPList), after copying the scan record back: it sets the two keys
-//    in the file's own parsed tree and rewrites it atomically in its own format (binary or XML),
-//    so every key and value the page does not know survives as it was. A folder text an XML file
-//    cannot hold (a control character) is not written. A folder that is not an existing folder the user may write to
-//    ("~" expanded for the test) is replaced by "~/Pictures"; "Location" keeps the text as the
-//    user chose it, "~" and all.
-//  - localSaveFailed(): after a getParam, true when the page had a preference file to keep the
-//    two settings in and could not write them; the main window then reports the save failed.
+//  - The file is written only when the user changed the folder or the box, and only once the
+//    scanner accepted the page's record: getParam notes the change, saveAccepted() writes it
+//    (writeToPList). The write sets the two keys in the file's own parsed tree and rewrites it
+//    atomically in its own format (binary or XML), so every key and value the page does not know
+//    survives as it was. A folder text an XML file cannot hold (a control character) is not
+//    written. A folder that is not an existing folder the user may write to ("~" expanded for
+//    the test) is replaced by "~/Pictures"; "Location" keeps the text as the user chose it, "~"
+//    and all.
+//  - A write that fails after the scanner accepted: the alert IDS_P_FOLDER_NOT_STORED_MSG /
+//    _INFO (with the file's path) follows the main window's "saved", and the folder and the box
+//    return to what the file holds, so nothing stays pending and the page can be left.
 //
 // isDataChanged: the scan record as the scan-to-e-mail page compares it, then (with a file) the
 // folder text against the one last read or written, and the box against "IsOpen". isDataError
@@ -58,7 +61,7 @@ class ScanToPCControllerObjC : public PageController {
   bool getParam(MainWindowState& state) override;
   bool isDataChanged(const MainWindowState& state) override;
   int32_t isDataError() override;
-  bool localSaveFailed() const override { return m_localSaveFailed; }
+  void saveAccepted() override;
 
   // ---- The same on the record itself ----------------------------------------------------------
   void setParam(const FCL_RS_PARAM_SCANPROFILE& scan2PC, bool isB, const QString& uuid, const QString& twainName,
@@ -70,8 +73,8 @@ class ScanToPCControllerObjC : public PageController {
   // The file of the device handed over with setParam.
   QString preferencePath() const;
   void readFromPList();
-  // False when the file could not be read (nothing written then); true otherwise, also when the
-  // rewrite failed (localSaveFailed() tells).
+  // Stores the folder and the box; true when the file took them (false when it could not be read
+  // or rewritten; nothing is created).
   bool writeToPList();
 
   // ---- Actions -----------------------------------------------------------------------------------
@@ -96,6 +99,8 @@ class ScanToPCControllerObjC : public PageController {
   const FCL_RS_PARAM_SCANPROFILE& scan2PC() const { return m_editor->record(); }
 
  private:
+  // The folder or the box differ from the file's as last read or written (with a file).
+  bool folderChanged() const;
   // Enables the folder controls, or disables them with `note` below them.
   void showPreferenceFile(bool present, const QString& note);
   void funcEnter(const QString& name) const;
@@ -119,5 +124,6 @@ class ScanToPCControllerObjC : public PageController {
   QString m_defaultPathString;   // "Location" as last read or written
   bool m_bOpenAfterScan = false; // "IsOpen" as last read or written
   bool m_hasPreferenceFile = false;
-  bool m_localSaveFailed = false;
+  // getParam found the folder or the box changed: saveAccepted() writes them.
+  bool m_localPending = false;
 };

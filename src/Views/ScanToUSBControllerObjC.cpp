@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstring>
 
 #include "Model/Utilities.h"
@@ -60,7 +61,6 @@ ScanToUSBControllerObjC::ScanToUSBControllerObjC(QWidget* parent)
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     field = new QLineEdit(content);
     field->setEchoMode(QLineEdit::Password);
-    field->setMaxLength(kPasswordLength);  // a fifth character is refused as it is typed
     field->setFixedWidth(120);
     grid->addWidget(label, row, 0);
     grid->addWidget(field, row, 1, Qt::AlignLeft);
@@ -110,14 +110,9 @@ void ScanToUSBControllerObjC::setParam(const FCL_RS_PARAM_SCANPROFILE& scan2USB,
   std::memcpy(&m_general, &general, sizeof m_general);
   m_isB = isB;
   // A new visit: the fields show the stored password, nothing typed yet.
-  m_filledPassword = platform::textFromField(m_general.szSecurePDFPassword);
-  m_pw.securePassword->setText(m_filledPassword);
-  m_pw.secureRetypePassword->setText(m_filledPassword);
+  fillPassword();
   m_passwordShown = false;
-  m_passwordTouched = false;
-  m_loading = true;
   m_editor->load(scan2USB, isB);  // ends with the option update, and so with the password display
-  m_loading = false;
   funcEnd(name);
 }
 
@@ -150,8 +145,8 @@ bool ScanToUSBControllerObjC::isDataChanged(const FCL_RS_PARAM_SCANPROFILE& scan
 int32_t ScanToUSBControllerObjC::isDataError() {
   const QString name = op("isDataError");
   funcEnter(name);
-  // Only a password the user has been asked for in this visit is checked.
-  if (m_isB && m_passwordShown && m_passwordTouched && !checkPassword()) return kPageErrorShown;
+  // Only a password the user typed is checked.
+  if (m_isB && m_passwordShown && m_passwordTyped && !checkPassword()) return kPageErrorShown;
   funcEnd(name);
   return kPageErrorNone;
 }
@@ -161,13 +156,8 @@ int32_t ScanToUSBControllerObjC::isDataError() {
 void ScanToUSBControllerObjC::chkDisplayPassword() {
   const int fileType = m_editor->controls().popupFileType->indexOfSelectedItem();
   const bool show = m_isB && (fileType == kSecurePdfSingle || fileType == kSecurePdfMulti);
-  if (show && !m_passwordShown) {
-    // Appearing: the fields show the stored password again.
-    m_filledPassword = platform::textFromField(m_general.szSecurePDFPassword);
-    m_pw.securePassword->setText(m_filledPassword);
-    m_pw.secureRetypePassword->setText(m_filledPassword);
-    if (!m_loading) m_passwordTouched = true;
-  }
+  // Appearing: the fields show the stored password again.
+  if (show && !m_passwordShown) fillPassword();
   m_passwordShown = show;
   for (QWidget* w : std::initializer_list<QWidget*>{m_pw.textPassword, m_pw.textRetypePassword, m_pw.label00009999,
                                                     m_pw.securePassword, m_pw.secureRetypePassword})
@@ -198,28 +188,42 @@ bool ScanToUSBControllerObjC::checkPassword() {
   return false;
 }
 
-QString ScanToUSBControllerObjC::passwordFilter(const QString& text) {
-  return platform::digitsOnly(text).left(kPasswordLength);
+void ScanToUSBControllerObjC::fillPassword() {
+  m_filledPassword = platform::textFromField(m_general.szSecurePDFPassword);
+  m_passwordText = m_retypeText = m_filledPassword;
+  m_pw.securePassword->setText(m_filledPassword);
+  m_pw.secureRetypePassword->setText(m_filledPassword);
+  m_passwordTyped = false;
+}
+
+QString ScanToUSBControllerObjC::passwordFilter(const QString& previous, const QString& edited) {
+  if (edited.size() > kPasswordLength && edited.size() >= previous.size()) return previous;
+  return platform::digitsOnly(edited);
 }
 
 void ScanToUSBControllerObjC::passwordEdited(QLineEdit* field) {
+  QString& previous = field == m_pw.securePassword ? m_passwordText : m_retypeText;
   const QString typed = field->text();
-  const QString filtered = passwordFilter(typed);
+  const QString filtered = passwordFilter(previous, typed);
   if (filtered != typed) {
-    // The cursor stays after the digits that were before it.
-    const int cursor = int(passwordFilter(typed.left(field->cursorPosition())).size());
+    // A refused edit puts the cursor back where it was; removed characters leave it after the
+    // digits that were before it.
+    const int cursor = filtered == previous && typed.size() > kPasswordLength
+                           ? int(std::max<qsizetype>(0, field->cursorPosition() - (typed.size() - previous.size())))
+                           : int(platform::digitsOnly(typed.left(field->cursorPosition())).size());
     field->setText(filtered);
-    field->setCursorPosition(cursor);
+    field->setCursorPosition(std::min(cursor, int(filtered.size())));
   }
-  m_passwordTouched = true;
+  if (filtered != previous) m_passwordTyped = true;
+  previous = filtered;
 }
 
 // ---- Reading back ---------------------------------------------------------------------------------------
 
 void ScanToUSBControllerObjC::applyData() {
-  // The password goes into the general copy only when the user changed it; otherwise the stored
-  // bytes stay exactly as they came (a stored text that is not UTF-8 included).
-  if (m_isB && m_passwordShown && m_pw.securePassword->text() != m_filledPassword)
+  // The password goes into the general copy only when the user typed another one; otherwise the
+  // stored bytes stay exactly as they came (a stored text that is not UTF-8 included).
+  if (m_isB && m_passwordShown && m_passwordTyped && m_pw.securePassword->text() != m_filledPassword)
     platform::textToField(m_general.szSecurePDFPassword, m_pw.securePassword->text());
   m_editor->applyData();
 }

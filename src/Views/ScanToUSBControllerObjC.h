@@ -11,22 +11,23 @@
 // The password fields (password, confirmation, their labels and a note) are shown on the
 // USB-only model while the file type shown is a secure PDF (items 3 and 4), and hidden
 // otherwise. They are filled from the general record by setParam and whenever they go from
-// hidden to shown; any other option update leaves what the user typed. The fields take digits
-// only, at most four: a fifth character is refused, anything but a digit is removed again.
+// hidden to shown; any other option update leaves what the user typed. The fields have no length
+// limit of their own, so a stored password is shown whole; the typing filter takes digits only
+// and refuses a keystroke (or paste) that would make a field longer than four characters.
 //
 // Contract:
 //   setParam       copies both records and the module flag, fills the controls.
 //   getParam       reads the controls back; hands back the scan record and the whole general
 //                  record, byte for byte as it came apart from szSecurePDFPassword, which
-//                  changes only when the password fields are shown and the user has changed
-//                  the password text (UTF-8, NUL-padded).
-//   isDataChanged  the scan record as the scan-to-e-mail page compares it, then the password as
-//                  text (up to its first NUL); no other field of the general record.
+//                  changes only when the password fields are shown and the user has typed a
+//                  password other than the one shown (UTF-8, NUL-padded). Otherwise the stored
+//                  bytes go back as read, also when they are no UTF-8 text.
+//   isDataChanged  the scan record as the scan-to-e-mail page compares it, then the password
+//                  bytes (up to their first NUL); no other field of the general record.
 //   isDataError    0, or 999 after the password check's own alert (USB-only model only). The
-//                  check runs only when the user changed something the password depends on in
-//                  this visit of the page: typed into a password field, or made the fields
-//                  appear by a choice of file type, scan type, document size or resolution. A
-//                  stored password the page merely shows never blocks.
+//                  check runs only when the user typed into a password field since the fields
+//                  were last filled; fields that merely appear (a file-type choice, say) with a
+//                  stored password never block.
 //   The password check (checkPassword): Utilities::checkPassword with a minimum of 4, and the
 //   keyboard focus on the field at fault: empty password, then empty confirmation, then a
 //   password shorter than 4 (the password field), then a mismatch (the confirmation field).
@@ -66,10 +67,12 @@ class ScanToUSBControllerObjC : public PageController {
   // alert, the focus on the field at fault, and NO.
   bool checkPassword();
 
-  // The password's most characters (the scanner's field holds a PIN of four digits).
+  // The password's most characters as typed (the scanner's field holds a PIN of four digits).
   static constexpr int kPasswordLength = 4;
-  // What a password field keeps of `text`: its digits, at most the first four.
-  static QString passwordFilter(const QString& text);
+  // What a password field keeps after an edit turned `previous` into `edited`: `previous` when the
+  // edit would leave more than four characters without shortening the text, else the digits of
+  // `edited`.
+  static QString passwordFilter(const QString& previous, const QString& edited);
 
   struct PasswordControls {
     QLabel* textPassword;
@@ -89,6 +92,8 @@ class ScanToUSBControllerObjC : public PageController {
  private:
   void applyData();
   void passwordEdited(QLineEdit* field);
+  // Puts the stored password into both fields; nothing typed since.
+  void fillPassword();
   void funcEnter(const QString& name) const;
   void funcEnd(const QString& name) const;
 
@@ -103,10 +108,9 @@ class ScanToUSBControllerObjC : public PageController {
   bool m_passwordShown = false;
   // The password text the fields were last filled with from the general record.
   QString m_filledPassword;
-  // In this visit: the user typed into a password field, or a choice of the user's made the
-  // fields appear.
-  bool m_passwordTouched = false;
-  // Set while setParam loads the controls, so that the fields appearing then count as shown
-  // from the record, not by the user.
-  bool m_loading = false;
+  // Each field's text after its last accepted edit or fill: what a refused keystroke leaves.
+  QString m_passwordText;
+  QString m_retypeText;
+  // The user typed into a password field since the fields were last filled.
+  bool m_passwordTyped = false;
 };

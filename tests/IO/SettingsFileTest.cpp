@@ -392,6 +392,51 @@ TEST(SettingsFilePaths, SignatureAndPreferencePathRules) {
   EXPECT_EQ(preferenceFilePath("TW", true, true), home.file(kBntUsbPrefs));
   EXPECT_EQ(preferenceFilePath("TW-X", true, false),
             home.file("Library/Preferences/QMX-7315W/TW-X/Setting_RemoteSetup.plist"));
+  // Over the network the TWAIN name must be one plain folder name; the USB paths do not use it.
+  for (const char* name : {"", ".", "..", "../TW-X", "TW/X", "/"}) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(preferenceFilePath(name, true, false).isEmpty());
+    EXPECT_EQ(preferenceFilePath(name, true, true), home.file(kBntUsbPrefs));
+    EXPECT_EQ(preferenceFilePath(name, false, false), home.file(kBUsbPrefs));
+  }
+}
+
+// A TWAIN name from the network that is no plain folder name: the export takes no folder from a
+// file outside the model's folder, and the import writes none there.
+TEST_F(SettingsFileTest, TwainNameThatIsNoFolderNameReachesNoPreferenceFile) {
+  start(Kind::Qmx7315w);
+  struct Case {
+    const char* twain;
+    const char* outside;  // the file the name would otherwise name
+  };
+  // (The first makes the model's folder, through which the others would lead outside it.)
+  const Case cases[] = {
+      {"TW/Sub", "Library/Preferences/QMX-7315W/TW/Sub/Setting_RemoteSetup.plist"},
+      {"..", "Library/Preferences/Setting_RemoteSetup.plist"},
+      {"../TW-Other", "Library/Preferences/TW-Other/Setting_RemoteSetup.plist"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.twain);
+    writePrefs(c.outside, {{"Location", "/outside"}, {"IsOpen", "1"}});
+    const QByteArray before = readAll(home.file(c.outside));
+    const QString path = home.file("all.bin");
+    ASSERT_TRUE(io->writeToFile(path, c.twain, false, true, false));
+    const QByteArray bytes = readAll(path);
+    ASSERT_EQ(bytes.size(), 159840);
+    const auto* file = reinterpret_cast<const FCL_RS_FILE_DATA*>(bytes.constData());
+    EXPECT_EQ(QByteArray(file->szDestFolder, sizeof file->szDestFolder), QByteArray(sizeof file->szDestFolder, '\0'));
+    EXPECT_EQ(file->bShowFolder, 0);
+
+    auto image = std::make_unique<FCL_RS_FILE_DATA>();
+    std::memcpy(image.get(), bytes.constData(), sizeof *image);
+    std::strcpy(image->szDestFolder, "/imported");
+    image->bShowFolder = 0;
+    writeBytes(path, image.get(), sizeof *image);
+    io->resetFailedImportWrites();
+    EXPECT_TRUE(io->readParamAllFromFile(path, c.twain, false, true, false));
+    EXPECT_EQ(io->failedImportWrites(), 0u);
+    EXPECT_EQ(readAll(home.file(c.outside)), before);
+  }
 }
 
 // An export holds the scanner's passwords: readable by its owner only, also when it replaces a

@@ -160,34 +160,47 @@ TEST_F(UtilitiesTest, PasswordCheckOrder) {
       platform::formatText(T("IDS_CANNOT_EMPTY_ERR_MSG"), {T("IDS_PF_PASSWORD"), T("IDS_PF_PASSWORD")});
   const QString emptyConfirm =
       platform::formatText(T("IDS_CANNOT_EMPTY_ERR_MSG"), {T("IDS_PF_RETYPE_PASSWORD"), T("IDS_PF_RETYPE_PASSWORD")});
+  const QString tooShort4 = platform::formatText(T("IDS_PI_TOO_SHORT_MSG"), {4});
+  // The too-short text names the minimum.
+  EXPECT_TRUE(tooShort4.contains(u'4')) << tooShort4.toStdString();
   struct Case {
     const char* password;
     const char* confirm;
+    int32_t atLeast;
     bool accepted;
     QString information;  // empty: no alert
   } cases[] = {
-      {"", "", false, emptyPassword},
-      {"", "x", false, emptyPassword},
-      {"x", "", false, emptyConfirm},
-      {"secret", "secret", true, {}},
-      {"secret", "Secret", false, T("IDS_PI_ERROR_MSG")},
-      {"ab", "abc", false, T("IDS_PI_ERROR_MSG")},
+      {"", "", 0, false, emptyPassword},
+      {"", "x", 0, false, emptyPassword},
+      {"x", "", 0, false, emptyConfirm},
+      {"secret", "secret", 0, true, {}},
+      {"secret", "Secret", 0, false, T("IDS_PI_ERROR_MSG")},
+      {"ab", "abc", 0, false, T("IDS_PI_ERROR_MSG")},
+      // A minimum of 4: the empty texts keep their own alerts; 1 to 3 characters are too short,
+      // told before any mismatch; 4 characters are long enough.
+      {"", "", 4, false, emptyPassword},
+      {"123", "", 4, false, emptyConfirm},
+      {"1", "1", 4, false, tooShort4},
+      {"123", "123", 4, false, tooShort4},
+      {"123", "124", 4, false, tooShort4},
+      {"1234", "1235", 4, false, T("IDS_PI_ERROR_MSG")},
+      {"1234", "1234", 4, true, {}},
+      {"123456", "123456", 4, true, {}},
+      // The minimum length counts UTF-16 units.
+      {"a\xF0\x9F\x98\x80", "a\xF0\x9F\x98\x80", 4, false, tooShort4},
+      {"ab\xF0\x9F\x98\x80", "ab\xF0\x9F\x98\x80", 4, true, {}},
   };
   for (const Case& c : cases) {
     dialogs.clear();
     if (!c.information.isEmpty()) dialogs.expectAlert(0, T("IDS_CM_WARNING"));
-    EXPECT_EQ(ut.checkPassword(c.password, c.confirm, 0), c.accepted) << c.password << "/" << c.confirm;
+    EXPECT_EQ(ut.checkPassword(QString::fromUtf8(c.password), QString::fromUtf8(c.confirm), c.atLeast), c.accepted)
+        << c.password << "/" << c.confirm << " at least " << c.atLeast;
     if (c.information.isEmpty()) {
       EXPECT_TRUE(dialogs.alerts().empty());
     } else {
       ASSERT_EQ(dialogs.alerts().size(), 1u);
-      EXPECT_EQ(dialogs.alerts()[0].information, c.information);
+      EXPECT_EQ(dialogs.alerts()[0].information, c.information) << c.password << "/" << c.confirm;
       EXPECT_EQ(dialogs.alerts()[0].buttons.size(), 1);
     }
   }
-  // The minimum length counts UTF-16 units.
-  dialogs.clear();
-  dialogs.expectAlert(0);
-  EXPECT_FALSE(ut.checkPassword("abc", "abc", 4));
-  EXPECT_TRUE(ut.checkPassword("abcd", "abcd", 4));
 }

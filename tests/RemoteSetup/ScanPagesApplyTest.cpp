@@ -127,21 +127,30 @@ TEST_F(ScanPagesApplyTest, ScanToUSBApplyWritesTheOptionsAndThePassword) {
     Transport transport;
     Kind kind;
     Runs writes;
+    bool shown;     // the password fields appear
     bool password;  // the user sets a new password
+    const char* stored;  // the scanner's password bytes (8, NUL-padded); nullptr: "2468"
   };
   const Case cases[] = {
-      {"network model", Transport::Tcp, Kind::Qmx7315w, {"status", "lockUUID", "param5", "param2"}, false},
-      {"USB-only model", Transport::Usb, Kind::Qmx7305, {"status", "param5", "param2"}, true},
+      {"network model", Transport::Tcp, Kind::Qmx7315w, {"status", "lockUUID", "param5", "param2"}, false, false,
+       nullptr},
+      {"USB-only model", Transport::Usb, Kind::Qmx7305, {"status", "param5", "param2"}, true, true, nullptr},
+      // Shown whole and written back as read, not cut to the four characters a user may type.
+      {"USB-only model, six-digit password untouched", Transport::Usb, Kind::Qmx7305, {"status", "param5", "param2"},
+       true, false, "123456\0\0"},
+      {"USB-only model, non-UTF-8 password untouched", Transport::Usb, Kind::Qmx7305, {"status", "param5", "param2"},
+       true, false, "\xff" "12\xfe" "345\xc3"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const FCL_RS_PARAM_ALL before = scannerBlock(c.kind);
+    FCL_RS_PARAM_ALL before = scannerBlock(c.kind);
+    if (c.stored != nullptr) std::memcpy(before.sGeneral.szSecurePDFPassword, c.stored, 8);
     open(c.transport, c.kind, before);
     auto* page = show<ScanToUSBControllerObjC>(pages::kScanToUSBTitle);
     ASSERT_NE(page, nullptr);
     const auto& ui = page->editor()->controls();
     ASSERT_TRUE(ui.popupFileType->chooseItem(3));  // secure PDF for grey
-    EXPECT_EQ(page->passwordShown(), c.password);
+    EXPECT_EQ(page->passwordShown(), c.shown);
     if (c.password) {
       typeInto(page->passwordControls().securePassword, "1357");
       typeInto(page->passwordControls().secureRetypePassword, "1357");
@@ -219,7 +228,6 @@ TEST_F(ScanPagesApplyTest, ScanToPCApplyWritesTheOptionsAndThePreferenceFile) {
 
     EXPECT_EQ(apply(), text("IDS_APPLY_SUCCESS_MSG"));
     EXPECT_EQ(sent(), c.writes);
-    EXPECT_FALSE(page->localSaveFailed());
     FCL_RS_PARAM_ALL expected = before;
     expected.sScan2PC.byScanType = 0;
     expected.sScan2PC.byFileType_BW = 10;
@@ -237,29 +245,89 @@ TEST_F(ScanPagesApplyTest, ScanToPCApplyWritesTheOptionsAndThePreferenceFile) {
   }
 }
 
-// The preference file cannot be written any more when Apply comes: the scanner's record is
-// written, and the page answers that what it keeps on this computer was not stored.
-TEST_F(ScanPagesApplyTest, ScanToPCUnwritablePreferenceFileIsTheMainWindowsToReport) {
+// The preference file follows the scanner's verdict and never changes it: it is written only
+// when the user changed the folder or the box and the scanner accepted the record; a file that
+// cannot take the change is told after "saved", the page shows what the file holds and can be
+// left; an untouched folder never touches the file.
+TEST_F(ScanPagesApplyTest, ScanToPCPreferenceFileFollowsTheScannersVerdict) {
+  // A file the writer cannot store again: it holds a text XML cannot carry.
+  const QByteArray unwritable = "<plist version=\"1.0\"><dict><key>Location</key><string>~/Pictures</string>"
+                                "<key>IsOpen</key><string>1</string><key>Other</key><string>a&#1;b</string></dict></plist>";
+  const QByteArray writable = "<plist version=\"1.0\"><dict><key>Location</key><string>~/Pictures</string>"
+                              "<key>IsOpen</key><string>1</string></dict></plist>";
+  struct Case {
+    const char* what;
+    const QByteArray* file;
+    bool clickBox;
+    bool refuseRecord;
+    std::vector<QString> alerts;  // the information texts, in order
+    bool boxAfter;
+    bool pageLeft;                // a page switch then goes through without a question
+  };
   const QString file = home.file("Library/Preferences/QMX-7305/TW-Zerelta QMX-7305/Setting_RemoteSetup.plist", true);
-  ASSERT_EQ(PropertyList::write(file, {{"Location", "~/Pictures"}, {"IsOpen", "1"}}), PropertyList::Status::Ok);
-  const FCL_RS_PARAM_ALL before = scannerBlock(Kind::Qmx7305);
-  open(Transport::Usb, Kind::Qmx7305, before);
-  auto* page = show<ScanToPCControllerObjC>(pages::kScanToPCTitle);
-  ASSERT_NE(page, nullptr);
-  page->chkFilePath()->click();
-  ASSERT_TRUE(page->editor()->controls().popupResolution->chooseItem(1));
-  // A folder where the file should be.
-  ASSERT_TRUE(QFile::remove(file));
-  ASSERT_TRUE(QDir().mkpath(file));
+  const QString notStored = platform::formatText(text("IDS_P_FOLDER_NOT_STORED_INFO"), {file});
+  const Case cases[] = {
+      {"folder untouched, file that cannot be rewritten", &unwritable, false, false,
+       {text("IDS_APPLY_SUCCESS_MSG")}, true, true},
+      {"box changed, file that cannot be rewritten", &unwritable, true, false,
+       {text("IDS_APPLY_SUCCESS_MSG"), notStored}, true, true},
+      {"box changed, record refused", &writable, true, true, {}, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    {
+      QFile f(file);
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+      f.write(*c.file);
+    }
+    const FCL_RS_PARAM_ALL before = scannerBlock(Kind::Qmx7305);
+    open(Transport::Usb, Kind::Qmx7305, before);
+    auto* page = show<ScanToPCControllerObjC>(pages::kScanToPCTitle);
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(page->chkFilePath()->isChecked());
+    if (c.clickBox) page->chkFilePath()->click();
+    ASSERT_TRUE(page->editor()->controls().popupResolution->chooseItem(1));
+    if (c.refuseRecord) {
+      sim::Fault refused;
+      refused.opcode = FOP_WRITE2;
+      refused.dtc = FCLC_RS_PARAM;
+      refused.dtq = 7;
+      refused.lastErr = 0x2005;
+      link->faults().add(refused);
+    }
 
-  dialogs.expectAlert(0);
-  vc->ApplyBtnPressed();
-  EXPECT_EQ(sent(), (Runs{"status", "param7"}));
-  EXPECT_TRUE(page->localSaveFailed());
-  FCL_RS_PARAM_ALL expected = before;
-  expected.sScan2PC.wResolution_Color = 150;
-  expectBlock(expected);
-  EXPECT_TRUE(QFileInfo(file).isDir());
+    if (c.refuseRecord) dialogs.expectAlert(0, text("IDS_CM_INFORMATION"));
+    for (std::size_t i = 0; i < c.alerts.size(); ++i) dialogs.expectAlert(0);
+    vc->ApplyBtnPressed();
+    EXPECT_EQ(sent(), (Runs{"status", "param7"}));
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+    if (c.refuseRecord) {
+      ASSERT_EQ(dialogs.alerts().size(), 1u);
+      EXPECT_TRUE(dialogs.alerts()[0].information.startsWith(text("IDS_APPLY_FAIL_ERROR_MSG")));
+    } else {
+      ASSERT_EQ(dialogs.alerts().size(), c.alerts.size());
+      for (std::size_t i = 0; i < c.alerts.size(); ++i) EXPECT_EQ(dialogs.alerts()[i].information, c.alerts[i]);
+      if (c.alerts.size() > 1) {
+        EXPECT_EQ(dialogs.alerts()[1].message, text("IDS_P_FOLDER_NOT_STORED_MSG"));
+      }
+      FCL_RS_PARAM_ALL expected = before;
+      expected.sScan2PC.wResolution_Color = 150;
+      expectBlock(expected);
+    }
+    // The file holds what it held.
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), *c.file);
+    EXPECT_EQ(page->chkFilePath()->isChecked(), c.boxAfter);
+
+    dialogs.clear();
+    if (!c.pageLeft) dialogs.expectAlert(1);  // asked to save: Cancel keeps the edits unsaved
+    show<ScanToUSBControllerObjC>(pages::kScanToUSBTitle);
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+    if (c.pageLeft) {
+      EXPECT_TRUE(dialogs.alerts().empty());
+    }
+  }
 }
 
 }  // namespace

@@ -30,6 +30,20 @@ void retype(QLineEdit* field, const QString& typed) {
   QTest::keyClicks(field, typed);
 }
 
+sim::Fault refusedProfiles(uint8_t opcode) {
+  sim::Fault f;
+  f.opcode = opcode;
+  f.dtc = FCLC_RS_PROFILE;
+  f.lastErr = 0x2005;
+  return f;
+}
+
+FCL_RS_PROFILE_ALL received(const sim::Bytes& write) {
+  FCL_RS_PROFILE_ALL all;
+  std::memcpy(&all, write.data(), sizeof all);
+  return all;
+}
+
 class ScanProfileApplyTest : public MainWindowTest {
  public:
   ScanProfileApplyTest() {
@@ -40,6 +54,13 @@ class ScanProfileApplyTest : public MainWindowTest {
   }
   ScanProfileControllerObjC* profiles() const {
     return dynamic_cast<ScanProfileControllerObjC*>(vc->page(QString::fromLatin1(pages::kScanProfileStoryboard)));
+  }
+  // Apply, answering the result alert; answers its information text.
+  QString apply() {
+    dialogs.expectAlert(0, text("IDS_CM_INFORMATION"));
+    vc->ApplyBtnPressed();
+    settledCommands();
+    return dialogs.alerts().empty() ? QString() : dialogs.alerts().back().information;
   }
   // The whole-list writes the scanner received, in order.
   std::vector<sim::Bytes> profileWrites() {
@@ -131,8 +152,8 @@ TEST_F(ScanProfileApplyTest, EditedFtpAndSftpProfilesReachTheScannerInTheirSlots
   EXPECT_EQ(dialogs.pendingAlerts(), 0u);
 }
 
-// The profiles cannot be read when the page is shown: the not-read alert; Apply and leaving the
-// page go through without a question and without writing the profiles.
+// The profiles cannot be read when the page is shown: the read-failure alert; Apply and leaving
+// the page go through without a question and without writing the profiles.
 TEST_F(ScanProfileApplyTest, UnreadProfilesBlockNothingAndAreNeverWritten) {
   loaded();
   const auto before = std::make_unique<FCL_RS_PROFILE_ALL>(link->model().profiles());
@@ -141,7 +162,7 @@ TEST_F(ScanProfileApplyTest, UnreadProfilesBlockNothingAndAreNeverWritten) {
   refused.dtc = FCLC_RS_PROFILE;
   refused.lastErr = 0x2005;
   link->faults().add(refused);
-  dialogs.expectAlert(0, text("IDS_RS_NOT_READ_MSG"));
+  dialogs.expectAlert(0, text("IDS_SP_READ_FAIL_MSG"));
   click("IDS_SP_SCAN_PROFILE");
   ASSERT_EQ(shown(), "scanProfile");
   EXPECT_FALSE(profiles()->controls().btnProfile[0]->isEnabled());
@@ -156,6 +177,108 @@ TEST_F(ScanProfileApplyTest, UnreadProfilesBlockNothingAndAreNeverWritten) {
   EXPECT_EQ(std::memcmp(before.get(), now.get(), sizeof *before), 0);
   EXPECT_EQ(dialogs.alerts().size(), 1u);
   EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+}
+
+// A rename saved (accepted), another page, then a profile read refused on coming back: the page
+// says so once and shows the saved name; leaving the untouched page asks nothing; Apply of another
+// edit sends the saved profiles with that edit.
+TEST_F(ScanProfileApplyTest, SavedProfilesAreWhatTheUnreadablePageFallsBackTo) {
+  loaded();
+  click("IDS_SP_SCAN_PROFILE");
+  ASSERT_EQ(shown(), "scanProfile");
+  edit(1, [](ScanProfileSettingControllerObjC& e) {
+    retype(e.controls().textProfileName, "Renamed");
+    e.OKBtnPressed();
+  });
+  EXPECT_EQ(apply(), text("IDS_APPLY_SUCCESS_MSG"));
+  const auto saved = std::make_unique<FCL_RS_PROFILE_ALL>(link->model().profiles());
+  ASSERT_EQ(platform::textFromField(saved->sProfile[0].szProfileName), "Renamed");
+  click("IDS_GS_GENERAL_SETUP");
+  ASSERT_EQ(shown(), "generalSetup");
+
+  dialogs.clear();
+  link->faults().add(refusedProfiles(FOP_READ));
+  dialogs.expectAlert(0, text("IDS_SP_READ_FAIL_MSG"));
+  click("IDS_SP_SCAN_PROFILE");
+  ASSERT_EQ(shown(), "scanProfile");
+  EXPECT_EQ(dialogs.alerts().size(), 1u);
+  EXPECT_EQ(profiles()->controls().labelName[0]->text(), "Renamed");
+  EXPECT_TRUE(profiles()->controls().btnProfile[0]->isEnabled());
+
+  // Leaving the untouched page, its change-check read refused too: no question, nothing written.
+  const std::size_t writesBefore = profileWrites().size();
+  link->faults().add(refusedProfiles(FOP_READ));
+  click("IDS_GS_GENERAL_SETUP");
+  EXPECT_EQ(shown(), "generalSetup");
+  EXPECT_EQ(dialogs.alerts().size(), 1u);
+  EXPECT_EQ(profileWrites().size(), writesBefore);
+
+  // Back, the read refused again; another edit and Apply: the saved profiles plus that edit.
+  link->faults().add(refusedProfiles(FOP_READ));
+  dialogs.expectAlert(0, text("IDS_SP_READ_FAIL_MSG"));
+  click("IDS_SP_SCAN_PROFILE");
+  edit(3, [](ScanProfileSettingControllerObjC& e) {
+    retype(e.controls().textProfileName, "Third");
+    e.OKBtnPressed();
+  });
+  link->faults().add(refusedProfiles(FOP_READ));
+  EXPECT_EQ(apply(), text("IDS_APPLY_SUCCESS_MSG"));
+  const auto writes = profileWrites();
+  ASSERT_EQ(writes.size(), writesBefore + 1);
+  auto want = std::make_unique<FCL_RS_PROFILE_ALL>(*saved);
+  platform::textToField(want->sProfile[2].szProfileName, "Third");
+  const auto got = std::make_unique<FCL_RS_PROFILE_ALL>(received(writes.back()));
+  EXPECT_EQ(std::memcmp(want.get(), got.get(), sizeof *want), 0);
+  EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+}
+
+// An import that wrote the profiles is what the page shows when its next read fails; an import
+// whose profile write was refused leaves the page not read.
+TEST_F(ScanProfileApplyTest, ImportIsThePagesLastAcceptedContent) {
+  struct Case {
+    const char* what;
+    bool refuseProfileWrite;
+  };
+  for (const Case& c : {Case{"profiles imported", false}, Case{"profile write refused", true}}) {
+    SCOPED_TRACE(c.what);
+    loaded();
+    // The page read once, then the general page again.
+    click("IDS_SP_SCAN_PROFILE");
+    click("IDS_GS_GENERAL_SETUP");
+    const QString path = home.file("backup.bin");
+    dialogs.expectAlert(1, text("IDS_EID_EXPORT_CAUTION"));
+    dialogs.expectPanel(path);
+    dialogs.expectAlert(0, text("IDS_CM_MESSAGE"));
+    vc->ExportBtnPressed();
+    ASSERT_EQ(dialogs.alerts().back().information, text("IDS_RS_EXPORT_SUCCESS"));
+    const auto exported = std::make_unique<FCL_RS_PROFILE_ALL>(link->model().profiles());
+    // The scanner's profiles change before the import.
+    auto changed = std::make_unique<FCL_RS_PROFILE_ALL>(*exported);
+    platform::textToField(changed->sProfile[0].szProfileName, "Changed since");
+    link->model().setProfiles(*changed);
+
+    if (c.refuseProfileWrite) link->faults().add(refusedProfiles(FOP_WRITE2));
+    dialogs.expectAlert(1, text("IDS_EID_IMPORT_CAUTION"));
+    dialogs.expectPanel(path);
+    dialogs.expectAlert(0, text("IDS_CM_MESSAGE"));
+    vc->ImportBtnPressed();
+    EXPECT_EQ(dialogs.alerts().back().information.startsWith(text("IDS_RS_IMPORT_FAIL")), c.refuseProfileWrite);
+
+    link->faults().add(refusedProfiles(FOP_READ));
+    dialogs.expectAlert(0, text("IDS_SP_READ_FAIL_MSG"));
+    click("IDS_SP_SCAN_PROFILE");
+    ASSERT_EQ(shown(), "scanProfile");
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+    if (c.refuseProfileWrite) {
+      EXPECT_FALSE(profiles()->isProfileRead());
+      EXPECT_FALSE(profiles()->controls().btnProfile[0]->isEnabled());
+    } else {
+      EXPECT_TRUE(profiles()->isProfileRead());
+      EXPECT_EQ(std::memcmp(&profiles()->profileAll(), exported.get(), sizeof *exported), 0);
+      EXPECT_EQ(profiles()->controls().labelName[0]->text(),
+                platform::textFromField(exported->sProfile[0].szProfileName));
+    }
+  }
 }
 
 }  // namespace

@@ -52,6 +52,14 @@ sim::Fault refusedProfiles(uint8_t opcode, int count = 1) {
   f.count = count;
   return f;
 }
+// A profile read the scanner breaks off in the middle of its data.
+sim::Fault brokenOffRead() {
+  sim::Fault f;
+  f.opcode = FOP_READ;
+  f.dtc = FCLC_RS_PROFILE;
+  f.closeAfterSent = 32 + 5000;
+  return f;
+}
 
 // The user's typing: the field's text replaced by `typed`, one key at a time.
 void retype(QLineEdit* field, const QString& typed) {
@@ -246,11 +254,13 @@ TEST_F(ScanProfilePageTest, EachButtonOpensItsOwnSlotAndOkHandsTheEditBack) {
   EXPECT_EQ(profileWrites(), 1);
   EXPECT_FALSE(page.isDataChanged(&io));
 
-  // Changed on the scanner by other means: the change check says so.
+  // Changed on the scanner by other means: no change of the user's; the page takes the
+  // scanner's profiles, so no later save sends the older ones.
   auto other = scannerProfiles();
   other->sProfile[24].dwFW_DebugField2 = 1;
   putProfiles(*other);
-  EXPECT_TRUE(page.isDataChanged(&io));
+  EXPECT_FALSE(page.isDataChanged(&io));
+  EXPECT_EQ(firstDifference(*other, page.profileAll()), "");
 }
 
 // Cancel drops every edit, also a change of kind already made to the editor's copy.
@@ -271,13 +281,16 @@ TEST_F(ScanProfilePageTest, CancelLeavesTheSlotAndTheRows) {
 
 // ---- Profiles that could not be read ------------------------------------------------------------------
 
-// No read has succeeded: the not-read alert, the rows say so, the buttons are disabled, the change
-// check answers NO and nothing is written.
+// No read has succeeded: the read-failure alert, the rows say so, the buttons are disabled, the
+// change check answers NO and nothing is written (a save is told with the save path's not-read
+// alert).
 TEST_F(ScanProfilePageTest, UnreadProfilesAreNeverWrittenAndBlockNothing) {
   const auto before = scannerProfiles();
   sim.faults().add(refusedProfiles(FOP_READ));
-  dialogs.expectAlert(0, text("IDS_RS_NOT_READ_MSG"));
+  dialogs.expectAlert(0, text("IDS_SP_READ_FAIL_MSG"));
   page.setParam(&io, clientKeys, serverKeys);
+  ASSERT_EQ(dialogs.alerts().size(), 1u);
+  EXPECT_TRUE(dialogs.alerts()[0].information.startsWith(text("IDS_SP_READ_FAIL_INFO")));
   EXPECT_FALSE(page.isProfileRead());
   for (int i = 0; i < Page::kRows; ++i) {
     EXPECT_EQ(page.controls().labelName[i]->text(), text("IDS_SP_PROFILE_NOT_READ"));
@@ -291,32 +304,106 @@ TEST_F(ScanProfilePageTest, UnreadProfilesAreNeverWrittenAndBlockNothing) {
   EXPECT_EQ(firstDifference(*before, *scannerProfiles()), "");
 }
 
-// After a successful read, a failed one leaves the profiles as last read (not a zero buffer), and
-// a failed change-check read compares with them.
-TEST_F(ScanProfilePageTest, FailedReadsFallBackToTheProfilesAsLastRead) {
-  load();
-  const auto lastRead = std::make_unique<FCL_RS_PROFILE_ALL>(page.profileAll());
-  edit(1, [&](Editor& e) {
-    retype(e.controls().textProfileName, "Edited");
-    e.OKBtnPressed();
-  });
-  sim.faults().add(refusedProfiles(FOP_READ));
-  page.setParam(&io, clientKeys, serverKeys);  // no alert: the page holds profiles it read
-  EXPECT_TRUE(page.isProfileRead());
-  EXPECT_EQ(firstDifference(*lastRead, page.profileAll()), "");
-  EXPECT_EQ(page.controls().labelName[0]->text(), "Office share");
-  EXPECT_TRUE(page.controls().btnProfile[0]->isEnabled());
+// The page's last accepted content is the last accepted read or write: a read refused or broken
+// off when the page is shown again says so once and shows it, editable; the untouched page is no
+// change, and a save sends it with the new edits, nothing older.
+TEST_F(ScanProfilePageTest, FailedReadsFallBackToTheLastAcceptedReadOrWrite) {
+  struct Case {
+    const char* what;
+    bool saveFirst;  // the rename was saved (accepted) before the failed read
+    sim::Fault fault;
+  };
+  const Case cases[] = {
+      {"read refused after a read", false, refusedProfiles(FOP_READ)},
+      {"read refused after a save", true, refusedProfiles(FOP_READ)},
+      {"read broken off after a save", true, brokenOffRead()},
+  };
+  const auto initial = scannerProfiles();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    dialogs.clear();
+    load();
+    edit(1, [&](Editor& e) {
+      retype(e.controls().textProfileName, "Renamed");
+      e.OKBtnPressed();
+    });
+    if (c.saveFirst) {
+      ASSERT_TRUE(page.getParam(&io));
+      ASSERT_EQ(platform::textFromField(scannerProfiles()->sProfile[0].szProfileName), "Renamed");
+    }
+    const auto accepted = scannerProfiles();
+    const QString shownName = c.saveFirst ? "Renamed" : "Office share";
 
-  // The change check cannot read: unchanged profiles are not a change ...
-  sim.faults().add(refusedProfiles(FOP_READ));
-  EXPECT_FALSE(page.isDataChanged(&io));
-  // ... an edit is.
-  edit(3, [&](Editor& e) {
-    retype(e.controls().textProfileName, "Edited too");
+    sim.faults().add(c.fault);
+    dialogs.expectAlert(0, text("IDS_SP_READ_FAIL_MSG"));
+    page.setParam(&io, clientKeys, serverKeys);
+    EXPECT_EQ(dialogs.alerts().size(), 1u);
+    EXPECT_TRUE(page.isProfileRead());
+    EXPECT_EQ(firstDifference(*accepted, page.profileAll()), "");
+    EXPECT_EQ(page.controls().labelName[0]->text(), shownName);
+    EXPECT_TRUE(page.controls().btnProfile[0]->isEnabled());
+
+    // The change check cannot read: the untouched page is no change ...
+    sim.faults().add(refusedProfiles(FOP_READ));
+    EXPECT_FALSE(page.isDataChanged(&io));
+    // ... an edit is, and the save sends the last accepted profiles with that edit.
+    edit(3, [&](Editor& e) {
+      retype(e.controls().textProfileName, "Edited too");
+      e.OKBtnPressed();
+    });
+    sim.faults().add(refusedProfiles(FOP_READ));
+    EXPECT_TRUE(page.isDataChanged(&io));
+    ASSERT_TRUE(page.getParam(&io));
+    auto want = std::make_unique<FCL_RS_PROFILE_ALL>(*accepted);
+    platform::textToField(want->sProfile[2].szProfileName, "Edited too");
+    EXPECT_EQ(firstDifference(*want, *scannerProfiles()), "");
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+    putProfiles(*initial);  // the next case starts from the same profiles
+  }
+}
+
+// A successful fresh read of the change check replaces the last accepted content: what changed on
+// the scanner meanwhile is shown, is no change of the user's, and a save keeps it.
+TEST_F(ScanProfilePageTest, FreshReadOfTheChangeCheckIsTheNewLastAcceptedContent) {
+  load();
+  edit(1, [&](Editor& e) {
+    retype(e.controls().textProfileName, "Mine");
     e.OKBtnPressed();
   });
+  // Someone else renames profile 2 on the scanner.
+  auto other = scannerProfiles();
+  platform::textToField(other->sProfile[1].szProfileName, "Theirs");
+  putProfiles(*other);
+  EXPECT_TRUE(page.isDataChanged(&io));  // slot 0 is the user's edit
+  EXPECT_EQ(page.controls().labelName[1]->text(), "Theirs");
+  ASSERT_TRUE(page.getParam(&io));
+  auto want = std::make_unique<FCL_RS_PROFILE_ALL>(*other);
+  platform::textToField(want->sProfile[0].szProfileName, "Mine");
+  EXPECT_EQ(firstDifference(*want, *scannerProfiles()), "");
+  EXPECT_FALSE(page.isDataChanged(&io));
+}
+
+// An import hands the page what the scanner accepted as its profiles, or tells it that nothing is
+// known: a failed read afterwards shows the imported profiles, or leaves the page not read.
+TEST_F(ScanProfilePageTest, ImportReplacesTheLastAcceptedContentOrLeavesThePageNotRead) {
+  load();
+  auto imported = scannerProfiles();
+  platform::textToField(imported->sProfile[4].szProfileName, "From file");
+  page.importedProfiles(imported.get());
   sim.faults().add(refusedProfiles(FOP_READ));
-  EXPECT_TRUE(page.isDataChanged(&io));
+  dialogs.expectAlert(0, text("IDS_SP_READ_FAIL_MSG"));
+  page.setParam(&io, clientKeys, serverKeys);
+  EXPECT_TRUE(page.isProfileRead());
+  EXPECT_EQ(page.controls().labelName[4]->text(), "From file");
+  EXPECT_EQ(firstDifference(*imported, page.profileAll()), "");
+
+  page.importedProfiles(nullptr);
+  sim.faults().add(refusedProfiles(FOP_READ));
+  dialogs.expectAlert(0, text("IDS_SP_READ_FAIL_MSG"));
+  page.setParam(&io, clientKeys, serverKeys);
+  EXPECT_FALSE(page.isProfileRead());
+  EXPECT_FALSE(page.controls().btnProfile[4]->isEnabled());
+  EXPECT_FALSE(page.isDataChanged(&io));
 }
 
 // A refused write is a failure and the edits stay for another try.

@@ -82,10 +82,13 @@ struct ShownPage {
     page.show();
   }
   const ScanOptionEditor::Controls& ui() const { return page.editor()->controls(); }
-  Record save() {
+  // The main window's save: the record taken back, then (unless the scanner refused it) the
+  // news that the scanner accepted it.
+  Record save(bool accepted = true) {
     Record out;
     std::memset(&out, 0, sizeof out);
     page.getParam(out);
+    if (accepted) page.saveAccepted();
     return out;
   }
   Record record;
@@ -137,7 +140,6 @@ TEST_F(ScanToPCPage, IsTheStandardFactorysPageAndTouchesOnlyItsRecord) {
   EXPECT_FALSE(page->isDataChanged(state));
   EXPECT_TRUE(page->getParam(state));
   EXPECT_EQ(std::memcmp(&state.sParamAll, &before.sParamAll, sizeof state.sParamAll), 0);
-  EXPECT_FALSE(page->localSaveFailed());
 }
 
 // Secure, signed PDF and PDF/A are never offered; the file size is never the user's to choose.
@@ -197,6 +199,8 @@ TEST_F(ScanToPCPage, ReadsTheFileOfTheModelAndConnection) {
       {"USB-only model", true, "USB", "TW-Office", &kUsbOnlyFile},
       {"TWAIN name that is no folder name", false, "Wired LAN", "../TW-Office", nullptr},
       {"empty TWAIN name", false, "Wired LAN", "", nullptr},
+      {"TWAIN name \".\"", false, "Wired LAN", ".", nullptr},
+      {"TWAIN name \"..\"", false, "Wired LAN", "..", nullptr},
   };
   for (const QString* file : {&kNetworkUsbFile, &kNetworkLanFile, &kUsbOnlyFile})
     writePrefs({{"Location", home.path() + "/" + *file}, {"IsOpen", "1"}}, *file);
@@ -206,9 +210,8 @@ TEST_F(ScanToPCPage, ReadsTheFileOfTheModelAndConnection) {
     EXPECT_EQ(shown.page.hasPreferenceFile(), c.file != nullptr);
     EXPECT_EQ(shown.page.textFilePath()->text(), c.file ? home.path() + "/" + *c.file : QString());
     EXPECT_EQ(shown.page.chkFilePath()->isChecked(), c.file != nullptr);
-    if (c.file != nullptr) {
-      EXPECT_EQ(shown.page.preferencePath(), preferenceFilePath(c.twain, !c.isB, QString(c.interfaceText) == "USB"));
-    }
+    EXPECT_EQ(shown.page.preferencePath(), preferenceFilePath(c.twain, !c.isB, QString(c.interfaceText) == "USB"));
+    EXPECT_EQ(shown.page.preferencePath().isEmpty(), c.file == nullptr);
   }
 }
 
@@ -224,19 +227,25 @@ TEST_F(ScanToPCPage, PreferenceFileBeforeAndAfterSave) {
     QString shownFolder;         // after setParam
     bool shownBox;
     void (*edit)(Page&, ScriptedDialogs&, const QString& scans);
-    QString savedLocation;       // after getParam; also what the field then shows
-    QString savedIsOpen;
+    QString savedLocation;       // after the save; also what the field then shows
+    QString savedIsOpen;         // null: no such key
   };
+  const auto clickBox = [](Page& p, ScriptedDialogs&, const QString&) { p.chkFilePath()->click(); };
   const Case cases[] = {
+      // Untouched: the file is not written, whatever it holds.
       {"untouched", {{"Location", scans}, {"IsOpen", "0"}}, scans, false, nullptr, scans, "0"},
-      {"box turned on", {{"Location", scans}, {"IsOpen", "0"}}, scans, false,
-       [](Page& p, ScriptedDialogs&, const QString&) { p.chkFilePath()->click(); }, scans, "1"},
-      {"box turned off", {{"Location", scans}, {"IsOpen", "1"}}, scans, true,
-       [](Page& p, ScriptedDialogs&, const QString&) { p.chkFilePath()->click(); }, scans, "0"},
-      {"no IsOpen: box off", {{"Location", scans}}, scans, false, nullptr, scans, "0"},
-      {"IsOpen not \"1\"", {{"Location", scans}, {"IsOpen", "yes"}}, scans, false, nullptr, scans, "0"},
+      {"no IsOpen: box off", {{"Location", scans}}, scans, false, nullptr, scans, QString()},
+      {"IsOpen not \"1\"", {{"Location", scans}, {"IsOpen", "yes"}}, scans, false, nullptr, scans, "yes"},
       {"no Location", {{"IsOpen", "1"}}, "~/Pictures", true, nullptr, "~/Pictures", "1"},
-      {"empty Location", {{"Location", ""}}, "~/Pictures", false, nullptr, "~/Pictures", "0"},
+      {"empty Location", {{"Location", ""}}, "~/Pictures", false, nullptr, "~/Pictures", QString()},
+      {"folder that does not exist", {{"Location", "/nonexistent/scans"}}, "/nonexistent/scans", false, nullptr,
+       "/nonexistent/scans", QString()},
+      {"home-relative folder kept as written", {{"Location", "~/Scans"}}, "~/Scans", false, nullptr, "~/Scans",
+       QString()},
+      // Changed by the user: both keys are written.
+      {"box turned on", {{"Location", scans}, {"IsOpen", "0"}}, scans, false, clickBox, scans, "1"},
+      {"box turned off", {{"Location", scans}, {"IsOpen", "1"}}, scans, true, clickBox, scans, "0"},
+      {"box turned on without IsOpen", {{"Location", scans}}, scans, false, clickBox, scans, "1"},
       {"folder chosen", {{"Location", "~/Pictures"}}, "~/Pictures", false,
        [](Page& p, ScriptedDialogs& d, const QString& s) {
          d.expectPanel(s);
@@ -248,11 +257,11 @@ TEST_F(ScanToPCPage, PreferenceFileBeforeAndAfterSave) {
          d.expectPanel(std::nullopt);
          p.btnFilePath()->click();
        },
-       scans, "0"},
-      {"folder that does not exist", {{"Location", "/nonexistent/scans"}}, "/nonexistent/scans", false, nullptr,
-       "~/Pictures", "0"},
-      {"a file, not a folder", {{"Location", plainFile}}, plainFile, false, nullptr, "~/Pictures", "0"},
-      {"home-relative folder kept as written", {{"Location", "~/Scans"}}, "~/Scans", false, nullptr, "~/Scans", "0"},
+       scans, QString()},
+      {"box turned on over a folder that does not exist", {{"Location", "/nonexistent/scans"}}, "/nonexistent/scans",
+       false, clickBox, "~/Pictures", "1"},
+      {"box turned on over a file, not a folder", {{"Location", plainFile}}, plainFile, false, clickBox, "~/Pictures",
+       "1"},
       {"home-relative folder typed", {{"Location", scans}}, scans, false,
        [](Page& p, ScriptedDialogs&, const QString&) {
          p.textFilePath()->setFocus();
@@ -276,11 +285,10 @@ TEST_F(ScanToPCPage, PreferenceFileBeforeAndAfterSave) {
     EXPECT_FALSE(shown.page.isDataChanged(shown.record));
     if (c.edit != nullptr) c.edit(shown.page, dialogs, scans);
     shown.save();
-    EXPECT_FALSE(shown.page.localSaveFailed());
     EXPECT_EQ(shown.page.textFilePath()->text(), c.savedLocation);
     QVariantMap expected = othersKeys();
     expected.insert("Location", c.savedLocation);
-    expected.insert("IsOpen", c.savedIsOpen);
+    if (!c.savedIsOpen.isNull()) expected.insert("IsOpen", c.savedIsOpen);
     EXPECT_EQ(readPrefs(), expected);
     // What was saved is what the next change check compares with.
     EXPECT_FALSE(shown.page.isDataChanged(shown.record));
@@ -355,7 +363,6 @@ TEST_F(ScanToPCPage, WithoutAPreferenceFileTheFolderIsNotThePagesToChange) {
     shown.page.textFilePath()->setText("/somewhere");  // not something a user can do here
     EXPECT_FALSE(shown.page.isDataChanged(shown.record));
     shown.save();
-    EXPECT_FALSE(shown.page.localSaveFailed());
     EXPECT_EQ(QFileInfo(prefs(kUsbOnlyFile)).isFile(), false);
     EXPECT_EQ(QFileInfo(prefs(kUsbOnlyFile)).isDir(), c.makeFolderInstead);
   }
@@ -367,29 +374,42 @@ TEST_F(ScanToPCPage, WithoutAPreferenceFileTheFolderIsNotThePagesToChange) {
   EXPECT_FALSE(shown.page.labelNoPreferences()->isVisible());
 }
 
-// A file that could not be written is remembered until the next save or fill; the scan record
-// is handed back regardless.
-TEST_F(ScanToPCPage, FailedFileWriteIsReported) {
+// The folder and the box reach the file only once the scanner accepted the record. A file that
+// cannot take them then is told after the save (with its path), and the controls show what the
+// file holds: nothing is left pending.
+TEST_F(ScanToPCPage, FolderIsStoredOnlyAfterTheScannerAcceptedAndAFailedWriteIsTold) {
+  ScriptedDialogs dialogs;
   const QString scans = folder("Scans");
   writePrefs({{"Location", scans}, {"IsOpen", "0"}});
   ShownPage shown;
   shown.page.chkFilePath()->click();
+  // The scanner refused the record: the file keeps what it held, the change stays.
+  shown.save(false);
+  EXPECT_EQ(readPrefs().value("IsOpen"), "0");
+  EXPECT_TRUE(shown.page.isDataChanged(shown.record));
+
   // The file is replaced by a folder of its name: it can be neither read nor written.
   ASSERT_TRUE(QFile::remove(prefs()));
   ASSERT_TRUE(QDir().mkpath(prefs()));
+  dialogs.expectAlert(0, text("IDS_P_FOLDER_NOT_STORED_MSG"));
   const Record out = shown.save();
   EXPECT_EQ(std::memcmp(&out, &shown.record, sizeof out), 0);
-  EXPECT_TRUE(shown.page.localSaveFailed());
-  // Still a change: the box is not stored anywhere.
-  EXPECT_TRUE(shown.page.isDataChanged(shown.record));
+  ASSERT_EQ(dialogs.alerts().size(), 1u);
+  EXPECT_EQ(dialogs.alerts()[0].information,
+            platform::formatText(text("IDS_P_FOLDER_NOT_STORED_INFO"), {prefs()}));
+  EXPECT_TRUE(dialogs.alerts()[0].information.contains(prefs()));
+  EXPECT_FALSE(shown.page.chkFilePath()->isChecked());
+  EXPECT_EQ(shown.page.textFilePath()->text(), scans);
+  EXPECT_FALSE(shown.page.isDataChanged(shown.record));
 
-  // The folder goes, the file comes back: the next save stores the box and succeeds.
+  // The file comes back: the box turned on again is stored, the other keys stay.
   ASSERT_TRUE(QDir(prefs()).removeRecursively());
   writePrefs({{"Location", scans}, {"IsOpen", "0"}, {"IsThirdAppScan", "0"}});
+  shown.page.chkFilePath()->click();
   shown.save();
-  EXPECT_FALSE(shown.page.localSaveFailed());
   EXPECT_EQ(readPrefs().value("IsOpen"), "1");
   EXPECT_EQ(readPrefs().value("IsThirdAppScan"), "0");
+  EXPECT_EQ(dialogs.pendingAlerts(), 0u);
 }
 
 // The file is the driver's: the page changes its two keys and nothing else, in the file's own
@@ -415,7 +435,6 @@ TEST_F(ScanToPCPage, RewritesOnlyItsKeysInTheFilesFormatAndTellsWhatItCannotStor
     shown.page.textFilePath()->setText(scans);
     shown.page.chkFilePath()->click();
     shown.save();
-    EXPECT_FALSE(shown.page.localSaveFailed());
   }
   const QByteArray saved = fileBytes();
   EXPECT_TRUE(saved.startsWith("bplist00"));
@@ -425,33 +444,36 @@ TEST_F(ScanToPCPage, RewritesOnlyItsKeysInTheFilesFormatAndTellsWhatItCannotStor
   EXPECT_EQ(readPrefs(), before);
   EXPECT_EQ(readPrefs().value("Old").toDateTime(), QDateTime(QDate(1900, 1, 1), QTime(0, 0), Qt::UTC));
 
-  // A folder whose name holds a control character cannot go into the XML file: the save fails,
-  // the file stays, the change stays pending.
+  // A folder whose name holds a control character cannot go into the XML file: the file stays,
+  // the user is told, and the field shows the file's folder again.
   const QString odd = folder(QStringLiteral("odd\x01name"));
   writePrefs({{"Location", scans}, {"IsOpen", "0"}});
   QByteArray old = fileBytes();
   {
+    ScriptedDialogs dialogs;
     ShownPage shown;
     shown.page.textFilePath()->setText(odd);
+    dialogs.expectAlert(0, text("IDS_P_FOLDER_NOT_STORED_MSG"));
     shown.save();
-    EXPECT_TRUE(shown.page.localSaveFailed());
     EXPECT_EQ(fileBytes(), old);
-    EXPECT_TRUE(shown.page.isDataChanged(shown.record));
+    EXPECT_EQ(shown.page.textFilePath()->text(), scans);
+    EXPECT_FALSE(shown.page.isDataChanged(shown.record));
   }
 
   // The "~/Pictures" default cannot be stored in a file that already holds such a text: it is
-  // shown, but as a change of the page's, and the save reports the failure.
+  // shown, and as the page's own default it is no change; an untouched save leaves the file.
   putBytes("<plist version=\"1.0\"><dict><key>IsOpen</key><string>0</string>"
            "<key>Other</key><string>a&#1;b</string></dict></plist>");
   old = fileBytes();
   {
+    ScriptedDialogs dialogs;
     ShownPage shown;
     EXPECT_EQ(shown.page.textFilePath()->text(), "~/Pictures");
     EXPECT_EQ(fileBytes(), old);
-    EXPECT_TRUE(shown.page.isDataChanged(shown.record));
+    EXPECT_FALSE(shown.page.isDataChanged(shown.record));
     shown.save();
-    EXPECT_TRUE(shown.page.localSaveFailed());
     EXPECT_EQ(fileBytes(), old);
+    EXPECT_TRUE(dialogs.alerts().empty());
   }
 
   // Files holding U+0000 (libplist would abort on them): unreadable, left alone.
@@ -461,7 +483,6 @@ TEST_F(ScanToPCPage, RewritesOnlyItsKeysInTheFilesFormatAndTellsWhatItCannotStor
     EXPECT_FALSE(shown.page.hasPreferenceFile());
     EXPECT_EQ(shown.page.labelNoPreferences()->text(), text("IDS_P_SAVE_PATH_UNREADABLE"));
     shown.save();
-    EXPECT_FALSE(shown.page.localSaveFailed());
     EXPECT_EQ(fileBytes(), bad);
   }
 }
