@@ -167,6 +167,9 @@ void ViewController::importSettings(SettingsFile kind) {
     }
   }
   const bool imported = readersOk && io.failedImportWrites() == 0;
+  // The self-writing pages take what the import wrote as the scanner's content.
+  for (PageController** page : pageFields())
+    if (*page != nullptr) (*page)->settingsImported(io, imported);
 
   // Whatever reached the scanner is shown: the records are read again and the page refilled.
   loadData(false);

@@ -93,4 +93,11 @@ class PageController : public QWidget {
   // After the writes of a save: true when the page could not store what it keeps on this computer
   // (the scan-to-PC page's preference file). The save then counts as failed.
   virtual bool localSaveFailed() const { return false; }
+  // After an import, on every page (shown or not): `imported` is true when every write of it was
+  // accepted. A self-writing page takes what the import wrote as the scanner's content, and
+  // forgets its content when the import failed without writing its record; others do nothing.
+  virtual void settingsImported(const IOWrapper& io, bool imported) {
+    (void)io;
+    (void)imported;
+  }
 };
