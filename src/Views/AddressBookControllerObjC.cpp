@@ -291,14 +291,14 @@ void AddressBookControllerObjC::forgetContent() {
   m_bookRead = false;
   m_groups.clear();
   m_contacts.clear();
-  m_keptSlots.assign(FCL_ADDRESS_BOOK_NODE_COUNT, false);
+  m_shownSlots.assign(FCL_ADDRESS_BOOK_NODE_COUNT, false);
 }
 
 void AddressBookControllerObjC::rebuildDictionaries() {
   const QString name = op("rebuildDictionaries");
   m_groups.clear();
   m_contacts.clear();
-  m_keptSlots.assign(FCL_ADDRESS_BOOK_NODE_COUNT, false);
+  m_shownSlots.assign(FCL_ADDRESS_BOOK_NODE_COUNT, false);
   std::vector<bool> shownIndex(FCL_ADDRESS_BOOK_NODE_COUNT, false);
   for (int i = 0; i < FCL_ADDRESS_BOOK_NODE_COUNT; ++i) {
     const FCL_RS_ADDRESS_BOOK_NODE& n = addressBook->sNode[i];
@@ -311,10 +311,10 @@ void AddressBookControllerObjC::rebuildDictionaries() {
     if (why != nullptr) {
       ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: slot %d (index %u) %@; kept, not shown\n"), name, i,
                   static_cast<unsigned long long>(n.dwRefIdx) + 1, QString::fromLatin1(why));
-      m_keptSlots[i] = true;
       continue;
     }
     shownIndex[n.dwRefIdx] = true;
+    m_shownSlots[i] = true;
     AddressBookEntry e;
     e.index = static_cast<int32_t>(n.dwRefIdx) + 1;
     e.nodeType = n.dwNodeType;
@@ -328,11 +328,16 @@ void AddressBookControllerObjC::rebuildDictionaries() {
   }
 }
 
+bool AddressBookControllerObjC::isKeptSlot(int slot) const {
+  const bool shown = slot < static_cast<int>(m_shownSlots.size()) && m_shownSlots[slot];
+  return !shown && addressBook->sNode[slot].dwNodeType != FCL_NODE_TYPE_EMPTY;
+}
+
 bool AddressBookControllerObjC::isIndexTaken(int32_t index) const {
   if (index < addressbook::kFirstIndex || index > addressbook::kLastIndex) return false;
   const int slot = index - 1;
-  for (int i = 0; i < FCL_ADDRESS_BOOK_NODE_COUNT && i < static_cast<int>(m_keptSlots.size()); ++i) {
-    if (!m_keptSlots[i]) continue;
+  for (int i = 0; i < FCL_ADDRESS_BOOK_NODE_COUNT; ++i) {
+    if (!isKeptSlot(i)) continue;
     if (i == slot || addressBook->sNode[i].dwRefIdx == static_cast<uint32_t>(slot)) return true;
   }
   for (const AddressBookDictionary* d : {&m_groups, &m_contacts}) {
@@ -370,8 +375,8 @@ void AddressBookControllerObjC::buildBook(FCL_RS_ADDRESS_BOOK& book) const {
   // slot stays empty); kept and empty slots stay as they are.
   std::vector<bool> taken(FCL_ADDRESS_BOOK_NODE_COUNT, false);
   for (int i = 0; i < FCL_ADDRESS_BOOK_NODE_COUNT; ++i) {
-    taken[i] = i < static_cast<int>(m_keptSlots.size()) && m_keptSlots[i];
-    if (!taken[i] && book.sNode[i].dwNodeType != FCL_NODE_TYPE_EMPTY) std::memset(&book.sNode[i], 0, sizeof book.sNode[i]);
+    taken[i] = isKeptSlot(i);
+    if (i < static_cast<int>(m_shownSlots.size()) && m_shownSlots[i]) std::memset(&book.sNode[i], 0, sizeof book.sNode[i]);
   }
   // Read entries first, at their own slots; then the new ones at slot index-1, never over another.
   for (const bool readEntries : {true, false}) {

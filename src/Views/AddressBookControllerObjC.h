@@ -27,7 +27,8 @@
 //     blocked) and getParam writes nothing and answers NO (IDS_RS_NOT_READ_MSG / _INFO).
 // Slots the page shows are those of node type 1..20 (groups) and 21 (contacts) with an index of
 // 1..300 that no earlier slot's entry holds. Every other non-empty slot is kept: not shown, never
-// a change, written back as read at its own slot and never overwritten. An index is in use for the
+// a change, written back as read at its own slot and never overwritten (so is a slot that a
+// fresh read of the change check filled since the dictionaries were built). An index is in use for the
 // editors (isIndexTaken) when a kept slot names it or when slot index-1 holds a kept entry or a
 // read entry that sits at a slot other than its own, so an entry written at slot index-1 never
 // overwrites another one.
@@ -172,6 +173,8 @@ class AddressBookControllerObjC : public PageController {
   void acceptContent(const FCL_RS_ADDRESS_BOOK& book);
   // Drops the page's content: nothing shown, nothing editable or written until a read succeeds.
   void forgetContent();
+  // A slot of addressBook that is not empty and whose entry the page does not show.
+  bool isKeptSlot(int slot) const;
   void showNotReadAlert(const QString& details);
   void showReadFailAlert(const QString& details);
   QString cellText(const QString& tableId, const QString& columnTitle, int row) const;
@@ -191,8 +194,9 @@ class AddressBookControllerObjC : public PageController {
   // The last accepted content (all zero until then); see above.
   std::unique_ptr<FCL_RS_ADDRESS_BOOK> addressBook;
   bool m_bookRead = false;
-  // Per slot of addressBook: true for a kept slot (not empty, not shown).
-  std::vector<bool> m_keptSlots;
+  // Per slot: true when the last rebuild showed the slot's entry. Every other slot of addressBook
+  // that is not empty is kept (also one a later fresh read filled).
+  std::vector<bool> m_shownSlots;
   AddressBookDictionary m_groups;
   AddressBookDictionary m_contacts;
   EditorPresenter m_presenter;

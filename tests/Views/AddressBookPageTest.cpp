@@ -592,6 +592,25 @@ TEST_F(AddressBookPageTest, FailedFreshReadComparesWithTheLastRead) {
   EXPECT_TRUE(page.isDataChanged(&io));
 }
 
+// The change check's fresh read replaces the page's book: what it brought (an entry a panel
+// shortcut uses, added on the scanner meanwhile) is kept by the save of the user's edit, and the
+// editors do not offer its index.
+TEST_F(AddressBookPageTest, FreshReadReplacesTheBookAndKeepsWhatItBrought) {
+  auto book = emptyBook();
+  contact(*book, 1, 0, "A", "a@example.com");
+  contact(*book, 2, 0, "B", "b@example.com");
+  load(*book);
+  contact(*book, 3, 0, "From the panel", "panel@example.com", 1);
+  putBook(*book);
+  selectRow(ui().contactTable, 0);
+  page.deleteContact();
+  EXPECT_TRUE(page.isDataChanged(&io));
+  EXPECT_TRUE(page.isIndexTaken(3));
+  std::memset(&book->sNode[0], 0, sizeof book->sNode[0]);
+  EXPECT_EQ(firstDifference(*book, *save()), "");
+  EXPECT_EQ(contactCol(1), (QStringList{"B", "From the panel"}));
+}
+
 // An entry whose dwRefIdx is 300 or more has no slot of its own: it is not shown (logged at the
 // error level), and a save puts it back where it was read.
 TEST_F(AddressBookPageTest, EntryOutsideTheBookIsKeptAsRead) {
