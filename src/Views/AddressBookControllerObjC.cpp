@@ -376,7 +376,8 @@ void AddressBookControllerObjC::buildBook(FCL_RS_ADDRESS_BOOK& book) const {
   std::vector<bool> taken(FCL_ADDRESS_BOOK_NODE_COUNT, false);
   for (int i = 0; i < FCL_ADDRESS_BOOK_NODE_COUNT; ++i) {
     taken[i] = isKeptSlot(i);
-    if (i < static_cast<int>(m_shownSlots.size()) && m_shownSlots[i]) std::memset(&book.sNode[i], 0, sizeof book.sNode[i]);
+    if (i < static_cast<int>(m_shownSlots.size()) && m_shownSlots[i])
+      std::memset(&book.sNode[i], 0, sizeof book.sNode[i]);
   }
   // Read entries first, at their own slots; then the new ones at slot index-1, never over another.
   for (const bool readEntries : {true, false}) {

@@ -28,10 +28,10 @@
 // Slots the page shows are those of node type 1..20 (groups) and 21 (contacts) with an index of
 // 1..300 that no earlier slot's entry holds. Every other non-empty slot is kept: not shown, never
 // a change, written back as read at its own slot and never overwritten (so is a slot that a
-// fresh read of the change check filled since the dictionaries were built). An index is in use for the
-// editors (isIndexTaken) when a kept slot names it or when slot index-1 holds a kept entry or a
-// read entry that sits at a slot other than its own, so an entry written at slot index-1 never
-// overwrites another one.
+// fresh read of the change check filled since the dictionaries were built). An index is in use
+// for the editors (isIndexTaken) when a kept slot names it or when slot index-1 holds a kept
+// entry or a read entry that sits at a slot other than its own, so an entry written at slot
+// index-1 never overwrites another one.
 //
 // The dictionaries are shared with the editors (AddressBookContactControllerObjC,
 // AddressBookGroupControllerObjC), which store into them and call updateUI. Deleting happens on
