@@ -203,9 +203,12 @@ class IOWrapper {
   // The first failure of the file operations since the last reset: the verdict on the first
   // import write that failed, or on the read that stopped an export.
   const CommandOutcome& firstFileFailure() const { return m_firstFileFailure; }
+  // The address book an import wrote and the scanner accepted since the last reset; null when none.
+  const FCL_RS_ADDRESS_BOOK* importedAddressBook() const { return m_importedBook.get(); }
   void resetFailedImportWrites() {
     m_failedImportWrites = 0;
     m_firstFileFailure = CommandOutcome::accepted();
+    m_importedBook.reset();
   }
 
  protected:
@@ -236,7 +239,10 @@ class IOWrapper {
   bool refuseFileFormat();
   // Runs one import write, judged; counts it in failedImportWrites() when it failed (`hasPage`:
   // the model has a page for the record; see the .cpp for the USB-only model's rule).
-  void countWrite(bool hasPage, bool isBNT, const std::function<bool()>& write);
+  // Answers whether the scanner accepted the write.
+  bool countWrite(bool hasPage, bool isBNT, const std::function<bool()>& write);
+  // Writes an imported address book; an accepted one is kept as importedAddressBook().
+  void importAddressBook(const FCL_RS_ADDRESS_BOOK& book, bool isBNT);
 
   std::unique_ptr<SocketWrapper> m_socketWrapper;
   std::unique_ptr<Wraper> m_usbWrapper;
@@ -249,6 +255,7 @@ class IOWrapper {
   QString m_ip;
   uint32_t m_failedImportWrites = 0;
   CommandOutcome m_firstFileFailure;
+  std::unique_ptr<FCL_RS_ADDRESS_BOOK> m_importedBook;
   uint32_t m_statusBytes = 0;
   // The verdict of the step judge() is running (the first problem of its exchanges so far).
   CommandOutcome m_stepVerdict;

@@ -95,18 +95,24 @@ bool IOWrapper::refuseFileFormat() {
   return false;
 }
 
-void IOWrapper::countWrite(bool hasPage, bool isBNT, const std::function<bool()>& write) {
+bool IOWrapper::countWrite(bool hasPage, bool isBNT, const std::function<bool()>& write) {
   const CommandOutcome outcome = judge(write);
-  if (outcome.ok()) return;
+  if (outcome.ok()) return true;
   // The USB-only model has no page for some records of the file (address book, profiles, e-mail,
   // LAN, scan to e-mail); the scanner refusing those is not a failure of the import.
   if (!isBNT && !hasPage && outcome.kind == CommandOutcome::Kind::Refused) {
     ut().debugMsg(0x02, "=== -[IOWrapper countWrite] the scanner refused a record this model does not use (0x%x)\n",
                   outcome.deviceError);
-    return;
+    return false;
   }
   ++m_failedImportWrites;
   m_firstFileFailure &= outcome;
+  return false;
+}
+
+void IOWrapper::importAddressBook(const FCL_RS_ADDRESS_BOOK& book, bool isBNT) {
+  if (countWrite(false, isBNT, [&] { return setAddressBook(&book); }))
+    m_importedBook = std::make_unique<FCL_RS_ADDRESS_BOOK>(book);
 }
 
 // ---- Export -----------------------------------------------------------------------------------
@@ -230,7 +236,7 @@ bool IOWrapper::readAddressBookFromFile(const QString& path, bool onlyAddress, b
   auto image = zeroedImage();
   readImage(path, image.get(), sizeof *image);
   if (!hasSignature(image->szIdentificator, exportSignature(onlyAddress, isBNT))) return refuseFileFormat();
-  countWrite(false, isBNT, [&] { return setAddressBook(&image->addressBook); });
+  importAddressBook(image->addressBook, isBNT);
   funcEnd(name);
   return true;
 }
@@ -267,7 +273,7 @@ bool IOWrapper::readAddressBookFromAddr(const QString& path) {
     return refuseFileFormat();
   auto book = std::make_unique<FCL_RS_ADDRESS_BOOK>();
   std::memcpy(book.get(), file.get() + FCL_SIGNATURE_SIZE, sizeof *book);
-  countWrite(false, true, [&] { return setAddressBook(book.get()); });
+  importAddressBook(*book, true);
   funcEnd(name);
   return true;
 }

@@ -180,6 +180,9 @@ void ViewController::importSettings(SettingsFile kind) {
   auto* profilePage = qobject_cast<ScanProfileControllerObjC*>(profileVC);
   if (isBNT && kind == SettingsFile::AllSettings && profilePage != nullptr)
     profilePage->importedProfiles(profilesWritten ? profiles.get() : nullptr);
+  // The self-writing pages take what the import wrote as the scanner's content.
+  for (PageController** page : pageFields())
+    if (*page != nullptr) (*page)->settingsImported(io, imported);
 
   // Whatever reached the scanner is shown: the records are read again and the page refilled.
   loadData(false);

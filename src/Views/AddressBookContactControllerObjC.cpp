@@ -11,6 +11,7 @@
 #include "Model/Utilities.h"
 #include "Views/AddressBookControllerObjC.h"
 #include "Views/PageLayout.h"
+#include "platform/Localizer.h"
 #include "platform/NumberText.h"
 
 const AddressBookEditorBase::Variant AddressBookContactControllerObjC::kVariant{
@@ -116,6 +117,7 @@ void AddressBookContactControllerObjC::updateUI() {
     m_ui.indexText->setEnabled(false);
     m_ui.nameText->setText(e.name);
     m_ui.emailText->setText(e.email);
+    m_emailAsShown = e.email;
     nIsInShortcut = static_cast<int32_t>(e.shortcut);
     nGroupMask = e.groupMask;
     for (int n = 1; n <= addressbook::kGroupCount; ++n) {
@@ -130,6 +132,7 @@ void AddressBookContactControllerObjC::updateUI() {
     m_ui.indexText->setEnabled(true);
     m_ui.nameText->clear();
     m_ui.emailText->clear();
+    m_emailAsShown.clear();
     for (QCheckBox* box : m_ui.groupCheck) box->setChecked(false);
   }
   detectCreateBtn();
@@ -167,9 +170,19 @@ void AddressBookContactControllerObjC::emailTextTyping() {
 // ---- Create / OK and Cancel --------------------------------------------------------------------------------
 
 bool AddressBookContactControllerObjC::acceptsInput() {
-  if (!Utilities::validateEmail(m_ui.emailText->text())) {
+  const QString email = m_ui.emailText->text();
+  if (!Utilities::validateEmail(email)) {
     funcErr(op("CreateBtnPushed:"), QStringLiteral("the e-mail address is malformed"));
     ut.message(localized("IDS_MAIL_FORMAT_ERR_MSG"), localized("IDS_CHECK_AND_TRY_AGAIN"), false);
+    return false;
+  }
+  // The record holds 255 bytes of address; a longer one cut would be another address. An address
+  // the user did not change goes back as it was read.
+  if (email != m_emailAsShown && email.toUtf8().size() > addressbook::kEmailByteLimit) {
+    funcErr(op("CreateBtnPushed:"), QStringLiteral("the e-mail address is longer than the record holds"));
+    ut.message(platform::formatText(localized("IDS_AB_EMAIL_TOO_LONG_MSG"), {addressbook::kEmailByteLimit}),
+               localized("IDS_AB_EMAIL_TOO_LONG_INFO"), false);
+    m_ui.emailText->setFocus();
     return false;
   }
   return checkIndex();
@@ -179,9 +192,15 @@ void AddressBookContactControllerObjC::applyData() {
   const QString name = op("applyData");
   funcEnter(name);
   if (contactDictionary == nullptr) return;
+  // An edited contact keeps what the editor does not show: the slot it was read from, its bytes
+  // as read, the mask bits of no group number.
   AddressBookEntry e;
+  if (const auto it = editedKey ? contactDictionary->find(*editedKey) : contactDictionary->end();
+      it != contactDictionary->end())
+    e = it->second;
   e.index = platform::intValue(m_ui.indexText->text());
   e.nodeType = FCL_NODE_TYPE_CONTACT;
+  e.groupMask = static_cast<uint32_t>(nGroupMask) & ~addressbook::kShownMaskBits;
   for (int n = 1; n <= addressbook::kGroupCount; ++n)
     if (m_ui.groupCheck[n - 1]->isChecked()) e.groupMask |= addressbook::maskMap(n);
   e.name = m_ui.nameText->text();

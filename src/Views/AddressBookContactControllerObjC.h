@@ -17,11 +17,14 @@
 // and "<"; Create is then enabled exactly when name, index and e-mail are all non-empty.
 //
 // Create/OK: the e-mail must pass Utilities::validateEmail (else the alert IDS_MAIL_FORMAT_ERR_MSG
-// / IDS_CHECK_AND_TRY_AGAIN); in add mode the index must lie in 1..300 (else IDS_CM_ERROR /
-// IDS_OUT_OF_RANGE_ERR_MSG) and be used by no group or contact (else IDS_AB_INDEX_USED_MSG naming
-// the index / IDS_AB_INDEX_USED_INFO). A refused Create leaves the window open and unchanged.
-// The entry stored is [index, 21, the boxes' mask (bits 0..19 only), name, e-mail, the edited
-// contact's shortcut flag (0 when added)].
+// / IDS_CHECK_AND_TRY_AGAIN); an address the user changed must fit the record's 255 bytes of
+// UTF-8 (else IDS_AB_EMAIL_TOO_LONG_MSG naming the limit / IDS_AB_EMAIL_TOO_LONG_INFO); in add mode
+// the index must lie in 1..300 (else IDS_CM_ERROR / IDS_OUT_OF_RANGE_ERR_MSG) and be in use by
+// nothing (else IDS_AB_INDEX_USED_MSG naming the index / IDS_AB_INDEX_USED_INFO). A refused Create
+// leaves the window open and unchanged.
+// The entry stored is [index, 21, the boxes' mask with the edited contact's bits 20..31, name,
+// e-mail, the edited contact's shortcut flag (0 when added)]; an edited contact keeps the slot and
+// the bytes it was read with (AddressBookEntry.h).
 //
 // What it shares with the group editor (the free index, the index check, Create/Cancel, the name
 // filter, the trace) lives in AddressBookEditorBase.
@@ -67,7 +70,7 @@ class AddressBookContactControllerObjC : public AddressBookEditorBase {
  protected:
   void showEvent(QShowEvent* event) override;
   const Fields& fields() const override { return m_ui; }
-  // The e-mail address is well-formed and, in add mode, the index is free.
+  // The e-mail address is well-formed and fits the record and, in add mode, the index is free.
   bool acceptsInput() override;
 
  private:
@@ -79,4 +82,5 @@ class AddressBookContactControllerObjC : public AddressBookEditorBase {
   Controls m_ui{};
   int32_t nIsInShortcut = 0;
   int64_t nGroupMask = 0;
+  QString m_emailAsShown;  // the edited contact's address as the window opened with it ("" when adding)
 };

@@ -46,14 +46,6 @@ QPushButton* makeButton(QWidget* parent, const char* identifier) {
   return b;
 }
 
-// The fields the change check compares, in its order.
-struct SlotView {
-  uint32_t type;
-  uint32_t mask;
-  const char* name;
-  const char* email;
-};
-
 }  // namespace
 
 // ---- Construction ("viewDidLoad") -------------------------------------------------------------------
@@ -175,19 +167,19 @@ void AddressBookControllerObjC::setParam(IOWrapper* io) {
   CommandOutcome outcome = CommandOutcome::failed();
   if (io != nullptr) outcome = io->judge([&] { return io->getAddressBook(fresh.get()); });
   if (outcome.ok()) {
-    std::memcpy(addressBook.get(), fresh.get(), sizeof *addressBook);
-    m_bookRead = true;
+    acceptContent(*fresh);
+  } else if (m_bookRead) {
+    // The scanner's book as of the last accepted read or write is what it holds as far as we
+    // know: shown again (edits not saved before leaving the page are gone, as after a read).
+    funcErr(name, QStringLiteral("the address book could not be read; showing the last accepted one"));
     rebuildDictionaries();
   } else {
     // Nothing of an unread book is shown as the scanner's, and nothing can be edited or saved.
-    m_bookRead = false;
-    m_groups.clear();
-    m_contacts.clear();
-    m_unshownSlots.clear();
     funcErr(name, QStringLiteral("the address book could not be read"));
+    forgetContent();
   }
   updateUI();
-  if (!m_bookRead) showNotReadAlert(outcomeText(outcome));
+  if (!outcome.ok()) showReadFailAlert(outcomeText(outcome));
   funcEnd(name);
 }
 
@@ -210,6 +202,9 @@ bool AddressBookControllerObjC::getParam(IOWrapper* io) {
     funcErr(name, withOutcome(QStringLiteral("setAddressBook failed"), outcome));
     return false;
   }
+  // What the scanner accepted is its book now: the page compares with it and falls back to it.
+  acceptContent(*book);
+  updateUI();
   funcEnd(name);
   return true;
 }
@@ -223,17 +218,18 @@ bool AddressBookControllerObjC::isDataChanged(IOWrapper* io) {
     funcEnd(name);
     return false;
   }
-  auto mine = std::make_unique<FCL_RS_ADDRESS_BOOK>();
-  fillSlots(*mine);
-
   auto scanner = std::make_unique<FCL_RS_ADDRESS_BOOK>();
   CommandOutcome outcome = CommandOutcome::failed();
   if (io != nullptr) outcome = io->judge([&] { return io->getAddressBook(scanner.get()); });
-  if (!outcome.ok()) {
-    // Without a fresh copy, the book as last read is what the scanner holds as far as we know.
-    funcErr(name, QStringLiteral("the address book could not be read again; comparing with the last read"));
+  if (outcome.ok()) {
+    // The fresh read is the scanner's content now; the dictionaries keep the user's edits.
+    std::memcpy(addressBook.get(), scanner.get(), sizeof *addressBook);
+  } else {
+    funcErr(name, QStringLiteral("the address book could not be read again; comparing with the last accepted one"));
     std::memcpy(scanner.get(), addressBook.get(), sizeof *scanner);
   }
+  auto mine = std::make_unique<FCL_RS_ADDRESS_BOOK>();
+  buildBook(*mine);
 
   for (int i = 0; i < FCL_ADDRESS_BOOK_NODE_COUNT; ++i) {
     const FCL_RS_ADDRESS_BOOK_NODE& a = mine->sNode[i];
@@ -258,32 +254,67 @@ bool AddressBookControllerObjC::isDataChanged(IOWrapper* io) {
   return false;
 }
 
+void AddressBookControllerObjC::settingsImported(const IOWrapper& io, bool imported) {
+  const QString name = op("settingsImported:");
+  funcEnter(name);
+  if (const FCL_RS_ADDRESS_BOOK* book = io.importedAddressBook()) {
+    acceptContent(*book);
+  } else if (!imported) {
+    // What the scanner holds after a failed import is not known.
+    forgetContent();
+  }
+  updateUI();
+  funcEnd(name);
+}
+
 void AddressBookControllerObjC::showNotReadAlert(const QString& details) {
   QString information = localized("IDS_RS_NOT_READ_INFO");
   if (!details.isEmpty()) information += QLatin1Char('\n') + details;
   ut.message(localized("IDS_RS_NOT_READ_MSG"), information, false);
 }
 
+void AddressBookControllerObjC::showReadFailAlert(const QString& details) {
+  QString information = localized("IDS_AB_READ_FAIL_INFO");
+  if (!details.isEmpty()) information += QLatin1Char('\n') + details;
+  ut.message(localized("IDS_AB_READ_FAIL_MSG"), information, false);
+}
+
 // ---- The book and the dictionaries ------------------------------------------------------------------
+
+void AddressBookControllerObjC::acceptContent(const FCL_RS_ADDRESS_BOOK& book) {
+  if (&book != addressBook.get()) std::memcpy(addressBook.get(), &book, sizeof *addressBook);
+  m_bookRead = true;
+  rebuildDictionaries();
+}
+
+void AddressBookControllerObjC::forgetContent() {
+  m_bookRead = false;
+  m_groups.clear();
+  m_contacts.clear();
+  m_shownSlots.assign(FCL_ADDRESS_BOOK_NODE_COUNT, false);
+}
 
 void AddressBookControllerObjC::rebuildDictionaries() {
   const QString name = op("rebuildDictionaries");
   m_groups.clear();
   m_contacts.clear();
-  m_unshownSlots.clear();
+  m_shownSlots.assign(FCL_ADDRESS_BOOK_NODE_COUNT, false);
+  std::vector<bool> shownIndex(FCL_ADDRESS_BOOK_NODE_COUNT, false);
   for (int i = 0; i < FCL_ADDRESS_BOOK_NODE_COUNT; ++i) {
     const FCL_RS_ADDRESS_BOOK_NODE& n = addressBook->sNode[i];
-    if (!isKnownType(n.dwNodeType)) {
-      // Not ours to show; kept so that a save puts it back where it was.
-      m_unshownSlots.emplace_back(i, n);
-      continue;
-    }
     if (n.dwNodeType == FCL_NODE_TYPE_EMPTY) continue;
-    if (n.dwRefIdx >= static_cast<uint32_t>(FCL_ADDRESS_BOOK_NODE_COUNT)) {
-      ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: slot %d has index %u outside the book; not shown\n"),
-                  name, i, static_cast<unsigned long long>(n.dwRefIdx) + 1);
+    // Not ours to show: kept, so that a save puts it back where it was.
+    const char* why = nullptr;
+    if (!isKnownType(n.dwNodeType)) why = "has a node type the page does not know";
+    else if (n.dwRefIdx >= static_cast<uint32_t>(FCL_ADDRESS_BOOK_NODE_COUNT)) why = "has an index outside the book";
+    else if (shownIndex[n.dwRefIdx]) why = "has the index of an earlier entry";
+    if (why != nullptr) {
+      ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: slot %d (index %u) %@; kept, not shown\n"), name, i,
+                  static_cast<unsigned long long>(n.dwRefIdx) + 1, QString::fromLatin1(why));
       continue;
     }
+    shownIndex[n.dwRefIdx] = true;
+    m_shownSlots[i] = true;
     AddressBookEntry e;
     e.index = static_cast<int32_t>(n.dwRefIdx) + 1;
     e.nodeType = n.dwNodeType;
@@ -291,36 +322,81 @@ void AddressBookControllerObjC::rebuildDictionaries() {
     e.name = platform::textFromField(n.szNodeName);
     e.email = platform::textFromField(n.szEmailAddress);
     e.shortcut = n.dwIsInShortcut;
+    e.readSlot = i;
+    e.readNode = QByteArray(reinterpret_cast<const char*>(&n), sizeof n);
     (isGroupType(n.dwNodeType) ? m_groups : m_contacts)[e.index] = e;
   }
 }
 
-void AddressBookControllerObjC::fillSlots(FCL_RS_ADDRESS_BOOK& book) const {
-  std::vector<bool> taken(FCL_ADDRESS_BOOK_NODE_COUNT, false);
-  for (const AddressBookDictionary* d : {&m_groups, &m_contacts}) {
-    for (const auto& [key, e] : *d) {
-      // An index without a slot is never written (the editors do not store one).
-      if (e.index < addressbook::kFirstIndex || e.index > addressbook::kLastIndex) continue;
-      FCL_RS_ADDRESS_BOOK_NODE& n = book.sNode[e.index - 1];
-      std::memset(&n, 0, sizeof n);
-      n.dwRefIdx = static_cast<uint32_t>(e.index - 1);
-      n.dwNodeType = e.nodeType;
-      n.dwGroupMask = e.groupMask;
-      platform::textToField(n.szNodeName, e.name);
-      platform::textToField(n.szEmailAddress, e.email);
-      n.dwIsInShortcut = e.shortcut;
-      taken[e.index - 1] = true;
-    }
-  }
-  for (const auto& [slot, node] : m_unshownSlots) {
-    if (!taken[slot]) book.sNode[slot] = node;
-  }
+bool AddressBookControllerObjC::isKeptSlot(int slot) const {
+  const bool shown = slot < static_cast<int>(m_shownSlots.size()) && m_shownSlots[slot];
+  return !shown && addressBook->sNode[slot].dwNodeType != FCL_NODE_TYPE_EMPTY;
 }
 
+bool AddressBookControllerObjC::isIndexTaken(int32_t index) const {
+  if (index < addressbook::kFirstIndex || index > addressbook::kLastIndex) return false;
+  const int slot = index - 1;
+  for (int i = 0; i < FCL_ADDRESS_BOOK_NODE_COUNT; ++i) {
+    if (!isKeptSlot(i)) continue;
+    if (i == slot || addressBook->sNode[i].dwRefIdx == static_cast<uint32_t>(slot)) return true;
+  }
+  for (const AddressBookDictionary* d : {&m_groups, &m_contacts}) {
+    for (const auto& [key, e] : *d)
+      if (e.readSlot == slot) return true;
+  }
+  return false;
+}
+
+namespace {
+
+// The node an entry is written as: its slot as read with the values the user changed, or a new
+// node for an entry an editor created.
+FCL_RS_ADDRESS_BOOK_NODE nodeOf(const AddressBookEntry& e) {
+  FCL_RS_ADDRESS_BOOK_NODE n;
+  std::memset(&n, 0, sizeof n);
+  const bool read = e.readNode.size() == static_cast<qsizetype>(sizeof n);
+  if (read) std::memcpy(&n, e.readNode.constData(), sizeof n);
+  else n.dwRefIdx = static_cast<uint32_t>(e.index - 1);
+  n.dwNodeType = e.nodeType;
+  n.dwGroupMask = e.groupMask;
+  // A text that is still the one read from its field keeps the field's bytes.
+  if (!read || e.name != platform::textFromField(n.szNodeName)) platform::textToField(n.szNodeName, e.name);
+  if (!read || e.email != platform::textFromField(n.szEmailAddress)) platform::textToField(n.szEmailAddress, e.email);
+  n.dwIsInShortcut = e.shortcut;
+  return n;
+}
+
+}  // namespace
+
 void AddressBookControllerObjC::buildBook(FCL_RS_ADDRESS_BOOK& book) const {
-  std::memset(&book, 0, sizeof book);
-  std::memcpy(book.szIdentificator, addressBook->szIdentificator, sizeof book.szIdentificator);
-  fillSlots(book);
+  const QString name = op("buildBook:");
+  std::memcpy(&book, addressBook.get(), sizeof book);
+  // The slots of the entries shown are filled again from the dictionaries (a deleted entry's
+  // slot stays empty); kept and empty slots stay as they are.
+  std::vector<bool> taken(FCL_ADDRESS_BOOK_NODE_COUNT, false);
+  for (int i = 0; i < FCL_ADDRESS_BOOK_NODE_COUNT; ++i) {
+    taken[i] = isKeptSlot(i);
+    if (i < static_cast<int>(m_shownSlots.size()) && m_shownSlots[i])
+      std::memset(&book.sNode[i], 0, sizeof book.sNode[i]);
+  }
+  // Read entries first, at their own slots; then the new ones at slot index-1, never over another.
+  for (const bool readEntries : {true, false}) {
+    for (const AddressBookDictionary* d : {&m_groups, &m_contacts}) {
+      for (const auto& [key, e] : *d) {
+        if ((e.readSlot >= 0) != readEntries) continue;
+        const int slot = readEntries ? e.readSlot : e.index - 1;
+        // An index without a slot is never written (the editors do not store one).
+        if (slot < 0 || slot >= FCL_ADDRESS_BOOK_NODE_COUNT) continue;
+        if (taken[slot]) {
+          ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: slot %d is held; index %d not written\n"), name,
+                      slot, e.index);
+          continue;
+        }
+        book.sNode[slot] = nodeOf(e);
+        taken[slot] = true;
+      }
+    }
+  }
 }
 
 // ---- Tables ---------------------------------------------------------------------------------------------

@@ -5,25 +5,33 @@
 //
 // A self-writing page (PageController.h): it is handed the main window's command layer and
 //   setParam       reads the scanner's whole book and rebuilds the group and contact dictionaries
-//                  (AddressBookEntry.h) from its slots of node type 1..20 and 21;
-//   isDataChanged  reads the book again and compares it, slot by slot, with the book the
-//                  dictionaries make (node type, group mask, name, e-mail address);
-//   getParam       builds a book from the dictionaries (each entry in slot index-1, the identifier
-//                  as last read, every other slot empty) and writes it, answering the scanner's
-//                  verdict (IOWrapper::judge: a refused write is a failure).
+//                  (AddressBookEntry.h) from it;
+//   isDataChanged  reads the book again and compares it, slot by slot, with the book the page
+//                  would write (node type, group mask, name, e-mail address);
+//   getParam       writes the book the page holds, answering the scanner's verdict
+//                  (IOWrapper::judge: a refused write is a failure).
 //
-// Reads count only when complete and accepted (IOWrapper::judge). The book is never written when
-// the page could not read it:
-//   - a failed read in setParam shows the not-read alert (IDS_RS_NOT_READ_MSG / _INFO, with what
-//     the scanner said), leaves both tables empty and the add, edit and delete buttons disabled;
-//     the record of the last successful read is kept as it was. Until a later read succeeds,
-//     isDataChanged answers NO (nothing of the user's to save, so leaving the page is never
-//     blocked) and getParam writes nothing and answers NO.
-//   - a failed fresh read in isDataChanged compares against the book as last read.
-// Slots the page does not show are handled so that a save never loses what it did not read:
-//   - a slot whose node type is not 0..21 is written back unchanged at its own slot when no shown
-//     entry takes that index, and is not counted as a change;
-//   - an entry whose dwRefIdx is 300 or more has no slot: it is neither shown nor written (logged).
+// The page's last accepted content (addressBook) is the scanner's book as of the last accepted
+// read or accepted write of the page, or of an import that wrote the book (settingsImported).
+// Reads count only when complete and accepted. The book the page writes is that content with the
+// user's edits: every slot nobody touched as it is there, every read entry at the slot it was read
+// from, each of its fields the user did not change byte for byte as read; a deleted entry's slot
+// empty; an entry an editor created at slot index-1. A change is that book differing from the
+// last accepted content; a fresh read that succeeds replaces the content, one that fails leaves it.
+// An accepted write makes the written book the content and rebuilds the dictionaries from it.
+//   - a failed read in setParam tells the user (IDS_AB_READ_FAIL_MSG / _INFO, with what the
+//     scanner said). When the page holds accepted content, it shows that content again and stays
+//     editable; when it holds none (no read or write was accepted yet, or a failed import), both
+//     tables stay empty and the add, edit and delete buttons disabled. Until a later read succeeds,
+//     isDataChanged then answers NO (nothing of the user's to save, so leaving the page is never
+//     blocked) and getParam writes nothing and answers NO (IDS_RS_NOT_READ_MSG / _INFO).
+// Slots the page shows are those of node type 1..20 (groups) and 21 (contacts) with an index of
+// 1..300 that no earlier slot's entry holds. Every other non-empty slot is kept: not shown, never
+// a change, written back as read at its own slot and never overwritten (so is a slot that a
+// fresh read of the change check filled since the dictionaries were built). An index is in use
+// for the editors (isIndexTaken) when a kept slot names it or when slot index-1 holds a kept
+// entry or a read entry that sits at a slot other than its own, so an entry written at slot
+// index-1 never overwrites another one.
 //
 // The dictionaries are shared with the editors (AddressBookContactControllerObjC,
 // AddressBookGroupControllerObjC), which store into them and call updateUI. Deleting happens on
@@ -89,8 +97,15 @@ class AddressBookControllerObjC : public PageController {
   bool getParam(IOWrapper* io);
   bool isDataChanged(IOWrapper* io);
 
-  // True while the page holds a book it read successfully (the last read in setParam succeeded).
+  // True while the page holds accepted content (see above): its tables show it and can be edited.
   bool isBookRead() const { return m_bookRead; }
+  // After an import: the book it wrote and the scanner accepted becomes the page's content; a
+  // failed import that did not write it leaves the page without content (not read).
+  void settingsImported(const IOWrapper& io, bool imported) override;
+  // True when `index` is used by what the page keeps without showing, or slot index-1 is held by
+  // a kept entry or by a read entry written back elsewhere than slot index-1 (the editors' rule:
+  // such an index is never offered or stored).
+  bool isIndexTaken(int32_t index) const;
 
   // ---- Towards the editors ---------------------------------------------------------------------
   AddressBookDictionary& groupDictionary() { return m_groups; }
@@ -128,7 +143,7 @@ class AddressBookControllerObjC : public PageController {
   static int32_t maskMap(int32_t group);                // group n -> 1 << (n-1), else 0
 
   // ---- Building the book (what getParam writes; exposed for tests) -----------------------------
-  // The book the dictionaries make: the identifier as last read, the entries, the kept unshown slots.
+  // The book the page holds: the last accepted content with the user's edits (see above).
   void buildBook(FCL_RS_ADDRESS_BOOK& book) const;
 
   // ---- The controls (for tests and the page's screenshots) ------------------------------------
@@ -152,11 +167,16 @@ class AddressBookControllerObjC : public PageController {
  private:
   void buildLayout();
   void initLocalizedString();
-  // Rebuilds the dictionaries (and the kept unshown slots) from addressBook.
+  // Rebuilds the dictionaries (and the kept slots) from addressBook.
   void rebuildDictionaries();
-  // The slots of `book` (all zero) filled from the dictionaries and the kept slots, as written.
-  void fillSlots(FCL_RS_ADDRESS_BOOK& book) const;
+  // Takes `book` as the page's accepted content and shows it.
+  void acceptContent(const FCL_RS_ADDRESS_BOOK& book);
+  // Drops the page's content: nothing shown, nothing editable or written until a read succeeds.
+  void forgetContent();
+  // A slot of addressBook that is not empty and whose entry the page does not show.
+  bool isKeptSlot(int slot) const;
   void showNotReadAlert(const QString& details);
+  void showReadFailAlert(const QString& details);
   QString cellText(const QString& tableId, const QString& columnTitle, int row) const;
   void presentEditor(const QString& storyboardId, const QString& buttonIdentifier);
 
@@ -171,11 +191,12 @@ class AddressBookControllerObjC : public PageController {
   Utilities& ut;
   PageTrace m_trace{kTraceBrackets};
   IOWrapper* pIOWrapper = nullptr;
-  // The last successful read (all zero until then); its identifier is written back.
+  // The last accepted content (all zero until then); see above.
   std::unique_ptr<FCL_RS_ADDRESS_BOOK> addressBook;
   bool m_bookRead = false;
-  // Slots of the last read whose node type is not 0..21: slot number and the slot as read.
-  std::vector<std::pair<int, FCL_RS_ADDRESS_BOOK_NODE>> m_unshownSlots;
+  // Per slot: true when the last rebuild showed the slot's entry. Every other slot of addressBook
+  // that is not empty is kept (also one a later fresh read filled).
+  std::vector<bool> m_shownSlots;
   AddressBookDictionary m_groups;
   AddressBookDictionary m_contacts;
   EditorPresenter m_presenter;

@@ -146,8 +146,10 @@ bool AddressBookEditorBase::isIndexExist(int32_t index) const {
         return true;
       }
   }
+  // What the page keeps without showing, and slots held by entries written back elsewhere.
+  const bool taken = addressBookVC != nullptr && addressBookVC->isIndexTaken(index);
   funcEnd(name);
-  return false;
+  return taken;
 }
 
 int32_t AddressBookEditorBase::firstEmptyIndex() const {

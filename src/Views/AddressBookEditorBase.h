@@ -8,8 +8,9 @@
 // Shared here:
 //   - the page and the dictionaries the editor works on, and the key of the edited entry (none in
 //     add mode);
-//   - the free index: isIndexExist (some group or contact has the index) and firstEmptyIndex
-//     (the smallest free index of 1..300, or 0);
+//   - the free index: isIndexExist (some group or contact has the index, or the page says it is
+//     taken by what it keeps: AddressBookControllerObjC::isIndexTaken) and firstEmptyIndex (the
+//     smallest free index of 1..300, or 0);
 //   - the add-mode index check of Create/OK: an index outside 1..300 is refused with the alert
 //     IDS_CM_ERROR / IDS_OUT_OF_RANGE_ERR_MSG, one that a group or contact uses with
 //     IDS_AB_INDEX_USED_MSG naming the index / IDS_AB_INDEX_USED_INFO; the index field then takes

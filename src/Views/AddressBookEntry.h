@@ -10,10 +10,17 @@
 //   name        szNodeName as text
 //   email       szEmailAddress as text ("" for groups)
 //   shortcut    dwIsInShortcut, carried over unchanged (1: a panel shortcut uses the entry)
+//   readSlot    the slot the entry was read from; -1 for an entry an editor created
+//   readNode    that slot's 380 bytes as read (empty for an entry an editor created)
+//
+// A read entry goes back to its own slot, every byte the user did not change as it was read: a
+// name or e-mail address whose text is still the text read from the field keeps the field's bytes
+// (also when they are not valid UTF-8), and the mask keeps the bits no editor shows.
 //
 // An entry is never changed in place: every edit stores a new value under the same key.
 // A dictionary maps index -> entry; iterating it visits the indexes in ascending order.
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <iterator>
@@ -26,6 +33,8 @@ struct AddressBookEntry {
   QString name;
   QString email;
   uint32_t shortcut = 0;
+  int32_t readSlot = -1;
+  QByteArray readNode;
 
   bool operator==(const AddressBookEntry&) const = default;
 
@@ -47,6 +56,8 @@ constexpr int32_t kFirstIndex = 1;
 constexpr int32_t kLastIndex = 300;
 constexpr int32_t kGroupCount = 20;
 constexpr int kNameLimit = 16;  // UTF-16 units a name may hold in the editors
+constexpr int kEmailByteLimit = 255;  // bytes of UTF-8 an e-mail address may hold (the field ends in a NUL)
+constexpr uint32_t kShownMaskBits = 0xFFFFFu;  // the bits of groups 1..20; the editors show no others
 
 // Group number n of 1..20 -> bit n-1; any other number -> 0.
 constexpr uint32_t maskMap(int32_t group) {

@@ -52,6 +52,11 @@ AddressBookGroupControllerObjC::AddressBookGroupControllerObjC(QWidget* parent)
           &AddressBookGroupControllerObjC::tableViewSelectionDidChange);
   connect(m_ui.contactTable, &QTableView::doubleClicked, this, &AddressBookGroupControllerObjC::doubleClickContact);
   connect(m_ui.memberTable, &QTableView::doubleClicked, this, &AddressBookGroupControllerObjC::doubleClickMember);
+  for (QTableView* table : {m_ui.contactTable, m_ui.memberTable}) {
+    table->horizontalHeader()->setSectionsClickable(true);
+    connect(table->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            &AddressBookGroupControllerObjC::didClickTableColumn);
+  }
   connect(m_ui.ltrBtn, &QPushButton::clicked, this, &AddressBookGroupControllerObjC::leftToRightBtnPushed);
   connect(m_ui.rtlBtn, &QPushButton::clicked, this, &AddressBookGroupControllerObjC::rightToLeftBtnPushed);
   funcEnd(name);
@@ -257,6 +262,10 @@ void AddressBookGroupControllerObjC::tableViewSelectionDidChange() {
   funcEnd(name);
 }
 
+void AddressBookGroupControllerObjC::didClickTableColumn() {
+  traced("tableView:didClickTableColumn:", [] {});
+}
+
 void AddressBookGroupControllerObjC::leftToRight() {
   const QString name = op("leftToRight");
   funcEnter(name);
@@ -349,19 +358,16 @@ void AddressBookGroupControllerObjC::applyData() {
   const int32_t newGroup = m_ui.contactType->indexOfSelectedItem();
   const int32_t index = platform::intValue(m_ui.indexText->text());
   int32_t oldGroup = 0;
-  uint32_t shortcut = 0;
-  if (editedKey) {
-    const AddressBookEntry& edited = groupDictionary->at(*editedKey);
-    shortcut = edited.shortcut;
-    if (edited.nodeType != static_cast<uint32_t>(newGroup)) oldGroup = static_cast<int32_t>(edited.nodeType);
-  }
-
+  // A new group carries mask 0 and no e-mail address; an edited one keeps what the editor does
+  // not show (its mask, e-mail address, shortcut flag, and the slot and bytes it was read with).
   AddressBookEntry group;
+  if (editedKey) {
+    group = groupDictionary->at(*editedKey);
+    if (group.nodeType != static_cast<uint32_t>(newGroup)) oldGroup = static_cast<int32_t>(group.nodeType);
+  }
   group.index = index;
   group.nodeType = static_cast<uint32_t>(newGroup);
-  group.groupMask = 0;
   group.name = m_ui.nameText->text();
-  group.shortcut = shortcut;
 
   const uint32_t oldBit = addressbook::maskMap(oldGroup);
   const uint32_t newBit = addressbook::maskMap(newGroup);

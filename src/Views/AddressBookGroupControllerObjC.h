@@ -20,10 +20,14 @@
 // and "<" before Create is evaluated.
 //
 // Create/OK in add mode refuses an index outside 1..300 (IDS_CM_ERROR / IDS_OUT_OF_RANGE_ERR_MSG)
-// and an index another group or contact uses (IDS_AB_INDEX_USED_MSG naming the index /
-// IDS_AB_INDEX_USED_INFO); the window stays open. Storing: the group is [index, number, 0, name,
-// "", its shortcut flag]; every non-member loses the bit of the number (and of the old number when
+// and an index in use (IDS_AB_INDEX_USED_MSG naming the index / IDS_AB_INDEX_USED_INFO); the
+// window stays open. Storing: a new group is [index, number, 0, name, "", 0]; an edited one keeps
+// its mask, e-mail address, shortcut flag and the slot and bytes it was read with, and takes the
+// number and the name. Every non-member loses the bit of the number (and of the old number when
 // the group was renumbered), every member loses the old bit and gains the new one.
+//
+// A click on a column header of either table only writes the trace lines of
+// tableView:didClickTableColumn:.
 //
 // What it shares with the contact editor (the free index, the index check, Create/Cancel, the name
 // filter, the trace) lives in AddressBookEditorBase.
@@ -62,6 +66,8 @@ class AddressBookGroupControllerObjC : public AddressBookEditorBase {
   void doubleClickMember();
   // The user changed the name field's text.
   void controlTextDidChange();
+  // A click on a column header of either table.
+  void didClickTableColumn();
 
   // ---- Internal operations (public for tests) ---------------------------------------------------
   // detectCreateBtn, isIndexExist and firstEmptyIndex: AddressBookEditorBase.

@@ -94,4 +94,11 @@ class PageController : public QWidget {
   virtual bool isFromPCClockON() const { return false; }
   // After a save the scanner accepted: stores what the page keeps on this computer.
   virtual void saveAccepted() {}
+  // After an import, on every page (shown or not): `imported` is true when every write of it was
+  // accepted. A self-writing page takes what the import wrote as the scanner's content, and
+  // forgets its content when the import failed without writing its record; others do nothing.
+  virtual void settingsImported(const IOWrapper& io, bool imported) {
+    (void)io;
+    (void)imported;
+  }
 };

@@ -8,7 +8,10 @@
 #include <QTest>
 #include <QCheckBox>
 #include <QTreeView>
+#include <QFile>
 #include <cstring>
+
+#include "IO/FCLFileData.h"
 
 #include "MainWindowFixture.h"
 #include "Views/CommandFailure.h"
@@ -57,6 +60,25 @@ class AddressBookApplyTest : public MainWindowTest {
     for (const auto& c : settledCommands())
       if (c.cmd.byDTC == FCLC_RS_ADDRESS_BOOK && c.cmd.byOPCode == FOP_WRITE2) out.push_back(c.dataIn);
     return out;
+  }
+  // Refuses the scanner's next `count` reads of the address book.
+  void refuseBookReads(int count) {
+    sim::Fault refused;
+    refused.opcode = FOP_READ;
+    refused.dtc = FCLC_RS_ADDRESS_BOOK;
+    refused.lastErr = 0x2005;
+    refused.count = count;
+    link->faults().add(refused);
+  }
+  // The book the scanner holds now.
+  std::unique_ptr<FCL_RS_ADDRESS_BOOK> scannerBook() {
+    settledCommands();
+    return std::make_unique<FCL_RS_ADDRESS_BOOK>(link->model().addressBook());
+  }
+  // Deletes the contact of table row `row` on the page.
+  void deleteContactRow(int row) {
+    selectRow(book()->controls().contactTable, row);
+    QTest::mouseClick(book()->controls().delContactBtn, Qt::LeftButton);
   }
   // A new main window on the same scanner (the old one lets the scanner go first).
   void reconnect() {
@@ -141,8 +163,9 @@ TEST_F(AddressBookApplyTest, EditsAppliedReachTheScannerAndAreThereAfterReconnec
   EXPECT_EQ(dialogs.pendingAlerts(), 0u);
 }
 
-// The book cannot be read when the page is shown: the not-read alert; Apply and leaving the page
-// go through without a question and without writing the book.
+// The book cannot be read when the page is shown, and none was read before: the alert that it
+// could not be read; Apply and leaving the page go through without a question and without
+// writing the book.
 TEST_F(AddressBookApplyTest, UnreadBookBlocksNothingAndIsNeverWritten) {
   loaded();
   const auto before = std::make_unique<FCL_RS_ADDRESS_BOOK>(link->model().addressBook());
@@ -151,9 +174,10 @@ TEST_F(AddressBookApplyTest, UnreadBookBlocksNothingAndIsNeverWritten) {
   refused.dtc = FCLC_RS_ADDRESS_BOOK;
   refused.lastErr = 0x2005;
   link->faults().add(refused);
-  dialogs.expectAlert(0, text("IDS_RS_NOT_READ_MSG"));
+  dialogs.expectAlert(0, text("IDS_AB_READ_FAIL_MSG"));
   click("IDS_AB_ADDRESS_BOOK");
   ASSERT_EQ(shown(), "addressBook");
+  EXPECT_TRUE(dialogs.alerts().back().information.startsWith(text("IDS_AB_READ_FAIL_INFO")));
   EXPECT_EQ(book()->controls().contactTable->model()->rowCount(), 0);
   EXPECT_FALSE(book()->controls().addContactBtn->isEnabled());
 
@@ -213,6 +237,102 @@ TEST_F(AddressBookApplyTest, RefusedWriteIsReportedAsAFailure) {
       << "a refused write leaves the scanner's book as it was";
   EXPECT_EQ(shown(), "addressBook");
   EXPECT_EQ(book()->contactDictionary().size(), 5u) << "the edit stays for another try";
+}
+
+// After an accepted Apply the page's book is the one it wrote: the scanner refuses the reads when
+// the user comes back; the page says once that the book could not be read and shows the saved
+// book; leaving it asks nothing; another edit goes to the scanner on top of the saved book.
+TEST_F(AddressBookApplyTest, SavedBookIsWhatThePageFallsBackTo) {
+  loaded();
+  click("IDS_AB_ADDRESS_BOOK");
+  ASSERT_EQ(shown(), "addressBook");
+  deleteContactRow(0);  // Alice
+  dialogs.expectAlert(0, text("IDS_CM_INFORMATION"));
+  vc->ApplyBtnPressed();
+  ASSERT_EQ(dialogs.alerts().back().information, text("IDS_APPLY_SUCCESS_MSG"));
+  const auto saved = scannerBook();
+  const QStringList names = column(book()->controls().contactTable, 1);
+
+  click("IDS_GS_GENERAL_SETUP");
+  ASSERT_EQ(shown(), "generalSetup");
+  refuseBookReads(3);
+  dialogs.expectAlert(0, text("IDS_AB_READ_FAIL_MSG"));
+  click("IDS_AB_ADDRESS_BOOK");
+  ASSERT_EQ(shown(), "addressBook");
+  EXPECT_EQ(column(book()->controls().contactTable, 1), names);
+  EXPECT_TRUE(book()->controls().addContactBtn->isEnabled());
+  click("IDS_GS_GENERAL_SETUP");
+  EXPECT_EQ(shown(), "generalSetup") << "the untouched page asks nothing";
+  EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+  EXPECT_EQ(dialogs.alerts().size(), 2u);
+
+  refuseBookReads(2);
+  dialogs.expectAlert(0, text("IDS_AB_READ_FAIL_MSG"));
+  click("IDS_AB_ADDRESS_BOOK");
+  deleteContactRow(0);  // Bob
+  dialogs.expectAlert(0, text("IDS_CM_INFORMATION"));
+  vc->ApplyBtnPressed();
+  EXPECT_EQ(dialogs.alerts().back().information, text("IDS_APPLY_SUCCESS_MSG"));
+  std::memset(&saved->sNode[5], 0, sizeof saved->sNode[5]);  // Bob, index 6
+  EXPECT_EQ(firstDifference(*saved, *scannerBook()), "");
+  EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+}
+
+// An import of the address book that the scanner accepted is the page's book: a read refused
+// afterwards shows the imported book. A failed import leaves the page without a book: a refused
+// read then shows nothing, and nothing is written.
+TEST_F(AddressBookApplyTest, ImportReplacesThePagesBook) {
+  loaded();
+  click("IDS_AB_ADDRESS_BOOK");
+  ASSERT_EQ(shown(), "addressBook");
+  auto imported = std::make_unique<FCL_RS_ADDRESS_BOOK>(*scannerBook());
+  std::memset(imported->sNode, 0, sizeof imported->sNode);
+  group(*imported, 1, 1, "Imported group");
+  contact(*imported, 2, 0x1, "Imported", "imported@example.com");
+  const QString path = home.file("book.addr");
+  {
+    QByteArray bytes = QByteArray(kSignatureBntAddressBook).leftJustified(40, '\0');
+    bytes.append(reinterpret_cast<const char*>(imported.get()), sizeof *imported);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+  }
+  struct Case {
+    const char* name;
+    bool refuseWrite;
+  };
+  for (const Case& c : {Case{"accepted", false}, Case{"refused", true}}) {
+    SCOPED_TRACE(c.name);
+    click("IDS_GS_GENERAL_SETUP");
+    ASSERT_EQ(shown(), "generalSetup");
+    if (c.refuseWrite) {
+      sim::Fault refused;
+      refused.opcode = FOP_WRITE2;
+      refused.dtc = FCLC_RS_ADDRESS_BOOK;
+      refused.lastErr = 0x2005;
+      link->faults().add(refused);
+    }
+    const auto before = scannerBook();
+    dialogs.expectAlert(1, text("IDS_EID_IMPORT_CAUTION"), true);
+    dialogs.expectPanel(path);
+    dialogs.expectAlert(0, text("IDS_CM_MESSAGE"));
+    vc->ImportBtnPressed();
+    EXPECT_EQ(dialogs.alerts().back().information.startsWith(text("IDS_RS_IMPORT_FAIL")), c.refuseWrite);
+    EXPECT_EQ(firstDifference(c.refuseWrite ? *before : *imported, *scannerBook()), "");
+
+    refuseBookReads(1);
+    dialogs.expectAlert(0, text("IDS_AB_READ_FAIL_MSG"));
+    click("IDS_AB_ADDRESS_BOOK");
+    ASSERT_EQ(shown(), "addressBook");
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+    EXPECT_EQ(column(book()->controls().contactTable, 1), c.refuseWrite ? QStringList{} : QStringList{"Imported"});
+    EXPECT_EQ(book()->isBookRead(), !c.refuseWrite);
+    const std::size_t writes = bookWrites().size();
+    click("IDS_GS_GENERAL_SETUP");
+    EXPECT_EQ(shown(), "generalSetup") << "nothing to ask";
+    EXPECT_EQ(bookWrites().size(), writes);
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+  }
 }
 
 }  // namespace

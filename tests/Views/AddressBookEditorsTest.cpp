@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -125,7 +126,7 @@ TEST(ContactEditor, CreateNeedsNameIndexAndEmail) {
 }
 
 // Editing a contact of groups 2 and 5: those boxes are on; switching 5 off stores 0x2 under the
-// same index with the same shortcut flag; bits 20..31 are dropped.
+// same index with the same shortcut flag; bits 20..31, which no box shows, stay as they were.
 TEST(ContactEditor, EditStoresTheBoxesMaskAndKeepsTheFlag) {
   Book b;
   ContactEditor e(b, 4);
@@ -139,7 +140,7 @@ TEST(ContactEditor, EditStoresTheBoxesMaskAndKeepsTheFlag) {
   e.editor.groupBtnChecked();
   QTest::mouseClick(e.ui().btnCreate, Qt::LeftButton);
   EXPECT_FALSE(e.editor.isVisible());
-  EXPECT_EQ(b.contacts.at(4), entry(4, kContact, 0x2, "Four", "four@example.com", 1));
+  EXPECT_EQ(b.contacts.at(4), entry(4, kContact, 0x2 | 0x400000, "Four", "four@example.com", 1));
   EXPECT_EQ(b.contacts.size(), 3u);
 }
 
@@ -177,6 +178,59 @@ TEST(ContactEditor, CreateRefusesBadAddressesAndIndexes) {
     EXPECT_TRUE(e.editor.isVisible());
     EXPECT_EQ(b.contacts, before.contacts);
     EXPECT_EQ(b.groups, before.groups);
+  }
+}
+
+// An address longer than the record's 255 bytes is refused, after the format check, on Create and
+// on OK, when the user changed it; the window stays open with the text. An address as read is
+// never refused for its length.
+TEST(ContactEditor, AddressLongerThanTheRecordIsRefusedWhenChanged) {
+  const auto address = [](int bytes) { return QString(bytes - 12, QLatin1Char('m')) + QStringLiteral("@example.com"); };
+  const QString tooLong = platform::formatText(text("IDS_AB_EMAIL_TOO_LONG_MSG"), {255});
+  struct Case {
+    const char* name;
+    std::optional<int> key;  // edit mode: the contact's key
+    QString stored;          // edit mode: the address the contact holds
+    QString typed;           // "" leaves the field as it opened
+    QString message;         // "" when Create/OK stores
+  };
+  const Case cases[] = {
+      {"add, 256 bytes", std::nullopt, "", address(256), tooLong},
+      {"add, 255 bytes", std::nullopt, "", address(255), ""},
+      {"add, malformed and long", std::nullopt, "", QString(300, QLatin1Char('m')), text("IDS_MAIL_FORMAT_ERR_MSG")},
+      {"edit, changed to 300 bytes", 5, "five@example.com", address(300), tooLong},
+      {"edit, 300 bytes as read, untouched", 5, address(300), "", ""},
+      {"edit, 300 bytes as read, changed", 5, address(300), address(299), tooLong},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Book b;
+    if (c.key) b.contacts[*c.key] = entry(*c.key, kContact, 0, "Five", c.stored.toUtf8().constData());
+    const Book before = b;
+    ScriptedDialogs dialogs;
+    ContactEditor e(b, c.key);
+    if (!c.key) type(e.ui().nameText, "New");
+    if (!c.typed.isEmpty()) {
+      e.ui().emailText->clear();
+      paste(e.ui().emailText, c.typed);
+    }
+    const QString shown = e.ui().emailText->text();
+    if (!c.message.isEmpty()) dialogs.expectAlert(0, c.message);
+    QTest::mouseClick(e.ui().btnCreate, Qt::LeftButton);
+    if (c.message.isEmpty()) {
+      EXPECT_TRUE(dialogs.alerts().empty());
+      EXPECT_FALSE(e.editor.isVisible());
+      EXPECT_EQ(b.contacts.at(c.key.value_or(3)).email, shown) << "stored whole";
+      continue;
+    }
+    ASSERT_EQ(dialogs.alerts().size(), 1u);
+    if (c.message == tooLong) {
+      EXPECT_TRUE(dialogs.alerts()[0].message.contains(QStringLiteral("255")));
+      EXPECT_EQ(dialogs.alerts()[0].information, text("IDS_AB_EMAIL_TOO_LONG_INFO"));
+    }
+    EXPECT_TRUE(e.editor.isVisible());
+    EXPECT_EQ(e.ui().emailText->text(), shown);
+    EXPECT_EQ(b.contacts, before.contacts);
   }
 }
 
@@ -250,7 +304,7 @@ TEST(GroupEditor, EditModeAndTheCreateState) {
 }
 
 // Renumbering group 2 to 7: every contact loses bit 0x2, every member gains 0x40; the group
-// keeps its index and flag, carries mask 0 and no address.
+// keeps its index, its flag and what the editor does not show (its mask and address as read).
 TEST(GroupEditor, RenumberingRewritesEveryMask) {
   Book b;
   b.groups[2] = entry(2, 2, 0x123, "Two", "stale@example.com", 1);
@@ -261,7 +315,7 @@ TEST(GroupEditor, RenumberingRewritesEveryMask) {
   e.moveOut(1);  // Six leaves
   e.moveIn(0);   // five@example.com joins
   QTest::mouseClick(e.ui().btnCreate, Qt::LeftButton);
-  EXPECT_EQ(b.groups.at(2), entry(2, 7, 0, "Two", "", 1));
+  EXPECT_EQ(b.groups.at(2), entry(2, 7, 0x123, "Two", "stale@example.com", 1));
   EXPECT_EQ(b.contacts.at(4).groupMask, 0x10u | 0x400000u | 0x40u);
   EXPECT_EQ(b.contacts.at(5).groupMask, 0x40u);
   EXPECT_EQ(b.contacts.at(6).groupMask, 0x1u);
@@ -337,6 +391,34 @@ TEST(GroupEditor, CancelAfterMovesChangesNothing) {
 // ---- What the two editors share ---------------------------------------------------------------------------
 
 // Trace lines (0x40) and error lines (0x02) written while a test runs.
+// A click on a column header of either table of the group editor writes the trace lines of
+// tableView:didClickTableColumn: and changes nothing.
+TEST(GroupEditor, HeaderClickOnlyTraces) {
+  Utilities& ut = Utilities::sharedInstance();
+  const int32_t saved = ut.nDebugMask();
+  for (const bool members : {false, true}) {
+    SCOPED_TRACE(members ? "member table" : "non-member table");
+    Book b;
+    const Book before = b;
+    GroupEditor e(b, 2);
+    QTableView* table = members ? e.ui().memberTable : e.ui().contactTable;
+    const QStringList shown = column(table, 0);
+    ut.setDebugMask(0x40);
+    LogCapture log;
+    QHeaderView* header = table->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionPosition(0) + 5, header->height() / 2));
+    ut.setDebugMask(saved);
+    const QString op = QStringLiteral("-[AddressBookGroupControllerObjC tableView:didClickTableColumn:]");
+    const QStringList lines = log.lines();
+    const auto enter = lines.indexOf(QStringLiteral(">>>>>>>>> %1 ENTER").arg(op));
+    ASSERT_GE(enter, 0) << lines.join('|').toStdString();
+    EXPECT_EQ(lines.value(enter + 1), QStringLiteral("<<<<<<<<< %1 END \n  ").arg(op));
+    EXPECT_EQ(column(table, 0), shown);
+    EXPECT_EQ(b.contacts, before.contacts);
+    EXPECT_EQ(b.groups, before.groups);
+  }
+}
+
 class EditorTrace : public ::testing::Test {
  protected:
   void SetUp() override { Utilities::sharedInstance().setDebugMask(0x42); }

@@ -86,7 +86,14 @@ inline void selectRow(QTableView* table, int row) {
 // A dictionary entry.
 inline AddressBookEntry entry(int index, uint32_t type, uint32_t mask, const char* name, const char* mail = "",
                               uint32_t shortcut = 0) {
-  return AddressBookEntry{index, type, mask, QString::fromUtf8(name), QString::fromUtf8(mail), shortcut};
+  AddressBookEntry e;
+  e.index = index;
+  e.nodeType = type;
+  e.groupMask = mask;
+  e.name = QString::fromUtf8(name);
+  e.email = QString::fromUtf8(mail);
+  e.shortcut = shortcut;
+  return e;
 }
 
 }  // namespace abtest
