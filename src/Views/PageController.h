@@ -29,6 +29,13 @@
 //                         never asked to copy back.
 //   isFromPCClockON()     general setup page only: its "clock from this computer" check box.
 //                         Every other page answers false (the base).
+//   differsFromAccepted(state)
+//                         true when the page's content differs from its last accepted content,
+//                         judged without asking the scanner (the main window asks it when the
+//                         scanner is gone, to say whether edits were lost). The base asks
+//                         isDataChanged with no command layer in `state`: copy-back pages compare
+//                         with the records, and the self-writing pages, whose fresh read then
+//                         cannot run, compare with the content they last accepted.
 //   localSaveFailed()     asked after the writes of a save: true when the page's getParam could
 //                         not store what the page keeps on this computer (the scan-to-PC page's
 //                         preference file). Every other page answers false (the base).
@@ -90,6 +97,7 @@ class PageController : public QWidget {
   virtual int32_t isDataError() = 0;
   // Only the general setup page overrides this.
   virtual bool isFromPCClockON() const { return false; }
+  virtual bool differsFromAccepted(const MainWindowState& state);
   // After the writes of a save: true when the page could not store what it keeps on this computer
   // (the scan-to-PC page's preference file). The save then counts as failed.
   virtual bool localSaveFailed() const { return false; }
