@@ -745,17 +745,20 @@ bool ViewController::procLostHold(HoldStatus hold) {
   return false;
 }
 
-bool ViewController::postSettingProc(bool showMsg, bool pcClockOn) {
+bool ViewController::postSettingProc(bool showMsg, bool pcClockOn) { return applyCycle(showMsg, pcClockOn, nullptr); }
+
+bool ViewController::applyCycle(bool showMsg, bool pcClockOn, HoldStatus* lost) {
   ViewControllerTrace trace(ut, "postSettingProc(showMsg:pcClockOn:)");
   if (m_terminating) return false;
 
   // A scanner that does not answer, or no longer holds this computer's reservation, is written
   // nothing: the cycle answers NO and the page keeps its edits (OK), or the program quits.
-  if (!checkStillHeld()) return false;
-  return saveShownPage(showMsg, pcClockOn);
-}
-
-bool ViewController::saveShownPage(bool showMsg, bool pcClockOn) {
+  const HoldStatus hold = checkHold();
+  if (hold != HoldStatus::Held) {
+    if (lost != nullptr) *lost = hold;
+    else procLostHold(hold);
+    return false;
+  }
   if (checkDataError()) return false;
   if (!isDataChanged() && !pcClockOn) return true;
 
@@ -811,9 +814,10 @@ void ViewController::DevicesBtnPressed() { prepareForDevices(); }
 
 void ViewController::prepareForDevices() {
   ViewControllerTrace trace(ut, "prepare(for:sender:)");
-  if (m_terminating) return;
-  const HoldStatus hold = checkHold();
-  if (hold != HoldStatus::Held) {
+  HoldStatus hold = HoldStatus::Held;
+  if (!applyCycle(true, false, &hold)) {
+    // As with OK: the window stays after a page error or a failed save.
+    if (hold == HoldStatus::Held || m_terminating) return;
     // Nothing can be saved to this scanner any more: one alert says why and whether the page's
     // edits are lost; OK leads back to the device window, where the user can connect again.
     QStringList info;
@@ -825,8 +829,7 @@ void ViewController::prepareForDevices() {
       terminate();
       return;
     }
-  } else if (!saveShownPage(true, false) || m_terminating) {
-    // As with OK: the window stays after a page error or a failed save.
+  } else if (m_terminating) {
     return;
   }
   emit returnToDevices();

@@ -207,9 +207,9 @@ class ViewController : public QWidget {
   void buildLayout();
   PageController* shownPage(const char* viewId) const;
   void fillPage(PageController* page);
-  // The apply cycle after the checks: error check, change check, confirmation, copy-back, writes
-  // and the result alert.
-  bool saveShownPage(bool showMsg, bool pcClockOn);
+  // postSettingProc(); with `lost`, a failed connection or lock check shows no alert and is
+  // stored there (it stays Held when the cycle answered NO for another reason).
+  bool applyCycle(bool showMsg, bool pcClockOn, HoldStatus* lost);
   // Whether the page on show differs from what it last accepted, asked without the scanner.
   bool shownPageDiffersFromAccepted();
   QString lostHoldMessage(HoldStatus hold);
