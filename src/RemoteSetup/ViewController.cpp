@@ -678,26 +678,83 @@ bool ViewController::chkUUID() {
   if (m_state.bIsB) return true;
   if (ioWrapper->readLockedUUID()) return true;
   ut.debugMsg2(2, QStringLiteral(" [chkUUID] bReadLockedUUID is FALSE"));
-  if (!ut.message(text("IDS_CHECK_DEVICE_ID_FAIL_MSG"), text("IDS_CHECK_DEVICE_ID_FAIL_INFO"), true)) terminate();
   return false;
 }
 
 // ---------------------------------------------------------------------------------------------
 // The apply cycle
 
-bool ViewController::checkStillHeld() {
+HoldStatus ViewController::checkHold() {
+  ViewControllerTrace trace(ut, "checkConnection(status:)");
   // The scanner answers wFWInfo 0 after a job reservation it has finished (byReserveJobId 1),
   // and 4 while it is locked for this computer.
-  const uint8_t reserveJobId = m_state.sDeviceStatus.byReserveJobId;
-  if (!checkConnection(reserveJobId == 1 ? 0 : 4)) return false;
-  return chkUUID();
+  const uint16_t expected = m_state.sDeviceStatus.byReserveJobId == 1 ? 0 : 4;
+  FCL_DEVICE_STATUS status{};
+  const CommandOutcome inquiry = ioWrapper->judge([&] { return ioWrapper->getDeviceStatus(&status); });
+  const HoldStatus hold = judgeHoldStatus(inquiry, status, expected);
+  m_lostStatus = status;
+  // A whole answer is the status the next check goes by; a broken one is no status at all.
+  if (hold == HoldStatus::NoAnswer) return hold;
+  m_state.sDeviceStatus = status;
+  if (hold != HoldStatus::Held) return hold;
+  // The lock check, only of a scanner that answered as held. No answer to it is no answer; an
+  // answer that is not this computer's lock text is a reservation that is gone.
+  bool ours = false;
+  const CommandOutcome lockRead = ioWrapper->judge([&] {
+    ours = chkUUID();
+    return true;
+  });
+  if (lockRead.kind == CommandOutcome::Kind::Failed || lockRead.kind == CommandOutcome::Kind::ShortStatus) {
+    return HoldStatus::NoAnswer;
+  }
+  return ours && lockRead.ok() ? HoldStatus::Held : HoldStatus::ReservationGone;
 }
 
-bool ViewController::postSettingProc(bool showMsg, bool pcClockOn) {
+QString ViewController::lostHoldMessage(HoldStatus hold) {
+  switch (hold) {
+    case HoldStatus::NoAnswer: return text("IDS_CM_NO_CONNECTION_MSG");
+    case HoldStatus::ReservationGone: return text("IDS_CHECK_DEVICE_ID_FAIL_MSG");
+    case HoldStatus::NotReady:
+    case HoldStatus::Held: break;
+  }
+  return text("IDS_DV_NOT_READY_MSG");
+}
+
+bool ViewController::checkStillHeld() {
+  const HoldStatus hold = checkHold();
+  if (hold == HoldStatus::Held) return true;
+  procLostHold(hold);
+  return false;
+}
+
+bool ViewController::procLostHold(HoldStatus hold) {
+  QString info;
+  switch (hold) {
+    case HoldStatus::NoAnswer: info = text("IDS_CM_NO_CONNECTION_INFO"); break;
+    case HoldStatus::ReservationGone: info = text("IDS_CHECK_DEVICE_ID_FAIL_INFO"); break;
+    case HoldStatus::NotReady:
+    case HoldStatus::Held: info = statusConditionText(m_lostStatus) + QLatin1Char('\n') + text("IDS_RS_NOT_READY_INFO");
+  }
+  if (ut.message(lostHoldMessage(hold), info, true)) return true;
+  ut.debugMsg2(2, QString::fromLatin1(kTerminateOnConnection));
+  terminate();
+  return false;
+}
+
+bool ViewController::postSettingProc(bool showMsg, bool pcClockOn) { return applyCycle(showMsg, pcClockOn, nullptr); }
+
+bool ViewController::applyCycle(bool showMsg, bool pcClockOn, HoldStatus* lost) {
   ViewControllerTrace trace(ut, "postSettingProc(showMsg:pcClockOn:)");
   if (m_terminating) return false;
 
-  if (!checkStillHeld()) return false;
+  // A scanner that does not answer, or no longer holds this computer's reservation, is written
+  // nothing: the cycle answers NO and the page keeps its edits (OK), or the program quits.
+  const HoldStatus hold = checkHold();
+  if (hold != HoldStatus::Held) {
+    if (lost != nullptr) *lost = hold;
+    else procLostHold(hold);
+    return false;
+  }
   if (checkDataError()) return false;
   if (!isDataChanged() && !pcClockOn) return true;
 
@@ -718,6 +775,14 @@ bool ViewController::postSettingProc(bool showMsg, bool pcClockOn) {
     return true;
   }
   ut.message(text("IDS_CM_INFORMATION"), withOutcome(text("IDS_APPLY_FAIL_ERROR_MSG"), m_saveOutcome), false);
+  return false;
+}
+
+bool ViewController::shownPageDiffersFromAccepted() {
+  for (PageController* view : containerViews()) {
+    if (pages::pageByViewId(view->objectName()) == nullptr) continue;
+    return view->differsFromAccepted(m_state);
+  }
   return false;
 }
 
@@ -747,8 +812,24 @@ void ViewController::DevicesBtnPressed() { prepareForDevices(); }
 
 void ViewController::prepareForDevices() {
   ViewControllerTrace trace(ut, "prepare(for:sender:)");
-  // As with OK: the page was saved, had nothing to save, or the user declined to save it.
-  if (!postSettingProc(true, false) || m_terminating) return;
+  HoldStatus hold = HoldStatus::Held;
+  if (!applyCycle(true, false, &hold)) {
+    // As with OK: the window stays after a page error or a failed save.
+    if (hold == HoldStatus::Held || m_terminating) return;
+    // Nothing can be saved to this scanner any more: one alert says why and whether the page's
+    // edits are lost; OK leads back to the device window, where the user can connect again.
+    QStringList info;
+    if (hold == HoldStatus::NotReady) info << statusConditionText(m_lostStatus);
+    if (shownPageDiffersFromAccepted()) info << text("IDS_RS_UNSAVED_CHANGES_INFO");
+    info << text("IDS_RS_RETURN_TO_DEVICES_INFO");
+    if (!ut.message(lostHoldMessage(hold), info.join(QLatin1Char('\n')), true)) {
+      ut.debugMsg2(2, QString::fromLatin1(kTerminateOnConnection));
+      terminate();
+      return;
+    }
+  } else if (m_terminating) {
+    return;
+  }
   emit returnToDevices();
   close();
 }

@@ -36,6 +36,7 @@
 #include "IO/IOWrapper.h"
 #include "Model/Model.h"
 #include "Model/Utilities.h"
+#include "Views/CommandFailure.h"
 #include "Views/MainWindowState.h"
 #include "Views/PageController.h"
 
@@ -91,7 +92,7 @@ class ViewController : public QWidget {
   // ---- Apply cycle and the page on show ------------------------------------------------------
   // True when the caller may go on: nothing to save, the user declined to save, or the save
   // succeeded (records of the page that were never read are left out, and the user is told so).
-  // False when the lock check failed, the page reported an error, a write failed or was refused
+  // False when the connection or lock check failed (nothing is written), the page reported an error, a write failed or was refused
   // by the scanner, or the program is quitting.
   // A declined save leaves the records as they were; a failed one keeps the new value only in
   // the records whose write the scanner accepted.
@@ -104,10 +105,18 @@ class ViewController : public QWidget {
   bool saveCurrentData();
   void setParamToVC();
   bool checkDataError();
+  // The lock check (network model): true while the scanner reports this computer's lock text.
+  // The USB-only model always passes.
   bool chkUUID();
-  // The first two steps of every write: the connection check and the lock check, with their
-  // alerts. True when the writes may go on.
+  // The first two steps of every write, without an alert: a status inquiry judged against the
+  // wFWInfo this computer's reservation gives, then (only when that passed) the lock check.
+  HoldStatus checkHold();
+  // checkHold(), and when it failed the alert that names the cause: OK keeps the window and
+  // nothing is written, Cancel quits. True when the writes may go on.
   bool checkStillHeld();
+  // The alert of a failed checkHold() in the apply cycle; answers true for OK (after Cancel the
+  // program is quitting).
+  bool procLostHold(HoldStatus hold);
 
   // ---- Buttons and the source list -------------------------------------------------------------
   void OKBtnPressed();
@@ -115,7 +124,9 @@ class ViewController : public QWidget {
   void CancelBtnPressed();
   void DevicesBtnPressed();
   // The Devices transition: the apply cycle with the confirmation, then the window closes and
-  // returnToDevices() is emitted.
+  // returnToDevices() is emitted. When the scanner no longer answers or is no longer held, one
+  // alert says so (and whether the page's edits are lost): OK closes the window all the same,
+  // which releases the scanner, and the device window comes back; Cancel quits.
   void prepareForDevices();
   // The source list's click action.
   void clickedItem(const QModelIndex& index);
@@ -196,6 +207,12 @@ class ViewController : public QWidget {
   void buildLayout();
   PageController* shownPage(const char* viewId) const;
   void fillPage(PageController* page);
+  // postSettingProc(); with `lost`, a failed connection or lock check shows no alert and is
+  // stored there (it stays Held when the cycle answered NO for another reason).
+  bool applyCycle(bool showMsg, bool pcClockOn, HoldStatus* lost);
+  // Whether the page on show differs from what it last accepted, asked without the scanner.
+  bool shownPageDiffersFromAccepted();
+  QString lostHoldMessage(HoldStatus hold);
   void showFatalAlert(const QString& messageKey, const QString& infoKey, const QString& logLine);
   // One read of the load into `record` (only when it completed and was accepted) and its flag;
   // answers whether the load goes on (a failed read asks the no-connection question).
@@ -251,5 +268,7 @@ class ViewController : public QWidget {
   // what the writes came to.
   MainWindowState m_beforeSave;
   CommandOutcome m_saveOutcome;
+  // The status block of the last checkHold() (the condition a not-ready alert names).
+  FCL_DEVICE_STATUS m_lostStatus{};
   bool m_saveSkippedUnread = false;
 };

@@ -42,3 +42,35 @@ QString withOutcome(const QString& information, const CommandOutcome& outcome) {
   if (information.isEmpty()) return extra;
   return information + QLatin1Char('\n') + extra;
 }
+
+QString deviceStatusText(const FCL_DEVICE_STATUS& status) {
+  if (const auto condition = deviceConditionText(status.dwLastErr)) return *condition;
+  switch (status.wFWInfo) {
+    case 0: return text("IDS_DD_READY");
+    case 1: return text("IDS_DD_INITIALIZE");
+    case 2:
+    case 3: return text("IDS_DD_PROCESSING");
+    case 4: return text("IDS_DD_BUSY");
+    case 5: return text("IDS_DD_SLEEP");
+    case 7: return text("IDS_DD_UPDATE");
+    case 16: return text("IDS_DD_AUTO_START_SCAN");
+    default: return text("IDS_DD_UNKNOWN_ERROR");
+  }
+}
+
+QString statusConditionText(const FCL_DEVICE_STATUS& status) {
+  if (status.dwLastErr != 0 && !deviceConditionText(status.dwLastErr)) {
+    return outcomeText(CommandOutcome::refused(status.dwLastErr));
+  }
+  return platform::formatText(text("IDS_CM_DEVICE_STATE"), {deviceStatusText(status)});
+}
+
+HoldStatus judgeHoldStatus(const CommandOutcome& inquiry, const FCL_DEVICE_STATUS& status, uint16_t expectedFWInfo) {
+  if (inquiry.kind == CommandOutcome::Kind::Failed || inquiry.kind == CommandOutcome::Kind::ShortStatus) {
+    return HoldStatus::NoAnswer;
+  }
+  if (status.dwLastErr != 0) return HoldStatus::NotReady;
+  if (status.wFWInfo == expectedFWInfo) return HoldStatus::Held;
+  if (expectedFWInfo == 4 && status.wFWInfo == 0) return HoldStatus::ReservationGone;
+  return HoldStatus::NotReady;
+}

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "IO/CommandOutcome.h"
+#include "IO/FCLCommand.h"
 
 // The name of a device condition reported in dwLastErr (the device window's status texts), or
 // nothing for a code that is not one of them.
@@ -19,3 +20,23 @@ QString outcomeText(const CommandOutcome& outcome);
 
 // `information`, followed by outcomeText(outcome) on a line of its own when there is one.
 QString withOutcome(const QString& information, const CommandOutcome& outcome);
+
+// The device window's text for a status block: the pending condition by name, otherwise the
+// state wFWInfo reports (ready, asleep, busy, ...).
+QString deviceStatusText(const FCL_DEVICE_STATUS& status);
+
+// The sentence that names what a status block reports: the named condition or the state, or
+// the scanner's error code when dwLastErr is one without a name.
+QString statusConditionText(const FCL_DEVICE_STATUS& status);
+
+// What the status inquiry before a write says about the scanner this computer holds.
+enum class HoldStatus : uint8_t {
+  Held,             // a whole answer, no pending condition, wFWInfo as expected
+  NoAnswer,         // no answer, or a status block shorter than 32 bytes
+  ReservationGone,  // the answer says ready (0) where this computer's reservation gives 4: the
+                    // scanner was restarted, or the lock was given up
+  NotReady,         // any other answer than the expected one (a pending condition, another state)
+};
+// Judges the inquiry (`inquiry` its verdict, `status` the block it brought) against the wFWInfo
+// this computer expects (0 or 4).
+HoldStatus judgeHoldStatus(const CommandOutcome& inquiry, const FCL_DEVICE_STATUS& status, uint16_t expectedFWInfo);

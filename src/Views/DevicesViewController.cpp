@@ -376,20 +376,7 @@ QString DevicesViewController::getDeviceStatusString(const FCL_DEVICE_STATUS& st
   return result;
 }
 
-QString DevicesViewController::statusText(const FCL_DEVICE_STATUS& status) {
-  if (const auto condition = deviceConditionText(status.dwLastErr)) return *condition;
-  switch (status.wFWInfo) {
-    case 0: return text("IDS_DD_READY");
-    case 1: return text("IDS_DD_INITIALIZE");
-    case 2:
-    case 3: return text("IDS_DD_PROCESSING");
-    case 4: return text("IDS_DD_BUSY");
-    case 5: return text("IDS_DD_SLEEP");
-    case 7: return text("IDS_DD_UPDATE");
-    case 16: return text("IDS_DD_AUTO_START_SCAN");
-    default: return text("IDS_DD_UNKNOWN_ERROR");
-  }
-}
+QString DevicesViewController::statusText(const FCL_DEVICE_STATUS& status) { return deviceStatusText(status); }
 
 std::optional<QString> DevicesViewController::checkPListNGetTWAINName(const QString& uuid) {
   ut.debugMsg(0x01, QStringLiteral(">>> DevicesView::checkPListNGetTWAINName ENTER uuid:%@"), uuid);
@@ -590,11 +577,14 @@ void DevicesViewController::doConnect() {
   if (bIsBNT) io.openScanner(selectedDevice.at(device_entry::kAddress));
   else io.openUSBScannerB();
 
+  // No answer (or an incomplete one) is a scanner that cannot be reached: switched off, moved
+  // or unplugged since the search, not one that is busy.
   FCL_DEVICE_STATUS status{};
-  if (!io.getDeviceStatus(&status)) {
+  const CommandOutcome inquiry = io.judge([&] { return io.getDeviceStatus(&status); });
+  if (judgeHoldStatus(inquiry, status, 0) == HoldStatus::NoAnswer) {
     error("doConnect", QStringLiteral("Connection Fail!"));
     io.closeScanner();
-    connectFailed(QStringLiteral("IDS_DV_NOT_READY_MSG"), QStringLiteral("IDS_DV_NOT_READY_INFO"));
+    connectFailed(QStringLiteral("IDS_DV_UNREACHABLE_MSG"), QStringLiteral("IDS_DV_UNREACHABLE_INFO"));
     leave("doConnect");
     return;
   }
@@ -617,13 +607,18 @@ void DevicesViewController::doConnect() {
     return;
   }
 
-  // A settings block that cannot be read is a scanner that is not ready, not one of another
-  // version.
+  // A settings block that cannot be read is a scanner that stopped answering (or, refused, one
+  // that is not ready), not one of another version.
   FCL_RS_PARAM_ALL param{};
-  if (!io.getParamAll(&param)) {
+  const CommandOutcome read = io.judge([&] { return io.getParamAll(&param); });
+  if (!read) {
     error("doConnect", QStringLiteral("getParamAll FAIL!"));
     io.closeScanner();
-    connectFailed(QStringLiteral("IDS_DV_NOT_READY_MSG"), QStringLiteral("IDS_DV_NOT_READY_INFO"));
+    if (read.kind == CommandOutcome::Kind::Refused) {
+      connectFailed(QStringLiteral("IDS_DV_NOT_READY_MSG"), QStringLiteral("IDS_DV_NOT_READY_INFO"));
+    } else {
+      connectFailed(QStringLiteral("IDS_DV_UNREACHABLE_MSG"), QStringLiteral("IDS_DV_UNREACHABLE_INFO"));
+    }
     leave("doConnect");
     return;
   }

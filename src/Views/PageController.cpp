@@ -5,3 +5,10 @@ PageController::PageController(const QString& viewIdentifier, QWidget* parent) :
 }
 
 PageController::~PageController() = default;
+
+bool PageController::differsFromAccepted(const MainWindowState& state) {
+  // Without a command layer no page can reach the scanner: each compares with what it holds.
+  MainWindowState offline = state;
+  offline.ioWrapper = nullptr;
+  return isDataChanged(offline);
+}

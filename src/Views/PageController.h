@@ -34,6 +34,13 @@
 //                         scan-to-PC page's preference file) and tells the user itself when that
 //                         fails; the cycle's answer stays the scanner's. Every other page does
 //                         nothing (the base).
+//   differsFromAccepted(state)
+//                         true when the page's content differs from its last accepted content,
+//                         judged without asking the scanner (the main window asks it when the
+//                         scanner is gone, to say whether edits were lost). The base asks
+//                         isDataChanged with no command layer in `state`: copy-back pages compare
+//                         with the records, and the self-writing pages, whose fresh read then
+//                         cannot run, compare with the content they last accepted.
 //
 // Order within one apply cycle: isDataError, isDataChanged, (confirmation) getParam of the
 // copy-back pages, then the writes, during which the self-writing pages receive getParam.
@@ -101,4 +108,5 @@ class PageController : public QWidget {
     (void)io;
     (void)imported;
   }
+  virtual bool differsFromAccepted(const MainWindowState& state);
 };

@@ -3,12 +3,15 @@
 // way out lets the scanner go exactly once.
 
 #include <QAbstractItemModel>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTreeView>
 #include <cstring>
 
 #include "MainWindowFixture.h"
+#include "Views/AddressBookControllerObjC.h"
 #include "platform/Localizer.h"
+#include "support/AddressBookFixture.h"
 
 using platform::Localizer;
 
@@ -167,7 +170,8 @@ TEST_F(ApplyCycleTest, PageErrorKeepsThePageShown) {
 }
 
 // The expected wFWInfo follows byReserveJobId of the status read before: 1 expects a ready
-// scanner (0), so a scanner busy with our lock (4) raises the no-connection alert.
+// scanner (0), so a scanner busy with our lock (4) is not as expected: the not-ready alert names
+// the state, and nothing of the cycle runs after it.
 TEST_F(ApplyCycleTest, ExpectedStatusFollowsTheReservedJobOfThePreviousStatus) {
   start(Transport::Tcp, Kind::Qmx7315w);
   FCL_DEVICE_STATUS base = link->model().baseStatus();
@@ -175,11 +179,201 @@ TEST_F(ApplyCycleTest, ExpectedStatusFollowsTheReservedJobOfThePreviousStatus) {
   link->model().setBaseStatus(base);
   appear();
   calls.clear();
-  dialogs.expectAlert(0, text("IDS_CM_NO_CONNECTION_MSG"));
+  mark = link->log().size();
+  dialogs.expectAlert(0, text("IDS_DV_NOT_READY_MSG"));
   vc->ApplyBtnPressed();
   EXPECT_EQ(dialogs.pendingAlerts(), 0u);
-  // After OK the cycle goes on: the lock check and the page's error check ran.
-  EXPECT_EQ(callsOf("generalSetup").front(), "isDataError");
+  ASSERT_EQ(dialogs.alerts().size(), 1u);
+  EXPECT_TRUE(dialogs.alerts().back().information.contains(text("IDS_DD_BUSY")));
+  EXPECT_TRUE(callsOf("generalSetup").empty());
+  EXPECT_EQ(sent(), (Runs{"status"}));
+}
+
+// How the scanner can be lost between two cycles, and the one alert that names it.
+struct LostScanner {
+  const char* name;
+  ApplyCycleTest::Transport transport;
+  Kind kind;
+  std::function<void(SimLink&)> lose;
+  const char* message;
+  // Part of the alert's information (nullptr: the information is the message key's _INFO text).
+  const char* namedState;
+  Runs sent;  // what the checks send; nothing is written after them
+};
+
+sim::Fault statusFault(std::function<void(sim::Fault&)> set) {
+  sim::Fault f;
+  f.opcode = FOP_INQUIRY;
+  f.dtc = FCLC_DEVICE_STATUS;
+  f.count = -1;
+  set(f);
+  return f;
+}
+
+const std::vector<LostScanner>& lostScanners() {
+  static const std::vector<LostScanner> cases = {
+      {"no answer", MainWindowTest::Transport::Tcp, Kind::Qmx7315w,
+       [](SimLink& l) { l.faults().add(statusFault([](sim::Fault& f) { f.closeAfterSent = 0; })); },
+       "IDS_CM_NO_CONNECTION_MSG", nullptr, {"status"}},
+      {"status block cut short", MainWindowTest::Transport::Tcp, Kind::Qmx7315w,
+       [](SimLink& l) { l.faults().add(statusFault([](sim::Fault& f) { f.closeAfterSent = 20; })); },
+       "IDS_CM_NO_CONNECTION_MSG", nullptr, {"status"}},
+      {"status block cut short, USB", MainWindowTest::Transport::Usb, Kind::Qmx7315w,
+       [](SimLink& l) { l.faults().add(statusFault([](sim::Fault& f) { f.closeAfterSent = 20; })); },
+       "IDS_CM_NO_CONNECTION_MSG", nullptr, {"status"}},
+      {"no answer, USB-only model", MainWindowTest::Transport::Usb, Kind::Qmx7305,
+       [](SimLink& l) { l.faults().add(statusFault([](sim::Fault& f) { f.closeAfterSent = 0; })); },
+       "IDS_CM_NO_CONNECTION_MSG", nullptr, {"status"}},
+      // A restarted scanner has forgotten every reservation: it answers ready.
+      {"restarted", MainWindowTest::Transport::Tcp, Kind::Qmx7315w, [](SimLink& l) { l.model().forceLock(""); },
+       "IDS_CHECK_DEVICE_ID_FAIL_MSG", nullptr, {"status"}},
+      {"restarted, USB-only model", MainWindowTest::Transport::Usb, Kind::Qmx7305,
+       [](SimLink& l) { l.model().forceLock(""); }, "IDS_CHECK_DEVICE_ID_FAIL_MSG", nullptr, {"status"}},
+      {"reserved by another computer", MainWindowTest::Transport::Tcp, Kind::Qmx7315w,
+       [](SimLink& l) { l.model().forceLock("ANOTHER COMPUTER"); }, "IDS_CHECK_DEVICE_ID_FAIL_MSG", nullptr,
+       {"status", "lockUUID"}},
+      {"lock check gets no answer", MainWindowTest::Transport::Tcp, Kind::Qmx7315w,
+       [](SimLink& l) {
+         sim::Fault f;
+         f.dtc = FCLC_RS_SCANNER_LOCK;
+         f.dtq = FCLD_RS_SCANNER_LOCK_UUID;
+         f.closeAfterSent = 0;
+         l.faults().add(f);
+       },
+       "IDS_CM_NO_CONNECTION_MSG", nullptr, {"status", "lockUUID"}},
+      {"paper jam", MainWindowTest::Transport::Tcp, Kind::Qmx7315w,
+       [](SimLink& l) { l.faults().add(statusFault([](sim::Fault& f) { f.lastErr = 0x2003; })); },
+       "IDS_DV_NOT_READY_MSG", "IDS_DD_PAPER_JAM", {"status"}},
+      {"asleep", MainWindowTest::Transport::Tcp, Kind::Qmx7315w,
+       [](SimLink& l) { l.faults().add(statusFault([](sim::Fault& f) { f.fwInfo = 5; })); }, "IDS_DV_NOT_READY_MSG",
+       "IDS_DD_SLEEP", {"status"}},
+  };
+  return cases;
+}
+
+// A lost scanner is written nothing, whoever runs the cycle: one alert names the cause and offers
+// OK (stay) and Cancel (quit); OK keeps the window, the page on show and its edits.
+TEST_F(ApplyCycleTest, LostScannerIsWrittenNothingAndKeepsTheWindow) {
+  struct Caller {
+    const char* name;
+    std::function<void(ApplyCycleTest&)> run;
+  };
+  const Caller callers[] = {
+      {"Apply", [](ApplyCycleTest& t) { t.vc->ApplyBtnPressed(); }},
+      {"OK", [](ApplyCycleTest& t) { t.vc->OKBtnPressed(); }},
+      {"page switch", [](ApplyCycleTest& t) { t.click("IDS_P_SCAN_TO_PC"); }},
+  };
+  for (const LostScanner& c : lostScanners()) {
+    for (const Caller& caller : callers) {
+      SCOPED_TRACE(std::string(c.name) + ", " + caller.name);
+      loaded(c.transport, c.kind);
+      scripts["generalSetup"].changed = true;
+      scripts["generalSetup"].pcClock = true;
+      c.lose(*link);
+      dialogs.expectAlert(0, text(c.message));
+      caller.run(*this);
+      EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+      ASSERT_EQ(dialogs.alerts().size(), 1u);
+      const auto& alert = dialogs.alerts().front();
+      EXPECT_EQ(alert.buttons, (QStringList{text("IDS_RS_OK"), text("IDS_RS_CANCEL")}));
+      if (c.namedState == nullptr) {
+        const QString infoKey = QString::fromLatin1(c.message).replace(QStringLiteral("_MSG"), QStringLiteral("_INFO"));
+        EXPECT_EQ(alert.information, Localizer::text(infoKey));
+      } else {
+        EXPECT_TRUE(alert.information.contains(text(c.namedState))) << alert.information.toStdString();
+      }
+      EXPECT_EQ(sent(), c.sent);
+      EXPECT_TRUE(callsOf("generalSetup").empty());
+      EXPECT_TRUE(callsOf("scan2PC").empty());
+      EXPECT_EQ(shown(), "generalSetup");
+      EXPECT_TRUE(vc->isVisible());
+      EXPECT_EQ(terminations, 0);
+      vc.reset();
+    }
+  }
+  // Cancel quits.
+  loaded();
+  lostScanners().front().lose(*link);
+  dialogs.expectAlert(1, text("IDS_CM_NO_CONNECTION_MSG"));
+  vc->ApplyBtnPressed();
+  EXPECT_EQ(terminations, 1);
+  EXPECT_FALSE(vc->isVisible());
+}
+
+// Devices with the scanner lost: one alert that says whether the page's edits are lost; OK closes
+// the window (which lets the scanner go) and asks the device window back; Cancel quits.
+TEST_F(ApplyCycleTest, DevicesWithTheScannerLostLeadsBackToTheDeviceWindow) {
+  for (const LostScanner& c : lostScanners()) {
+    for (const bool edited : {false, true}) {
+      for (const int button : {0, 1}) {
+        SCOPED_TRACE(std::string(c.name) + (edited ? ", edited" : ", untouched") + (button == 0 ? ", OK" : ", Cancel"));
+        loaded(c.transport, c.kind);
+        scripts["generalSetup"].changed = edited;
+        c.lose(*link);
+        QSignalSpy back(vc.get(), &ViewController::returnToDevices);
+        dialogs.expectAlert(button, text(c.message));
+        vc->DevicesBtnPressed();
+        EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+        ASSERT_EQ(dialogs.alerts().size(), 1u);
+        const auto& alert = dialogs.alerts().front();
+        EXPECT_EQ(alert.buttons, (QStringList{text("IDS_RS_OK"), text("IDS_RS_CANCEL")}));
+        EXPECT_EQ(alert.information.contains(text("IDS_RS_UNSAVED_CHANGES_INFO")), edited);
+        EXPECT_TRUE(alert.information.contains(text("IDS_RS_RETURN_TO_DEVICES_INFO")));
+        if (c.namedState != nullptr) {
+          EXPECT_TRUE(alert.information.contains(text(c.namedState)));
+        }
+        // The page was asked whether it differs, and nothing was written.
+        EXPECT_EQ(callsOf("generalSetup"), (Runs{"isDataChanged"}));
+        const Runs runs = sent();
+        EXPECT_EQ(Runs(runs.begin(), runs.begin() + std::min(runs.size(), c.sent.size())), c.sent);
+        for (const std::string& r : runs) EXPECT_TRUE(r == "status" || r == "lockUUID" || r == "unlock") << r;
+        EXPECT_EQ(back.count(), button == 0 ? 1 : 0);
+        EXPECT_EQ(terminations, button == 0 ? 0 : 1);
+        EXPECT_FALSE(vc->isVisible());
+        // The window let the scanner go once (its unlock was sent).
+        const auto entries = settledCommands();
+        EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
+                                [](const sim::LoggedCommand& e) { return commandLabel(e) == "unlock"; }),
+                  1);
+        vc.reset();
+        dialogs.clear();
+        scripts.clear();
+        calls.clear();
+        terminations = 0;
+      }
+    }
+  }
+}
+
+// A self-writing page says whether its edits are lost from what it last accepted, without reading
+// the scanner again.
+TEST_F(ApplyCycleTest, DevicesWithTheScannerLostJudgesASelfWritingPageWithoutReadingIt) {
+  realPages = [](PageFactory& f) {
+    f.registerPage(QString::fromLatin1(pages::kAddressBookStoryboard),
+                   [](QWidget* p) { return std::make_unique<AddressBookControllerObjC>(p); });
+  };
+  for (const bool edited : {false, true}) {
+    SCOPED_TRACE(edited ? "edited" : "untouched");
+    loaded();
+    click("IDS_AB_ADDRESS_BOOK");
+    ASSERT_EQ(shown(), "addressBook");
+    auto* book = dynamic_cast<AddressBookControllerObjC*>(vc->page(QString::fromLatin1(pages::kAddressBookStoryboard)));
+    ASSERT_NE(book, nullptr);
+    if (edited) {
+      abtest::selectRow(book->controls().contactTable, 0);
+      book->controls().delContactBtn->click();
+    }
+    sent();
+    link->model().forceLock("");  // restarted
+    QSignalSpy back(vc.get(), &ViewController::returnToDevices);
+    dialogs.expectAlert(0, text("IDS_CHECK_DEVICE_ID_FAIL_MSG"));
+    vc->DevicesBtnPressed();
+    ASSERT_EQ(dialogs.alerts().size(), 1u);
+    EXPECT_EQ(dialogs.alerts().front().information.contains(text("IDS_RS_UNSAVED_CHANGES_INFO")), edited);
+    EXPECT_EQ(sent(), (Runs{"status", "unlock"}));
+    EXPECT_EQ(back.count(), 1);
+    vc.reset();
+  }
 }
 
 // A click on the page on show refills it; a click on the network node or the root runs the

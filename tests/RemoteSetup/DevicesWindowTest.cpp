@@ -115,6 +115,19 @@ class DevicesWindowTest : public ::testing::Test {
     DevicesViewController::setRemoteSetupPlistPath(path);
   }
 
+  // The network build's window, shown, with `sim` found and connected; the main window it opened
+  // has locked the scanner (nullptr when any of that did not happen).
+  ViewController* connectTo(SimScanner& sim) {
+    dns.addService(FakeDnssd::service("a", scannerTxt("SN-A"), {FakeDnssd::ipv4(sim.address())}));
+    open(true);
+    window->show();
+    if (!waitFor([&] { return window->foundDevices().size() == 1; })) return nullptr;
+    window->selectRow(0);
+    window->ConnectBtnPushed();
+    if (window->mainWindow() == nullptr || !waitFor([&] { return sim.model().isLocked(); })) return nullptr;
+    return window->mainWindow();
+  }
+
   int rowOf(const QString& name) const { return static_cast<int>(window->foundDevices().keys().indexOf(name)); }
 
   TempHome home;
@@ -345,6 +358,19 @@ TEST_F(DevicesWindowTest, SelectionAndTheConnectButton) {
   EXPECT_TRUE(window->isNotFoundTimerRunning());  // a new search began
 }
 
+// Arranges one fault of the scanner for the command of `opcode`, `dtc` and `dtq`.
+std::function<void(SimScanner&)> faulty(uint8_t opcode, uint8_t dtc, std::optional<uint16_t> dtq,
+                                        std::function<void(sim::Fault&)> set) {
+  return [=](SimScanner& s) {
+    sim::Fault f;
+    f.opcode = opcode;
+    f.dtc = dtc;
+    f.dtq = dtq;
+    set(f);
+    s.faults().add(f);
+  };
+}
+
 // The connect checks that refuse a device, and what each leaves behind.
 TEST_F(DevicesWindowTest, ConnectRefusals) {
   struct Case {
@@ -367,14 +393,16 @@ TEST_F(DevicesWindowTest, ConnectRefusals) {
          b.dwLastErr = 0x7007;
          s.model().setBaseStatus(b);
        }, "IDS_DV_FW_REJECT_MSG", "IDS_DV_FW_REJECT_INFO", true},
-      {"settings block unreadable", [](SimScanner& s) {
-         sim::Fault f;
-         f.opcode = FOP_READ;
-         f.dtc = FCLC_RS_PARAM;
-         f.dtq = FCLD_RS_PARAM_ALL;
-         f.closeAfterSent = 0;
-         s.faults().add(f);
-       }, "IDS_DV_NOT_READY_MSG", "IDS_DV_NOT_READY_INFO", true},
+      // A scanner switched off, moved or unplugged since the search: it cannot be reached, which
+      // is not the same as not ready.
+      {"status gets no answer", faulty(FOP_INQUIRY, FCLC_DEVICE_STATUS, std::nullopt, [](sim::Fault& f) { f.closeAfterSent = 0; }),
+       "IDS_DV_UNREACHABLE_MSG", "IDS_DV_UNREACHABLE_INFO", true},
+      {"status cut short", faulty(FOP_INQUIRY, FCLC_DEVICE_STATUS, std::nullopt, [](sim::Fault& f) { f.closeAfterSent = 12; }),
+       "IDS_DV_UNREACHABLE_MSG", "IDS_DV_UNREACHABLE_INFO", true},
+      {"settings block unreadable", faulty(FOP_READ, FCLC_RS_PARAM, FCLD_RS_PARAM_ALL, [](sim::Fault& f) { f.closeAfterSent = 0; }),
+       "IDS_DV_UNREACHABLE_MSG", "IDS_DV_UNREACHABLE_INFO", true},
+      {"settings block refused", faulty(FOP_READ, FCLC_RS_PARAM, FCLD_RS_PARAM_ALL, [](sim::Fault& f) { f.lastErr = 0x2003; }),
+       "IDS_DV_NOT_READY_MSG", "IDS_DV_NOT_READY_INFO", true},
       {"structure version 0.56", [](SimScanner& s) {
          FCL_RS_PARAM_ALL p = s.model().paramAll();
          p.dwStructVersion = 56;
@@ -441,6 +469,30 @@ TEST_F(DevicesWindowTest, ConnectHandsTheDeviceToTheMainWindow) {
   EXPECT_TRUE(waitFor([&] { return !sim.model().isLocked(); }));
   EXPECT_EQ(terminations, 0);
   EXPECT_TRUE(dialogs.alerts().empty());
+}
+
+// A scanner restarted while the main window held it: Devices says so in one alert, its OK closes
+// the main window (which lets the scanner go) and the device window is back, where a new search
+// lists the scanner and Connect opens it again.
+TEST_F(DevicesWindowTest, DevicesAfterTheScannerWasRestartedShowsTheDeviceWindow) {
+  SimScanner sim;
+  ViewController* main = connectTo(sim);
+  ASSERT_NE(main, nullptr);
+
+  sim.model().forceLock("");  // restarted: the reservation is gone
+  dialogs.expectAlert(0, text("IDS_CHECK_DEVICE_ID_FAIL_MSG"));
+  main->DevicesBtnPressed();
+  EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+  ASSERT_EQ(dialogs.alerts().size(), 1u);
+  ASSERT_TRUE(waitFor([&] { return window->isVisible() && window->foundDevices().size() == 1; }));
+  EXPECT_TRUE(waitFor([&] { return window->mainWindow() == nullptr; }));
+  EXPECT_EQ(terminations, 0);
+
+  window->selectRow(0);
+  window->ConnectBtnPushed();
+  ASSERT_NE(window->mainWindow(), nullptr);
+  EXPECT_TRUE(waitFor([&] { return sim.model().isLocked(); }));
+  EXPECT_EQ(dialogs.alerts().size(), 1u);
 }
 
 // Connect with nothing ever selected does nothing; a USB entry checked at connect is closed
