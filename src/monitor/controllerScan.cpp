@@ -210,7 +210,10 @@ bool controllerScan::isScannerConnect() {
     else if (entry.contains(QStringLiteral("UUID")))
       uuid = entry.value(QStringLiteral("UUID"));
     if (!uuid.isValid() || uuid.toString() != m_myUUID) continue;
-    m_IPAddressStr = entry.value(QStringLiteral("IPAddress")).toString();
+    // Only an address the transport can connect to replaces the one in use.
+    const QString address = entry.value(QStringLiteral("IPAddress")).toString();
+    if (!NetworkSearch::isDottedIPv4(address)) continue;
+    m_IPAddressStr = address;
     return true;
   }
   return false;
@@ -227,8 +230,9 @@ void controllerScan::searchDevicesDidFinish(const QList<QVariantMap>* devices, q
 
 void controllerScan::saveNewIPAddress() {
   const QString path = deviceFile();
-  // Only the address changes; a file that cannot be read is left alone.
-  if (path.isEmpty()) return;
+  // Only the address changes, and only to an address found by a search; a file that cannot be
+  // read is left alone.
+  if (path.isEmpty() || !NetworkSearch::isDottedIPv4(m_IPAddressStr)) return;
   const platform::PropertyList::Status status =
       platform::PropertyList::update(path, {{QStringLiteral("IPAddress"), m_IPAddressStr}});
   if (status != platform::PropertyList::Status::Ok)

@@ -87,9 +87,11 @@ class controllerScan : public NetworkSearchDelegate {
   // One re-discovery attempt (opens nothing); saves a new address when the scanner was found.
   bool modifyNetIPConnect();
   // Waits for the running search's report (at most MonitorTimings::discoveryWait) and picks this
-  // scanner from it by its UUID; IPAddressStr then holds its address.
+  // scanner from it by its UUID, the first such entry with a dotted IPv4 address; IPAddressStr
+  // then holds that address.
   bool isScannerConnect();
-  // Writes IPAddressStr into the device file under "IPAddress".
+  // Writes IPAddressStr into the device file under "IPAddress", when it is a dotted IPv4 address
+  // (never an empty or other text).
   void saveNewIPAddress();
   void searchDevicesDidFinish(const QList<QVariantMap>* devices, quint64 search) override;
 
