@@ -566,3 +566,32 @@ TEST(ControllerScanSerialTest, RemovalAskedForDuringAWaitRunsWhenTheOperationHas
   EXPECT_EQ(log[1].cmd.wDTQ, FCLD_RS_PCLIST_REMOVE);
   EXPECT_TRUE(f.link->model().pcList().empty());
 }
+
+// A quit signal or power-off during a USB read the scanner holds: the read's tries serve the
+// event loop, the break-off ends the read after the try under way, and the removal asked for
+// with it runs at once afterwards, long before the read's own limit.
+TEST(ControllerScanSerialTest, ABreakOffEndsAUsbReadWithinATryAndTheRemovalFollows) {
+  ScanFixture f(true);
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.usbTry = 100ms;
+  t.eventDataIn = 120s;
+  ScopedMonitorTimings longRead(t);
+  auto scan = f.make();
+  ASSERT_TRUE(scan->addPlistToDevice());
+  f.link->faults().add(fault([](sim::Fault& x) {
+    x.dtc = FCLC_RS_EVENT_CHECKING;
+    x.delayData = 100s;
+  }));
+  std::optional<bool> removed;
+  QTimer::singleShot(300ms, [&] {
+    scan->abortOperation();
+    scan->removePCList([&](bool ok) { removed = ok; });
+  });
+  {
+    Watchdog dog(20s, "a held USB event read broken off");
+    EXPECT_EQ(scan->getNetWorkInterrupt(), 0);
+  }
+  ASSERT_TRUE(removed.has_value()) << "the break-off came through the event loop";
+  EXPECT_TRUE(*removed);
+  EXPECT_TRUE(f.link->model().pcList().empty());
+}
