@@ -13,10 +13,11 @@
 // phases over TCP in all (MonitorTimings command, dataOut, dataIn, eventDataIn). A phase runs as
 // bulk transfers of at most MonitorTimings::usbTry each and serves the event loop between them,
 // so a quit signal or power-off is handled, and breaks the phase off (abort()), within a try.
-// A try that timed out, or moved part of the bytes, is followed at once by one for the rest. In
-// a data read, a try that failed otherwise, or brought nothing, is followed by another after
-// usbReadPause (the event loop served), up to usbReadMaxFailures of them; in the other phases
-// such a try ends the phase. A device that is gone ends any phase at once.
+// A try that timed out is followed at once by one for the rest. A try that moved only part of
+// the bytes is followed by one for the rest after usbReadPause (the event loop served). In a data
+// read, a try that failed otherwise, or brought nothing, is followed by another after
+// usbReadPause too, up to usbReadMaxFailures of them; in the other phases such a try ends the
+// phase. A device that is gone ends any phase at once.
 //
 // A data read runs to the end of the scanner's transfer: it asks for whole packets, and once the
 // length asked for has arrived it goes on reading until a short packet (or a try that finds
