@@ -41,6 +41,9 @@ struct Fault {
   std::vector<std::size_t> statusPieces;
   std::vector<std::size_t> dataPieces;
   std::chrono::milliseconds pieceGap{0};
+  // A read of the whole PC list sends every entry of the list, whatever length was asked for
+  // (the data phase is then longer, or shorter, than the command block says).
+  bool wholePCList = false;
   // Pauses before the status phase and before the data phase.
   std::chrono::milliseconds delayStatus{0};
   std::chrono::milliseconds delayData{0};

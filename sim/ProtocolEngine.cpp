@@ -161,6 +161,13 @@ bool ProtocolEngine::serveOne(Transport& t) {
         }
         m_model.read(cmd, out);
       }
+      if (fault.wholePCList && cmd.byDTC == monitor::FCLC_RS_PCLIST && cmd.wDTQ == monitor::FCLD_RS_PCLIST_ALL) {
+        out.clear();
+        for (const auto& e : m_model.pcList()) {
+          const auto* b = reinterpret_cast<const uint8_t*>(&e);
+          out.insert(out.end(), b, b + sizeof e);
+        }
+      }
       if (!pause(fault.delayData)) return finish(false);
       std::size_t sent = 0;
       const bool ok = ex.send(out.data(), out.size(), fault.dataPieces, &sent);

@@ -297,10 +297,15 @@ void AppDelegate::circulationMonitor() {
 
 bool AppDelegate::runScanApplication(const QString& scanApp) {
   const DesktopApplication app(scanApp);
-  if (!app.launch({QString::fromLatin1(kCreatorVariable) + QLatin1Char('=') + m_env.creatorSignature})) {
+  qint64 pid = 0;
+  if (!app.launch({QString::fromLatin1(kCreatorVariable) + QLatin1Char('=') + m_env.creatorSignature}, &pid)) {
     debugLine(QStringLiteral("the scan application could not be started: %1").arg(scanApp));
     return false;
   }
+  // The wait is for this process alone: what it leaves running when it ends (a helper, a program
+  // it started) does not hold the monitor. One that ended already has no start time.
+  m_scanPid = pid;
+  m_scanStartTime = RunningProcesses::startTime(pid);
   m_found = true;
   while (m_found && !m_stopping) {
     debugLine("checkPageViewerRun");
@@ -337,8 +342,7 @@ Notifier& AppDelegate::notifierFor(const QString& targetPath) {
 }
 
 void AppDelegate::checkPageViewerRun() {
-  m_found = RunningProcesses::hasEnvironmentEntry(QString::fromLatin1(kCreatorVariable) + QLatin1Char('=') +
-                                                  m_env.creatorSignature);
+  m_found = RunningProcesses::isRunning(m_scanPid, m_scanStartTime);
 }
 
 bool AppDelegate::getCurrentPlistCount() {

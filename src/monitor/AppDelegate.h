@@ -67,7 +67,9 @@ class AppDelegate : public QObject {
   using ms = std::chrono::milliseconds;
 
   // The environment variable that marks the scan application the monitor started, with the
-  // creator signature as its value.
+  // creator signature as its value (it tells this model's scan application from the other
+  // model's). The wait for the application is not decided by it: the monitor waits for the
+  // process it started, by its id and start time.
   static constexpr const char* kCreatorVariable = "ZERELTA_CREATOR_SIGNATURE";
 
   // The waits of the cycle, with their defaults.
@@ -158,6 +160,8 @@ class AppDelegate : public QObject {
   std::unique_ptr<controllerScan> _backscan;
   QTimer m_timer;
   bool m_found = false;
+  qint64 m_scanPid = 0;                      // the scan application started last
+  unsigned long long m_scanStartTime = 0;    // its start time (RunningProcesses::startTime)
   int32_t dwPcListCurrectCount = 0;
   bool m_inTick = false;
   bool m_stopping = false;

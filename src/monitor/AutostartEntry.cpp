@@ -9,6 +9,9 @@
 
 #include "monitor/DesktopExec.h"
 
+using monitor::quoteDesktopExecArgument;
+using monitor::splitDesktopExec;
+
 namespace {
 
 const QByteArray kGroup = QByteArrayLiteral("[Desktop Entry]");

@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <QTextStream>
 
+#include "monitor/DesktopExec.h"
+
 namespace {
 
 // The Exec value of the [Desktop Entry] group, or empty.
@@ -29,17 +31,6 @@ QString execLine(const QString& path) {
   return QString();
 }
 
-// The words of an Exec line without field codes.
-QStringList execWords(const QString& exec) {
-  QStringList words;
-  for (QString word : QProcess::splitCommand(exec)) {
-    if (word.size() == 2 && word.startsWith(QLatin1Char('%')) && word != QLatin1String("%%")) continue;
-    word.replace(QLatin1String("%%"), QLatin1String("%"));
-    words.append(word);
-  }
-  return words;
-}
-
 QString runnable(const QString& name) {
   if (name.isEmpty()) return QString();
   if (name.contains(QLatin1Char('/'))) {
@@ -55,8 +46,9 @@ DesktopApplication::DesktopApplication(const QString& path) : m_path(path) {
   const QFileInfo info(path);
   if (path.isEmpty() || !info.isFile()) return;
   if (path.endsWith(QLatin1String(".desktop"))) {
-    QStringList words = execWords(execLine(path));
-    if (words.isEmpty()) return;
+    bool ok = false;
+    QStringList words = monitor::splitDesktopExec(execLine(path), &ok);
+    if (!ok) return;
     m_program = runnable(words.takeFirst());
     if (!m_program.isEmpty()) m_arguments = words;
   } else {
@@ -64,7 +56,8 @@ DesktopApplication::DesktopApplication(const QString& path) : m_path(path) {
   }
 }
 
-bool DesktopApplication::launch(const QStringList& extraEnvironment) const {
+bool DesktopApplication::launch(const QStringList& extraEnvironment, qint64* pid) const {
+  if (pid) *pid = 0;
   if (!isValid()) return false;
   QProcess process;
   process.setProgram(m_program);
@@ -76,5 +69,5 @@ bool DesktopApplication::launch(const QStringList& extraEnvironment) const {
   }
   process.setProcessEnvironment(env);
   process.setStandardInputFile(QProcess::nullDevice());
-  return process.startDetached();
+  return process.startDetached(pid);
 }

@@ -2,15 +2,15 @@
 // A scan application the monitor starts: a desktop entry (a ".desktop" file whose Exec line
 // names the command) or an executable file.
 //
-// - The program is the Exec line's first word, found on PATH when it is not a path; its
+// - The Exec line is split by the desktop-entry rules (splitDesktopExec: quoting, escapes, field
+//   codes dropped). The program is its first word, found on PATH when it is not a path; its
 //   absolute path is the application's identifier (what counts as "running", RunningProcesses).
-//   Field codes (%f, %u, ...) are dropped, "%%" becomes "%".
-// - launch() starts the command detached (the monitor does not wait for it and it outlives the
+// - launch() starts the command detached (never a child of the monitor: it outlives the
 //   monitor), with `extraEnvironment` added to the monitor's environment. True when the program
-//   was started.
+//   was started; `*pid` (optional) then receives the process id of the program itself.
 //
-// isValid() is false when the file is missing, is a desktop entry without an Exec line, or names
-// a program that cannot be found or run.
+// isValid() is false when the file is missing, is a desktop entry without an Exec line or with
+// one the rules reject, or names a program that cannot be found or run.
 #include <QString>
 #include <QStringList>
 
@@ -24,7 +24,7 @@ class DesktopApplication {
   const QString& program() const { return m_program; }
   const QStringList& arguments() const { return m_arguments; }
 
-  bool launch(const QStringList& extraEnvironment = {}) const;
+  bool launch(const QStringList& extraEnvironment = {}, qint64* pid = nullptr) const;
 
  private:
   QString m_path;

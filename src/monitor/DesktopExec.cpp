@@ -1,37 +1,36 @@
 #include "monitor/DesktopExec.h"
 
+namespace monitor {
+
 namespace {
 
-// Level 1: the escapes of a string value.
+// Step 1: the escapes of a string value.
 QString unescapeString(const QString& value) {
   QString out;
   out.reserve(value.size());
   for (qsizetype i = 0; i < value.size(); ++i) {
     const QChar c = value[i];
-    if (c != QLatin1Char('\\') || i + 1 == value.size()) {
+    if (c != QLatin1Char('\\') || i + 1 >= value.size()) {
       out += c;
       continue;
     }
     const QChar next = value[i + 1];
     switch (next.unicode()) {
-      case 's': out += QLatin1Char(' '); break;
-      case 'n': out += QLatin1Char('\n'); break;
-      case 't': out += QLatin1Char('\t'); break;
-      case 'r': out += QLatin1Char('\r'); break;
-      case '\\': out += QLatin1Char('\\'); break;
-      default:
-        // Not an escape of this level: the command-line level reads it.
-        out += c;
-        out += next;
-        break;
+      case 's': out += QLatin1Char(' '); ++i; break;
+      case 'n': out += QLatin1Char('\n'); ++i; break;
+      case 't': out += QLatin1Char('\t'); ++i; break;
+      case 'r': out += QLatin1Char('\r'); ++i; break;
+      case '\\': out += QLatin1Char('\\'); ++i; break;
+      default: out += c; break;  // left for the quoting rules
     }
-    ++i;
   }
   return out;
 }
 
+bool isSeparator(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+
 bool isReserved(QChar c) {
-  static const QString reserved = QStringLiteral("\t\n\"'\\><~|&;$*?#()`");
+  static const QString reserved = QStringLiteral("\t\n'\"\\><~|&;$*?#()`");
   return reserved.contains(c);
 }
 
@@ -43,105 +42,102 @@ bool isFieldCode(QChar c) {
 }  // namespace
 
 QStringList splitDesktopExec(const QString& exec, bool* ok) {
-  *ok = false;
-  const QString line = unescapeString(exec);
+  if (ok) *ok = false;
+  const QString text = unescapeString(exec);
   QStringList words;
   qsizetype i = 0;
-  const qsizetype n = line.size();
+  const qsizetype n = text.size();
   while (i < n) {
-    if (line[i] == QLatin1Char(' ')) {
+    if (isSeparator(text[i])) {
       ++i;
       continue;
     }
     QString word;
-    bool onlyFieldCodes = true;  // the word held field codes and nothing else
-    bool hadFieldCode = false;
-    if (line[i] == QLatin1Char('"')) {
+    bool onlyCodes = true;  // the word so far is made of field codes alone
+    if (text[i] == QLatin1Char('"')) {
+      // A quoted argument: up to the closing quote, which must end the word.
       ++i;
       bool closed = false;
       while (i < n) {
-        const QChar c = line[i];
+        const QChar c = text[i];
         if (c == QLatin1Char('"')) {
           closed = true;
           ++i;
           break;
         }
         if (c == QLatin1Char('\\')) {
-          if (i + 1 == n) return {};
-          const QChar e = line[i + 1];
-          if (e != QLatin1Char('"') && e != QLatin1Char('`') && e != QLatin1Char('$') && e != QLatin1Char('\\'))
+          if (i + 1 >= n) return {};
+          const QChar next = text[i + 1];
+          if (next != QLatin1Char('"') && next != QLatin1Char('`') && next != QLatin1Char('$') &&
+              next != QLatin1Char('\\'))
             return {};
-          word += e;
+          word += next;
           i += 2;
           continue;
         }
         if (c == QLatin1Char('%')) {
-          // Only the percent sign itself may be written inside quotes.
-          if (i + 1 == n || line[i + 1] != QLatin1Char('%')) return {};
-          word += c;
+          if (i + 1 >= n || text[i + 1] != QLatin1Char('%')) return {};
+          word += QLatin1Char('%');
           i += 2;
           continue;
         }
         word += c;
         ++i;
       }
-      if (!closed) return {};
-      if (i < n && line[i] != QLatin1Char(' ')) return {};  // the quote spans the whole argument
+      if (!closed || (i < n && !isSeparator(text[i]))) return {};
       words.append(word);
       continue;
     }
-    while (i < n && line[i] != QLatin1Char(' ')) {
-      const QChar c = line[i];
-      if (isReserved(c)) return {};
+    while (i < n && !isSeparator(text[i])) {
+      const QChar c = text[i];
       if (c == QLatin1Char('%')) {
-        if (i + 1 == n) return {};
-        const QChar code = line[i + 1];
+        if (i + 1 >= n) return {};
+        const QChar code = text[i + 1];
         i += 2;
         if (code == QLatin1Char('%')) {
-          word += code;
-          onlyFieldCodes = false;
-        } else if (isFieldCode(code)) {
-          hadFieldCode = true;
-        } else {
+          word += QLatin1Char('%');
+          onlyCodes = false;
+        } else if (!isFieldCode(code)) {
           return {};
         }
         continue;
       }
+      if (isReserved(c)) return {};
       word += c;
-      onlyFieldCodes = false;
+      onlyCodes = false;
       ++i;
     }
-    if (hadFieldCode && onlyFieldCodes) continue;
-    words.append(word);
+    if (!onlyCodes) words.append(word);
   }
   if (words.isEmpty() || words.first().isEmpty()) return {};
-  *ok = true;
+  if (ok) *ok = true;
   return words;
 }
 
-QString quoteDesktopExecArgument(const QString& argument) {
+QString quoteDesktopExecArgument(const QString& arg) {
   QString quoted;
-  quoted.reserve(argument.size() + 2);
-  for (const QChar c : argument) {
+  quoted.reserve(arg.size() + 2);
+  quoted += QLatin1Char('"');
+  for (const QChar c : arg) {
     if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
       quoted += QLatin1Char('\\');
     if (c == QLatin1Char('%')) quoted += QLatin1Char('%');
     quoted += c;
   }
-  // The string-value level on top: its escapes of the backslash and of the control characters
-  // a line of the file cannot hold.
-  QString value;
-  value.reserve(quoted.size() + 2);
-  value += QLatin1Char('"');
+  quoted += QLatin1Char('"');
+  // The string escapes, applied last so that the reader's first step undoes them.
+  QString out;
+  out.reserve(quoted.size());
   for (const QChar c : quoted) {
     switch (c.unicode()) {
-      case '\\': value += QLatin1String("\\\\"); break;
-      case '\n': value += QLatin1String("\\n"); break;
-      case '\t': value += QLatin1String("\\t"); break;
-      case '\r': value += QLatin1String("\\r"); break;
-      default: value += c; break;
+      case '\\': out += QLatin1String("\\\\"); break;
+      case '\n': out += QLatin1String("\\n"); break;
+      case '\t': out += QLatin1String("\\t"); break;
+      case '\r': out += QLatin1String("\\r"); break;
+      default: out += c; break;
     }
   }
-  value += QLatin1Char('"');
-  return value;
+  return out;
 }
+
+}  // namespace monitor

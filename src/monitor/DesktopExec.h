@@ -1,27 +1,32 @@
 #pragma once
-// The Exec value of a desktop entry, as the freedesktop Desktop Entry format writes it, split
-// into the program and its arguments, and the quoting that writes one argument so that the split
-// gives it back unchanged.
+// The Exec key of desktop entries: its value split into the program and its arguments, and an
+// argument quoted so that the split gives it back unchanged.
 //
-// splitDesktopExec takes the value as the file holds it (the text after "Exec=") and applies the
-// two levels of the format in turn:
-//   1. the escapes of a string value: "\s" space, "\n" newline, "\t" tab, "\r" return, "\\" a
-//      backslash (any other backslash is left for level 2);
-//   2. the command line: arguments are separated by spaces; an argument is either quoted as a
-//      whole with double quotes, inside which a backslash escapes only '"', '`', '$' and '\', or
-//      unquoted, in which case it holds none of the reserved characters (tab, newline, '"', '\'',
-//      '\\', '>', '<', '~', '|', '&', ';', '$', '*', '?', '#', '(', ')', '`'). Field codes
-//      (%f %F %u %U %i %c %k and the deprecated %d %D %n %N %v %m) are dropped: a word that is
-//      one field code disappears, one inside a word is removed from it; "%%" is a percent sign.
-// *ok is false (and the answer empty) when the value breaks these rules (an unbalanced quote, a
-// quote that does not span the whole argument, an escape the format does not have, a reserved
-// character outside quotes, an unknown field code, a field code inside quotes) or names no
-// program at all.
+// splitDesktopExec() takes the value as it stands in the file (the text after "Exec=") and
+// applies the format's rules in their order:
+//   1. The escapes of a string value: "\s" space, "\n", "\t", "\r", "\\" a backslash (any other
+//      backslash is kept for the next step).
+//   2. Arguments are separated by spaces (and tabs). An argument may be quoted as a whole in
+//      double quotes; inside the quotes "\"", "\`", "\$" and "\\" stand for the character after
+//      the backslash, and a backslash before any other character is an error. Outside quotes
+//      the reserved characters (tab, newline, ' " \ > < ~ | & ; $ * ? # ( ) `) are errors. A
+//      quote that is not closed, and a quote that starts or ends inside a word, are errors.
+//   3. Field codes: "%%" is a "%"; %f %F %u %U %i %c %k and the deprecated %d %D %n %N %v %m
+//      are dropped (the monitor starts applications without files or URLs); an argument that
+//      was nothing but field codes disappears. Any other "%" sequence, and a field code inside
+//      quotes, is an error.
+// An error, and a value that leaves no program, answer an empty list with `*ok` false (`ok` may
+// be null). Otherwise `*ok` is true and the first element is the program.
+//
+// quoteDesktopExecArgument() is the writer's side: the argument in double quotes, with the
+// characters the quotes need escaped, "%" doubled and the string escapes applied, ready to be
+// written after "Exec=" (arguments joined by one space).
 #include <QString>
 #include <QStringList>
 
-QStringList splitDesktopExec(const QString& exec, bool* ok);
+namespace monitor {
 
-// `argument` as one quoted argument of an Exec value, both levels escaped:
-// splitDesktopExec(quoteDesktopExecArgument(a)) == {a} for every non-empty a.
-QString quoteDesktopExecArgument(const QString& argument);
+QStringList splitDesktopExec(const QString& exec, bool* ok);
+QString quoteDesktopExecArgument(const QString& arg);
+
+}  // namespace monitor

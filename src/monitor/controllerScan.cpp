@@ -210,7 +210,10 @@ bool controllerScan::isScannerConnect() {
     else if (entry.contains(QStringLiteral("UUID")))
       uuid = entry.value(QStringLiteral("UUID"));
     if (!uuid.isValid() || uuid.toString() != m_myUUID) continue;
-    m_IPAddressStr = entry.value(QStringLiteral("IPAddress")).toString();
+    // Only an address the transport can connect to replaces the one in use.
+    const QString address = entry.value(QStringLiteral("IPAddress")).toString();
+    if (!NetworkSearch::isDottedIPv4(address)) continue;
+    m_IPAddressStr = address;
     return true;
   }
   return false;
@@ -227,8 +230,9 @@ void controllerScan::searchDevicesDidFinish(const QList<QVariantMap>* devices, q
 
 void controllerScan::saveNewIPAddress() {
   const QString path = deviceFile();
-  // Only the address changes; a file that cannot be read is left alone.
-  if (path.isEmpty()) return;
+  // Only the address changes, and only to an address found by a search; a file that cannot be
+  // read is left alone.
+  if (path.isEmpty() || !NetworkSearch::isDottedIPv4(m_IPAddressStr)) return;
   const platform::PropertyList::Status status =
       platform::PropertyList::update(path, {{QStringLiteral("IPAddress"), m_IPAddressStr}});
   if (status != platform::PropertyList::Status::Ok)
@@ -274,7 +278,6 @@ bool controllerScan::comparePCListMaxCountAndCurrentCount() {
                  "====Send Command FCLC_RS_PCLIST to FCLD_RS_PCLIST_MAX_COUNT and compare count and current count faild and return====",
                  "MAXConut:%d"))
     return false;
-  m_capacity = capacity > 0 ? static_cast<uint32_t>(capacity) : 0u;
   int32_t count = 0;
   if (!readCount(FCLD_RS_PCLIST_CUR_COUNT, &count,
                  "====Send Command FCLC_RS_PCLIST to get FCLD_RS_PCLIST_CUR_COUNT and compare count and max count start====",
@@ -366,19 +369,9 @@ bool controllerScan::readPCList(int32_t count, std::vector<FCL_RS_PCLIST>* entri
   Operation op(*this);
   if (!op) return false;
   if (count <= 0) return true;
-  if (!m_capacity) {
-    int32_t capacity = 0;
-    if (!readCount(FCLD_RS_PCLIST_MAX_COUNT, &capacity,
-                   "====Send Command FCLC_RS_PCLIST to FCLD_RS_PCLIST_MAX_COUNT and compare count and current count start====",
-                   "====Send Command FCLC_RS_PCLIST to FCLD_RS_PCLIST_MAX_COUNT and compare count and current count success====",
-                   "====Send Command FCLC_RS_PCLIST to FCLD_RS_PCLIST_MAX_COUNT and compare count and current count faild and return====",
-                   "MAXConut:%d"))
-      return false;
-    m_capacity = capacity > 0 ? static_cast<uint32_t>(capacity) : 0u;
-  }
-  // A count from the scanner is never trusted: at most its capacity and never beyond the cap,
-  // so the length below stays small (1024 x 316 bytes at most).
-  const uint32_t n = std::min({static_cast<uint32_t>(count), *m_capacity, kMaxPCListEntries});
+  // A count from the scanner is never trusted: at most kMaxPCListEntries are asked for, so the
+  // length below stays small (1024 x 316 bytes at most).
+  const uint32_t n = std::min(static_cast<uint32_t>(count), kMaxPCListEntries);
   if (n == 0) return true;
 
   if (!confirmOpenConnect(m_IPAddressStr)) {

@@ -76,9 +76,9 @@ class controllerScan : public NetworkSearchDelegate {
   int getNetWorkInterrupt();
   bool clearEventChecking();
   bool setSystemUTCTimeToScanner();
-  // Reads the whole PC list; `count` is the count the scanner reported. At most the capacity the
-  // scanner reported (read first when not yet known) and never more than kMaxPCListEntries are
-  // asked for.
+  // Reads the whole PC list; `count` is the count the scanner reported. The read asks for
+  // min(count, kMaxPCListEntries) entries and sends no other command. On USB whatever the
+  // scanner sends beyond that is read and dropped (USBWraper), so the pipe is empty afterwards.
   bool readPCList(int32_t count, std::vector<monitor::FCL_RS_PCLIST>* entries);
   // True when `entry` is this computer's (its 40 bytes of szPCUUID equal ours).
   bool isOwnEntry(const monitor::FCL_RS_PCLIST& entry) const;
@@ -87,9 +87,11 @@ class controllerScan : public NetworkSearchDelegate {
   // One re-discovery attempt (opens nothing); saves a new address when the scanner was found.
   bool modifyNetIPConnect();
   // Waits for the running search's report (at most MonitorTimings::discoveryWait) and picks this
-  // scanner from it by its UUID; IPAddressStr then holds its address.
+  // scanner from it by its UUID, the first such entry with a dotted IPv4 address; IPAddressStr
+  // then holds that address.
   bool isScannerConnect();
-  // Writes IPAddressStr into the device file under "IPAddress".
+  // Writes IPAddressStr into the device file under "IPAddress", when it is a dotted IPv4 address
+  // (never an empty or other text).
   void saveNewIPAddress();
   void searchDevicesDidFinish(const QList<QVariantMap>* devices, quint64 search) override;
 
@@ -149,7 +151,6 @@ class controllerScan : public NetworkSearchDelegate {
   bool m_isGetDevice = false;
   QList<QVariantMap> m_deviceArray;
   quint64 m_searchNumber = 0;
-  std::optional<uint32_t> m_capacity;
   bool m_busy = false;
   bool m_aborted = false;
   std::vector<std::function<void(bool)>> m_pendingRemovals;

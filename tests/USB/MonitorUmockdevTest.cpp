@@ -1,7 +1,9 @@
 // The push-scan monitor's USB operations over the real libusb backend, against the simulated
 // scanner emulated by umockdev: a command and its data read through the bulk pipes, a stall
-// cleared, a claim held elsewhere, and the monitor's own transfer limit ending a scanner that
-// does not answer.
+// cleared, a claim held elsewhere, and a scanner that does not answer ended by the monitor's own
+// limits or broken off from the event loop.
+#include <QTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -114,11 +116,13 @@ TEST_F(MonitorOverLibusb, ADeviceHeldElsewhereIsGivenUpAfterItsPause) {
   EXPECT_EQ(device->claimsHeld(), 0);
 }
 
-// The monitor's limit per transfer (5 s, made short here) ends a status read the scanner never
-// answers: libusb discards the URB and the command fails without hanging.
-TEST_F(MonitorOverLibusb, ASilentScannerEndsAtTheMonitorsTransferLimit) {
+// A status read the scanner never answers runs as tries of the monitor's try limit (1 s, made
+// short here): libusb discards each URB at its limit, the read is tried again, and the command
+// fails once the command phase's own limit has passed, without hanging.
+TEST_F(MonitorOverLibusb, ASilentScannerEndsAtTheCommandPhasesLimitInShortTries) {
   MonitorTimings t = ScopedMonitorTimings::quick();
-  t.usbTransfer = 300ms;
+  t.usbTry = 100ms;
+  t.command = 450ms;
   ScopedMonitorTimings shortLimit(t);
   device->faults().add(fault([](sim::Fault& f) { f.silent = true; }));
   USBWraper w;
@@ -129,7 +133,35 @@ TEST_F(MonitorOverLibusb, ASilentScannerEndsAtTheMonitorsTransferLimit) {
     Watchdog dog(20s, "a command the scanner never answers");
     EXPECT_FALSE(w.SendCommand(&cmd, &status));
   }
-  EXPECT_TRUE(hasRequest("discard 0x82"));
+  const auto all = device->requests();
+  EXPECT_GE(std::count(all.begin(), all.end(), "discard 0x82"), 2) << "the read was tried again";
+  w.CloseConnect();
+  EXPECT_EQ(device->claimsHeld(), 0);
+}
+
+// A quit signal's handler breaks off an exchange with a scanner that stopped answering: the
+// event loop is served between the tries, and the read ends after the try under way instead of
+// at its limit.
+TEST_F(MonitorOverLibusb, ABreakOffFromTheEventLoopEndsAReadTheScannerNeverAnswers) {
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.usbTry = 200ms;
+  t.command = 60s;
+  ScopedMonitorTimings longLimit(t);
+  device->faults().add(fault([](sim::Fault& f) { f.silent = true; }));
+  USBWraper w;
+  open(w);
+  bool brokenOff = false;
+  QTimer::singleShot(500ms, [&] {
+    brokenOff = true;
+    w.abort();
+  });
+  FCL_CMD cmd = commandOf(monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_MAX_COUNT, 4);
+  monitor::FCL_DEVICE_STATUS status{};
+  {
+    Watchdog dog(20s, "a read broken off");
+    EXPECT_FALSE(w.SendCommand(&cmd, &status));
+  }
+  EXPECT_TRUE(brokenOff);
   w.CloseConnect();
   EXPECT_EQ(device->claimsHeld(), 0);
 }

@@ -31,6 +31,7 @@
 #include "monitor/MonitorBus.h"
 #include "monitor/Notifier.h"
 #include "monitor/PowerOffWatch.h"
+#include "monitor/RunningProcesses.h"
 #include "monitor/ScannerUtility/MonitorDebugLog.h"
 #include "platform/FixedText.h"
 #include "platform/PropertyList.h"
@@ -451,10 +452,11 @@ TEST_F(MonitorFixture, ATickRegistersWhenNeededAndPollsInTheSameTick) {
   const FCL_RS_PCLIST own = entry("test-host", kPCUUID);
   const Case cases[] = {
       {"empty list", {}, 10, {kCount, kCapacity, kCount, kAdd, kClock, kPoll}},
+      // The list read comes straight after the count: no command the list read does not need.
       {"three others", {other(1), other(2), other(3)}, 10,
-       {kCount, kCapacity, listRead(3), kCapacity, kCount, kAdd, kClock, kPoll}},
-      {"listed", {other(1), own}, 10, {kCount, kCapacity, listRead(2), kPoll}},
-      {"full", {other(1), other(2)}, 2, {kCount, kCapacity, listRead(2), kCapacity, kCount}},
+       {kCount, listRead(3), kCapacity, kCount, kAdd, kClock, kPoll}},
+      {"listed", {other(1), own}, 10, {kCount, listRead(2), kPoll}},
+      {"full", {other(1), other(2)}, 2, {kCount, listRead(2), kCapacity, kCount}},
   };
   writeUserDevice();
   for (const Case& c : cases) {
@@ -489,6 +491,34 @@ TEST_F(MonitorFixture, APressForThisComputerStartsTheScanApplicationAndClearsOnl
   EXPECT_EQ(lastCommandAfter(kClear), kClear);
   EXPECT_TRUE(clearAfterEnd) << "the event was cleared only after the application ended";
   EXPECT_FALSE(delegate->found());
+}
+
+TEST_F(MonitorFixture, TheWaitEndsWhenTheStartedApplicationEndsWhateverItLeftRunning) {
+  // The scan application starts a helper that outlives it (with the creator tag in its
+  // environment, as everything the application starts has), then ends.
+  writeScript(dir.filePath("leaves-helper.sh"),
+              QStringLiteral("sleep 60 &\necho $! > '%1/helper'\necho \"$%2\" > '%1/started'\n")
+                  .arg(dir.path(), QLatin1String(AppDelegate::kCreatorVariable)));
+  QFile desktop(resources + "/scanModel.desktop");
+  ASSERT_TRUE(desktop.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  desktop.write(("[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" + dir.filePath("leaves-helper.sh") + "\n").toUtf8());
+  desktop.close();
+  writeUserDevice();
+  sim.model().setPCList({entry("test-host", kPCUUID)});
+  launch();
+  pressForUs();
+  {
+    Watchdog watchdog(40s, "the tick with a scan application that leaves a helper");
+    delegate->circulationMonitor();
+  }
+  QFile helperFile(dir.filePath("helper"));
+  ASSERT_TRUE(helperFile.open(QIODevice::ReadOnly));
+  const qint64 helper = QString::fromUtf8(helperFile.readAll()).trimmed().toLongLong();
+  ASSERT_GT(helper, 0);
+  EXPECT_NE(RunningProcesses::startTime(helper), 0u) << "the helper still runs";
+  EXPECT_EQ(lastCommandAfter(kClear), kClear) << "the event was cleared once the application itself had ended";
+  EXPECT_FALSE(delegate->found());
+  ::kill(static_cast<pid_t>(helper), SIGTERM);
 }
 
 TEST_F(MonitorFixture, APressForAnotherComputerStartsNothingAndClearsNothing) {

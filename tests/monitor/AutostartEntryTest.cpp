@@ -9,6 +9,9 @@
 #include "monitor/AutostartEntry.h"
 #include "monitor/DesktopExec.h"
 
+using monitor::quoteDesktopExecArgument;
+using monitor::splitDesktopExec;
+
 namespace {
 
 QByteArray readAll(const QString& path) {

@@ -337,25 +337,51 @@ TEST_P(ControllerScanTest, RefusalsOfTheScannerFailTheOperationsThatChangeSometh
   EXPECT_TRUE(scan->setSystemUTCTimeToScanner());
 }
 
-TEST_P(ControllerScanTest, ListReadAsksForNoMoreThanTheCapacity) {
+TEST_P(ControllerScanTest, ListReadAsksForTheCountUpToItsBoundAndSendsNothingElse) {
   auto scan = f.make();
   model().setPCListCapacity(3);
   model().setPCList({sim::ScannerModel::pcEntry("a", "A"), sim::ScannerModel::pcEntry("b", kPCUUID),
                      sim::ScannerModel::pcEntry("c", "C")});
-  for (int32_t count : {3, 1000000, INT32_MAX}) {
+  struct Case {
+    int32_t count;
+    uint32_t asked;  // entries
+  };
+  // The capacity plays no part: a count above it is asked for as it is, up to the bound.
+  for (const Case c : {Case{3, 3}, Case{2, 2}, Case{7, 7}, Case{1000000, kMaxPCListEntries},
+                       Case{INT32_MAX, kMaxPCListEntries}}) {
+    SCOPED_TRACE(c.count);
     f.link->log().clear();
     std::vector<FCL_RS_PCLIST> entries;
-    ASSERT_TRUE(scan->readPCList(count, &entries)) << count;
-    ASSERT_EQ(entries.size(), 3u);
-    EXPECT_EQ(seen().back(), (SeenCommand{monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_ALL, 3 * 316})) << count;
-    EXPECT_EQ(fieldText(entries[2].szPCName, 256), "c");
-    if (!GetParam()) {
-      EXPECT_TRUE(scan->isOwnEntry(entries[1]));
-    }
+    ASSERT_TRUE(scan->readPCList(c.count, &entries));
+    ASSERT_EQ(entries.size(), c.asked);
+    EXPECT_EQ(seen(), (std::vector<SeenCommand>{{monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_ALL, c.asked * 316}}))
+        << "the list read alone, no capacity read before it";
+    EXPECT_EQ(fieldText(entries[1].szPCName, 256), "b");
+    if (!GetParam()) EXPECT_TRUE(scan->isOwnEntry(entries[1]));
   }
   std::vector<FCL_RS_PCLIST> none;
+  f.link->log().clear();
   EXPECT_TRUE(scan->readPCList(-5, &none));
   EXPECT_TRUE(none.empty());
+  EXPECT_TRUE(seen().empty());
+}
+
+TEST_P(ControllerScanTest, AScannerThatSendsTheWholeListGivesTheEntriesAskedForAndTheNextOperationRuns) {
+  auto scan = f.make();
+  std::vector<FCL_RS_PCLIST> list;
+  for (int i = 0; i < 5; ++i) list.push_back(sim::ScannerModel::pcEntry("pc" + std::to_string(i), std::to_string(i)));
+  model().setPCList(list);
+  f.link->faults().add(fault([](sim::Fault& x) {
+    x.dtc = FCLC_RS_PCLIST;
+    x.dtq = FCLD_RS_PCLIST_ALL;
+    x.wholePCList = true;
+  }));
+  std::vector<FCL_RS_PCLIST> entries;
+  ASSERT_TRUE(scan->readPCList(2, &entries));
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(fieldText(entries[0].szPCName, 256), "pc0");
+  EXPECT_EQ(fieldText(entries[1].szPCName, 256), "pc1");
+  EXPECT_TRUE(scan->comparePCListMaxCountAndCurrentCount());  // 5 of 10
 }
 
 // ---- Scan-button event ---------------------------------------------------------------------------
@@ -538,5 +564,34 @@ TEST(ControllerScanSerialTest, RemovalAskedForDuringAWaitRunsWhenTheOperationHas
   EXPECT_EQ(log[0].cmd.byDTC, FCLC_RS_EVENT_CHECKING);
   EXPECT_TRUE(log[0].completed);
   EXPECT_EQ(log[1].cmd.wDTQ, FCLD_RS_PCLIST_REMOVE);
+  EXPECT_TRUE(f.link->model().pcList().empty());
+}
+
+// A quit signal or power-off during a USB read the scanner holds: the read's tries serve the
+// event loop, the break-off ends the read after the try under way, and the removal asked for
+// with it runs at once afterwards, long before the read's own limit.
+TEST(ControllerScanSerialTest, ABreakOffEndsAUsbReadWithinATryAndTheRemovalFollows) {
+  ScanFixture f(true);
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.usbTry = 100ms;
+  t.eventDataIn = 120s;
+  ScopedMonitorTimings longRead(t);
+  auto scan = f.make();
+  ASSERT_TRUE(scan->addPlistToDevice());
+  f.link->faults().add(fault([](sim::Fault& x) {
+    x.dtc = FCLC_RS_EVENT_CHECKING;
+    x.delayData = 100s;
+  }));
+  std::optional<bool> removed;
+  QTimer::singleShot(300ms, [&] {
+    scan->abortOperation();
+    scan->removePCList([&](bool ok) { removed = ok; });
+  });
+  {
+    Watchdog dog(20s, "a held USB event read broken off");
+    EXPECT_EQ(scan->getNetWorkInterrupt(), 0);
+  }
+  ASSERT_TRUE(removed.has_value()) << "the break-off came through the event loop";
+  EXPECT_TRUE(*removed);
   EXPECT_TRUE(f.link->model().pcList().empty());
 }

@@ -118,6 +118,51 @@ TEST_F(NetworkSearchTest, TimeOutReportsTheResolvedEntriesUnfiltered) {
   EXPECT_EQ(reports.reports[0].devices[0].value("name").toString(), "A");
 }
 
+TEST_F(NetworkSearchTest, AServiceWhoseResolveEndsWithoutAnIPv4AddressLeavesTheListAndTheOthersReportEarly) {
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.searchTimeout = 30s;  // the report below comes long before the search's own limit
+  t.resolveTimeout = 200ms;
+  ScopedMonitorTimings longSearch(t);
+  search.setModelFilter("QMX-7315W");
+  dnssd.addService(scanner("A", "QMX-7315W", "127.0.0.9"));
+  dnssd.addService(scanner("C", "Other", "127.0.0.11"));
+  // IPv6 only: resolved, but with nothing the monitor can use.
+  dnssd.addService(FakeDnssd::service("B", {{"mdl", "QMX-7315W"}, {"uuid", "B"}}, {FakeDnssd::ipv6("fe80::2")}));
+  // A resolve that fails.
+  FakeDnssd::Service d = scanner("D", "QMX-7315W", "127.0.0.12");
+  d.resolveError = platform::DnssdError{platform::DnssdError::Code::NotFound, "gone"};
+  dnssd.addService(d);
+  search.search();
+  waitForReport();
+  ASSERT_EQ(reports.reports.size(), 1u);
+  ASSERT_EQ(reports.reports[0].devices.size(), 1) << "filtered by model, B and D left out";
+  EXPECT_EQ(reports.reports[0].devices[0].value("name").toString(), "A");
+  EXPECT_EQ(dnssd.activeBrowses(), 0);
+  for (const auto& e : reports.reports[0].devices) EXPECT_TRUE(NetworkSearch::isDottedIPv4(e.value("IPAddress").toString()));
+}
+
+TEST_F(NetworkSearchTest, AnIPv6AddressThatComesFirstIsWaitedPastForTheIPv4One) {
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.searchTimeout = t.resolveTimeout = 5s;
+  ScopedMonitorTimings longSearch(t);
+  FakeDnssd::Service s = FakeDnssd::service("A", {{"uuid", "A"}}, {FakeDnssd::ipv6("fe80::1"), FakeDnssd::ipv4("127.0.0.9")});
+  s.addressInterval = 50ms;
+  dnssd.addService(s);
+  search.search();
+  waitForReport();
+  ASSERT_EQ(reports.reports.size(), 1u);
+  ASSERT_EQ(reports.reports[0].devices.size(), 1);
+  EXPECT_EQ(reports.reports[0].devices[0].value("IPAddress").toString(), "127.0.0.9");
+}
+
+TEST(DottedIPv4Test, OnlyTheDottedFormCounts) {
+  for (const char* yes : {"127.0.0.1", "192.168.1.20", "0.0.0.0", "255.255.255.255"})
+    EXPECT_TRUE(NetworkSearch::isDottedIPv4(yes)) << yes;
+  for (const char* no : {"", "fe80::1", "::ffff:127.0.0.1", "127.0.0", "127.0.0.1.5", "256.1.1.1", " 127.0.0.1",
+                         "127.0.0.1 ", "scanner.local", "0x7f.0.0.1"})
+    EXPECT_FALSE(NetworkSearch::isDottedIPv4(no)) << no;
+}
+
 TEST_F(NetworkSearchTest, EntryKeepsNameAndAddressOverTheTxtRecord) {
   platform::DnssdResolved r;
   r.service = {"Scanner", "_scanner._tcp", "local"};
@@ -142,8 +187,10 @@ TEST_F(NetworkSearchTest, SameNameResolvedLaterStandsFirst) {
   platform::DnssdResolved first, second;
   first.service = {"Twin", "_scanner._tcp", "local"};
   first.txt = {{"order", "first"}};
+  first.addresses = {FakeDnssd::ipv4("127.0.0.7")};
   second.service = {"Twin", "_other._tcp", "local"};
   second.txt = {{"order", "second"}};
+  second.addresses = {FakeDnssd::ipv4("127.0.0.8")};
   search.netServiceDidResolveAddress(n, first);
   search.netServiceDidResolveAddress(n, second);
   ASSERT_EQ(reports.reports.size(), 1u);
@@ -207,6 +254,42 @@ TEST_F(RediscoveryTest, ScannerIsFoundAtItsNewAddressByItsUUIDAndTheAddressIsSav
     EXPECT_EQ(scan->comparePCListMaxCountAndCurrentCount(), c.found);
     sim.scanner().waitIdle();
     EXPECT_EQ(openDescriptorsSettled(before), before);
+    EXPECT_EQ(scan->IPAddressStr(), c.found ? sim.address() : oldAddress);
+    EXPECT_EQ(readDeviceFile(path).value("IPAddress").toString(), c.found ? sim.address() : oldAddress);
+    dnssd.waitIdle();
+  }
+}
+
+// Only a dotted IPv4 address is taken, kept and saved: one that comes after an IPv6 one is waited
+// for; a scanner announced without one is not found, and the address in use and in the file
+// stay as they were (never empty).
+TEST_F(RediscoveryTest, OnlyADottedIPv4AddressIsTakenAndSaved) {
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.searchTimeout = t.resolveTimeout = 1500ms;
+  ScopedMonitorTimings searchTime(t);
+  struct Case {
+    const char* what;
+    QList<platform::DnssdAddress> addresses;
+    bool found;
+  };
+  const Case cases[] = {
+      {"IPv6 first, then IPv4", {FakeDnssd::ipv6("fe80::1"), FakeDnssd::ipv4(sim.address())}, true},
+      {"IPv6 only", {FakeDnssd::ipv6("fe80::1")}, false},
+      {"an empty IPv4 text", {FakeDnssd::ipv4("")}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    writeDeviceFile(path, [&] {
+      QVariantMap m = readDeviceFile(path);
+      m["IPAddress"] = oldAddress;
+      return m;
+    }());
+    FakeDnssd::Service s = FakeDnssd::service("Zerelta QMX-7315W", {{"uuid", kScannerUUID}}, c.addresses);
+    s.addressInterval = 50ms;
+    dnssd.addService(s);
+    auto scan = make();
+    Watchdog dog(60s, "a re-discovery");
+    EXPECT_EQ(scan->modifyNetIPConnect(), c.found);
     EXPECT_EQ(scan->IPAddressStr(), c.found ? sim.address() : oldAddress);
     EXPECT_EQ(readDeviceFile(path).value("IPAddress").toString(), c.found ? sim.address() : oldAddress);
     dnssd.waitIdle();

@@ -2,6 +2,10 @@
 // fake USB host, with the waits made short and every failure guarded by a watchdog.
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
+#include <functional>
+#include <map>
+#include <thread>
 #include <arpa/inet.h>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -284,9 +288,37 @@ class UsbTransportTest : public ::testing::Test {
   }
 };
 
+// A device that stopped answering: every read (and, with holdWrites, every write) holds the
+// host for the whole limit of the transfer and then times out with nothing moved.
+class SilentPeer : public platform::FakeUsbHost::PipePeer {
+ public:
+  std::atomic<bool> holdWrites{false};
+  platform::UsbResult received(uint8_t, const uint8_t*, uint32_t size, uint32_t* taken,
+                               std::chrono::milliseconds timeout) override {
+    if (!holdWrites) {
+      *taken = size;
+      return platform::UsbResult::Success;
+    }
+    *taken = 0;
+    std::this_thread::sleep_for(timeout);
+    return platform::UsbResult::TimedOut;
+  }
+  platform::UsbResult send(uint8_t, uint8_t*, uint32_t, uint32_t* given, std::chrono::milliseconds timeout) override {
+    *given = 0;
+    std::this_thread::sleep_for(timeout);
+    return platform::UsbResult::TimedOut;
+  }
+};
+
 // A fake host with scripted devices of the scanner's IDs.
 class ScriptedUsbTest : public ::testing::Test {
  protected:
+  // Bulk-in transfers the host saw since the last clearCalls.
+  int reads() const {
+    const auto calls = host.calls();
+    return static_cast<int>(
+        std::count_if(calls.begin(), calls.end(), [](const std::string& l) { return l.rfind("read", 0) == 0; }));
+  }
   ScriptedUsbTest() { m_previous = platform::setUsbHost(&host); }
   ~ScriptedUsbTest() override { platform::setUsbHost(m_previous); }
   int addScanner() {
@@ -321,10 +353,53 @@ TEST_F(UsbTransportTest, ReadAndWriteOverTheBulkPipesWithALimitPerTransfer) {
   w.CloseConnect();
   EXPECT_EQ(usb.host().openDevices(), 0u);
   EXPECT_EQ(usb.host().openInterfaces(), 0u);
-  // Each transfer carries the monitor's own limit to the host.
+  // Each transfer is one try of at most the monitor's try limit, so the event loop is served
+  // at least that often.
   const auto limits = usb.host().transferTimeouts();
   ASSERT_FALSE(limits.empty());
-  for (const std::chrono::milliseconds limit : limits) EXPECT_EQ(limit, std::chrono::milliseconds(5000));
+  for (const std::chrono::milliseconds limit : limits) {
+    EXPECT_GT(limit.count(), 0);
+    EXPECT_LE(limit, std::chrono::milliseconds(1000));
+  }
+}
+
+// A scanner that sends more than the read asked for: the read takes the data phase to its end
+// and drops the rest, so the next exchange on the pipe gets its own answer.
+TEST_F(UsbTransportTest, ALongerDataPhaseIsReadToItsEndAndNothingStaysInThePipe) {
+  std::vector<FCL_RS_PCLIST> list;
+  for (int i = 0; i < 5; ++i) list.push_back(sim::ScannerModel::pcEntry("pc" + std::to_string(i), std::to_string(i)));
+  usb.model().setPCList(list);
+  usb.faults().add(fault([](sim::Fault& f) {
+    f.dtc = FCLC_RS_PCLIST;
+    f.dtq = FCLD_RS_PCLIST_ALL;
+    f.wholePCList = true;
+  }));
+  USBWraper w;
+  open(w);
+  FCL_CMD cmd = commandOf(monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_ALL, 2 * 316);
+  monitor::FCL_DEVICE_STATUS status{};
+  // Two entries asked for, with a guard after them that must stay untouched.
+  struct {
+    FCL_RS_PCLIST entries[2];
+    uint8_t guard[64];
+  } buffer;
+  std::memset(buffer.guard, 0xAB, sizeof buffer.guard);
+  {
+    Watchdog dog(20s, "a list read with a longer data phase");
+    ASSERT_TRUE(w.SendCommand(&cmd, &status));
+    ASSERT_TRUE(w.GetData(buffer.entries, sizeof buffer.entries));
+  }
+  EXPECT_STREQ(buffer.entries[0].szPCName, "pc0");
+  EXPECT_STREQ(buffer.entries[1].szPCName, "pc1");
+  EXPECT_EQ(std::count(buffer.guard, buffer.guard + sizeof buffer.guard, 0xAB), 64);
+  // The next exchange on the same open device.
+  cmd = commandOf(monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_CUR_COUNT, 4);
+  ASSERT_TRUE(w.SendCommand(&cmd, &status));
+  EXPECT_EQ(status.dwLastErr, 0u);
+  uint32_t count = 0;
+  ASSERT_TRUE(w.GetData(&count, sizeof count));
+  EXPECT_EQ(count, 5u);
+  w.CloseConnect();
 }
 
 TEST_F(ScriptedUsbTest, DeviceHeldExclusivelyIsPassedOverAfterAPause) {
@@ -362,13 +437,15 @@ TEST_F(ScriptedUsbTest, ReadAnsweredInTwoPartsFillsTheBufferInOrder) {
   uint8_t buffer[8];
   ASSERT_TRUE(w.GetData(buffer, sizeof buffer));
   EXPECT_EQ(std::vector<uint8_t>(buffer, buffer + 8), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
-  EXPECT_EQ(timings.pauses(), std::vector<std::chrono::milliseconds>{200ms});
+  EXPECT_EQ(reads(), 2) << "the second part ended the transfer (a short packet)";
+  EXPECT_TRUE(timings.pauses().empty()) << "the pause between the parts serves the event loop";
   w.CloseConnect();
 }
 
 TEST_F(ScriptedUsbTest, ReadsThatKeepAnsweringNothingCountAsFailures) {
   MonitorTimings t = ScopedMonitorTimings::quick();
   t.usbReadMaxFailures = 5;
+  t.usbReadPause = 1ms;
   ScopedMonitorTimings fewTries(t);
   addScanner();
   USBWraper w;
@@ -379,25 +456,173 @@ TEST_F(ScriptedUsbTest, ReadsThatKeepAnsweringNothingCountAsFailures) {
     Watchdog dog(20s, "a read answered with nothing");
     EXPECT_FALSE(w.GetData(buffer, sizeof buffer));
   }
-  EXPECT_EQ(fewTries.pauses().size(), 5u);  // six failed tries, a pause between each
+  EXPECT_EQ(reads(), 6);  // the first try and five more
   w.CloseConnect();
 }
 
-TEST_F(ScriptedUsbTest, ReadThatKeepsFailingGivesUpAtTheTotalLimit) {
+// A phase over USB never takes longer in all than the same phase over TCP: the tries (each at
+// most usbTry) share the phase's limit, and the last one gets only what is left of it.
+TEST_F(ScriptedUsbTest, EveryPhaseEndsWithinTheLimitOfTheSamePhaseOverTcp) {
+  struct Case {
+    const char* phase;
+    bool write;
+    std::function<bool(USBWraper&)> run;
+  };
+  const std::vector<Case> cases = {
+      {"command", false,
+       [](USBWraper& w) {
+         FCL_CMD cmd = commandOf(monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_CUR_COUNT, 4);
+         monitor::FCL_DEVICE_STATUS status{};
+         return w.SendCommand(&cmd, &status);
+       }},
+      {"data out", true,
+       [](USBWraper& w) {
+         uint8_t data[316] = {};
+         return w.SendData(data, sizeof data);
+       }},
+      {"data in", false,
+       [](USBWraper& w) {
+         uint8_t data[316];
+         return w.GetData(data, sizeof data);
+       }},
+      {"event data in", false,
+       [](USBWraper& w) {
+         uint8_t data[64];
+         return w.GetEventData(data, sizeof data);
+       }},
+  };
   MonitorTimings t = ScopedMonitorTimings::quick();
-  t.usbReadMaxFailures = 1000000;
-  t.usbReadTotal = 100ms;
-  ScopedMonitorTimings shortTotal(t);
-  MonitorTimings::setPauseFunction([](std::chrono::milliseconds) { std::this_thread::sleep_for(5ms); });
-  addScanner();
+  t.usbTry = 40ms;
+  t.command = 130ms;
+  t.dataOut = 150ms;
+  t.dataIn = 170ms;
+  t.eventDataIn = 190ms;
+  ScopedMonitorTimings shortLimits(t);
+  const std::map<std::string, std::chrono::milliseconds> limitOf = {
+      {"command", t.command}, {"data out", t.dataOut}, {"data in", t.dataIn}, {"event data in", t.eventDataIn}};
+  auto silent = std::make_shared<SilentPeer>();
+  const int i = addScanner();
+  host.device(i).peer = silent;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.phase);
+    silent->holdWrites = c.write;
+    USBWraper w;
+    open(w);
+    host.clearCalls();
+    {
+      Watchdog dog(20s, "a phase the scanner never answers");
+      EXPECT_FALSE(c.run(w));
+    }
+    // The transfers in the order the host saw them, with the limit each was given; the phase's
+    // limit is shared by the tries in the direction the scanner does not answer.
+    const auto limits = host.transferTimeouts();
+    std::vector<std::string> transfers;
+    for (const std::string& l : host.calls())
+      if (l.rfind("read", 0) == 0 || l.rfind("write", 0) == 0) transfers.push_back(l);
+    ASSERT_EQ(transfers.size(), limits.size());
+    std::chrono::milliseconds total{0};
+    std::size_t tries = 0;
+    for (std::size_t n = 0; n < limits.size(); ++n) {
+      EXPECT_LE(limits[n], t.usbTry);
+      if (transfers[n].rfind(c.write ? "write" : "read", 0) != 0) continue;
+      total += limits[n];
+      ++tries;
+    }
+    EXPECT_GE(tries, 3u) << "the phase was tried again within its limit";
+    EXPECT_LE(total, limitOf.at(c.phase));
+    w.CloseConnect();
+  }
+}
+
+TEST_F(ScriptedUsbTest, ADeviceThatIsGoneEndsThePhaseWithoutAnotherTry) {
+  struct Case {
+    const char* phase;
+    bool write;  // the failing transfer's direction
+    std::function<bool(USBWraper&)> run;
+  };
+  const std::vector<Case> cases = {
+      {"command out", true,
+       [](USBWraper& w) {
+         FCL_CMD cmd = commandOf(monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_CUR_COUNT, 4);
+         monitor::FCL_DEVICE_STATUS status{};
+         return w.SendCommand(&cmd, &status);
+       }},
+      {"status in", false,
+       [](USBWraper& w) {
+         FCL_CMD cmd = commandOf(monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_CUR_COUNT, 4);
+         monitor::FCL_DEVICE_STATUS status{};
+         return w.SendCommand(&cmd, &status);
+       }},
+      {"data out", true,
+       [](USBWraper& w) {
+         uint8_t data[36] = {};
+         return w.SendData(data, sizeof data);
+       }},
+      {"data in", false,
+       [](USBWraper& w) {
+         uint8_t data[4];
+         return w.GetData(data, sizeof data);
+       }},
+      {"event data in", false,
+       [](USBWraper& w) {
+         uint8_t data[64];
+         return w.GetEventData(data, sizeof data);
+       }},
+  };
+  const int i = addScanner();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.phase);
+    USBWraper w;
+    open(w);
+    CFITUSBControl* u = w.usbControl();
+    host.failNextTransfer(i, c.write ? u->bulkOutPipeRef() : u->bulkInPipeRef(), platform::UsbResult::NoDevice);
+    // Whatever would come next is there: only a retry could reach it.
+    for (int n = 0; n < 5; ++n) host.scripted(i)->queueRead(std::vector<uint8_t>(64, 1));
+    host.clearCalls();
+    EXPECT_FALSE(c.run(w));
+    const auto calls = host.calls();
+    const std::string failing = c.write ? "write" : "read";
+    EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [&](const std::string& l) { return l.rfind(failing, 0) == 0; }),
+              1);
+    w.CloseConnect();
+    while (host.scripted(i)->pendingReads()) {
+      uint8_t sink[64];
+      uint32_t got = 0;
+      host.scripted(i)->send(2, sink, sizeof sink, &got, 1ms);
+    }
+  }
+}
+
+TEST_F(ScriptedUsbTest, ABreakOffEndsAUsbReadAfterTheTryUnderWay) {
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.usbTry = 50ms;
+  t.dataIn = t.eventDataIn = 60s;
+  ScopedMonitorTimings longWait(t);
+  const int i = addScanner();
+  host.device(i).peer = std::make_shared<SilentPeer>();
   USBWraper w;
   open(w);
-  uint8_t buffer[8];
+  std::size_t triesAtBreakOff = 0;
+  // The break-off comes from the event loop, as a quit signal's handler does.
+  QTimer::singleShot(200ms, [&] {
+    triesAtBreakOff = host.transferTimeouts().size();
+    w.abort();
+  });
+  uint8_t event[64];
   {
-    Watchdog dog(20s, "a read that never succeeds");
-    EXPECT_FALSE(w.GetData(buffer, sizeof buffer));  // nothing queued: every read fails
+    Watchdog dog(20s, "an event read broken off");
+    EXPECT_FALSE(w.GetEventData(event, sizeof event));
   }
+  EXPECT_GT(triesAtBreakOff, 0u) << "the event loop was served during the read";
+  EXPECT_LE(host.transferTimeouts().size(), triesAtBreakOff + 1) << "at most the try under way";
   w.CloseConnect();
+  // The next operation's phases run again.
+  host.device(i).peer = std::make_shared<platform::FakeUsbHost::ScriptedPeer>();
+  USBWraper again;
+  open(again);
+  host.scripted(i)->queueRead({1, 2, 3, 4});
+  EXPECT_TRUE(again.GetData(event, 4));
+  again.CloseConnect();
 }
 
 TEST_F(ScriptedUsbTest, StalledTransferFailsEvenAfterTheStallWasCleared) {

@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <QTimer>
+#include <arpa/inet.h>
 
 #include "monitor/ScannerUtility/MonitorTimings.h"
 
@@ -23,7 +24,7 @@ void NetworkSearch::stopBrowser() {
 
 void NetworkSearch::stopResolves() {
   if (backendIsCurrent()) {
-    for (const auto& [index, handle] : m_resolves) m_backend->stop(handle);
+    for (const auto& [serial, handle] : m_resolves) m_backend->stop(handle);
   }
   m_resolves.clear();
 }
@@ -37,8 +38,11 @@ void NetworkSearch::cancel() {
 quint64 NetworkSearch::search() {
   cancel();
   m_serviceArray.clear();
+  m_serials.clear();
   m_resolved.clear();
   m_devicesArray.clear();
+  m_reported = false;
+  m_timedOut = false;
   const quint64 id = ++m_search;
 
   m_backend = &platform::dnssd();
@@ -51,35 +55,83 @@ quint64 NetworkSearch::search() {
   if (!m_timeOutTimer) {
     m_timeOutTimer = new QTimer;
     m_timeOutTimer->setSingleShot(true);
+    m_timeOutTimer->setTimerType(Qt::PreciseTimer);
     QObject::connect(m_timeOutTimer, &QTimer::timeout, [this] { netServiceBrowserNotSearch(); });
   }
   m_timeOutTimer->start(MonitorTimings::current().searchTimeout);
+  m_searchDeadline = std::chrono::steady_clock::now() + MonitorTimings::current().searchTimeout;
   return id;
+}
+
+bool NetworkSearch::isDottedIPv4(const QString& text) {
+  const QByteArray bytes = text.toLatin1();
+  in_addr address{};
+  return !text.isEmpty() && text.size() <= 15 && inet_pton(AF_INET, bytes.constData(), &address) == 1;
 }
 
 void NetworkSearch::netServiceBrowser(const platform::DnssdService& service) {
   if (m_serviceArray.contains(service)) return;
-  const int index = static_cast<int>(m_serviceArray.size());
+  const quint64 serial = ++m_serial;
   m_serviceArray.append(service);
+  m_serials.append(serial);
   m_resolved.append(false);
   if (!m_backend) return;
   const quint64 id = m_search;
   platform::DnssdResolveCallbacks callbacks;
-  callbacks.resolved = [this, id, index](const platform::DnssdResolved& resolved) {
-    if (id != m_search || index >= m_resolved.size() || m_resolved[index]) return;
+  callbacks.resolved = [this, id, serial](const platform::DnssdResolved& resolved) {
+    const qsizetype index = m_serials.indexOf(serial);
+    if (id != m_search || index < 0 || m_resolved[index]) return;
+    // Only an address the monitor can connect to makes the entry: until one comes, the resolve
+    // goes on (more addresses may follow).
+    if (!deviceEntry(resolved).contains(QStringLiteral("IPAddress"))) return;
     m_resolved[index] = true;
     // One entry per service: later addresses of the same service are not wanted.
-    if (auto it = m_resolves.find(index); it != m_resolves.end()) {
-      const platform::DnssdHandle h = it->second;
-      m_resolves.erase(it);
-      if (backendIsCurrent()) m_backend->stop(h);
-    }
+    stopResolve(serial);
     netServiceDidResolveAddress(id, resolved);
   };
-  callbacks.notResolved = [this, id, index](const platform::DnssdError&) {
-    if (id == m_search) m_resolves.erase(index);
+  callbacks.notResolved = [this, id, serial](const platform::DnssdError&) {
+    if (id != m_search) return;
+    m_resolves.erase(serial);
+    dropService(serial);
   };
-  m_resolves[index] = m_backend->resolve(service, MonitorTimings::current().resolveTimeout, std::move(callbacks));
+  const auto limit = MonitorTimings::current().resolveTimeout;
+  m_resolves[serial] = m_backend->resolve(service, limit, std::move(callbacks));
+  // A resolve that brought no IPv4 address by its limit has ended for the search too.
+  QTimer::singleShot(limit, m_timeOutTimer, [this, id, serial] {
+    if (id != m_search) return;
+    const qsizetype index = m_serials.indexOf(serial);
+    if (index < 0 || m_resolved[index]) return;
+    stopResolve(serial);
+    dropService(serial);
+  });
+}
+
+void NetworkSearch::stopResolve(quint64 serial) {
+  if (auto it = m_resolves.find(serial); it != m_resolves.end()) {
+    const platform::DnssdHandle h = it->second;
+    m_resolves.erase(it);
+    if (backendIsCurrent()) m_backend->stop(h);
+  }
+}
+
+void NetworkSearch::dropService(quint64 serial) {
+  const qsizetype index = m_serials.indexOf(serial);
+  if (index < 0 || m_resolved[index]) return;
+  m_serviceArray.removeAt(index);
+  m_serials.removeAt(index);
+  m_resolved.removeAt(index);
+  // A resolve that ends at the search's own limit (they have the same length, and the resolve
+  // started later) ends the search as its time-out does, whichever of the two timers comes
+  // first: the entries are then reported unfiltered.
+  const auto now = std::chrono::steady_clock::now();
+  if (m_timeOutTimer && m_timeOutTimer->isActive() && now + std::chrono::milliseconds(5) >= m_searchDeadline) {
+    m_timeOutTimer->stop();
+    netServiceBrowserNotSearch();
+    return;
+  }
+  // Before that, the services that did resolve may now be all there is. After it, a service
+  // that leaves changes nothing: the time-out has reported.
+  if (!m_timedOut && !m_devicesArray.isEmpty()) reportWhenLevel();
 }
 
 QVariantMap NetworkSearch::deviceEntry(const platform::DnssdResolved& resolved) {
@@ -94,7 +146,7 @@ QVariantMap NetworkSearch::deviceEntry(const platform::DnssdResolved& resolved) 
   entry.insert(QStringLiteral("name"), resolved.service.name);
   entry.remove(QStringLiteral("IPAddress"));
   for (const platform::DnssdAddress& a : resolved.addresses) {
-    if (a.family == platform::DnssdAddress::Family::IPv4) {
+    if (a.family == platform::DnssdAddress::Family::IPv4 && isDottedIPv4(a.text)) {
       entry.insert(QStringLiteral("IPAddress"), a.text);
       break;
     }
@@ -105,6 +157,7 @@ QVariantMap NetworkSearch::deviceEntry(const platform::DnssdResolved& resolved) 
 void NetworkSearch::netServiceDidResolveAddress(quint64 search, const platform::DnssdResolved& resolved) {
   if (search != m_search) return;
   const QVariantMap entry = deviceEntry(resolved);
+  if (!entry.contains(QStringLiteral("IPAddress"))) return;
   const QString name = entry.value(QStringLiteral("name")).toString();
   qsizetype at = -1;
   for (qsizetype i = 0; i < m_devicesArray.size(); ++i) {
@@ -117,8 +170,11 @@ void NetworkSearch::netServiceDidResolveAddress(quint64 search, const platform::
     m_devicesArray.insert(at, entry);
   else
     m_devicesArray.append(entry);
-  if (m_devicesArray.size() != m_serviceArray.size()) return;
+  reportWhenLevel();
+}
 
+void NetworkSearch::reportWhenLevel() {
+  if (m_devicesArray.size() != m_serviceArray.size()) return;
   QList<QVariantMap> found;
   for (const QVariantMap& e : m_devicesArray) {
     if (m_modelFilter.isEmpty() || e.value(QStringLiteral("mdl")).toString() == m_modelFilter) found.append(e);
@@ -129,16 +185,19 @@ void NetworkSearch::netServiceDidResolveAddress(quint64 search, const platform::
 }
 
 void NetworkSearch::netServiceBrowserNotSearch() {
+  m_timedOut = true;
   stopBrowser();
   if (m_devicesArray.isEmpty()) {
     report(nullptr);
     return;
   }
-  if (m_devicesArray.size() == m_serviceArray.size()) return;
+  // The services that resolved were reported when they were all there was.
+  if (m_reported) return;
   const QList<QVariantMap> all = m_devicesArray;
   report(&all);
 }
 
 void NetworkSearch::report(const QList<QVariantMap>* devices) {
+  m_reported = true;
   if (m_delegate) m_delegate->searchDevicesDidFinish(devices, m_search);
 }

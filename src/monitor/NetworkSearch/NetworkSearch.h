@@ -7,8 +7,15 @@
 // Device entry (QVariantMap of QString values):
 //   every TXT key whose value is non-empty UTF-8  -> the value
 //   "name"                                        -> the service's name
-//   "IPAddress"                                   -> its first IPv4 address (absent without one)
+//   "IPAddress"                                   -> its first IPv4 address, dotted decimal
 // "name" and "IPAddress" are set after the TXT keys, so a TXT record cannot replace them.
+//
+// Only a service with an IPv4 address makes an entry: a resolve that has brought only other
+// addresses so far goes on, until its limit (the search's own 2 s); a service whose resolve
+// ends without an IPv4 address (it fails, or its limit passes) leaves the list of services, so
+// the services that did resolve are reported as soon as they are all there is. A resolve that
+// ends at the search's own limit counts as the time-out; after the time-out a service leaving
+// changes nothing.
 //
 // Report:
 //   - every service resolved (counts level): the entries whose "mdl" equals the model filter
@@ -24,6 +31,7 @@
 #include <QList>
 #include <QString>
 #include <QVariantMap>
+#include <chrono>
 #include <map>
 
 #include "platform/dnssd/Dnssd.h"
@@ -59,7 +67,11 @@ class NetworkSearch {
   void netServiceDidResolveAddress(quint64 search, const platform::DnssdResolved& resolved);
   void netServiceBrowserNotSearch();  // the time-out
 
+  // The entry of a resolved service; without "IPAddress" when it has no IPv4 address yet.
   static QVariantMap deviceEntry(const platform::DnssdResolved& resolved);
+  // `text` is an IPv4 address in dotted decimal ("192.168.1.20"), the only form the monitor
+  // takes, keeps and saves from a search.
+  static bool isDottedIPv4(const QString& text);
 
   const QList<platform::DnssdService>& serviceArray() const { return m_serviceArray; }
   const QList<QVariantMap>& devicesArray() const { return m_devicesArray; }
@@ -68,6 +80,10 @@ class NetworkSearch {
  private:
   NetworkSearch();
   void report(const QList<QVariantMap>* devices);
+  // Reports, filtered, when every service left has its entry.
+  void reportWhenLevel();
+  void stopResolve(quint64 serial);
+  void dropService(quint64 serial);
   void stopBrowser();
   void stopResolves();
   bool backendIsCurrent() const;
@@ -77,9 +93,14 @@ class NetworkSearch {
   quint64 m_search = 0;
   platform::Dnssd* m_backend = nullptr;
   platform::DnssdHandle m_browser = 0;
-  std::map<int, platform::DnssdHandle> m_resolves;  // index in m_serviceArray -> running resolve
+  std::map<quint64, platform::DnssdHandle> m_resolves;  // service's serial -> running resolve
   QList<platform::DnssdService> m_serviceArray;
-  QList<bool> m_resolved;  // per service: its entry was added
+  QList<quint64> m_serials;  // per service: a number of its own in this process
+  QList<bool> m_resolved;    // per service: its entry was added
+  quint64 m_serial = 0;
+  bool m_reported = false;  // the current search has reported
+  bool m_timedOut = false;  // its time-out has come
+  std::chrono::steady_clock::time_point m_searchDeadline;
   QList<QVariantMap> m_devicesArray;
   QTimer* m_timeOutTimer = nullptr;
 };

@@ -14,6 +14,7 @@ void CFITUSBControl::dropInterface() {
   if (m_pinterface) m_host.closeInterface(m_pinterface);
   m_pinterface = 0;
   byBulkInPipeRef = byBulkOutPipeRef = byInterruptInRef = 0;
+  m_bulkInMaxPacket = 0;
 }
 
 // ---- Open ----------------------------------------------------------------------------------------
@@ -84,7 +85,10 @@ UsbResult CFITUSBControl::OpenInterfaceInService(uint8_t number) {
     if (p.type == platform::UsbTransferType::Bulk && p.direction == platform::UsbDirection::Out) {
       if (!byBulkOutPipeRef) byBulkOutPipeRef = pipe;
     } else if (p.type == platform::UsbTransferType::Bulk && p.direction == platform::UsbDirection::In) {
-      if (!byBulkInPipeRef) byBulkInPipeRef = pipe;
+      if (!byBulkInPipeRef) {
+        byBulkInPipeRef = pipe;
+        m_bulkInMaxPacket = p.maxPacketSize;
+      }
     } else if (p.type == platform::UsbTransferType::Interrupt && p.direction == platform::UsbDirection::In) {
       if (!byInterruptInRef) byInterruptInRef = pipe;
     }
@@ -95,26 +99,27 @@ UsbResult CFITUSBControl::OpenInterfaceInService(uint8_t number) {
 // ---- Transfers ------------------------------------------------------------------------------------
 
 bool CFITUSBControl::WriteScannerFile(const void* buffer, uint32_t size, uint32_t* ack) {
-  return transfer(true, const_cast<void*>(buffer), size, ack);
+  return transfer(true, const_cast<void*>(buffer), size, ack, m_timings.usbTry) == UsbResult::Success;
 }
 
 bool CFITUSBControl::ReadScannerFile(void* buffer, uint32_t size, uint32_t* ack) {
-  return transfer(false, buffer, size, ack);
+  return transfer(false, buffer, size, ack, m_timings.usbTry) == UsbResult::Success;
 }
 
-bool CFITUSBControl::transfer(bool write, void* buffer, uint32_t size, uint32_t* ack) {
+UsbResult CFITUSBControl::transfer(bool write, void* buffer, uint32_t size, uint32_t* ack,
+                                   std::chrono::milliseconds limit) {
   if (ack) *ack = 0;
-  if (!m_pdev || !m_pinterface) return false;
+  if (!m_pdev || !m_pinterface) return UsbResult::NotOpen;
   const uint8_t pipe = write ? byBulkOutPipeRef : byBulkInPipeRef;
   uint32_t moved = 0;
-  const UsbResult r = write ? m_host.writePipe(m_pinterface, pipe, buffer, size, &moved, m_timings.usbTransfer)
-                            : m_host.readPipe(m_pinterface, pipe, buffer, size, &moved, m_timings.usbTransfer);
+  const UsbResult r = write ? m_host.writePipe(m_pinterface, pipe, buffer, size, &moved, limit)
+                            : m_host.readPipe(m_pinterface, pipe, buffer, size, &moved, limit);
   if (r == UsbResult::PipeStalled || r == UsbResult::NotResponding) {
     // Clear a halt so the next transfer can run; this one has failed all the same.
     if (m_host.pipeStatus(m_pinterface, pipe) == UsbResult::PipeStalled) m_host.clearPipeStall(m_pinterface, pipe);
   }
   if (ack) *ack = moved;
-  return r == UsbResult::Success;
+  return r;
 }
 
 // ---- Close ----------------------------------------------------------------------------------------
@@ -128,5 +133,6 @@ bool CFITUSBControl::CloseScannerFile() {
   if (m_pdev && m_host.closeDevice(m_pdev) != UsbResult::Success) ok = false;
   m_pdev = 0;
   byBulkInPipeRef = byBulkOutPipeRef = byInterruptInRef = 0;
+  m_bulkInMaxPacket = 0;
   return ok;
 }

@@ -7,12 +7,14 @@
 // - CreateScannerFile tries the matching devices in the order found, once each. One held by
 //   another program (exclusive access) is given a pause (MonitorTimings::exclusiveAccessPause)
 //   before the next is tried; the first that opens is the scanner.
-// - Every transfer has a time limit of its own (MonitorTimings::usbTransfer), which the host
-//   enforces. A transfer that stalled fails, also when the stall was cleared afterwards.
+// - Every transfer has a time limit, which the host enforces: MonitorTimings::usbTry, or the
+//   one the caller gives (transfer()). A transfer that stalled fails, also when the stall was
+//   cleared afterwards.
 // - CloseScannerFile releases the interface and the device whatever went wrong on the way.
 //
 // With the debug switch on, the name of each device tried goes to standard error.
 
+#include <chrono>
 #include <cstdint>
 
 #include "monitor/ScannerUtility/MonitorTimings.h"
@@ -42,6 +44,11 @@ class CFITUSBControl {
   // One bulk-in transfer of at most `size` bytes; `*ack` receives the count read.
   bool ReadScannerFile(void* buffer, uint32_t size, uint32_t* ack);
 
+  // One bulk transfer (out when `write`) within `limit`, answering the host's result; `*ack`
+  // receives the bytes moved, also on a failure part-way. Without an open device or interface:
+  // NotOpen.
+  platform::UsbResult transfer(bool write, void* buffer, uint32_t size, uint32_t* ack, std::chrono::milliseconds limit);
+
   // True when every step answered success; nothing stays open either way.
   bool CloseScannerFile();
 
@@ -50,9 +57,10 @@ class CFITUSBControl {
   uint8_t bulkInPipeRef() const { return byBulkInPipeRef; }
   uint8_t bulkOutPipeRef() const { return byBulkOutPipeRef; }
   uint8_t interruptInPipeRef() const { return byInterruptInRef; }
+  // The bulk-in pipe's largest packet (512 when the pipe does not say).
+  uint16_t bulkInMaxPacket() const { return m_bulkInMaxPacket ? m_bulkInMaxPacket : 512; }
 
  private:
-  bool transfer(bool write, void* buffer, uint32_t size, uint32_t* ack);
   void dropInterface();
 
   platform::DeviceHandle m_pdev = 0;
@@ -60,6 +68,7 @@ class CFITUSBControl {
   uint8_t byBulkInPipeRef = 0;
   uint8_t byBulkOutPipeRef = 0;
   uint8_t byInterruptInRef = 0;
+  uint16_t m_bulkInMaxPacket = 0;
   platform::UsbHost& m_host;
   MonitorTimings m_timings;
 };

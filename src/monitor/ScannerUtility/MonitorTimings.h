@@ -23,10 +23,12 @@ struct MonitorTimings {
   ms slice{50};                  // the event loop is served in slices of this length while waiting
 
   // ---- USB (CFITUSBControl, USBWraper)
-  ms usbTransfer{5000};          // each bulk transfer, passed to the USB host
-  ms usbReadPause{200};          // between the tries of a data read
-  int usbReadMaxFailures = 1000; // failed (or empty) tries a data read survives
-  ms usbReadTotal{250000};       // a data read gives up after this long in any case
+  // A USB phase has the limit of the same phase over TCP (command, dataOut, dataIn,
+  // eventDataIn) in all; it runs as bulk transfers of at most usbTry each, and the event loop
+  // is served between them.
+  ms usbTry{1000};               // each bulk transfer, passed to the USB host
+  ms usbReadPause{200};          // after a failed (or empty) try, before the next
+  int usbReadMaxFailures = 1000; // failed (or empty) tries a phase survives
   ms exclusiveAccessPause{100};  // after a device held by another program, before the next one
 
   // ---- Operations (controllerScan)

@@ -3,11 +3,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <vector>
+
+#include "monitor/ScannerUtility/MonitorDebugLog.h"
+#include "monitor/ScannerUtility/MonitorRunLoop.h"
 
 USBWraper::USBWraper() = default;
 USBWraper::~USBWraper() = default;
 
 bool USBWraper::OpenScanner(const QString& connection) {
+  m_aborted = false;
   if (connection == QLatin1String(kUSBConnection)) {
     m_networkCtrl.reset();
     m_pobjUSB = std::make_unique<CFITUSBControl>();
@@ -39,11 +44,12 @@ void USBWraper::CreateCommand(monitor::FCL_CMD* cmd, uint8_t operationCode, uint
 
 bool USBWraper::SendCommand(const monitor::FCL_CMD* cmd, monitor::FCL_DEVICE_STATUS* status) {
   if (isUSBScan_) {
-    if (!m_pobjUSB) return false;
-    uint32_t ack = 0;
-    if (!m_pobjUSB->WriteScannerFile(cmd, sizeof *cmd, &ack) || ack != sizeof *cmd) return false;
+    // The command block out and the status block in share the command phase's limit.
+    const auto deadline = Clock::now() + MonitorTimings::current().command;
+    monitor::FCL_CMD block = *cmd;
+    if (!usbPhase(true, &block, sizeof block, deadline, false)) return false;
     monitor::FCL_DEVICE_STATUS received{};
-    if (!m_pobjUSB->ReadScannerFile(&received, sizeof received, &ack) || ack != sizeof received) return false;
+    if (!usbPhase(false, &received, sizeof received, deadline, false)) return false;
     std::memcpy(status, &received, sizeof received);
     return true;
   }
@@ -52,45 +58,88 @@ bool USBWraper::SendCommand(const monitor::FCL_CMD* cmd, monitor::FCL_DEVICE_STA
 
 bool USBWraper::SendData(const void* data, uint32_t length) {
   if (isUSBScan_) {
-    uint32_t ack = 0;
-    return m_pobjUSB && m_pobjUSB->WriteScannerFile(data, length, &ack) && ack == length;
+    std::vector<uint8_t> copy(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + length);
+    return usbPhase(true, copy.data(), length, Clock::now() + MonitorTimings::current().dataOut, false);
   }
   return m_networkCtrl && m_networkCtrl->SendData(data, length);
 }
 
 bool USBWraper::GetData(void* buffer, uint32_t length) {
   if (length) std::memset(buffer, 0, length);
-  if (isUSBScan_) return usbRead(buffer, length);
+  if (isUSBScan_) return usbPhase(false, buffer, length, Clock::now() + MonitorTimings::current().dataIn, true);
   return m_networkCtrl && m_networkCtrl->GetData(buffer, length);
 }
 
 bool USBWraper::GetEventData(void* buffer, uint32_t length) {
   if (length) std::memset(buffer, 0, length);
-  if (isUSBScan_) return usbRead(buffer, length);
+  if (isUSBScan_) return usbPhase(false, buffer, length, Clock::now() + MonitorTimings::current().eventDataIn, true);
   return m_networkCtrl && m_networkCtrl->GetEventData(buffer, length);
 }
 
-bool USBWraper::usbRead(void* buffer, uint32_t length) {
+bool USBWraper::usbPhase(bool write, void* buffer, uint32_t length, Clock::time_point deadline, bool toTheEnd) {
   const MonitorTimings t = MonitorTimings::current();
-  const auto start = std::chrono::steady_clock::now();
-  auto* out = static_cast<uint8_t*>(buffer);
-  uint32_t received = 0;
+  auto* bytes = static_cast<uint8_t*>(buffer);
+  // A read asks for whole packets, so that the transfer ends on the scanner's short packet and
+  // never overflows; what comes beyond `length` is read and dropped.
+  const uint32_t packet = m_pobjUSB ? m_pobjUSB->bulkInMaxPacket() : 512u;
+  auto wholePackets = [packet](uint32_t n) { return std::max<uint32_t>(1, (n + packet - 1) / packet) * packet; };
+  std::vector<uint8_t> chunk;
+  uint32_t done = 0;
   int failures = 0;
-  while (received < length) {
-    uint32_t ack = 0;
-    const bool ok = m_pobjUSB && m_pobjUSB->ReadScannerFile(out + received, length - received, &ack);
-    if (ok && ack > 0) {
-      received += std::min(ack, length - received);
-      if (received >= length) break;
-    } else {
-      // A failed read, or one that keeps answering nothing, counts against the same limit.
+  for (;;) {
+    if (m_aborted || !m_pobjUSB) return false;
+    const auto left = std::chrono::duration_cast<ms>(deadline - Clock::now());
+    if (left.count() <= 0) {
+      MonitorDebugLog::line(QStringLiteral("USB transfer: out of time"));
+      return false;
+    }
+    const ms limit = std::min(t.usbTry, left);
+    uint32_t ask = length - std::min(done, length);
+    uint8_t* into = bytes + std::min(done, length);
+    if (!write && toTheEnd) {
+      ask = wholePackets(done >= length ? length : ask);
+      chunk.resize(ask);
+      into = chunk.data();
+    }
+    uint32_t moved = 0;
+    const platform::UsbResult r = m_pobjUSB->transfer(write, into, ask, &moved, limit);
+    moved = std::min(moved, ask);
+    if (into == chunk.data() && done < length)
+      std::memcpy(bytes + done, chunk.data(), std::min(moved, length - done));
+    done += moved;
+
+    if (r == platform::UsbResult::NoDevice || r == platform::UsbResult::NotOpen) {
+      MonitorDebugLog::line(QStringLiteral("USB transfer: the device is gone"));
+      return false;
+    }
+    const bool ended = r == platform::UsbResult::Success && moved < ask;  // a short packet
+    if (done >= length) {
+      // Everything asked for is here. A read to the end goes on until the scanner's transfer
+      // has ended: a short packet, or a try that finds nothing more.
+      if (write || !toTheEnd) return r == platform::UsbResult::Success;
+      if (ended || moved == 0 || r != platform::UsbResult::Success) return true;
+      MonitorRunLoop::runFor(ms(0));
+      continue;
+    }
+    if (r == platform::UsbResult::TimedOut && moved > 0) {
+      MonitorRunLoop::runFor(ms(0));
+      continue;
+    }
+    if (r != platform::UsbResult::Success || moved == 0) {
+      // A try that timed out only ran out of its share of the phase's time. Any other failure
+      // ends a command or data-out phase; a data read tries again, and a failed try, or one that
+      // brought nothing, counts against the failures it survives.
+      if (r != platform::UsbResult::TimedOut && !toTheEnd) return false;
       if (failures >= t.usbReadMaxFailures) return false;
       ++failures;
+      if (r == platform::UsbResult::TimedOut) {
+        MonitorRunLoop::runFor(ms(0));
+        continue;
+      }
     }
-    if (std::chrono::steady_clock::now() - start >= t.usbReadTotal) return false;
-    MonitorTimings::pause(t.usbReadPause);
+    const auto pauseLeft = std::chrono::duration_cast<ms>(deadline - Clock::now());
+    MonitorRunLoop::runFor(std::max(ms(0), std::min(t.usbReadPause, pauseLeft)));
   }
-  return true;
 }
 
 bool USBWraper::CloseConnect() {
@@ -111,5 +160,6 @@ bool USBWraper::CloseScanner() {
 }
 
 void USBWraper::abort() {
+  m_aborted = true;
   if (m_networkCtrl) m_networkCtrl->abort();
 }

@@ -9,12 +9,23 @@
 // ends it, so nothing is held between operations. Every call answers true for success; the
 // status block is handed back, never judged here.
 //
-// The USB data read retries: it reads until the length has arrived, pausing
-// MonitorTimings::usbReadPause between tries; a failed try, and one that succeeds with no bytes,
-// counts as a failure, and the read gives up after usbReadMaxFailures + 1 failures or after
-// usbReadTotal, whichever comes first. These pauses block the thread.
+// USB phases (command block out and status in, data out, data in) have the limits of the same
+// phases over TCP in all (MonitorTimings command, dataOut, dataIn, eventDataIn). A phase runs as
+// bulk transfers of at most MonitorTimings::usbTry each and serves the event loop between them,
+// so a quit signal or power-off is handled, and breaks the phase off (abort()), within a try.
+// A try that timed out is followed at once by one for the rest. A try that moved only part of
+// the bytes is followed by one for the rest after usbReadPause (the event loop served). In a data
+// read, a try that failed otherwise, or brought nothing, is followed by another after
+// usbReadPause too, up to usbReadMaxFailures of them; in the other phases such a try ends the
+// phase. A device that is gone ends any phase at once.
+//
+// A data read runs to the end of the scanner's transfer: it asks for whole packets, and once the
+// length asked for has arrived it goes on reading until a short packet (or a try that finds
+// nothing more) and drops what lies beyond the length, so nothing is left in the pipe for the
+// next exchange. The caller's buffer receives at most `length` bytes.
 
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -47,8 +58,10 @@ class USBWraper {
   // Closes the connection and ends the transport object. Always true.
   bool CloseConnect();
   bool CloseScanner();
-  // Breaks off the network exchange under way (NetworkControl::abort); CloseConnect still ends
-  // it. A USB transfer blocks the thread and is never under way when this can be called.
+  // Breaks off the exchange under way, from a handler that runs inside one of its waits: on TCP
+  // through NetworkControl::abort; on USB the phase ends after the try under way (at most
+  // MonitorTimings::usbTry). Every later phase fails until the next OpenScanner; CloseConnect
+  // still ends the transport.
   void abort();
 
   bool isUSBScan() const { return isUSBScan_; }
@@ -56,9 +69,13 @@ class USBWraper {
   NetworkControl* networkControl() const { return m_networkCtrl.get(); }
 
  private:
-  bool usbRead(void* buffer, uint32_t length);
+  using Clock = std::chrono::steady_clock;
+  using ms = std::chrono::milliseconds;
+  // One USB phase (see above) before `deadline`; `toTheEnd` for a data read.
+  bool usbPhase(bool write, void* buffer, uint32_t length, Clock::time_point deadline, bool toTheEnd);
 
   std::unique_ptr<CFITUSBControl> m_pobjUSB;
   std::unique_ptr<NetworkControl> m_networkCtrl;
   bool isUSBScan_ = false;
+  bool m_aborted = false;
 };
