@@ -27,6 +27,10 @@
 //                         the page's data and write it to the scanner through state.ioWrapper,
 //                         answering the write's success; they are sent it during the writes and
 //                         never asked to copy back.
+//   failedField()         after isDataError answered 1 (empty) or 2 (out of range or
+//                         malformed): the field it refused, its label and range, which the
+//                         main window's alert names (PageErrors.h); a page records it with
+//                         setFailedField.
 //   isFromPCClockON()     general setup page only: its "clock from this computer" check box.
 //                         Every other page answers false (the base).
 //   localSaveFailed()     asked after the writes of a save: true when the page's getParam could
@@ -73,6 +77,7 @@
 #include <cstdint>
 
 #include "Views/MainWindowState.h"
+#include "Views/PageErrors.h"
 
 class PageController : public QWidget {
   Q_OBJECT
@@ -88,9 +93,18 @@ class PageController : public QWidget {
   virtual bool getParam(MainWindowState& state) = 0;
   virtual bool isDataChanged(const MainWindowState& state) = 0;
   virtual int32_t isDataError() = 0;
+  // The field the last isDataError refused with code 1 or 2.
+  FailedField failedField() const { return m_failedField; }
   // Only the general setup page overrides this.
   virtual bool isFromPCClockON() const { return false; }
   // After the writes of a save: true when the page could not store what it keeps on this computer
   // (the scan-to-PC page's preference file). The save then counts as failed.
   virtual bool localSaveFailed() const { return false; }
+
+ protected:
+  // For isDataError: the field it refuses (`label` without a colon; `range` from rangeText).
+  void setFailedField(const QString& label, const QString& range = QString()) { m_failedField = {label, range}; }
+
+ private:
+  FailedField m_failedField;
 };
