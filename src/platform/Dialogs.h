@@ -88,8 +88,9 @@ Dialogs* setDialogs(Dialogs* d);
 // every panel with nothing, at once; cancelOpenDialogs() ends the ones already open the same way.
 // GUI thread only.
 void setQuitting(bool quitting);
-// The name alerts carry in their title bar: the program's display name ("Zerelta Remote Setup"),
-// not the binary's. Until set: QGuiApplication::applicationDisplayName().
+// The name alerts carry in their title bar: the program's display name, as its menu entry names
+// it ("Zerelta QMX-7315W Remote Setup"), not the binary's. Until set:
+// QGuiApplication::applicationDisplayName().
 void setProgramDisplayName(const QString& name);
 QString programDisplayName();
 

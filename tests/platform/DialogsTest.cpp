@@ -75,7 +75,7 @@ void inspectLater(std::function<void(QMessageBox&)> look) {
 // What the owner sees: the program's name in the title bar, no caution sign on an everyday
 // alert, and the alert in the middle of the program's window, also when no window is active.
 TEST(QtDialogs, AlertsCarryTheProgramsNameAnInformationIconAndSitOnTheirWindow) {
-  platform::setProgramDisplayName(QStringLiteral("Zerelta Remote Setup"));
+  platform::setProgramDisplayName(QStringLiteral("Zerelta QMX-7315W Remote Setup"));
   QWidget window;
   window.setGeometry(200, 150, 900, 700);
   window.show();
@@ -95,7 +95,7 @@ TEST(QtDialogs, AlertsCarryTheProgramsNameAnInformationIconAndSitOnTheirWindow) 
     seen.centre = box.frameGeometry().center();
   });
   d.runAlert(spec);  // the style the pages use (Warning)
-  EXPECT_EQ(seen.title, "Zerelta Remote Setup");
+  EXPECT_EQ(seen.title, "Zerelta QMX-7315W Remote Setup");
   EXPECT_EQ(seen.icon, QMessageBox::Information);
   const QPoint offset = seen.centre - window.frameGeometry().center();
   EXPECT_LE(offset.manhattanLength(), 4) << offset.x() << "," << offset.y();
