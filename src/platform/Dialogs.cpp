@@ -1,7 +1,5 @@
 #include "platform/Dialogs.h"
 
-#include "platform/Localizer.h"
-
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -19,6 +17,8 @@
 #include <atomic>
 #include <functional>
 #include <vector>
+
+#include "platform/Localizer.h"
 
 namespace platform {
 namespace {
