@@ -670,7 +670,15 @@ bool ViewController::saveCurrentData() {
 
 bool ViewController::checkDataError() {
   ViewControllerTrace trace(ut, "checkDataError()");
-  return ::checkDataError(isDataError());
+  const int32_t code = isDataError();
+  // The alert names the field the page on show refused.
+  FailedField field;
+  for (PageController* view : containerViews()) {
+    if (pages::pageByViewId(view->objectName()) == nullptr) continue;
+    field = view->failedField();
+    break;
+  }
+  return ::checkDataError(code, field);
 }
 
 bool ViewController::chkUUID() {

@@ -23,6 +23,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QString program = kNetworkModelBuild ? QStringLiteral("morvane-qmx7315w") : QStringLiteral("morvane-qmx7305");
   QApplication::setApplicationName(program);
+  // The texts that name this build's model (its name, what the device window searches).
+  platform::Localizer::useModelTexts(kNetworkModelBuild ? QStringLiteral("QMX-7315W") : QStringLiteral("QMX-7305"));
   // The desktop entry installed for this program (share/applications/<program>.desktop), so that
   // the desktop pairs the window with its menu entry; the icon of the windows and of the alerts.
   QGuiApplication::setDesktopFileName(program);

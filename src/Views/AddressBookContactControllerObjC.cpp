@@ -68,8 +68,8 @@ void AddressBookContactControllerObjC::buildLayout() {
 }
 
 void AddressBookContactControllerObjC::initLocalizedString() {
-  initCommonTexts("IDS_AB_CONTACT");
-  m_ui.labelEmail->setText(localized("IDS_AB_EMAIL"));
+  initCommonTexts("IDS_AB_CONTACT_TITLE");
+  m_ui.labelEmail->setText(pagelayout::labelText("IDS_AB_EMAIL"));
   for (int n = 1; n <= addressbook::kGroupCount; ++n) m_ui.groupCheck[n - 1]->setText(genericGroupTitle(n));
 }
 

@@ -80,8 +80,8 @@ void AddressBookEditorBase::addButtonRow(QVBoxLayout* outer, Fields& ui) {
 void AddressBookEditorBase::initCommonTexts(const char* titleKey) {
   const Fields& ui = fields();
   setWindowTitle(localized(titleKey));
-  ui.labelIndex->setText(QStringLiteral("Index"));
-  ui.labelName->setText(localized("IDS_AB_NAME"));
+  ui.labelIndex->setText(pagelayout::labelText(indexLabel()));
+  ui.labelName->setText(pagelayout::labelText("IDS_AB_NAME"));
   ui.btnCreate->setText(localized("IDS_AB_CREATE"));
   ui.btnCancel->setText(localized("IDS_AB_CANCEL"));
 }
@@ -100,6 +100,8 @@ void AddressBookEditorBase::connectCommon() {
 QString AddressBookEditorBase::genericGroupTitle(int n) {
   return platform::formatText(QStringLiteral("%@ %d"), {localized("IDS_AB_GROUP"), n});
 }
+
+QString AddressBookEditorBase::indexLabel() { return QStringLiteral("Index"); }
 
 QString AddressBookEditorBase::localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
 
@@ -173,7 +175,8 @@ bool AddressBookEditorBase::checkIndex() {
   const int32_t index = platform::intValue(indexText->text());
   if (index < addressbook::kFirstIndex || index > addressbook::kLastIndex) {
     funcErr(name, QStringLiteral("index %1 outside 1..300").arg(index));
-    ut.message(localized("IDS_CM_ERROR"), localized("IDS_OUT_OF_RANGE_ERR_MSG"), false);
+    ut.message(localized("IDS_CM_ERROR"),
+               outOfRangeText({indexLabel(), rangeText(addressbook::kFirstIndex, addressbook::kLastIndex)}), false);
     indexText->setFocus();
     return false;
   }

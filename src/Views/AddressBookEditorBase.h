@@ -104,6 +104,8 @@ class AddressBookEditorBase : public QDialog {
   // "Group n" in the user's language: a group number's generic title.
   static QString genericGroupTitle(int n);
   static QString localized(const char* key);
+  // The index field's label (without its colon), as the field and its alerts name it.
+  static QString indexLabel();
 
   // Cuts and cleans the name field's text (see above).
   void filterNameField();

@@ -112,7 +112,7 @@ void AddressBookGroupControllerObjC::buildLayout() {
 
 void AddressBookGroupControllerObjC::initLocalizedString() {
   initCommonTexts("IDS_AB_GROUP");
-  m_ui.labelGroup->setText(localized("IDS_AB_GROUP"));
+  m_ui.labelGroup->setText(pagelayout::labelText("IDS_AB_GROUP"));
   m_ui.contactModel->setColumnTitle(0, localized("IDS_AB_CONTACT"));
   m_ui.memberModel->setColumnTitle(0, localized("IDS_AB_MEMBERS"));
   for (int n = 1; n <= addressbook::kGroupCount; ++n)
@@ -345,7 +345,8 @@ bool AddressBookGroupControllerObjC::acceptsInput() {
   const int group = m_ui.contactType->indexOfSelectedItem();
   if (group < 1 || group > addressbook::kGroupCount) {
     funcErr(op("checkIndex"), QStringLiteral("no group number chosen"));
-    ut.message(localized("IDS_CM_ERROR"), localized("IDS_OUT_OF_RANGE_ERR_MSG"), false);
+    ut.message(localized("IDS_CM_ERROR"),
+               outOfRangeText({localized("IDS_AB_GROUP"), rangeText(1, addressbook::kGroupCount)}), false);
     return false;
   }
   return checkIndex();

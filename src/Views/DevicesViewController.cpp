@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "RemoteSetup/ViewController.h"
+#include "Views/PageLayout.h"
 #include "platform/Localizer.h"
 #include "platform/PropertyList.h"
 
@@ -208,7 +209,7 @@ void DevicesViewController::initLocalizedString() {
   QStringList titles;
   for (const char* key : kColumnKeys) titles << text(key);
   m_tableModel->setTitles(titles);
-  textDevicesDiscovery->setText(text("IDS_DD_DEVICE_DISCOVERY"));
+  textDevicesDiscovery->setText(pagelayout::labelText("IDS_DD_DEVICE_DISCOVERY"));
   setWindowTitle(QStringLiteral("Zerelta ") + text("IDS_REMOTE_SETUP"));
   btnRefresh->setText(text("IDS_DD_REFRESH"));
   btnConnect->setText(text("IDS_DD_CONNECT"));

@@ -282,44 +282,44 @@ void GeneralSetupControllerObjC::initLocalizedString() {
   funcEnter(name);
   m_ui.labelTitle->setText(localized("IDS_GS_GENERAL_SETUP"));
   m_groupPower->setTitle(localized("IDS_GS_POWER"));
-  m_ui.labelSleepTime->setText(localized("IDS_GS_SLEEP_TIME"));
+  m_ui.labelSleepTime->setText(pagelayout::labelText("IDS_GS_SLEEP_TIME"));
   m_ui.labelSleepUnit->setText(localized("IDS_GS_MINS_10_59"));
-  m_ui.labelAutoPowerOff->setText(localized("IDS_GS_AUTO_POWER_OFF"));
+  m_ui.labelAutoPowerOff->setText(pagelayout::labelText("IDS_GS_AUTO_POWER_OFF"));
   for (int i = 0; i < int(std::size(kAutoPowerOffKeys)); ++i)
     m_ui.popupAutoPowerOff->setItemTitle(i, localized(kAutoPowerOffKeys[i]));
 
   m_ui.groupDateTime->setTitle(localized("IDS_GS_DATE_N_TIME"));
   m_ui.chkFromPCClock->setText(localized("IDS_GS_FROM_PC_CLOCK"));
-  m_ui.labelClockType->setText(localized("IDS_GS_CLOCK_TYPE"));
+  m_ui.labelClockType->setText(pagelayout::labelText("IDS_GS_CLOCK_TYPE"));
   m_ui.radio12hClock->setText(localized("IDS_GS_CLOCK_12HR"));
   m_ui.radio24hClock->setText(localized("IDS_GS_CLOCK_24HR"));
-  m_ui.labelTimeZone->setText(localized("IDS_GS_TIME_ZONE"));
+  m_ui.labelTimeZone->setText(pagelayout::labelText("IDS_GS_TIME_ZONE"));
   m_ui.radioUTCp->setText(QStringLiteral("UTC+"));
   m_ui.radioUTCm->setText(QStringLiteral("UTC-"));
-  m_ui.labelDaylight->setText(localized("IDS_GS_AUTO_DAYLIGHT"));
+  m_ui.labelDaylight->setText(pagelayout::labelText("IDS_GS_AUTO_DAYLIGHT"));
   m_ui.radioDaylightOn->setText(localized("IDS_GS_ON"));
   m_ui.radioDaylightOff->setText(localized("IDS_GS_OFF"));
 
   m_ui.groupPanel->setTitle(localized("IDS_GS_PANEL"));
-  m_ui.labelLanguage->setText(localized("IDS_GS_LOCAL_LANGUAGE"));
-  m_ui.labelBacklight->setText(localized("IDS_GS_BACKLIGHT"));
+  m_ui.labelLanguage->setText(pagelayout::labelText("IDS_GS_LOCAL_LANGUAGE"));
+  m_ui.labelBacklight->setText(pagelayout::labelText("IDS_GS_BACKLIGHT"));
   for (int i = 0; i < int(std::size(kBacklightKeys)); ++i) m_ui.popupBacklight->setItemTitle(i, localized(kBacklightKeys[i]));
-  m_ui.labelDimTimer->setText(localized("IDS_GS_DIM_TIMER"));
+  m_ui.labelDimTimer->setText(pagelayout::labelText("IDS_GS_DIM_TIMER"));
   m_ui.popupDimTimer->setItemTitle(0, localized("IDS_GS_OFF"));
   const QString seconds = localized("IDS_GS_DIM_SECONDS");
   for (int i = 1; i < kDimTimerItems; ++i) m_ui.popupDimTimer->setItemTitle(i, platform::formatText(seconds, {i}));
 
   m_ui.groupNetwork->setTitle(localized("IDS_N_NETWORK"));
-  m_ui.labelNetworkOption->setText(localized("IDS_GS_NETWORK_OPTION"));
+  m_ui.labelNetworkOption->setText(pagelayout::labelText("IDS_GS_NETWORK_OPTION"));
   for (int i = 0; i < int(std::size(kNetworkKeys)); ++i) m_ui.popupNetwork->setItemTitle(i, localized(kNetworkKeys[i]));
   m_ui.labelNetworkHint->setText(localized("IDS_GS_HINT_NETWORK_OPTION"));
 
   m_groupEdge->setTitle(localized("IDS_GS_EDGE_CORRECTION"));
   m_labelEdgeTop->setText(localized("IDS_GS_EDGE_TOP"));
   m_labelEdgeBottom->setText(localized("IDS_GS_EDGE_BOTTOM"));
-  m_labelEdgeRows[0]->setText(localized("IDS_GS_EDGE_Y_OFFSET"));
-  m_labelEdgeRows[1]->setText(localized("IDS_GS_EDGE_X_OFFSET"));
-  m_labelEdgeRows[2]->setText(localized("IDS_GS_EDGE_TAIL_OFFSET"));
+  m_labelEdgeRows[0]->setText(pagelayout::labelText("IDS_GS_EDGE_Y_OFFSET"));
+  m_labelEdgeRows[1]->setText(pagelayout::labelText("IDS_GS_EDGE_X_OFFSET"));
+  m_labelEdgeRows[2]->setText(pagelayout::labelText("IDS_GS_EDGE_TAIL_OFFSET"));
   m_labelEdgeHint->setText(localized("IDS_GS_EDGE_RANGE"));
   funcEnd(name);
 }
@@ -452,13 +452,29 @@ int32_t GeneralSetupControllerObjC::isDataError() {
       m_ui.textSleepTime->setFocus();
       m_ui.textSleepTime->selectAll();
     }
+    if (code != kPageErrorNone) setFailedField(localized("IDS_GS_SLEEP_TIME"), rangeText(kSleepTimeMin, kSleepTimeMax));
   }
   if (code == kPageErrorNone) {
-    for (const QLineEdit* field : {m_ui.textBtmX, m_ui.textBtmY, m_ui.textBtmTail, m_ui.textTopX, m_ui.textTopY,
-                                   m_ui.textTopTail}) {
-      if (!m_filled.changed(field)) continue;
-      code = edgeFieldError(field);
-      if (code != kPageErrorNone) break;
+    // Each field named by its side and its row, as the page shows them: "Bottom X offset".
+    const struct {
+      const QLineEdit* field;
+      const char* side;
+      const char* offset;
+    } edges[] = {{m_ui.textBtmX, "IDS_GS_EDGE_BOTTOM", "IDS_GS_EDGE_X_OFFSET"},
+                 {m_ui.textBtmY, "IDS_GS_EDGE_BOTTOM", "IDS_GS_EDGE_Y_OFFSET"},
+                 {m_ui.textBtmTail, "IDS_GS_EDGE_BOTTOM", "IDS_GS_EDGE_TAIL_OFFSET"},
+                 {m_ui.textTopX, "IDS_GS_EDGE_TOP", "IDS_GS_EDGE_X_OFFSET"},
+                 {m_ui.textTopY, "IDS_GS_EDGE_TOP", "IDS_GS_EDGE_Y_OFFSET"},
+                 {m_ui.textTopTail, "IDS_GS_EDGE_TOP", "IDS_GS_EDGE_TAIL_OFFSET"}};
+    for (const auto& edge : edges) {
+      if (!m_filled.changed(edge.field)) continue;
+      code = edgeFieldError(edge.field);
+      if (code == kPageErrorNone) continue;
+      // Sentence case: "Top tail offset", but "Top X offset".
+      QString offset = localized(edge.offset);
+      if (offset.size() > 1 && offset[1].isLower()) offset[0] = offset[0].toLower();
+      setFailedField(localized(edge.side) + u' ' + offset, rangeText(QStringLiteral("-2.0"), QStringLiteral("2.0")));
+      break;
     }
   }
   if (code != kPageErrorNone)

@@ -156,15 +156,15 @@ void MachineInfoControllerObjC::initLocalizedString() {
   const QString name = op("initLocalizedString");
   funcEnter(name);
   m_ui.labelTitle->setText(localized("IDS_MI_MACHINE_INFO"));
-  m_ui.labelSerial->setText(localized("IDS_MI_SERIAL_NO"));
-  m_ui.labelMainVersion->setText(localized("IDS_MI_MAINBOARD_FW_VERSION"));
-  m_ui.labelPanelVersion->setText(localized("IDS_MI_PANEL_FW_VERSION"));
-  m_ui.labelStatus->setText(localized("IDS_MI_DEVICE_STATUS"));
+  m_ui.labelSerial->setText(pagelayout::labelText("IDS_MI_SERIAL_NO"));
+  m_ui.labelMainVersion->setText(pagelayout::labelText("IDS_MI_MAINBOARD_FW_VERSION"));
+  m_ui.labelPanelVersion->setText(pagelayout::labelText("IDS_MI_PANEL_FW_VERSION"));
+  m_ui.labelStatus->setText(pagelayout::labelText("IDS_MI_DEVICE_STATUS"));
   m_ui.groupRemainingLife->setTitle(localized("IDS_MI_REMAINING_LIFE"));
-  m_ui.labelRoller->setText(localized("IDS_MI_PICK_UP_ROLLER"));
-  m_ui.labelMaintenance->setText(localized("IDS_MI_SCHEDULED_MAINTENANCE"));
-  m_ui.labelMaintenanceAlert->setText(localized("IDS_MI_SCHEDULED_MAINTENANCE_ALERT"));
-  m_ui.labelFactoryReset->setText(localized("IDS_MI_FACTORY_RESET"));
+  m_ui.labelRoller->setText(pagelayout::labelText("IDS_MI_PICK_UP_ROLLER"));
+  m_ui.labelMaintenance->setText(pagelayout::labelText("IDS_MI_SCHEDULED_MAINTENANCE"));
+  m_ui.labelMaintenanceAlert->setText(pagelayout::labelText("IDS_MI_SCHEDULED_MAINTENANCE_ALERT"));
+  m_ui.labelFactoryReset->setText(pagelayout::labelText("IDS_MI_FACTORY_RESET"));
   for (QPushButton* b : {m_ui.btnResetRoller, m_ui.btnResetMaintenance, m_ui.btnFactoryReset})
     b->setText(localized("IDS_MI_RESET"));
   for (int i = 0; i < int(std::size(kAlertKeys)); ++i)

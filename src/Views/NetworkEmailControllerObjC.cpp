@@ -211,21 +211,21 @@ void NetworkEmailControllerObjC::initLocalizedString() {
   funcEnter(name);
   m_ui.labelTitle->setText(localized("IDS_NE_EMAIL"));
   m_ui.groupSMTP->setTitle(QStringLiteral("SMTP"));
-  m_ui.labelMailAddress->setText(localized("IDS_NE_MAIL_ADDRESS"));
-  m_ui.labelServer->setText(localized("IDS_NE_SERVER"));
-  m_ui.labelPort->setText(localized("IDS_NE_PORT"));
-  m_ui.labelAuth->setText(localized("IDS_NE_AUTH_FOR_SMTP"));
-  m_ui.labelAccount->setText(localized("IDS_NE_ACCOUNT"));
-  m_ui.labelPassword->setText(localized("IDS_PF_PASSWORD"));
-  m_ui.labelRetype->setText(localized("IDS_PF_RETYPE_PASSWORD"));
-  m_ui.labelSecure->setText(localized("IDS_NE_TLS"));
-  m_ui.labelVerifyCert->setText(localized("IDS_NE_VERIFY_CERT"));
+  m_ui.labelMailAddress->setText(pagelayout::labelText("IDS_NE_MAIL_ADDRESS"));
+  m_ui.labelServer->setText(pagelayout::labelText("IDS_NE_SERVER"));
+  m_ui.labelPort->setText(pagelayout::labelText("IDS_NE_PORT"));
+  m_ui.labelAuth->setText(pagelayout::labelText("IDS_NE_AUTH_FOR_SMTP"));
+  m_ui.labelAccount->setText(pagelayout::labelText("IDS_NE_ACCOUNT"));
+  m_ui.labelPassword->setText(pagelayout::labelText("IDS_PF_PASSWORD"));
+  m_ui.labelRetype->setText(pagelayout::labelText("IDS_PF_RETYPE_PASSWORD"));
+  m_ui.labelSecure->setText(pagelayout::labelText("IDS_NE_TLS"));
+  m_ui.labelVerifyCert->setText(pagelayout::labelText("IDS_NE_VERIFY_CERT"));
   m_ui.groupSending->setTitle(localized("IDS_NE_SETUP_MAIL_TX"));
-  m_ui.labelSubject->setText(localized("IDS_NE_SENDER_SUBJECT"));
-  m_ui.labelMessage->setText(localized("IDS_NE_SENDER_MESSAGE"));
-  m_ui.labelSizeLimit->setText(localized("IDS_NE_SIZE_LIMIT"));
-  m_ui.labelMaxSize->setText(localized("IDS_NE_MAXIMUM_SIZE"));
-  m_ui.labelNotification->setText(localized("IDS_NE_NOTIFICATION"));
+  m_ui.labelSubject->setText(pagelayout::labelText("IDS_NE_SENDER_SUBJECT"));
+  m_ui.labelMessage->setText(pagelayout::labelText("IDS_NE_SENDER_MESSAGE"));
+  m_ui.labelSizeLimit->setText(pagelayout::labelText("IDS_NE_SIZE_LIMIT"));
+  m_ui.labelMaxSize->setText(pagelayout::labelText("IDS_NE_MAXIMUM_SIZE"));
+  m_ui.labelNotification->setText(pagelayout::labelText("IDS_NE_NOTIFICATION"));
   for (int i = 0; i < int(std::size(kAuthKeys)); ++i) m_ui.popupAuth->setItemTitle(i, localized(kAuthKeys[i]));
   for (int i = 0; i < int(std::size(kSecureKeys)); ++i) m_ui.popupSecure->setItemTitle(i, localized(kSecureKeys[i]));
   for (int i = 0; i < int(std::size(kOffOnKeys)); ++i) {
@@ -300,9 +300,7 @@ int32_t NetworkEmailControllerObjC::isDataError() {
     code = kPageErrorMailFormat;
     funcErr(name, QStringLiteral("the mail address is malformed"));
   } else if (checkAccount && m_ui.textAccount->text().isEmpty()) {
-    const QString account = localized("IDS_NE_ACCOUNT");
-    ut.message(localized("IDS_CM_WARNING"), platform::formatText(localized("IDS_CANNOT_EMPTY_ERR_MSG"), {account, account}),
-               false);
+    ut.message(localized("IDS_CM_WARNING"), emptyFieldText(localized("IDS_NE_ACCOUNT")), false);
     m_ui.textAccount->setFocus();
     code = kPageErrorShown;
     funcErr(name, QStringLiteral("the account is empty"));
@@ -313,10 +311,12 @@ int32_t NetworkEmailControllerObjC::isDataError() {
   } else if (m_filled.changed(m_ui.textPort) && !platform::isDigitsInRange(m_ui.textPort->text(), kPortMin, kPortMax)) {
     // A port the scanner cannot use, or one whose low 16 bits would be another port.
     focusField(m_ui.textPort);
+    setFailedField(localized("IDS_NE_PORT"), rangeText(kPortMin, kPortMax));
     code = kPageErrorOutOfRange;
     funcErr(name, QStringLiteral("the port is out of range"));
   } else if (checkMaxSize && !platform::isDigitsInRange(m_ui.textMaxSize->text(), kMaxSizeStoredMin, kMaxSizeStoredMax)) {
     focusField(m_ui.textMaxSize);
+    setFailedField(localized("IDS_NE_MAXIMUM_SIZE"), rangeText(kMaxSizeStoredMin, kMaxSizeStoredMax));
     code = kPageErrorOutOfRange;
     funcErr(name, QStringLiteral("the maximum size is out of range"));
   }

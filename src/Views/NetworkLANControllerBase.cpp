@@ -71,19 +71,23 @@ struct Address {
   char (FCL_RS_PARAM_NETWORK::*field)[40];
   NetworkLANControllerBase::OctetFields NetworkLANControllerBase::Controls::*octets;
   const char* name;  // the record field's name, for the change lines
+  // The address as the alerts name it: the text of `labelKey`, followed by that of `serverKey` for
+  // a server's primary or secondary address ("Primary DNS server").
+  const char* labelKey;
+  const char* serverKey = nullptr;
 };
 constexpr std::array<Address, NetworkLANControllerBase::kAddressCount> kAddresses{{
-    {&FCL_RS_PARAM_NETWORK::szIPAddress, &NetworkLANControllerBase::Controls::textIP, "szIPAddress"},
-    {&FCL_RS_PARAM_NETWORK::szSubnetMask, &NetworkLANControllerBase::Controls::textSubnetMask, "szSubnetMask"},
-    {&FCL_RS_PARAM_NETWORK::szGateway, &NetworkLANControllerBase::Controls::textGateway, "szGateway"},
+    {&FCL_RS_PARAM_NETWORK::szIPAddress, &NetworkLANControllerBase::Controls::textIP, "szIPAddress", "IDS_N_IP_ADDRESS"},
+    {&FCL_RS_PARAM_NETWORK::szSubnetMask, &NetworkLANControllerBase::Controls::textSubnetMask, "szSubnetMask", "IDS_N_SUBNET_MASK"},
+    {&FCL_RS_PARAM_NETWORK::szGateway, &NetworkLANControllerBase::Controls::textGateway, "szGateway", "IDS_N_GATEWAY"},
     {&FCL_RS_PARAM_NETWORK::szWINSServerPrimary, &NetworkLANControllerBase::Controls::textWINSPrimary,
-     "szWINSServerPrimary"},
+     "szWINSServerPrimary", "IDS_N_PRIMARY", "IDS_N_WINS_SERVER"},
     {&FCL_RS_PARAM_NETWORK::szWINSServerSecondary, &NetworkLANControllerBase::Controls::textWINSSecondary,
-     "szWINSServerSecondary"},
+     "szWINSServerSecondary", "IDS_N_SECONDARY", "IDS_N_WINS_SERVER"},
     {&FCL_RS_PARAM_NETWORK::szDNSServerPrimary, &NetworkLANControllerBase::Controls::textDNSPrimary,
-     "szDNSServerPrimary"},
+     "szDNSServerPrimary", "IDS_N_PRIMARY", "IDS_N_DNS_SERVER"},
     {&FCL_RS_PARAM_NETWORK::szDNSServerSecondary, &NetworkLANControllerBase::Controls::textDNSSecondary,
-     "szDNSServerSecondary"},
+     "szDNSServerSecondary", "IDS_N_SECONDARY", "IDS_N_DNS_SERVER"},
 }};
 
 }  // namespace
@@ -200,19 +204,19 @@ void NetworkLANControllerBase::initLocalizedString() {
   const QString name = op("initLocalizedString");
   funcEnter(name);
   m_ui.labelTitle->setText(localized(m_variant.titleKey));
-  m_ui.labelBOOTMethod->setText(localized("IDS_N_BOOT_METHOD"));
-  m_ui.labelIPAddress->setText(localized("IDS_N_IP_ADDRESS"));
-  m_ui.labelSubnetMask->setText(localized("IDS_N_SUBNET_MASK"));
-  m_ui.labelGateway->setText(localized("IDS_N_GATEWAY"));
-  m_ui.labelNodeName->setText(localized("IDS_N_NODE_NAME"));
-  m_ui.labelWINSConfig->setText(localized("IDS_N_WINS_CONFIGURATION"));
+  m_ui.labelBOOTMethod->setText(pagelayout::labelText("IDS_N_BOOT_METHOD"));
+  m_ui.labelIPAddress->setText(pagelayout::labelText("IDS_N_IP_ADDRESS"));
+  m_ui.labelSubnetMask->setText(pagelayout::labelText("IDS_N_SUBNET_MASK"));
+  m_ui.labelGateway->setText(pagelayout::labelText("IDS_N_GATEWAY"));
+  m_ui.labelNodeName->setText(pagelayout::labelText("IDS_N_NODE_NAME"));
+  m_ui.labelWINSConfig->setText(pagelayout::labelText("IDS_N_WINS_CONFIGURATION"));
   m_ui.labelWINSServer->setText(localized("IDS_N_WINS_SERVER"));
-  m_ui.labelWINSPrimary->setText(localized("IDS_N_PRIMARY"));
-  m_ui.labelWINSSecondary->setText(localized("IDS_N_SECONDARY"));
+  m_ui.labelWINSPrimary->setText(pagelayout::labelText("IDS_N_PRIMARY"));
+  m_ui.labelWINSSecondary->setText(pagelayout::labelText("IDS_N_SECONDARY"));
   m_ui.labelDNSServer->setText(localized("IDS_N_DNS_SERVER"));
-  m_ui.labelDNSPrimary->setText(localized("IDS_N_PRIMARY"));
-  m_ui.labelDNSSecondary->setText(localized("IDS_N_SECONDARY"));
-  m_ui.labelAPIPA->setText(localized("IDS_N_APIPA"));
+  m_ui.labelDNSPrimary->setText(pagelayout::labelText("IDS_N_PRIMARY"));
+  m_ui.labelDNSSecondary->setText(pagelayout::labelText("IDS_N_SECONDARY"));
+  m_ui.labelAPIPA->setText(pagelayout::labelText("IDS_N_APIPA"));
   m_ui.labelHint->setText(localized(m_variant.hintKey));
   m_ui.popupBootMethod->setItemTitle(0, localized("IDS_N_STATIC"));
   m_ui.popupBootMethod->setItemTitle(1, localized("IDS_N_DHCP"));
@@ -325,6 +329,9 @@ int32_t NetworkLANControllerBase::isDataError() {
       (*bad)->setFocus();
       (*bad)->selectAll();
       funcErr(name, QStringLiteral("%1 is not an address").arg(QLatin1String(a.name)));
+      QString label = localized(a.labelKey);
+      if (a.serverKey != nullptr) label += u' ' + localized(a.serverKey);
+      setFailedField(label, rangeText(0, kOctetMax));
       code = kPageErrorOutOfRange;
       break;
     }

@@ -27,6 +27,10 @@
 //                         the page's data and write it to the scanner through state.ioWrapper,
 //                         answering the write's success; they are sent it during the writes and
 //                         never asked to copy back.
+//   failedField()         after isDataError answered 1 (empty) or 2 (out of range or
+//                         malformed): the field it refused, its label and range, which the
+//                         main window's alert names (PageErrors.h); a page records it with
+//                         setFailedField.
 //   isFromPCClockON()     general setup page only: its "clock from this computer" check box.
 //                         Every other page answers false (the base).
 //   saveAccepted()        sent after the scanner accepted every write of a save and the user was
@@ -82,6 +86,7 @@
 #include <cstdint>
 
 #include "Views/MainWindowState.h"
+#include "Views/PageErrors.h"
 
 class PageController : public QWidget {
   Q_OBJECT
@@ -97,6 +102,8 @@ class PageController : public QWidget {
   virtual bool getParam(MainWindowState& state) = 0;
   virtual bool isDataChanged(const MainWindowState& state) = 0;
   virtual int32_t isDataError() = 0;
+  // The field the last isDataError refused with code 1 or 2.
+  FailedField failedField() const { return m_failedField; }
   // Only the general setup page overrides this.
   virtual bool isFromPCClockON() const { return false; }
   // After a save the scanner accepted: stores what the page keeps on this computer.
@@ -109,4 +116,11 @@ class PageController : public QWidget {
     (void)imported;
   }
   virtual bool differsFromAccepted(const MainWindowState& state);
+
+ protected:
+  // For isDataError: the field it refuses (`label` without a colon; `range` from rangeText).
+  void setFailedField(const QString& label, const QString& range = QString()) { m_failedField = {label, range}; }
+
+ private:
+  FailedField m_failedField;
 };

@@ -5,7 +5,13 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "platform/Localizer.h"
+
 namespace pagelayout {
+
+QString labelText(const QString& text) { return text + u':'; }
+
+QString labelText(const char* key) { return labelText(platform::tr_(QString::fromLatin1(key))); }
 
 QLabel* plainLabel(QWidget* parent) {
   auto* label = new QLabel(parent);

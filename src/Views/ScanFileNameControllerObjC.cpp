@@ -170,7 +170,7 @@ void ScanFileNameControllerObjC::buildLayout() {
     m_ui.labelInitialValue = makeLabel(group);
     m_ui.textInitialValue = makeNumberField(nullptr, 80);
     m_ui.labelInitialValueRange = makeLabel(nullptr);
-    m_ui.labelInitialValueRange->setText(QStringLiteral("(0 - 999999)"));
+    m_ui.labelInitialValueRange->setText(u'(' + rangeText(0, 999999) + u')');
     form->addRow(m_ui.labelInitialValue, makeRow(group, {m_ui.textInitialValue, m_ui.labelInitialValueRange}));
 
     m_ui.labelMinimumNumberDigits = makeLabel(group);
@@ -180,7 +180,7 @@ void ScanFileNameControllerObjC::buildLayout() {
     m_ui.stepMinimumNumberDigits->setIncrement(1);
     m_ui.stepMinimumNumberDigits->setFixedHeight(m_ui.textMinimumNumberDigits->sizeHint().height());
     m_ui.labelMinimumNumberDigitsRange = makeLabel(nullptr);
-    m_ui.labelMinimumNumberDigitsRange->setText(QStringLiteral("(1 - 6)"));
+    m_ui.labelMinimumNumberDigitsRange->setText(u'(' + rangeText(kDigitsMin, kDigitsMax) + u')');
     QWidget* digitsRow = makeRow(group, {m_ui.textMinimumNumberDigits, m_ui.stepMinimumNumberDigits,
                                          m_ui.labelMinimumNumberDigitsRange});
     static_cast<QHBoxLayout*>(digitsRow->layout())->setSpacing(2);
@@ -194,12 +194,12 @@ void ScanFileNameControllerObjC::initLocalizedString() {
   const QString name = op("initLocalizedString");
   funcEnter(name);
   m_ui.labelScanFileName->setText(localized("IDS_SFN_SCAN_FILE_NAME"));
-  m_ui.labelFileNameStyle->setText(localized("IDS_SFN_FILE_NAME_STYLE"));
-  m_ui.labelDate->setText(localized("IDS_SFN_DATE"));
-  m_ui.labelFileName->setText(localized("IDS_SFN_FILE_NAME"));
-  m_ui.labelCounter->setText(localized("IDS_SFN_COUNTER"));
-  m_ui.labelInitialValue->setText(localized("IDS_SFN_INITIAL_VALUE"));
-  m_ui.labelMinimumNumberDigits->setText(localized("IDS_SFN_MINIMUM_NUMBER_OF_DIGITS"));
+  m_ui.labelFileNameStyle->setText(pagelayout::labelText("IDS_SFN_FILE_NAME_STYLE"));
+  m_ui.labelDate->setText(pagelayout::labelText("IDS_SFN_DATE"));
+  m_ui.labelFileName->setText(pagelayout::labelText("IDS_SFN_FILE_NAME"));
+  m_ui.labelCounter->setText(pagelayout::labelText("IDS_SFN_COUNTER"));
+  m_ui.labelInitialValue->setText(pagelayout::labelText("IDS_SFN_INITIAL_VALUE"));
+  m_ui.labelMinimumNumberDigits->setText(pagelayout::labelText("IDS_SFN_MINIMUM_NUMBER_OF_DIGITS"));
   m_ui.btnSetAsSerialNo->setText(localized("IDS_SFN_SET_AS_SERIAL_NO"));
   m_ui.btnReset->setText(localized("IDS_SFN_RESET"));
   m_ui.chkOverwrite->setText(localized("IDS_SFN_OVER_WRITE"));
@@ -275,6 +275,7 @@ int32_t ScanFileNameControllerObjC::isDataError() {
   if (m_ui.textMinimumNumberDigits->isEnabled() && m_filled.changed(m_ui.textMinimumNumberDigits) &&
       (digits < kDigitsMin || digits > kDigitsMax)) {
     m_ui.textMinimumNumberDigits->setFocus();
+    setFailedField(localized("IDS_SFN_MINIMUM_NUMBER_OF_DIGITS"), rangeText(kDigitsMin, kDigitsMax));
     return kPageErrorOutOfRange;
   }
   funcEnd(name);

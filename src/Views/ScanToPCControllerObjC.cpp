@@ -99,7 +99,7 @@ ScanToPCControllerObjC::ScanToPCControllerObjC(QWidget* parent)
 
   // initLocalizedString (the editor sets its own texts as it is built).
   m_title->setText(localized("IDS_P_SCAN_TO_PC"));
-  m_labelSavePath->setText(localized("IDS_P_SAVE_PATH"));
+  m_labelSavePath->setText(pagelayout::labelText("IDS_P_SAVE_PATH"));
   m_chkFilePath->setText(localized("IDS_P_OPEN_AFTER_SCANNING"));
   m_btnFilePath->setText(localized("IDS_P_CHOOSE_FOLDER"));
 

@@ -68,15 +68,15 @@ ScanToUSBControllerObjC::ScanToUSBControllerObjC(QWidget* parent)
   addRow(0, m_pw.textPassword, m_pw.securePassword);
   addRow(1, m_pw.textRetypePassword, m_pw.secureRetypePassword);
   m_pw.label00009999 = pagelayout::plainLabel(content);
-  m_pw.label00009999->setText(QStringLiteral("(0000 - 9999)"));
+  m_pw.label00009999->setText(u'(' + rangeText(QStringLiteral("0000"), QStringLiteral("9999")) + u')');
   grid->addWidget(m_pw.label00009999, 0, 2);
   grid->setColumnStretch(3, 1);
   page->addStretch(1);
 
   // initLocalizedString (the editor sets its own texts as it is built).
   m_title->setText(localized("IDS_P_SCAN_TO_USB"));
-  m_pw.textPassword->setText(localized("IDS_PF_PASSWORD"));
-  m_pw.textRetypePassword->setText(localized("IDS_PF_RETYPE_PASSWORD"));
+  m_pw.textPassword->setText(pagelayout::labelText("IDS_PF_PASSWORD"));
+  m_pw.textRetypePassword->setText(pagelayout::labelText("IDS_PF_RETYPE_PASSWORD"));
 
   for (QLineEdit* field : {m_pw.securePassword, m_pw.secureRetypePassword})
     connect(field, &QLineEdit::textEdited, this, [this, field] { passwordEdited(field); });

@@ -4,15 +4,21 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QPointer>
 #include <QStyle>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <vector>
+
+#include "platform/Localizer.h"
 
 namespace platform {
 namespace {
@@ -122,6 +128,21 @@ Dialogs* setDialogs(Dialogs* d) {
   return previous ? previous : &defaultDialogs();
 }
 
+AlertTexts alertTexts(const AlertSpec& spec) {
+  static const char* const kGenericKeys[] = {"IDS_CM_MESSAGE", "IDS_CM_INFORMATION", "IDS_CM_WARNING", "IDS_CM_ERROR"};
+  const bool generic = std::any_of(std::begin(kGenericKeys), std::end(kGenericKeys), [&spec](const char* key) {
+    return spec.message == Localizer::text(QString::fromLatin1(key));
+  });
+  if (generic && !spec.information.isEmpty()) return {spec.information, QString()};
+  return {spec.message, spec.information};
+}
+
+int alertMinimumWidth(const QString& title) {
+  QFont bold = QApplication::font();
+  bold.setBold(true);
+  return QFontMetrics(bold).horizontalAdvance(title) + kAlertTitleBarRoom;
+}
+
 AlertAnswer QtDialogs::runAlert(const AlertSpec& spec) {
   if (g_quitting) return AlertAnswer{cancelIndex(spec), false};
   QWidget* owner = ownerWindow();
@@ -129,8 +150,9 @@ AlertAnswer QtDialogs::runAlert(const AlertSpec& spec) {
   new CentreOnOwner(&box, owner);
   box.setWindowModality(Qt::ApplicationModal);
   box.setWindowTitle(programDisplayName());
-  box.setText(spec.message);
-  box.setInformativeText(spec.information);
+  const AlertTexts texts = alertTexts(spec);
+  box.setText(texts.headline);
+  box.setInformativeText(texts.detail);
   switch (spec.style) {
     case AlertSpec::Style::Warning:
       // The program's own icon where it has one; never a caution sign for an everyday alert.
@@ -155,6 +177,12 @@ AlertAnswer QtDialogs::runAlert(const AlertSpec& spec) {
   if (!spec.suppressionTitle.isEmpty()) {
     check = new QCheckBox(spec.suppressionTitle, &box);
     box.setCheckBox(check);
+  }
+  // A row across the whole alert as wide as its title needs; the box sizes itself from its layout
+  // when shown, after which nothing rebuilds the layout.
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    grid->addItem(new QSpacerItem(alertMinimumWidth(box.windowTitle()), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
   }
   {
     QAbstractButton* cancel = buttons.value(cancelIndex(spec));

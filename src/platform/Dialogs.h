@@ -13,7 +13,12 @@
 //  - All calls come from the GUI thread (code on other threads marshals them there first).
 //
 // How QtDialogs presents them:
-//  - every alert's window title is the program's display name (programDisplayName());
+//  - every alert's window title is the program's display name (programDisplayName()), and the
+//    alert is at least as wide as that title in the application's bold font plus room for the
+//    title bar's buttons (alertMinimumWidth()), so the title is never cut;
+//  - an alert whose message is only a generic word (alertTexts()) shows its information as the
+//    headline; the message and information of the AlertSpec stay as given (the scripted
+//    dialogs record them as asked);
 //  - the Warning style, the alert of the settings pages and the main window (on the platform the
 //    program comes from it shows the application's icon, not a caution sign), shows the
 //    program's own icon when the application has one (QApplication::windowIcon), else the
@@ -57,6 +62,21 @@ class Dialogs {
   virtual std::optional<QString> chooseFolder(const QString& directory) = 0;
 };
 
+// What QtDialogs shows of `spec`: the bold headline and the text below it. When the message is
+// one of the generic words (the texts of IDS_CM_MESSAGE, IDS_CM_INFORMATION, IDS_CM_WARNING and
+// IDS_CM_ERROR) and there is an information text, the information is the headline and nothing
+// stands below it: one generic word heads alerts of opposite outcomes and says nothing itself.
+struct AlertTexts {
+  QString headline;
+  QString detail;
+};
+AlertTexts alertTexts(const AlertSpec& spec);
+
+// The narrowest an alert is drawn: its title (`title`) in the application's bold font, as window
+// managers draw titles, plus the title bar's buttons and margins.
+int alertMinimumWidth(const QString& title);
+inline constexpr int kAlertTitleBarRoom = 120;
+
 // The process's current implementation. Never null: until one is installed it is QtDialogs.
 Dialogs& dialogs();
 // Installs `d` (not owned; must outlive its use) and answers the previous one. nullptr restores
@@ -68,8 +88,9 @@ Dialogs* setDialogs(Dialogs* d);
 // every panel with nothing, at once; cancelOpenDialogs() ends the ones already open the same way.
 // GUI thread only.
 void setQuitting(bool quitting);
-// The name alerts carry in their title bar: the program's display name ("Zerelta Remote Setup"),
-// not the binary's. Until set: QGuiApplication::applicationDisplayName().
+// The name alerts carry in their title bar: the program's display name, as its menu entry names
+// it ("Zerelta QMX-7315W Remote Setup"), not the binary's. Until set:
+// QGuiApplication::applicationDisplayName().
 void setProgramDisplayName(const QString& name);
 QString programDisplayName();
 

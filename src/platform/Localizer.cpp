@@ -2,18 +2,27 @@
 
 #include <QFile>
 #include <mutex>
+#include <shared_mutex>
 
 namespace platform {
 namespace {
 
-const QHash<QString, QString>& table() {
-  static QHash<QString, QString> strings;
-  static std::once_flag once;
-  std::call_once(once, [] {
-    QFile file(QStringLiteral(":/en.lproj/Localizable.strings"));
-    if (file.open(QIODevice::ReadOnly)) strings = Localizer::parse(QString::fromUtf8(file.readAll()));
-  });
-  return strings;
+QHash<QString, QString> readTable(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return Localizer::parse(QString::fromUtf8(file.readAll()));
+}
+
+// The common table, read once, with the model's overlay laid over it.
+struct Table {
+  std::shared_mutex lock;
+  QHash<QString, QString> strings = readTable(QStringLiteral(":/en.lproj/Localizable.strings"));
+  QString model;
+};
+
+Table& table() {
+  static Table t;
+  return t;
 }
 
 // Reads a quoted string starting at content[i] == '"'; on success moves i past the closing quote.
@@ -94,12 +103,35 @@ QHash<QString, QString> Localizer::parse(const QString& content) {
 }
 
 QString Localizer::text(const QString& key) {
-  const auto& t = table();
-  const auto it = t.constFind(key);
-  return it == t.constEnd() ? key : *it;
+  Table& t = table();
+  std::shared_lock read(t.lock);
+  const auto it = t.strings.constFind(key);
+  return it == t.strings.constEnd() ? key : *it;
 }
 
-bool Localizer::has(const QString& key) { return table().contains(key); }
+bool Localizer::has(const QString& key) {
+  Table& t = table();
+  std::shared_lock read(t.lock);
+  return t.strings.contains(key);
+}
+
+bool Localizer::useModelTexts(const QString& model) {
+  const QHash<QString, QString> overlay = modelTexts(model);
+  if (!model.isEmpty() && overlay.isEmpty()) return false;
+  Table& t = table();
+  std::unique_lock write(t.lock);
+  if (t.model == model) return true;
+  // Back to the common texts first, so that a second model's overlay never mixes with the first.
+  if (!t.model.isEmpty()) t.strings = readTable(QStringLiteral(":/en.lproj/Localizable.strings"));
+  t.strings.insert(overlay);
+  t.model = model;
+  return true;
+}
+
+QHash<QString, QString> Localizer::modelTexts(const QString& model) {
+  if (model.isEmpty()) return {};
+  return readTable(QStringLiteral(":/en.lproj/%1.strings").arg(model));
+}
 
 QString formatText(const QString& format, const QVariantList& args) {
   QString out;

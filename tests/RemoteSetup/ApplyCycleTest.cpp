@@ -156,13 +156,17 @@ TEST_F(ApplyCycleTest, LostLock) {
   }
 }
 
-// A page error: its alert, and the page stays; the clicked page is not filled.
+// A page error: its alert, which names the field the page reports, and the page stays; the
+// clicked page is not filled.
 TEST_F(ApplyCycleTest, PageErrorKeepsThePageShown) {
   loaded();
   scripts["generalSetup"].error = 2;
+  scripts["generalSetup"].field = {"Top X offset", QString::fromUtf8("\u22122.0 to 2.0")};
   dialogs.expectAlert(0, text("IDS_CM_ERROR"));
   click("IDS_SFN_SCAN_FILE_NAME");
-  EXPECT_EQ(dialogs.alerts().back().information, text("IDS_OUT_OF_RANGE_ERR_MSG"));
+  EXPECT_EQ(dialogs.alerts().back().information,
+            QString::fromUtf8("Top X offset is out of range or not in the right form. Please enter a value in the "
+                              "range \u22122.0 to 2.0."));
   EXPECT_EQ(shown(), "generalSetup");
   EXPECT_EQ(callsOf("generalSetup"), (Runs{"isDataError"}));
   EXPECT_TRUE(callsOf("scanFileName").empty());

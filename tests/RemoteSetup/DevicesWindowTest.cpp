@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableView>
 
@@ -10,6 +11,7 @@
 #include "IO/FCLRecords.h"
 #include "MainWindowFixture.h"
 #include "Views/DevicesViewController.h"
+#include "platform/Dialogs.h"
 #include "platform/Localizer.h"
 #include "platform/PropertyList.h"
 #include "support/PlistFixtures.h"
@@ -206,11 +208,20 @@ TEST_F(DevicesWindowTest, StatusTexts) {
 }
 
 // Nothing found: one not-found alert per search, with each build's texts; a device found later
-// is still listed.
+// is still listed. The window and the alert name the build's model; the alert says no sentence
+// twice, ends its sentences with full stops, and points the network build at the network and the
+// Avahi daemon and both builds at the cable, the power switch and the USB access rule.
 TEST_F(DevicesWindowTest, NotFoundAlertPerBuild) {
   for (const bool networkBuild : {true, false}) {
     SCOPED_TRACE(networkBuild ? "network build" : "USB-only build");
+    ASSERT_TRUE(platform::Localizer::useModelTexts(networkBuild ? "QMX-7315W" : "QMX-7305"));
     open(networkBuild);
+    EXPECT_EQ(window->windowTitle(), networkBuild ? "Zerelta QMX-7315W Remote Setup" : "Zerelta QMX-7305 Remote Setup");
+    QStringList labels;
+    for (const QLabel* label : window->findChildren<QLabel*>()) labels << label->text();
+    EXPECT_TRUE(labels.contains(networkBuild ? "Scanners found on this computer's USB ports and on its network:"
+                                             : "Scanners connected to this computer by USB:"))
+        << labels.join(" | ").toStdString();
     window->setTimings(std::chrono::milliseconds(1), std::chrono::milliseconds(60));
     if (networkBuild) {
       dialogs.expectAlert(0, text("IDS_DV_NOT_FOUND_MSG"));
@@ -219,8 +230,25 @@ TEST_F(DevicesWindowTest, NotFoundAlertPerBuild) {
     }
     window->show();
     ASSERT_TRUE(waitFor([&] { return dialogs.alerts().size() == 1; }));
-    EXPECT_EQ(dialogs.alerts()[0].information,
+    const ScriptedDialogs::Alert& alert = dialogs.alerts()[0];
+    EXPECT_EQ(alert.information,
               networkBuild ? text("IDS_DV_NOT_FOUND_INFO") + "\n- " + text("IDS_DD_NO_DEVICES") : text("IDS_DD_NO_DEVICES"));
+    // What the user reads: the headline (the information in place of a generic word) and the lines
+    // below it.
+    const platform::AlertTexts shown = platform::alertTexts({alert.message, alert.information, alert.buttons});
+    QStringList sentences;
+    for (QString line : (shown.headline + "\n" + shown.detail).split("\n", Qt::SkipEmptyParts)) {
+      if (line.startsWith("- ")) line = line.mid(2);
+      EXPECT_TRUE(line.endsWith(u'.')) << line.toStdString();
+      for (const QString& sentence : line.split(". ", Qt::SkipEmptyParts)) {
+        EXPECT_FALSE(sentences.contains(sentence)) << "twice: " << sentence.toStdString();
+        sentences << sentence;
+      }
+    }
+    const QString all = sentences.join(' ');
+    for (const char* word : {"cable", "power switch", "udev"}) EXPECT_TRUE(all.contains(word)) << word;
+    EXPECT_EQ(all.contains("Avahi daemon"), networkBuild);
+    EXPECT_EQ(all.contains("network"), networkBuild);
     EXPECT_FALSE(window->isNotFoundTimerRunning());
     if (networkBuild) {
       SimScanner sim;
@@ -232,6 +260,7 @@ TEST_F(DevicesWindowTest, NotFoundAlertPerBuild) {
     window.reset();
     dialogs.clear();
   }
+  platform::Localizer::useModelTexts(QString());
 }
 
 // What a resolved service turns into: the model filter, the TXT rules, the addresses, the

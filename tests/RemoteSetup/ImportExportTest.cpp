@@ -396,8 +396,8 @@ TEST_F(ImportExportTest, FailingApplyCycleStopsTheExport) {
     const char* cycleInfo;
   };
   const Case cases[] = {
-      {"page error", 1, [](ImportExportTest& t) { t.scripts["generalSetup"].error = 2; }, "IDS_CM_ERROR",
-       "IDS_OUT_OF_RANGE_ERR_MSG"},
+      {"page error", 1, [](ImportExportTest& t) { t.scripts["generalSetup"].error = 3; }, "IDS_CM_ERROR",
+       "IDS_MAIL_FORMAT_ERR_MSG"},
       {"failed save", 2,
        [](ImportExportTest& t) {
          t.scripts["generalSetup"].changed = true;

@@ -34,6 +34,7 @@ class StubPage : public PageController {
  public:
   struct Script {
     int32_t error = 0;
+    FailedField field;  // what the page reports of the field it refused
     bool changed = false;
     bool writeOk = true;  // self-writing pages: the answer of getParam
     bool pcClock = false;
@@ -61,6 +62,7 @@ class StubPage : public PageController {
   }
   int32_t isDataError() override {
     note("isDataError");
+    setFailedField(script().field.label, script().field.range);
     return script().error;
   }
   bool isFromPCClockON() const override { return script().pcClock; }

@@ -6,6 +6,8 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QDir>
+#include <QFormLayout>
+#include <QLabel>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -251,6 +253,32 @@ TEST_F(PagesInWindowTest, DemoContentFillsEveryPopUpOfThePages) {
     }
     const QString path = QStringLiteral(ZR_SCREENSHOT_DIR "/demo-%1.png").arg(QLatin1String(p.view));
     EXPECT_TRUE(page->grab().toImage().save(path)) << path.toStdString();
+  }
+  EXPECT_TRUE(dialogs.alerts().empty());
+}
+
+// Every label that names a control in a page's forms ends with one colon, on every page; the
+// forms' headings (a row of their own) do not.
+TEST_F(PagesInWindowTest, FormLabelsEndWithAColon) {
+  open();
+  for (const pages::PageInfo& info : pages::kPages) {
+    SCOPED_TRACE(info.viewId);
+    clickRow(info.titleKey);
+    ASSERT_EQ(shown(), info.viewId);
+    PageController* page = vc->containerViews().front();
+    for (const QFormLayout* form : page->findChildren<QFormLayout*>()) {
+      for (int row = 0; row < form->rowCount(); ++row) {
+        const QLayoutItem* labelItem = form->itemAt(row, QFormLayout::LabelRole);
+        const auto* label = labelItem ? qobject_cast<const QLabel*>(labelItem->widget()) : nullptr;
+        if (label != nullptr && !label->text().isEmpty()) {
+          EXPECT_TRUE(label->text().endsWith(u':') && !label->text().endsWith(QStringLiteral("::")))
+              << label->text().toStdString();
+        }
+        const QLayoutItem* headingItem = form->itemAt(row, QFormLayout::SpanningRole);
+        if (const auto* heading = headingItem ? qobject_cast<const QLabel*>(headingItem->widget()) : nullptr)
+          EXPECT_FALSE(heading->text().endsWith(u':')) << heading->text().toStdString();
+      }
+    }
   }
   EXPECT_TRUE(dialogs.alerts().empty());
 }

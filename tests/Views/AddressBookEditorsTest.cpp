@@ -2,6 +2,8 @@
 // the Create/OK state, what they store into the page's dictionaries, and what they refuse.
 #include <gtest/gtest.h>
 
+#include <QLabel>
+
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -26,6 +28,9 @@ namespace {
 
 QString text(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
 constexpr uint32_t kContact = 21;
+// The editors' alert for an index outside 1 to 300.
+const QString kIndexOutOfRange = QString::fromUtf8(
+    "Index is out of range or not in the right form. Please enter a value in the range 1\u2013300.");
 
 // Groups 1 (index 1) and 2 (index 2); contacts at 4 (groups 2 and 5), 5 (no group), 6 (group 1).
 struct Book {
@@ -65,6 +70,20 @@ struct ContactEditor {
   const AddressBookContactControllerObjC::Controls& ui() const { return editor.controls(); }
   AddressBookContactControllerObjC editor;
 };
+
+// The window of one contact is titled for one contact, adding or editing, never with the plural
+// of the page's Contacts column; its labels end with a colon.
+TEST(ContactEditor, TitledForOneContactInBothModes) {
+  for (const std::optional<int> key : {std::optional<int>(), std::optional<int>(5)}) {
+    SCOPED_TRACE(key ? "edit" : "add");
+    Book b;
+    ContactEditor e(b, key);
+    EXPECT_EQ(e.editor.windowTitle(), "Contact");
+    EXPECT_NE(e.editor.windowTitle(), text("IDS_AB_CONTACT"));
+    for (const QLabel* label : {e.ui().labelIndex, e.ui().labelName, e.ui().labelEmail})
+      EXPECT_TRUE(label->text().endsWith(u':')) << label->text().toStdString();
+  }
+}
 
 TEST(ContactEditor, AddModeOffersTheFirstFreeIndexAndEmptyFields) {
   Book b;
@@ -159,8 +178,8 @@ TEST(ContactEditor, CreateRefusesBadAddressesAndIndexes) {
        text("IDS_AB_INDEX_USED_INFO")},
       {"index used by a contact", "6", "a@example.com", platform::formatText(text("IDS_AB_INDEX_USED_MSG"), {6}),
        text("IDS_AB_INDEX_USED_INFO")},
-      {"index 0", "0", "a@example.com", text("IDS_CM_ERROR"), text("IDS_OUT_OF_RANGE_ERR_MSG")},
-      {"index 301", "301", "a@example.com", text("IDS_CM_ERROR"), text("IDS_OUT_OF_RANGE_ERR_MSG")},
+      {"index 0", "0", "a@example.com", text("IDS_CM_ERROR"), kIndexOutOfRange},
+      {"index 301", "301", "a@example.com", text("IDS_CM_ERROR"), kIndexOutOfRange},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -330,9 +330,11 @@ TEST(EmailServerPage, NumbersThatDoNotFitTheirFieldAreRefused) {
     if (c.error != 0) {
       EXPECT_EQ(shown.page.focusWidget(), field);
       dialogs.expectAlert(0, text("IDS_CM_ERROR"));
-      EXPECT_TRUE(checkDataError(code));
+      EXPECT_TRUE(checkDataError(code, shown.page.failedField()));
       ASSERT_EQ(dialogs.alerts().size(), 1u);
-      EXPECT_EQ(dialogs.alerts().back().information, text("IDS_OUT_OF_RANGE_ERR_MSG"));
+      const QString range = field == shown.ui().textPort ? QString::fromUtf8("Port is out of range or not in the right form. Please enter a value in the range 1\u201365535.")
+                                                         : QString::fromUtf8("Maximum size (MB) is out of range or not in the right form. Please enter a value in the range 0\u2013255.");
+      EXPECT_EQ(dialogs.alerts().back().information, range);
     }
     // Whatever the check said, the stored value is never replaced by its low bits.
     const FCL_RS_PARAM_EMAIL out = saved(shown.page);

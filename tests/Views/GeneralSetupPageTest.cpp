@@ -2,6 +2,8 @@
 // items and clicking its radios and check box, then reading what getParam writes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -339,6 +341,26 @@ const OutsideValue kOutsideValues[] = {
      &Page::Controls::textTopTail, "10"},
 };
 
+// How the alerts name each checked field, and the values it takes.
+struct FieldName {
+  QLineEdit* Page::Controls::*field;
+  const char* name;
+  const char* range;
+};
+const FieldName kFieldNames[] = {
+    {&Page::Controls::textSleepTime, "Sleep time", "5\u201390"},
+    {&Page::Controls::textBtmX, "Bottom X offset", "\u22122.0 to 2.0"},
+    {&Page::Controls::textBtmY, "Bottom Y offset", "\u22122.0 to 2.0"},
+    {&Page::Controls::textBtmTail, "Bottom tail offset", "\u22122.0 to 2.0"},
+    {&Page::Controls::textTopX, "Top X offset", "\u22122.0 to 2.0"},
+    {&Page::Controls::textTopY, "Top Y offset", "\u22122.0 to 2.0"},
+    {&Page::Controls::textTopTail, "Top tail offset", "\u22122.0 to 2.0"},
+};
+const FieldName& nameOf(QLineEdit* Page::Controls::*field) {
+  return *std::find_if(std::begin(kFieldNames), std::end(kFieldNames),
+                       [field](const FieldName& n) { return n.field == field; });
+}
+
 }  // namespace
 
 // A value the scanner holds never keeps the user on the page: leaving (asked again and again),
@@ -394,13 +416,36 @@ TEST(GeneralSetupPage, TheSameValuesTypedStillBlock) {
     const int32_t code = shown.page.isDataError();
     EXPECT_EQ(code, kPageErrorOutOfRange);
     dialogs.expectAlert(0, platform::tr_(QStringLiteral("IDS_CM_ERROR")));
-    EXPECT_TRUE(checkDataError(code));
+    EXPECT_TRUE(checkDataError(code, shown.page.failedField()));
     ASSERT_EQ(dialogs.alerts().size(), 1u);
-    EXPECT_EQ(dialogs.alerts()[0].information, platform::tr_(QStringLiteral("IDS_OUT_OF_RANGE_ERR_MSG")));
+    const FieldName& named = nameOf(c.field);
+    EXPECT_EQ(dialogs.alerts()[0].information,
+              QString::fromUtf8(named.name) +
+                  QString::fromUtf8(" is out of range or not in the right form. Please enter a value in the range ") +
+                  QString::fromUtf8(named.range) + u'.');
     EXPECT_EQ(shown.page.focusWidget() == field, field == ui.textSleepTime);
     // And again at the next attempt, also after an edit elsewhere.
     ASSERT_TRUE(ui.popupBacklight->chooseItem(0));
     EXPECT_EQ(shown.page.isDataError(), kPageErrorOutOfRange);
+  }
+}
+
+// An emptied edge field is named by the main window's alert, whichever of the six it is, not as
+// the sleep time (which typing never empties: its last value comes back).
+TEST(GeneralSetupPage, AnEmptiedFieldIsNamedByTheAlert) {
+  ShownPage shown(scannerState());
+  QApplication::setActiveWindow(&shown.page);
+  for (const FieldName& n : kFieldNames) {
+    if (n.field == &Page::Controls::textSleepTime) continue;
+    SCOPED_TRACE(n.name);
+    ScriptedDialogs dialogs;
+    shown.page.setParam(scannerState());
+    typeInto(shown.ui().*n.field, QString());
+    const int32_t code = shown.page.isDataError();
+    EXPECT_EQ(code, kPageErrorEmpty);
+    dialogs.expectAlert(0, QString::fromUtf8(n.name) + QStringLiteral(" cannot be empty. Please fill it in."));
+    EXPECT_TRUE(checkDataError(code, shown.page.failedField()));
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u);
   }
 }
 

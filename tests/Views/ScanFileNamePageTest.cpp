@@ -439,9 +439,11 @@ TEST(ScanFileNamePage, ChangedDigitsOutOfRangeRefuseLeavingThePage) {
       EXPECT_EQ(code, kPageErrorOutOfRange);
       EXPECT_EQ(shown.page.focusWidget(), ui.textMinimumNumberDigits);
       dialogs.expectAlert(0, text("IDS_CM_ERROR"));
-      EXPECT_TRUE(checkDataError(code));
+      EXPECT_TRUE(checkDataError(code, shown.page.failedField()));
       ASSERT_EQ(dialogs.alerts().size(), 1u);
-      EXPECT_EQ(dialogs.alerts()[0].information, text("IDS_OUT_OF_RANGE_ERR_MSG"));
+      EXPECT_EQ(dialogs.alerts()[0].information,
+                QString::fromUtf8("Minimum number of digits is out of range or not in the right form. Please enter a "
+                                  "value in the range 1\u20136."));
       // Back to the stored digits: untouched again.
       ui.textMinimumNumberDigits->setText(QStringLiteral("3"));
       EXPECT_EQ(shown.page.isDataError(), 0);

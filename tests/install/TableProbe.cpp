@@ -8,7 +8,9 @@
 // and ZR_PROBE_OUT naming a file, a program writes to that file, whenever it changes, what its
 // visible item views show: one line per row,
 //   row<TAB>cell<TAB>cell...
-// after a line "tables N" (the number of visible item views, headers not counted). The file is replaced atomically,
+// after a line "tables N" (the number of visible item views, headers not counted) and a line
+//   window<TAB>title
+// per visible window. The file is replaced atomically,
 // so a reader never sees half of it.
 #include <QAbstractItemModel>
 #include <QAbstractItemView>
@@ -42,6 +44,9 @@ QByteArray snapshot() {
     }
   }
   out += "tables " + QByteArray::number(tables) + '\n';
+  // The titles of the visible windows.
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible()) out += "window\t" + w->windowTitle().toUtf8() + '\n';
   return out + rows;
 }
 

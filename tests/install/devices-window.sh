@@ -93,6 +93,14 @@ if wait_until 60 shown; then
 else
   fail "$name_of showed no device window"
 fi
+# The window's title names the program's model: morvane-qmx7315w is "Zerelta QMX-7315W Remote Setup".
+model=$(basename "$program" | sed 's/^morvane-qmx/QMX-/' | tr '[:lower:]' '[:upper:]')
+if grep -qxF "$(printf 'window\tZerelta %s Remote Setup' "$model")" "$work/window" 2>/dev/null; then
+  pass "$name_of titles its device window \"Zerelta $model Remote Setup\""
+else
+  fail "$name_of did not title its device window \"Zerelta $model Remote Setup\"; its windows:"
+  grep '^window' "$work/window" >&2 2>/dev/null
+fi
 if [ -n "$sim" ]; then
   if wait_until 90 listed_ready; then
     pass "$name_of lists \"$scanner\" as ready"

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
@@ -11,6 +12,7 @@
 #include <functional>
 
 #include "platform/Dialogs.h"
+#include "platform/Localizer.h"
 #include "platform/ProgramIcon.h"
 
 namespace {
@@ -73,7 +75,7 @@ void inspectLater(std::function<void(QMessageBox&)> look) {
 // What the owner sees: the program's name in the title bar, no caution sign on an everyday
 // alert, and the alert in the middle of the program's window, also when no window is active.
 TEST(QtDialogs, AlertsCarryTheProgramsNameAnInformationIconAndSitOnTheirWindow) {
-  platform::setProgramDisplayName(QStringLiteral("Zerelta Remote Setup"));
+  platform::setProgramDisplayName(QStringLiteral("Zerelta QMX-7315W Remote Setup"));
   QWidget window;
   window.setGeometry(200, 150, 900, 700);
   window.show();
@@ -93,7 +95,7 @@ TEST(QtDialogs, AlertsCarryTheProgramsNameAnInformationIconAndSitOnTheirWindow) 
     seen.centre = box.frameGeometry().center();
   });
   d.runAlert(spec);  // the style the pages use (Warning)
-  EXPECT_EQ(seen.title, "Zerelta Remote Setup");
+  EXPECT_EQ(seen.title, "Zerelta QMX-7315W Remote Setup");
   EXPECT_EQ(seen.icon, QMessageBox::Information);
   const QPoint offset = seen.centre - window.frameGeometry().center();
   EXPECT_LE(offset.manhattanLength(), 4) << offset.x() << "," << offset.y();
@@ -135,4 +137,74 @@ TEST(QtDialogs, WarningAlertsShowTheProgramIcon) {
   EXPECT_EQ(standard, QMessageBox::NoIcon);
   ASSERT_FALSE(shown.isNull());
   EXPECT_EQ(shown.convertToFormat(QImage::Format_ARGB32), expected.convertToFormat(QImage::Format_ARGB32));
+}
+
+// An alert is never narrower than its title in the application's bold font plus the title bar's
+// buttons, whatever its texts, so the program's name is never cut in its title bar.
+TEST(QtDialogs, AlertsAreWideEnoughForTheirTitle) {
+  QFont bold = QApplication::font();
+  bold.setBold(true);
+  const QFontMetrics metrics(bold);
+  platform::QtDialogs d;
+  const QString titles[] = {QStringLiteral("Zerelta QMX-7315W Remote Setup"), QStringLiteral("Zerelta QMX-7305 Remote Setup"),
+                            QStringLiteral("A much longer program name than any alert text would make room for")};
+  const QString messages[] = {QStringLiteral("OK"), QStringLiteral("The settings were saved to the scanner.")};
+  for (const QString& title : titles) {
+    for (const QString& message : messages) {
+      SCOPED_TRACE((title + " / " + message).toStdString());
+      platform::setProgramDisplayName(title);
+      platform::AlertSpec spec;
+      spec.message = message;
+      spec.buttons = {QStringLiteral("OK")};
+      int width = 0;
+      QString shownTitle;
+      inspectLater([&](QMessageBox& box) {
+        width = box.frameGeometry().width();
+        shownTitle = box.windowTitle();
+      });
+      d.runAlert(spec);
+      EXPECT_EQ(shownTitle, title);
+      EXPECT_GE(width, metrics.horizontalAdvance(title) + 120);
+    }
+  }
+  platform::setProgramDisplayName(QString());
+}
+
+// One generic word never heads an alert: an alert whose message is only "Information",
+// "Message", "Warning" or "Error" shows its information as the headline and nothing below it.
+// Any other message stands as given, and so does a generic word with nothing to say below it.
+TEST(QtDialogs, AGenericMessageGivesItsPlaceToTheInformation) {
+  struct Case {
+    const char* messageKey;  // nullptr: the message below is not a key's text
+    const char* message;
+    const char* information;
+    const char* headline;
+    const char* detail;
+  };
+  const Case cases[] = {
+      {"IDS_CM_INFORMATION", nullptr, "The settings were saved to the scanner.", "The settings were saved to the scanner.", ""},
+      {"IDS_CM_INFORMATION", nullptr, "The settings could not be saved to the scanner.",
+       "The settings could not be saved to the scanner.", ""},
+      {"IDS_CM_MESSAGE", nullptr, "The file-name counter was reset.", "The file-name counter was reset.", ""},
+      {"IDS_CM_WARNING", nullptr, "Password cannot be empty.", "Password cannot be empty.", ""},
+      {"IDS_CM_ERROR", nullptr, "The folder does not exist.", "The folder does not exist.", ""},
+      {"IDS_CM_ERROR", nullptr, "", "Error", ""},
+      {nullptr, "No scanner was found.", "Check the network.", "No scanner was found.", "Check the network."},
+  };
+  platform::QtDialogs d;
+  for (const Case& c : cases) {
+    platform::AlertSpec spec;
+    spec.message = c.messageKey ? platform::Localizer::text(QString::fromLatin1(c.messageKey)) : QString::fromUtf8(c.message);
+    spec.information = QString::fromUtf8(c.information);
+    spec.buttons = {QStringLiteral("OK")};
+    SCOPED_TRACE((spec.message + " / " + spec.information).toStdString());
+    QString headline, detail;
+    inspectLater([&](QMessageBox& box) {
+      headline = box.text();
+      detail = box.informativeText();
+    });
+    d.runAlert(spec);
+    EXPECT_EQ(headline, QString::fromUtf8(c.headline));
+    EXPECT_EQ(detail, QString::fromUtf8(c.detail));
+  }
 }
