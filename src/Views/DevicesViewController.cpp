@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QHideEvent>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMetaObject>
 #include <QPushButton>
@@ -175,7 +176,7 @@ void DevicesViewController::buildLayout() {
   btnCancel->setObjectName(QStringLiteral("btnCancel"));
   connectButton = btnConnect;
   connectButton->setEnabled(false);  // until a ready device is selected
-  btnConnect->setDefault(true);
+  btnConnect->setDefault(true);  // drawn as the button Return presses (keyPressEvent)
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(btnRefresh);
@@ -224,6 +225,21 @@ void DevicesViewController::showEvent(QShowEvent* event) {
   if (event->spontaneous()) return;
   loadViewIfNeeded();
   viewDidAppear();
+}
+
+void DevicesViewController::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (connectButton != nullptr && connectButton->isEnabled()) connectButton->click();
+      event->accept();
+      return;
+    case Qt::Key_Escape:
+      event->accept();
+      return;
+    default:
+      QWidget::keyPressEvent(event);
+  }
 }
 
 void DevicesViewController::hideEvent(QHideEvent* event) {

@@ -29,6 +29,11 @@
 //                         never asked to copy back.
 //   isFromPCClockON()     general setup page only: its "clock from this computer" check box.
 //                         Every other page answers false (the base).
+//   neededSize()          asked once by the main window before it opens, with the page hidden:
+//                         the size the page needs to show every control it can show (in any
+//                         state, for either model) without scrolling or cutting one off. The
+//                         base measures the page's size hints (PageLayout.h); a page that
+//                         shows some controls only in some states counts them as shown.
 //   localSaveFailed()     asked after the writes of a save: true when the page's getParam could
 //                         not store what the page keeps on this computer (the scan-to-PC page's
 //                         preference file). Every other page answers false (the base).
@@ -68,6 +73,7 @@
 // Lifetime: the main window creates the eleven pages once (PageFactory) and keeps them for its
 // life. A page not on show receives no call; its state stays as left until its next setParam.
 
+#include <QSize>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -93,4 +99,6 @@ class PageController : public QWidget {
   // After the writes of a save: true when the page could not store what it keeps on this computer
   // (the scan-to-PC page's preference file). The save then counts as failed.
   virtual bool localSaveFailed() const { return false; }
+  // The page's size in the state that shows the most (see the table above).
+  virtual QSize neededSize();
 };

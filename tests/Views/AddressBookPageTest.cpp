@@ -24,6 +24,7 @@
 #include "Views/AddressBookControllerObjC.h"
 #include "Views/AddressBookGroupControllerObjC.h"
 #include "Views/PageFactory.h"
+#include "Views/PageLayout.h"
 #include "Views/PageTable.h"
 #include "Views/TableDataSource.h"
 #include "platform/Localizer.h"
@@ -66,7 +67,7 @@ class AddressBookPageTest : public ::testing::Test {
  public:
   AddressBookPageTest() : limits(3s) {
     EXPECT_TRUE(io.openScanner(sim.address()));
-    page.resize(640, 540);
+    page.resize(pagelayout::kPageSize);
   }
 
   void putBook(const FCL_RS_ADDRESS_BOOK& book) { sim.model().setAddressBook(book); }
@@ -630,7 +631,7 @@ TEST_F(AddressBookPageTest, ScreenshotsOfThePageAndItsEditors) {
   EXPECT_EQ(contactCol(3).at(2), " 2 4");
   EXPECT_TRUE(ui().addGroupBtn->isEnabled());
   const QImage image = page.grab().toImage();
-  EXPECT_EQ(image.size(), QSize(640, 540));
+  EXPECT_EQ(image.size(), pagelayout::kPageSize);
   EXPECT_TRUE(image.save(QStringLiteral(ZR_SCREENSHOT_DIR "/address-book.png")));
 
   selectRow(ui().groupTable, 2);
