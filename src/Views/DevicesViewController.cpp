@@ -21,6 +21,7 @@
 #include "RemoteSetup/ViewController.h"
 #include "platform/Localizer.h"
 #include "platform/PropertyList.h"
+#include "platform/widgets/WindowPlacement.h"
 
 using platform::Localizer;
 
@@ -664,7 +665,15 @@ void DevicesViewController::doConnect() {
   m_mainWindow->setWindowModality(Qt::ApplicationModal);
   // The Devices button brings this window back (before the main window closes, so the program
   // never runs without a window).
-  connect(m_mainWindow, &ViewController::returnToDevices, this, [this] { show(); });
+  // It comes back with the size and place it has now.
+  const QByteArray geometry = saveGeometry();
+  connect(m_mainWindow, &ViewController::returnToDevices, this, [this, geometry] {
+    restoreGeometry(geometry);
+    show();
+  });
+  // The main window opens at its own size, over this one.
+  m_mainWindow->loadViewIfNeeded();
+  platform::openCentredOn(*m_mainWindow, *this);
   m_mainWindow->show();
   close();
   leave("doConnect");

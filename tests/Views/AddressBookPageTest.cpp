@@ -665,3 +665,29 @@ TEST_F(AddressBookPageTest, ScreenshotsOfThePageAndItsEditors) {
 }
 
 }  // namespace
+
+// Return in a table opens the editor of its selected entry, as a double click does; with no
+// row selected it opens nothing.
+TEST_F(AddressBookPageTest, ReturnInATableEditsTheSelectedEntry) {
+  auto book = emptyBook();
+  group(*book, 1, 1, "G");
+  contact(*book, 2, 0x1, "A", "a@example.com");
+  contact(*book, 3, 0x0, "B", "b@example.com");
+  load(*book);
+  QStringList opened;
+  page.setEditorPresenter([&opened](QDialog& d) {
+    d.show();  // fills its fields
+    const auto* group = qobject_cast<AddressBookGroupControllerObjC*>(&d);
+    const QString index = group != nullptr ? group->controls().indexText->text()
+                                           : dynamic_cast<AddressBookContactControllerObjC&>(d).controls().indexText->text();
+    const bool edit = dynamic_cast<AddressBookEditorBase&>(d).isEditMode();
+    opened << QStringLiteral("%1 %2 %3").arg(group != nullptr ? "group" : "contact", index, edit ? "edit" : "add");
+    d.reject();
+  });
+  QTest::keyClick(ui().contactTable, Qt::Key_Return);  // nothing selected
+  selectRow(ui().contactTable, 1);
+  QTest::keyClick(ui().contactTable, Qt::Key_Return);
+  selectRow(ui().groupTable, 0);
+  QTest::keyClick(ui().groupTable, Qt::Key_Enter);
+  EXPECT_EQ(opened, (QStringList{"contact 3 edit", "group 1 edit"}));
+}
