@@ -490,17 +490,6 @@ TEST_F(DevicesWindowTest, Screenshot) {
 
 namespace {
 
-// The letter Alt presses for a button titled `title` ('&' before it), or none.
-QChar mnemonic(const QString& title) {
-  for (int i = 0; i + 1 < title.size(); ++i) {
-    if (title[i] == u'&') {
-      if (title[i + 1] != u'&') return title[i + 1].toUpper();
-      ++i;
-    }
-  }
-  return {};
-}
-
 // The main window opens centred over the device window; after Devices the device window comes
 // back with the size and place it had.
 TEST_F(DevicesWindowTest, MainWindowOpensOverTheDeviceWindowWhichComesBackAsItWas) {

@@ -18,17 +18,6 @@ namespace {
 
 QString text(const char* key) { return platform::Localizer::text(QString::fromLatin1(key)); }
 
-// The letter Alt presses for a button titled `title` ('&' before it), or none.
-QChar mnemonic(const QString& title) {
-  for (int i = 0; i + 1 < title.size(); ++i) {
-    if (title[i] == u'&') {
-      if (title[i + 1] != u'&') return title[i + 1].toUpper();
-      ++i;
-    }
-  }
-  return {};
-}
-
 class MainWindowKeysTest : public MainWindowTest {
  public:
   MainWindowKeysTest() {

@@ -9,6 +9,7 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -159,6 +160,7 @@ class WindowFitTest : public MainWindowTest {
 TEST_F(WindowFitTest, EveryPageFitsTheOpeningSizeInEveryState) {
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   ASSERT_EQ(screen.size(), QSize(1400, 1000)) << "the test's screen comes from its platform configuration file";
+  ASSERT_TRUE(QDir().mkpath(QStringLiteral(ZR_SCREENSHOT_DIR)));
   const struct {
     const char* name;
     Transport transport;
@@ -194,6 +196,11 @@ TEST_F(WindowFitTest, EveryPageFitsTheOpeningSizeInEveryState) {
         if (s.enter) s.enter(*page, state);
         settle();
         for (const std::string& problem : cutOff(page)) ADD_FAILURE() << problem;
+        // The window as the user sees it, for a reviewer.
+        const QString path = QStringLiteral(ZR_SCREENSHOT_DIR "/window-%1-%2-%3.png")
+                                 .arg(m.kind == Kind::Qmx7305 ? "QMX-7305" : "QMX-7315W", page->objectName(),
+                                      QString::fromStdString(s.name).replace(u' ', u'-').remove(u','));
+        EXPECT_TRUE(vc->grab().toImage().save(path)) << path.toStdString();
       }
       page->setParam(vc->state());  // the page as the scanner has it, so leaving it asks nothing
     }
