@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,6 +20,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <QToolTip>
 #include <functional>
 #include <string>
 #include <vector>
@@ -232,9 +234,26 @@ TEST_F(WindowFitTest, AddressBookShowsTheDemoBookWhole) {
   vc->container()->setMinimumSize(0, 0);
   vc->resize(vc->width() / 2, vc->height());
   settle();
-  bool cut = false;
-  for (int row = 0; row < groups->model()->rowCount(); ++row) cut |= TableDataSource::isCutShort(groups, groups->model()->index(row, last));
-  EXPECT_TRUE(cut);
+  // The pointer resting on a cell: a cut-short one shows its whole text, a whole one nothing.
+  const auto tipOver = [groups](const QModelIndex& index) {
+    QToolTip::hideText();
+    const QPoint at = groups->visualRect(index).center();
+    QHelpEvent help(QEvent::ToolTip, at, groups->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(groups->viewport(), &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+  };
+  const QModelIndex index = groups->model()->index(0, 0);
+  ASSERT_FALSE(TableDataSource::isCutShort(groups, index));
+  EXPECT_EQ(tipOver(index), QString());
+  int cut = 0;
+  for (int row = 0; row < groups->model()->rowCount(); ++row) {
+    const QModelIndex contacts = groups->model()->index(row, last);
+    if (!TableDataSource::isCutShort(groups, contacts)) continue;
+    ++cut;
+    EXPECT_EQ(tipOver(contacts), contacts.data().toString());
+  }
+  EXPECT_GT(cut, 0);
+  QToolTip::hideText();
 }
 
 // Made larger, the window gives the page on show the room.
