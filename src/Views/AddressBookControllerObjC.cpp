@@ -91,6 +91,8 @@ AddressBookControllerObjC::~AddressBookControllerObjC() {
   // must not call back into it (a table counting its rows, a field losing the focus).
   m_ui.groupModel->detach();
   m_ui.contactModel->detach();
+  m_ui.groupTable->removeEventFilter(this);
+  m_ui.contactTable->removeEventFilter(this);
   for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
 }
 
