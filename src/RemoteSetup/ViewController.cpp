@@ -1,11 +1,13 @@
 #include "RemoteSetup/ViewController.h"
 #include "RemoteSetup/ViewControllerTrace.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHideEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMetaObject>
 #include <QPushButton>
 #include <QShowEvent>
@@ -19,6 +21,7 @@
 #include "Views/CommandFailure.h"
 #include "Views/PageErrors.h"
 #include "Views/PageFactory.h"
+#include "Views/PageLayout.h"
 #include "Views/PageTable.h"
 #include "Views/ScanFileNameControllerObjC.h"
 #include "Views/SourceListModel.h"
@@ -36,9 +39,7 @@ constexpr uint32_t kSupportedStructMinor = 57;
 const char* const kTerminateOnConnection = "***** ViewController::checkConnection FAIL! TERMINATE REMOTE SETUP!!! *****";
 const char* const kTerminateOnLock = "***** ViewController::lockScanner FAIL! TERMINATE REMOTE SETUP!!! *****";
 
-// Container width and height: the pages are laid out for this.
-constexpr int kContainerWidth = 600;
-constexpr int kContainerHeight = 540;
+// The least width of the source list.
 constexpr int kSourceListWidth = 210;
 
 // ---- The source list follows the page on show -----------------------------------------------
@@ -162,6 +163,26 @@ void ViewController::viewDidLoad() {
   buildLayout();
   initUI();
   initLocalizedString();
+  fitPages();
+}
+
+QSize ViewController::openingPageSize() const {
+  QSize size = pagelayout::kPageSize;
+  for (PageController* const* field : pageFields()) {
+    if (*field != nullptr) size = size.expandedTo((*field)->neededSize());
+  }
+  return size;
+}
+
+void ViewController::fitPages() {
+  // The page area opens at the size every page needs, which is also its least size; the window
+  // may be made larger, and the page on show grows with it. The source list is as wide as its
+  // rows need.
+  myContainer->setMinimumSize(openingPageSize());
+  sourceView->setFixedWidth(qMax(kSourceListWidth, static_cast<QAbstractItemView*>(sourceView)->sizeHintForColumn(0) +
+                                                       2 * sourceView->frameWidth()));
+  layout()->activate();
+  resize(minimumSizeHint());
 }
 
 void ViewController::buildLayout() {
@@ -170,12 +191,11 @@ void ViewController::buildLayout() {
   sourceView->setHeaderHidden(true);
   sourceView->setRootIsDecorated(true);
   sourceView->setExpandsOnDoubleClick(false);
-  sourceView->setFixedWidth(kSourceListWidth);
   sourceView->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
   myContainer = new QWidget(this);
   myContainer->setObjectName(QStringLiteral("myContainer"));
-  myContainer->setFixedSize(kContainerWidth, kContainerHeight);
+  myContainer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   m_containerLayout = new QStackedLayout(myContainer);
   m_containerLayout->setStackingMode(QStackedLayout::StackAll);
   m_containerLayout->setContentsMargins(0, 0, 0, 0);
@@ -195,7 +215,6 @@ void ViewController::buildLayout() {
   btnOK->setObjectName(QStringLiteral("btnOK"));
   btnCancel->setObjectName(QStringLiteral("btnCancel"));
   btnApply->setObjectName(QStringLiteral("btnApply"));
-  btnOK->setDefault(true);
 
   auto* body = new QHBoxLayout;
   body->addWidget(sourceView);
@@ -324,6 +343,17 @@ void ViewController::showEvent(QShowEvent* event) {
   QMetaObject::invokeMethod(this, &ViewController::viewDidAppear, Qt::QueuedConnection);
 }
 
+void ViewController::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  if (enter && field != nullptr && myContainer->isAncestorOf(field)) {
+    event->accept();
+    ApplyBtnPressed();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
 void ViewController::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   if (event->spontaneous()) return;  // minimised: the window is still there
@@ -336,10 +366,6 @@ void ViewController::viewDidAppear() {
   // again before the first queued call ran): nothing to do.
   if (!isVisible() || m_terminating || m_appeared) return;
   m_appeared = true;
-
-  // The main window keeps its size: the pages are laid out for the container.
-  adjustSize();
-  setFixedSize(size());
 
   setWindowTitle(text("IDS_REMOTE_SETUP") + QStringLiteral(" - ") + m_deviceName + QStringLiteral(" (") +
                  m_state.deviceInterface + QStringLiteral(")"));

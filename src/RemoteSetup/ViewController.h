@@ -74,6 +74,10 @@ class ViewController : public QWidget {
   // the user closed stays closed otherwise). The source list's Up and Down keys move between
   // pages as a click does, passing over rows without a page.
   void highlightShownPage(bool reveal);
+  // The size the page area opens at: pagelayout::kPageSize, or what the largest page needs
+  // (PageController::neededSize), whichever is larger. The window opens at the size that gives
+  // its pages this area, which is also its least size.
+  QSize openingPageSize() const;
 
   // ---- Appearance, load, lock, release ---------------------------------------------------------
   void viewDidAppear();
@@ -201,10 +205,14 @@ class ViewController : public QWidget {
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  // Return or Enter in a text field of the page on show applies the page, as Apply does. Other
+  // controls (the source list, the tables, the pop-ups) keep Return for themselves.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void viewDidLoad();
   void buildLayout();
+  void fitPages();
   PageController* shownPage(const char* viewId) const;
   void fillPage(PageController* page);
   // postSettingProc(); with `lost`, a failed connection or lock check shows no alert and is

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
@@ -67,6 +68,8 @@ AddressBookControllerObjC::AddressBookControllerObjC(QWidget* parent)
   connect(m_ui.contactTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &AddressBookControllerObjC::tableViewSelectionDidChange);
   connect(m_ui.groupTable, &QTableView::doubleClicked, this, &AddressBookControllerObjC::doubleClickGroupRow);
+  m_ui.groupTable->installEventFilter(this);
+  m_ui.contactTable->installEventFilter(this);
   connect(m_ui.contactTable, &QTableView::doubleClicked, this, &AddressBookControllerObjC::doubleClickContactRow);
   connect(m_ui.delGroupBtn, &QPushButton::clicked, this, &AddressBookControllerObjC::deleteGroup);
   connect(m_ui.delContactBtn, &QPushButton::clicked, this, &AddressBookControllerObjC::deleteContact);
@@ -80,6 +83,8 @@ AddressBookControllerObjC::~AddressBookControllerObjC() {
   // must not call back into it (a table counting its rows, a field losing the focus).
   m_ui.groupModel->detach();
   m_ui.contactModel->detach();
+  m_ui.groupTable->removeEventFilter(this);
+  m_ui.contactTable->removeEventFilter(this);
   for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
 }
 
@@ -105,9 +110,6 @@ void AddressBookControllerObjC::buildLayout() {
         [this](const QString& id) { return numberOfRowsInTableView(id); },
         [this](const QString& id, const QString& title, int row) { return objectValue(id, title, row); }, this);
     table = TableDataSource::makeTableView(this, QString::fromLatin1(tableId), model);
-    table->horizontalHeader()->resizeSection(0, 52);
-    table->horizontalHeader()->resizeSection(1, 150);
-    table->horizontalHeader()->resizeSection(2, 170);
     page->addWidget(table, stretch);
     auto* buttons = new QHBoxLayout;
     add = makeButton(this, addId);
@@ -406,6 +408,8 @@ void AddressBookControllerObjC::updateUI() {
   funcEnter(name);
   m_ui.groupModel->reload(m_ui.groupTable);
   m_ui.contactModel->reload(m_ui.contactTable);
+  TableDataSource::fitColumns(m_ui.groupTable);
+  TableDataSource::fitColumns(m_ui.contactTable);
   numberOfRowsInTableView(QString());  // the add buttons, also while both tables are empty
   tableViewSelectionDidChange();
   funcEnd(name);
@@ -575,6 +579,19 @@ void AddressBookControllerObjC::deleteContact() {
 }
 
 // ---- Opening the editors ----------------------------------------------------------------------------------
+
+bool AddressBookControllerObjC::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && (watched == m_ui.groupTable || watched == m_ui.contactTable)) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    auto* table = static_cast<QTableView*>(watched);
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && TableDataSource::selectedRow(table) >= 0) {
+      if (table == m_ui.groupTable) doubleClickGroupRow();
+      else doubleClickContactRow();
+      return true;
+    }
+  }
+  return PageController::eventFilter(watched, event);
+}
 
 void AddressBookControllerObjC::doubleClickGroupRow() {
   const QString name = op("doubleClickGroupRow:");

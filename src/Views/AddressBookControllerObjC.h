@@ -118,6 +118,7 @@ class AddressBookControllerObjC : public PageController {
   // ---- User actions -------------------------------------------------------------------------------
   void deleteGroup();
   void deleteContact();
+  // A double click on a row, or Return in a table with a row selected: the row's editor.
   void doubleClickGroupRow();
   void doubleClickContactRow();
   // An add or edit button (by its identifier): creates the editor, prepares it and presents it.
@@ -163,6 +164,10 @@ class AddressBookControllerObjC : public PageController {
     QPushButton* editContactBtn;  // also btnContactEdit
   };
   const Controls& controls() const { return m_ui; }
+
+ protected:
+  // Return in a table edits its selected entry.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void buildLayout();

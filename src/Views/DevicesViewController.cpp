@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QHideEvent>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMetaObject>
 #include <QPushButton>
@@ -21,6 +22,7 @@
 #include "Views/PageLayout.h"
 #include "platform/Localizer.h"
 #include "platform/PropertyList.h"
+#include "platform/widgets/WindowPlacement.h"
 
 using platform::Localizer;
 
@@ -176,7 +178,7 @@ void DevicesViewController::buildLayout() {
   btnCancel->setObjectName(QStringLiteral("btnCancel"));
   connectButton = btnConnect;
   connectButton->setEnabled(false);  // until a ready device is selected
-  btnConnect->setDefault(true);
+  btnConnect->setDefault(true);  // drawn as the button Return presses (keyPressEvent)
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(btnRefresh);
@@ -225,6 +227,21 @@ void DevicesViewController::showEvent(QShowEvent* event) {
   if (event->spontaneous()) return;
   loadViewIfNeeded();
   viewDidAppear();
+}
+
+void DevicesViewController::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (connectButton != nullptr && connectButton->isEnabled()) connectButton->click();
+      event->accept();
+      return;
+    case Qt::Key_Escape:
+      event->accept();
+      return;
+    default:
+      QWidget::keyPressEvent(event);
+  }
 }
 
 void DevicesViewController::hideEvent(QHideEvent* event) {
@@ -644,7 +661,15 @@ void DevicesViewController::doConnect() {
   m_mainWindow->setWindowModality(Qt::ApplicationModal);
   // The Devices button brings this window back (before the main window closes, so the program
   // never runs without a window).
-  connect(m_mainWindow, &ViewController::returnToDevices, this, [this] { show(); });
+  // It comes back with the size and place it has now.
+  const QByteArray geometry = saveGeometry();
+  connect(m_mainWindow, &ViewController::returnToDevices, this, [this, geometry] {
+    restoreGeometry(geometry);
+    show();
+  });
+  // The main window opens at its own size, over this one.
+  m_mainWindow->loadViewIfNeeded();
+  platform::openCentredOn(*m_mainWindow, *this);
   m_mainWindow->show();
   close();
   leave("doConnect");

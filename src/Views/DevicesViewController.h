@@ -125,6 +125,8 @@ class DevicesViewController : public QWidget {
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  // Return and Enter act as the Connect button while it is enabled; Escape does nothing.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void viewDidLoad();

@@ -97,6 +97,12 @@ MachineInfoControllerObjC::MachineInfoControllerObjC(QWidget* parent)
 
 MachineInfoControllerObjC::~MachineInfoControllerObjC() = default;
 
+QSize MachineInfoControllerObjC::neededSize() {
+  // The reset buttons and both models' own rows.
+  return pagelayout::neededSize(this, {m_ui.btnResetRoller, m_ui.btnResetMaintenance, m_ui.labelMaintenanceAlert,
+                                       m_ui.popupMaintenanceAlert, m_ui.labelFactoryReset, m_ui.btnFactoryReset});
+}
+
 void MachineInfoControllerObjC::buildLayout() {
   auto* page = new QVBoxLayout(this);
   page->setContentsMargins(12, 10, 12, 10);

@@ -77,6 +77,8 @@ class MachineInfoControllerObjC : public PageController {
   bool isDataChanged(const MainWindowState& state) override;
   // Never asked by the main window; answers no error.
   int32_t isDataError() override;
+  // With the reset buttons and both models' own rows shown.
+  QSize neededSize() override;
 
   // ---- The same on the records themselves -----------------------------------------------------------
   // `isB`: the connected scanner is the USB-only model. `io` is kept (not owned) for the resets;

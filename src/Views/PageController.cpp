@@ -1,5 +1,7 @@
 #include "Views/PageController.h"
 
+#include "Views/PageLayout.h"
+
 PageController::PageController(const QString& viewIdentifier, QWidget* parent) : QWidget(parent) {
   setObjectName(viewIdentifier);
 }
@@ -12,3 +14,5 @@ bool PageController::differsFromAccepted(const MainWindowState& state) {
   offline.ioWrapper = nullptr;
   return isDataChanged(offline);
 }
+
+QSize PageController::neededSize() { return pagelayout::neededSize(this); }

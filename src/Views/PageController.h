@@ -45,6 +45,11 @@
 //                         isDataChanged with no command layer in `state`: copy-back pages compare
 //                         with the records, and the self-writing pages, whose fresh read then
 //                         cannot run, compare with the content they last accepted.
+//   neededSize()          asked once by the main window before it opens, with the page hidden:
+//                         the size the page needs to show every control it can show (in any
+//                         state, for either model) without scrolling or cutting one off. The
+//                         base measures the page's size hints (PageLayout.h); a page that
+//                         shows some controls only in some states counts them as shown.
 //
 // Order within one apply cycle: isDataError, isDataChanged, (confirmation) getParam of the
 // copy-back pages, then the writes, during which the self-writing pages receive getParam.
@@ -81,6 +86,7 @@
 // Lifetime: the main window creates the eleven pages once (PageFactory) and keeps them for its
 // life. A page not on show receives no call; its state stays as left until its next setParam.
 
+#include <QSize>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -116,6 +122,9 @@ class PageController : public QWidget {
     (void)imported;
   }
   virtual bool differsFromAccepted(const MainWindowState& state);
+
+  // The page's size in the state that shows the most (see the table above).
+  virtual QSize neededSize();
 
  protected:
   // For isDataError: the field it refuses (`label` without a colon; `range` from rangeText).

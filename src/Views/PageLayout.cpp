@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QScrollArea>
 #include <QVBoxLayout>
+#include <vector>
 
 #include "platform/Localizer.h"
 
@@ -43,6 +44,34 @@ QVBoxLayout* scrollingContent(QWidget* page, int spacing) {
   layout->setSpacing(spacing);
   scroll->setWidget(content);
   return layout;
+}
+
+QWidget* content(QWidget* page) {
+  // The pages' scrolling area is their only direct child area (scrollingContent above).
+  for (QScrollArea* scroll : page->findChildren<QScrollArea*>(Qt::FindDirectChildrenOnly)) {
+    if (scroll->widget() != nullptr) return scroll->widget();
+  }
+  return page;
+}
+
+QSize neededSize(QWidget* page, const QList<QWidget*>& shown) {
+  std::vector<QWidget*> hidden;
+  for (QWidget* w : shown) {
+    if (w == nullptr || !w->isHidden()) continue;
+    hidden.push_back(w);
+    w->setVisible(true);
+  }
+  QWidget* inner = content(page);
+  QSize size = inner->sizeHint().expandedTo(inner->minimumSizeHint());
+  if (inner->hasHeightForWidth()) size.setHeight(qMax(size.height(), inner->heightForWidth(size.width())));
+  if (inner != page) {
+    // The scrolling area adds its frame (none for the pages) around the content.
+    const auto* scroll = qobject_cast<const QScrollArea*>(inner->parentWidget()->parentWidget());
+    if (scroll != nullptr) size += QSize(2 * scroll->frameWidth(), 2 * scroll->frameWidth());
+    size = size.expandedTo(page->minimumSizeHint());
+  }
+  for (QWidget* w : hidden) w->setVisible(false);
+  return size;
 }
 
 }  // namespace pagelayout

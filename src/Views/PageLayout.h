@@ -1,12 +1,21 @@
 #pragma once
 // Layout pieces every settings page shares, so the pages look alike.
 
+#include <QList>
+#include <QSize>
+
 class QLabel;
 class QString;
 class QVBoxLayout;
 class QWidget;
 
 namespace pagelayout {
+
+// The least page area the main window gives its pages, and the size the pages' own tests lay a
+// page out at. The main window opens its page area at this size or at what its pages ask for
+// (PageController::neededSize), whichever is larger: with the desktop's default font (DejaVu Sans
+// 9 pt at 96 dpi) every page fits this size in every state it can show.
+inline constexpr QSize kPageSize{680, 600};
 
 // A label that shows its text as plain text (never as rich text).
 QLabel* plainLabel(QWidget* parent);
@@ -21,5 +30,13 @@ QLabel* titleLabel(QWidget* parent);
 // content (the pages' margins, `spacing` between rows). The content widget is the layout's
 // parentWidget().
 QVBoxLayout* scrollingContent(QWidget* page, int spacing);
+// The widget that holds the controls of `page`: the content of its scrolling area, or the page
+// itself when it does not scroll.
+QWidget* content(QWidget* page);
+// The size `page` needs to show all of its content without scrolling or cutting a control off,
+// with the widgets `shown` (which the page shows only in some states) counted as shown: each is
+// shown for the measurement and then put back as it was. A content whose height follows its
+// width (wrapped text) is measured at the width it asks for.
+QSize neededSize(QWidget* page, const QList<QWidget*>& shown = {});
 
 }  // namespace pagelayout

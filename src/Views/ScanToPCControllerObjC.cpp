@@ -113,6 +113,17 @@ ScanToPCControllerObjC::~ScanToPCControllerObjC() = default;
 
 // ---- Contract ---------------------------------------------------------------------------------------
 
+QSize ScanToPCControllerObjC::neededSize() {
+  const QString note = m_labelNoPreferences->text();
+  QSize size;
+  for (const char* key : {"IDS_P_SAVE_PATH_NOT_ON_THIS_COMPUTER", "IDS_P_SAVE_PATH_UNREADABLE"}) {
+    m_labelNoPreferences->setText(localized(key));
+    size = size.expandedTo(pagelayout::neededSize(this, {m_labelNoPreferences}));
+  }
+  m_labelNoPreferences->setText(note);
+  return size;
+}
+
 void ScanToPCControllerObjC::setParam(const MainWindowState& state) {
   setParam(state.sParamAll.sScan2PC, state.bIsB, state.deviceUUID, state.deviceTWAINName, state.deviceInterface);
 }

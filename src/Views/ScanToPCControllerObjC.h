@@ -62,6 +62,8 @@ class ScanToPCControllerObjC : public PageController {
   bool isDataChanged(const MainWindowState& state) override;
   int32_t isDataError() override;
   void saveAccepted() override;
+  // With either note about the preference file shown below the folder.
+  QSize neededSize() override;
 
   // ---- The same on the record itself ----------------------------------------------------------
   void setParam(const FCL_RS_PARAM_SCANPROFILE& scan2PC, bool isB, const QString& uuid, const QString& twainName,

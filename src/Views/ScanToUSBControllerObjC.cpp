@@ -88,6 +88,11 @@ ScanToUSBControllerObjC::ScanToUSBControllerObjC(QWidget* parent)
 
 ScanToUSBControllerObjC::~ScanToUSBControllerObjC() = default;
 
+QSize ScanToUSBControllerObjC::neededSize() {
+  return pagelayout::neededSize(this, {m_pw.textPassword, m_pw.textRetypePassword, m_pw.label00009999,
+                                       m_pw.securePassword, m_pw.secureRetypePassword});
+}
+
 // ---- Contract ---------------------------------------------------------------------------------------
 
 void ScanToUSBControllerObjC::setParam(const MainWindowState& state) {

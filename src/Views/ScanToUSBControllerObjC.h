@@ -54,6 +54,8 @@ class ScanToUSBControllerObjC : public PageController {
   void setParam(const MainWindowState& state) override;
   bool getParam(MainWindowState& state) override;
   bool isDataChanged(const MainWindowState& state) override;
+  // With the secure-PDF password rows shown.
+  QSize neededSize() override;
   int32_t isDataError() override;
 
   // ---- The same on the records themselves -------------------------------------------------

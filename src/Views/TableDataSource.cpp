@@ -1,8 +1,30 @@
 #include "Views/TableDataSource.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
+#include <QStyledItemDelegate>
 #include <QTableView>
+#include <QToolTip>
+
+namespace {
+
+// Draws the cells as usual; a cell's tooltip (its whole text) shows only when the text does not
+// fit the cell and is cut short there.
+class WholeTextTips : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) override {
+    if (event->type() == QEvent::ToolTip && !TableDataSource::isCutShort(view, index)) {
+      QToolTip::hideText();
+      return true;
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
+  }
+};
+
+}  // namespace
 
 TableDataSource::TableDataSource(QString tableId, QStringList columnTitles, RowCount rows, CellValue cell,
                                  QObject* parent)
@@ -66,6 +88,24 @@ int TableDataSource::selectedRow(const QTableView* view) {
   return rows.isEmpty() ? -1 : rows.front().row();
 }
 
+bool TableDataSource::isCutShort(const QAbstractItemView* view, const QModelIndex& index) {
+  if (!index.isValid() || index.data(Qt::DisplayRole).toString().isEmpty()) return false;
+  QStyleOptionViewItem option;
+  option.initFrom(view);
+  option.font = view->font();
+  option.rect = view->visualRect(index);
+  return view->itemDelegateForIndex(index)->sizeHint(option, index).width() > option.rect.width();
+}
+
+void TableDataSource::fitColumns(QTableView* view) {
+  // Every column but the last (which takes the rest of the width) as wide as its title and cells.
+  QHeaderView* header = view->horizontalHeader();
+  for (int c = 0; c + 1 < header->count(); ++c) {
+    const int width = qMax(header->sectionSizeHint(c), static_cast<QAbstractItemView*>(view)->sizeHintForColumn(c));
+    header->resizeSection(c, width);
+  }
+}
+
 QTableView* TableDataSource::makeTableView(QWidget* parent, const QString& identifier, TableDataSource* model) {
   auto* view = new QTableView(parent);
   view->setObjectName(identifier);
@@ -80,5 +120,6 @@ QTableView* TableDataSource::makeTableView(QWidget* parent, const QString& ident
   view->horizontalHeader()->setStretchLastSection(true);
   view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   view->setTextElideMode(Qt::ElideRight);
+  view->setItemDelegate(new WholeTextTips(view));
   return view;
 }

@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <functional>
 
+class QAbstractItemView;
 class QTableView;
 
 class TableDataSource : public QAbstractTableModel {
@@ -44,7 +45,13 @@ class TableDataSource : public QAbstractTableModel {
   // The selected row of `view`, or -1 when no row is selected.
   static int selectedRow(const QTableView* view);
   // A table view set up as the pages' tables are: whole rows, one at a time, no editing.
+  // Its cells show their whole text as a tooltip when the text is cut short in the cell.
   static QTableView* makeTableView(QWidget* parent, const QString& identifier, TableDataSource* model);
+  // Makes every column of `view` but the last as wide as its title and its widest cell; the last
+  // takes the rest of the width (cut short when the cells need more than the table has).
+  static void fitColumns(QTableView* view);
+  // Whether the text of the cell at `index` is wider than the cell, which cuts it short.
+  static bool isCutShort(const QAbstractItemView* view, const QModelIndex& index);
 
  private:
   QString m_tableId;

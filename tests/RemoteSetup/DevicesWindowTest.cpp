@@ -5,7 +5,9 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
+#include <QTest>
 
 #include "IO/FCLCodes.h"
 #include "IO/FCLRecords.h"
@@ -563,6 +565,78 @@ TEST_F(DevicesWindowTest, Screenshot) {
   const QString dir = QStringLiteral(ZR_SCREENSHOT_DIR);
   QDir().mkpath(dir);
   EXPECT_TRUE(window->grab().toImage().save(dir + "/devices-window.png"));
+}
+
+}  // namespace
+
+namespace {
+
+// The main window opens centred over the device window; after Devices the device window comes
+// back with the size and place it had.
+TEST_F(DevicesWindowTest, MainWindowOpensOverTheDeviceWindowWhichComesBackAsItWas) {
+  SimScanner sim;
+  dns.addService(FakeDnssd::service("a", scannerTxt("SN-A"), {FakeDnssd::ipv4(sim.address())}));
+  open(true);
+  window->show();
+  window->setGeometry(QRect(150, 120, 720, 430));
+  QCoreApplication::processEvents();
+  const QRect geometry = window->geometry();
+  const QPoint centre = window->frameGeometry().center();
+  ASSERT_TRUE(waitFor([&] { return window->foundDevices().size() == 1; }));
+  window->selectRow(0);
+  window->ConnectBtnPushed();
+  ViewController* main = window->mainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(waitFor([&] { return main->isVisible() && sim.model().isLocked(); }));
+  EXPECT_LE((main->frameGeometry().center() - centre).manhattanLength(), 2);
+  EXPECT_TRUE(main->screen()->availableGeometry().contains(main->frameGeometry()));
+
+  main->DevicesBtnPressed();
+  ASSERT_TRUE(waitFor([&] { return window->isVisible(); }));
+  EXPECT_EQ(window->geometry(), geometry);
+  EXPECT_TRUE(dialogs.alerts().empty());
+}
+
+// Return acts as Connect, only while Connect is enabled; Escape leaves the window as it is. The
+// three buttons answer Alt with letters of their own.
+TEST_F(DevicesWindowTest, ReturnConnectsWhileConnectIsEnabledAndEscapeDoesNothing) {
+  plugUsb(Kind::Qmx7315w);
+  SimScanner sim;
+  sim.model().setFWInfo(4);  // busy: Connect stays disabled on its row
+  dns.addService(FakeDnssd::service("a", scannerTxt("SN-A"), {FakeDnssd::ipv4(sim.address())}));
+  open(true);
+  window->show();
+  search();
+  ASSERT_EQ(window->foundDevices().size(), 2);
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  window->table()->setFocus();
+
+  window->selectRow(rowOf("Zerelta QMX-7315W [SN-A]"));
+  ASSERT_FALSE(window->connectButtonWidget()->isEnabled());
+  QTest::keyClick(window->table(), Qt::Key_Return);  // no connect, so no not-ready alert
+  QTest::keyClick(window->table(), Qt::Key_Escape);
+  QTest::keyClick(window.get(), Qt::Key_Escape);
+  EXPECT_EQ(window->mainWindow(), nullptr);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(terminations, 0);
+  EXPECT_TRUE(dialogs.alerts().empty());
+
+  QSet<QChar> letters;
+  for (const char* name : {"btnRefresh", "btnConnect", "btnCancel"}) {
+    const QChar letter = mnemonic(window->findChild<QPushButton*>(name)->text());
+    EXPECT_FALSE(letter.isNull()) << name;
+    EXPECT_FALSE(letters.contains(letter)) << name;
+    letters.insert(letter);
+  }
+
+  window->selectRow(1 - rowOf("Zerelta QMX-7315W [SN-A]"));  // the USB scanner, ready
+  ASSERT_TRUE(window->connectButtonWidget()->isEnabled());
+  QTest::keyClick(window->table(), Qt::Key_Return);
+  ASSERT_NE(window->mainWindow(), nullptr);
+  EXPECT_EQ(window->mainWindow()->state().deviceInterface, "USB");
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(dialogs.alerts().empty());
 }
 
 }  // namespace

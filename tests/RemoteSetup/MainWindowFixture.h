@@ -194,6 +194,17 @@ inline std::vector<std::string> commandRuns(const std::vector<sim::LoggedCommand
   return runs;
 }
 
+// The letter Alt presses for a button titled `title` ('&' before it), or none.
+inline QChar mnemonic(const QString& title) {
+  for (int i = 0; i + 1 < title.size(); ++i) {
+    if (title[i] == u'&') {
+      if (title[i + 1] != u'&') return title[i + 1].toUpper();
+      ++i;
+    }
+  }
+  return {};
+}
+
 // The commands of one first load, in order.
 inline const std::vector<std::string> kFirstLoad = {"status", "lock",    "param1", "lamp", "capability",
                                                     "language", "nvram", "factory", "nvram", "sftp"};

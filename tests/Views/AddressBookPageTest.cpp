@@ -24,6 +24,7 @@
 #include "Views/AddressBookControllerObjC.h"
 #include "Views/AddressBookGroupControllerObjC.h"
 #include "Views/PageFactory.h"
+#include "Views/PageLayout.h"
 #include "Views/PageTable.h"
 #include "Views/TableDataSource.h"
 #include "platform/FixedText.h"
@@ -67,7 +68,7 @@ class AddressBookPageTest : public ::testing::Test {
  public:
   AddressBookPageTest() : limits(3s) {
     EXPECT_TRUE(io.openScanner(sim.address()));
-    page.resize(640, 540);
+    page.resize(pagelayout::kPageSize);
   }
 
   void putBook(const FCL_RS_ADDRESS_BOOK& book) { sim.model().setAddressBook(book); }
@@ -760,7 +761,7 @@ TEST_F(AddressBookPageTest, ScreenshotsOfThePageAndItsEditors) {
   EXPECT_EQ(contactCol(3).at(2), " 2 4");
   EXPECT_TRUE(ui().addGroupBtn->isEnabled());
   const QImage image = page.grab().toImage();
-  EXPECT_EQ(image.size(), QSize(640, 540));
+  EXPECT_EQ(image.size(), pagelayout::kPageSize);
   EXPECT_TRUE(image.save(QStringLiteral(ZR_SCREENSHOT_DIR "/address-book.png")));
 
   selectRow(ui().groupTable, 2);
@@ -794,3 +795,29 @@ TEST_F(AddressBookPageTest, ScreenshotsOfThePageAndItsEditors) {
 }
 
 }  // namespace
+
+// Return in a table opens the editor of its selected entry, as a double click does; with no
+// row selected it opens nothing.
+TEST_F(AddressBookPageTest, ReturnInATableEditsTheSelectedEntry) {
+  auto book = emptyBook();
+  group(*book, 1, 1, "G");
+  contact(*book, 2, 0x1, "A", "a@example.com");
+  contact(*book, 3, 0x0, "B", "b@example.com");
+  load(*book);
+  QStringList opened;
+  page.setEditorPresenter([&opened](QDialog& d) {
+    d.show();  // fills its fields
+    const auto* group = qobject_cast<AddressBookGroupControllerObjC*>(&d);
+    const QString index = group != nullptr ? group->controls().indexText->text()
+                                           : dynamic_cast<AddressBookContactControllerObjC&>(d).controls().indexText->text();
+    const bool edit = dynamic_cast<AddressBookEditorBase&>(d).isEditMode();
+    opened << QStringLiteral("%1 %2 %3").arg(group != nullptr ? "group" : "contact", index, edit ? "edit" : "add");
+    d.reject();
+  });
+  QTest::keyClick(ui().contactTable, Qt::Key_Return);  // nothing selected
+  selectRow(ui().contactTable, 1);
+  QTest::keyClick(ui().contactTable, Qt::Key_Return);
+  selectRow(ui().groupTable, 0);
+  QTest::keyClick(ui().groupTable, Qt::Key_Enter);
+  EXPECT_EQ(opened, (QStringList{"contact 3 edit", "group 1 edit"}));
+}

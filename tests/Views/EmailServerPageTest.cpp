@@ -20,6 +20,7 @@
 #include "Views/NetworkEmailControllerObjC.h"
 #include "Views/PageErrors.h"
 #include "Views/PageFactory.h"
+#include "Views/PageLayout.h"
 #include "Views/PageTable.h"
 #include "platform/FixedText.h"
 #include "platform/Localizer.h"
@@ -77,7 +78,7 @@ MainWindowState stateWith(const FCL_RS_PARAM_EMAIL& record) {
 
 struct ShownPage {
   explicit ShownPage(const FCL_RS_PARAM_EMAIL& record = scannerRecord()) {
-    page.resize(600, 540);
+    page.resize(pagelayout::kPageSize);
     page.setParam(record);
     page.show();
     QApplication::setActiveWindow(&page);
@@ -666,7 +667,7 @@ TEST(EmailServerPage, Screenshot) {
   ShownPage shown;
   QApplication::processEvents();
   const QImage image = shown.page.grab().toImage();
-  EXPECT_EQ(image.size(), QSize(600, 540));
+  EXPECT_EQ(image.size(), pagelayout::kPageSize);
   const QString path = QStringLiteral(ZR_SCREENSHOT_DIR "/email-server.png");
   EXPECT_TRUE(image.save(path)) << path.toStdString();
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "Views/GeneralSetupControllerObjC.h"
+#include "Views/PageLayout.h"
 
 TEST(GeneralSetupScreenshot, EachModelOnlySavesAPictureForReview) {
   ASSERT_TRUE(QDir().mkpath(QStringLiteral(ZR_SCREENSHOT_DIR)));
@@ -29,12 +30,12 @@ TEST(GeneralSetupScreenshot, EachModelOnlySavesAPictureForReview) {
     state.bIsB = usbOnly;
 
     GeneralSetupControllerObjC page;
-    page.resize(560, 520);
+    page.resize(pagelayout::kPageSize);
     page.setParam(state);
     page.show();
     QApplication::processEvents();  // let the layouts settle
     const QImage image = page.grab().toImage();
-    EXPECT_EQ(image.size(), QSize(560, 520));
+    EXPECT_EQ(image.size(), pagelayout::kPageSize);
     const QString path = QStringLiteral(ZR_SCREENSHOT_DIR "/general-setup-%1.png").arg(usbOnly ? "QMX-7305" : "QMX-7315W");
     EXPECT_TRUE(image.save(path)) << path.toStdString();
   }

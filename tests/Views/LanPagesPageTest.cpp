@@ -25,6 +25,7 @@
 #include "Views/NetworkWiredLANControllerObjC.h"
 #include "Views/PageErrors.h"
 #include "Views/PageFactory.h"
+#include "Views/PageLayout.h"
 #include "Views/PageTable.h"
 #include "platform/FixedText.h"
 #include "platform/Localizer.h"
@@ -100,7 +101,7 @@ MainWindowState stateWith(const Kind& kind, const FCL_RS_PARAM_NETWORK& record, 
 // A shown page of `kind` filled from `state`.
 struct ShownPage {
   ShownPage(const Kind& kind, const MainWindowState& state) : page(kind.make()) {
-    page->resize(600, 540);
+    page->resize(pagelayout::kPageSize);
     page->setParam(state);
     page->show();
   }
@@ -749,7 +750,7 @@ TEST(LanPages, ScreenshotsOnlySaveAPictureForReview) {
     ShownPage shown(kind, stateWith(kind, sampleRecord()));
     QApplication::processEvents();  // let the layouts settle
     const QImage image = shown.page->grab().toImage();
-    EXPECT_EQ(image.size(), QSize(600, 540));
+    EXPECT_EQ(image.size(), pagelayout::kPageSize);
     const QString path = QStringLiteral(ZR_SCREENSHOT_DIR "/lan-%1.png").arg(QLatin1String(kind.name));
     EXPECT_TRUE(image.save(path)) << path.toStdString();
   }

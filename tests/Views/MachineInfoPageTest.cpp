@@ -19,6 +19,7 @@
 #include "Model/Utilities.h"
 #include "Views/MachineInfoControllerObjC.h"
 #include "Views/PageFactory.h"
+#include "Views/PageLayout.h"
 #include "Views/PageTable.h"
 #include "platform/Localizer.h"
 #include "platform/widgets/Widgets.h"
@@ -62,7 +63,7 @@ MainWindowState scannerState(bool usbOnly = false) {
 
 struct ShownPage {
   explicit ShownPage(const MainWindowState& state) {
-    page.resize(600, 540);
+    page.resize(pagelayout::kPageSize);
     page.setParam(state);
     page.show();
   }
@@ -342,7 +343,7 @@ TEST(MachineInfoPage, FactoryResetClosesItsWindow) {
   state.ioWrapper = &link.io;
   QWidget window;
   auto* page = new Page(&window);
-  page->resize(600, 540);
+  page->resize(pagelayout::kPageSize);
   page->setParam(state);
   window.show();
   ASSERT_TRUE(window.isVisible());
@@ -361,14 +362,14 @@ TEST(MachineInfoScreenshot, EachModel) {
     MainWindowState state = scannerState(usbOnly);
     state.sMachineInfo = {123456, 3456, 100000, 23456, 100000};
     Page page;
-    page.resize(600, 540);
+    page.resize(pagelayout::kPageSize);
     page.setParam(state);
     page.show();
     QApplication::processEvents();
-    EXPECT_LE(page.sizeHint().width(), 600);
-    EXPECT_LE(page.sizeHint().height(), 540);
+    EXPECT_LE(page.sizeHint().width(), pagelayout::kPageSize.width());
+    EXPECT_LE(page.sizeHint().height(), pagelayout::kPageSize.height());
     const QImage image = page.grab().toImage();
-    EXPECT_EQ(image.size(), QSize(600, 540));
+    EXPECT_EQ(image.size(), pagelayout::kPageSize);
     const QString path = QStringLiteral(ZR_SCREENSHOT_DIR "/machine-info-%1.png").arg(usbOnly ? "QMX-7305" : "QMX-7315W");
     EXPECT_TRUE(image.save(path)) << path.toStdString();
   }

@@ -46,7 +46,7 @@ TEST(PageErrors, EachCodeAndItsAlert) {
     ASSERT_EQ(dialogs.alerts().size(), c.alert ? 1u : 0u);
     if (c.alert) {
       EXPECT_EQ(dialogs.alerts()[0].information, c.information);
-      EXPECT_EQ(dialogs.alerts()[0].buttons, QStringList{"OK"});
+      EXPECT_EQ(dialogs.alerts()[0].buttons, QStringList{"&OK"});
     }
     EXPECT_EQ(dialogs.pendingAlerts(), 0u);
   }

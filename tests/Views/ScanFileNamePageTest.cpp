@@ -24,6 +24,7 @@
 #include "Model/Utilities.h"
 #include "Views/PageErrors.h"
 #include "Views/PageFactory.h"
+#include "Views/PageLayout.h"
 #include "Views/PageTable.h"
 #include "Views/ScanFileNameControllerObjC.h"
 #include "platform/FixedText.h"
@@ -73,7 +74,7 @@ MainWindowState scannerState() {
 
 struct ShownPage {
   explicit ShownPage(const MainWindowState& state) {
-    page.resize(600, 540);
+    page.resize(pagelayout::kPageSize);
     page.setParam(state);
     page.show();
   }
@@ -643,12 +644,12 @@ TEST(ScanFileNameScreenshot, ThePage) {
     MainWindowState state = scannerState();
     state.sParamAll.sFilename.byCountType = uint8_t(countType);
     Page page;
-    page.resize(600, 540);
+    page.resize(pagelayout::kPageSize);
     page.setParam(state);
     page.show();
     QApplication::processEvents();
     const QImage image = page.grab().toImage();
-    EXPECT_EQ(image.size(), QSize(600, 540));
+    EXPECT_EQ(image.size(), pagelayout::kPageSize);
     const QString path = QStringLiteral(ZR_SCREENSHOT_DIR "/scan-file-name-%1.png")
                              .arg(countType == 0 ? "continuous" : "reset-after-each-job");
     EXPECT_TRUE(image.save(path)) << path.toStdString();

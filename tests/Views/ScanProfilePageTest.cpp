@@ -21,6 +21,7 @@
 #include "IO/IOWrapper.h"
 #include "Model/Utilities.h"
 #include "Views/PageFactory.h"
+#include "Views/PageLayout.h"
 #include "Views/ScanOptionEditor.h"
 #include "Views/ScanProfileControllerObjC.h"
 #include "Views/ScanProfileSettingControllerObjC.h"
@@ -87,7 +88,7 @@ class ScanProfilePageTest : public ::testing::Test {
  public:
   ScanProfilePageTest() : limits(3s) {
     EXPECT_TRUE(io.openScanner(sim.address()));
-    page.resize(760, 560);
+    page.resize(pagelayout::kPageSize);
   }
   ~ScanProfilePageTest() override { EXPECT_EQ(dialogs.pendingAlerts(), 0u); }
 

@@ -14,6 +14,7 @@
 
 #include "support/PopUpTestSupport.h"
 #include "Views/PageFactory.h"
+#include "Views/PageLayout.h"
 #include "Views/PageTable.h"
 #include "Views/ScanToEmailControllerObjC.h"
 #include "platform/widgets/Widgets.h"
@@ -64,7 +65,7 @@ bool sameBytes(const Record& a, const Record& b) { return std::memcmp(&a, &b, si
 
 struct ShownPage {
   explicit ShownPage(const Record& record = scannerRecord(), bool isB = false) : loaded(record) {
-    page.resize(600, 540);
+    page.resize(pagelayout::kPageSize);
     page.setParam(record, isB);
     page.show();
   }
@@ -368,7 +369,7 @@ TEST(ScanToEmailPage, Screenshot) {
   ShownPage shown;
   QApplication::processEvents();
   const QImage image = shown.page.grab().toImage();
-  EXPECT_EQ(image.size(), QSize(600, 540));
+  EXPECT_EQ(image.size(), pagelayout::kPageSize);
   const QString path = QStringLiteral(ZR_SCREENSHOT_DIR "/scan-to-email.png");
   EXPECT_TRUE(image.save(path)) << path.toStdString();
 }

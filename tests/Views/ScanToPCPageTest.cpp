@@ -19,6 +19,7 @@
 #include "support/PopUpTestSupport.h"
 #include "IO/FCLFileData.h"
 #include "Views/PageFactory.h"
+#include "Views/PageLayout.h"
 #include "Views/PageTable.h"
 #include "Views/ScanToPCControllerObjC.h"
 #include "platform/Localizer.h"
@@ -77,7 +78,7 @@ struct ShownPage {
   explicit ShownPage(const Record& record = scannerRecord(), bool isB = false, const QString& interfaceText = "USB",
                      const QString& twain = "TW-Office")
       : record(record) {
-    page.resize(600, 700);
+    page.resize(pagelayout::kPageSize);
     page.setParam(record, isB, "UUID-9", twain, interfaceText);
     page.show();
   }
@@ -502,7 +503,7 @@ TEST_F(ScanToPCPage, ScreenshotOfEachModel) {
     EXPECT_TRUE(shown.page.chkFilePath()->isChecked());
     EXPECT_EQ(shown.page.chkFilePath()->text(), text("IDS_P_OPEN_AFTER_SCANNING"));
     const QImage image = shown.page.grab().toImage();
-    EXPECT_EQ(image.size(), QSize(600, 700));
+    EXPECT_EQ(image.size(), pagelayout::kPageSize);
     const QString path = QStringLiteral(ZR_SCREENSHOT_DIR "/scan-to-pc-%1.png").arg(isB ? "QMX-7305" : "QMX-7315W");
     EXPECT_TRUE(image.save(path)) << path.toStdString();
   }

@@ -15,6 +15,7 @@
 
 #include "support/PopUpTestSupport.h"
 #include "Views/PageFactory.h"
+#include "Views/PageLayout.h"
 #include "Views/PageTable.h"
 #include "Views/ScanToUSBControllerObjC.h"
 #include "platform/FixedText.h"
@@ -79,7 +80,7 @@ bool sameGeneral(const General& a, const General& b) { return sameBytes(&a, &b, 
 struct ShownPage {
   ShownPage(bool isB, const Record& record = scannerRecord(), const General& general = scannerGeneral())
       : record(record), general(general) {
-    page.resize(600, 640);
+    page.resize(pagelayout::kPageSize);
     page.setParam(record, general, isB);
     page.show();
     QApplication::setActiveWindow(&page);
@@ -514,7 +515,7 @@ TEST(ScanToUSBPage, ScreenshotOfEachModel) {
     EXPECT_EQ(shown.pw().textPassword->isVisible(), isB);
     EXPECT_EQ(shown.ui().popupFileType->titleOfSelectedItem(), text("IDS_P_SECURE_PDF_SGL"));
     const QImage image = shown.page.grab().toImage();
-    EXPECT_EQ(image.size(), QSize(600, 640));
+    EXPECT_EQ(image.size(), pagelayout::kPageSize);
     const QString path =
         QStringLiteral(ZR_SCREENSHOT_DIR "/scan-to-usb-%1.png").arg(isB ? "QMX-7305" : "QMX-7315W");
     EXPECT_TRUE(image.save(path)) << path.toStdString();

@@ -1,5 +1,5 @@
 // The pop-up button and stepper adapters: indexes that survive hiding, the no-selection state,
-// and signals only from the user.
+// and signals only from the user; and where a window opens beside another.
 #include <gtest/gtest.h>
 
 #include <QListView>
@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "platform/widgets/Widgets.h"
+#include "platform/widgets/WindowPlacement.h"
 
 using platform::PopUpButton;
 using platform::Stepper;
@@ -163,4 +164,26 @@ TEST(Stepper, FractionalIncrementAndNegativeValues) {
   stepper.setValue(2.2);
   stepper.stepUp();
   EXPECT_NEAR(stepper.value(), 2.3, 1e-9);
+}
+
+// Centred on the other window, then moved onto the screen's free area, never resized; a frame
+// larger than the area keeps its title bar on it.
+TEST(WindowPlacement, CentredFrameLiesOnTheAvailableArea) {
+  const QRect available(0, 32, 1366, 736);  // a 1366x768 screen under a 32-pixel panel
+  const struct Case {
+    const char* name;
+    QSize frame;
+    QPoint centre;
+    QRect placed;
+  } cases[] = {
+      {"centred", {922, 676}, {683, 400}, {223, 63, 922, 676}},
+      {"off the right edge", {922, 676}, {1200, 400}, {444, 63, 922, 676}},
+      {"off the top", {922, 676}, {683, 100}, {223, 32, 922, 676}},
+      {"off the bottom left", {400, 300}, {50, 760}, {0, 468, 400, 300}},
+      {"larger than the area", {1500, 800}, {683, 400}, {0, 32, 1500, 800}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(platform::centredFrame(c.frame, c.centre, available), c.placed);
+  }
 }

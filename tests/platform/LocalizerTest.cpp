@@ -30,7 +30,7 @@ TEST(Localizer, ParsesStringsSyntax) {
 }
 
 TEST(Localizer, LooksUpCompiledTableAndAnswersKeyWhenMissing) {
-  EXPECT_EQ(Localizer::text("IDS_RS_OK"), "OK");
+  EXPECT_EQ(Localizer::text("IDS_RS_OK"), "&OK");
   EXPECT_EQ(Localizer::text("IDS_NO_SUCH_KEY"), "IDS_NO_SUCH_KEY");
   EXPECT_FALSE(Localizer::has("IDS_NO_SUCH_KEY"));
 }
