@@ -104,7 +104,7 @@ TEST(Localizer, EachModelHasItsOwnTextsOverTheCommonTable) {
     ASSERT_TRUE(Localizer::useModelTexts(c.model));
     EXPECT_EQ(Localizer::text("IDS_REMOTE_SETUP"), c.programName);
     EXPECT_EQ(Localizer::text("IDS_DD_DEVICE_DISCOVERY").contains("network"), c.mentionsNetwork);
-    EXPECT_EQ(Localizer::text("IDS_RS_OK"), "OK");  // the rest stays
+    EXPECT_EQ(Localizer::text("IDS_RS_OK"), "&OK");  // the rest stays
   }
   // Back to the network model: the USB-only model's own no-device text is gone with its overlay.
   EXPECT_NE(Localizer::text("IDS_DD_NO_DEVICES"), common.value("IDS_DD_NO_DEVICES"));
