@@ -408,7 +408,9 @@ void AppDelegate::isRemovePclist(const QDBusMessage& message) {
   const QVariantMap info = first.userType() == qMetaTypeId<QDBusArgument>()
                                ? qdbus_cast<QVariantMap>(first.value<QDBusArgument>())
                                : first.toMap();
-  if (info.value(QStringLiteral("monitorpath")).toString() != m_env.bundlePath) return;
+  // Only a string names a monitor: a byte array or a number of the same text names nobody.
+  const QVariant monitorPath = info.value(QStringLiteral("monitorpath"));
+  if (monitorPath.userType() != QMetaType::QString || monitorPath.toString() != m_env.bundlePath) return;
   if (m_quitting || m_poweringOff) {
     debugLine("appWillTerminate during a stop: its removal is the stop's");
     return;

@@ -5,11 +5,15 @@
 // the descriptor is close-on-exec, so a scan application the monitor started (which may outlive
 // it) never holds it.
 //
-// The file lies in the session's runtime folder ($XDG_RUNTIME_DIR) when that is an absolute
-// folder owned by this user; otherwise, or when the lock cannot be taken there for any reason but
-// another holder, in `fallbackDir` (made, mode 0700, when missing). The two starts of one program
-// for one user under one session see the same runtime folder; a program started with a runtime
-// folder of its own (the tests, the demo) never meets the user's monitor.
+// The lock is taken in two places, and a start ends when either is held by another process:
+//   - the session's runtime folder ($XDG_RUNTIME_DIR), when that is an absolute folder owned by
+//     this user: "<program>.lock";
+//   - `homeDir` (made, mode 0700, when missing): "<program>@<host name>.lock", so that a start
+//     that does not see the session's runtime folder (a login shell, cron, a cleared
+//     environment) still meets the running monitor, while a home folder shared by several
+//     computers lets each of them run its own.
+// A program started with a runtime folder and a home of its own (the tests, the demo) never
+// meets the user's monitor.
 #include <QString>
 
 class MonitorInstanceLock {
@@ -25,14 +29,16 @@ class MonitorInstanceLock {
   MonitorInstanceLock(const MonitorInstanceLock&) = delete;
   MonitorInstanceLock& operator=(const MonitorInstanceLock&) = delete;
 
-  Result take(const QString& program, const QString& runtimeDir, const QString& fallbackDir);
-  // The file whose lock was asked for last (for the debug log).
+  Result take(const QString& program, const QString& runtimeDir, const QString& homeDir);
+  // The file held by another process, or else the one asked for last (for the debug log).
   const QString& path() const { return m_path; }
-  bool held() const { return m_fd >= 0; }
+  bool held() const { return m_runtimeFd >= 0 || m_homeFd >= 0; }
 
  private:
-  Result takeIn(const QString& folder, const QString& program);
+  Result takeIn(const QString& folder, const QString& fileName, int& fd);
+  void release();
 
-  int m_fd = -1;
+  int m_runtimeFd = -1;
+  int m_homeFd = -1;
   QString m_path;
 };

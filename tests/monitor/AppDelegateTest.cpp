@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QObject>
 #include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <atomic>
@@ -309,17 +310,20 @@ TEST_F(MonitorFixture, FirstLaunchMakesThePreferenceFilesAndTheLoginItemAndTicks
 TEST_F(MonitorFixture, ASecondMonitorOfTheSameProgramAndUserEndsAtOnceAndTouchesNothing) {
   struct Case {
     const char* name;
-    QString runtimeDir;        // of both monitors ("" for none)
+    QString runtimeDir;        // of the first monitor ("" for none)
+    bool secondSeesNoRuntime;  // the second one starts without the runtime folder
     QString otherProgram;      // the second monitor's executable name ("" for the same)
-    QString lockFile;          // relative to the test's folder
+    QString lockFile;          // the lock the second one finds held, relative to the test's folder
     bool secondRuns;
   };
+  const QString homeLock = "home/Library/Preferences/tullet-test@" + QSysInfo::machineHostName() + ".lock";
   const Case cases[] = {
-      {"same program", "runtime", "", "runtime/tullet-test.lock", false},
-      {"the other model's program", "runtime", "tullet-other", "runtime/tullet-test.lock", true},
-      {"no runtime folder", "", "", "home/Library/Preferences/tullet-test.lock", false},
-      {"a runtime folder that is no absolute path", "relative/runtime", "", "home/Library/Preferences/tullet-test.lock", false},
-      {"a runtime folder that is missing", "missing", "", "home/Library/Preferences/tullet-test.lock", false},
+      {"same program", "runtime", false, "", "runtime/tullet-test.lock", false},
+      {"the other model's program", "runtime", false, "tullet-other", "runtime/tullet-test.lock", true},
+      {"a second start that does not see the runtime folder", "runtime", true, "", homeLock, false},
+      {"no runtime folder", "", false, "", homeLock, false},
+      {"a runtime folder that is no absolute path", "relative/runtime", false, "", homeLock, false},
+      {"a runtime folder that is missing", "missing", false, "", homeLock, false},
   };
   writeUserDevice();
   writePlist(prefs() + "/DebugLogInfo.plist", {{"isShowDebugLog", true}});
@@ -332,11 +336,12 @@ TEST_F(MonitorFixture, ASecondMonitorOfTheSameProgramAndUserEndsAtOnceAndTouches
     if (runtime.isEmpty()) qunsetenv("XDG_RUNTIME_DIR");
     launch(std::move(env));
     EXPECT_TRUE(QFileInfo::exists(dir.filePath(c.lockFile)));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(homeLock))) << "the home folder's lock is always taken";
 
     QDir(dir.filePath("config/autostart")).removeRecursively();
     QFile::remove(prefs() + "/Setting_RemoteSetup.plist");
     AppDelegate::Environment secondEnv = environment();
-    secondEnv.runtimeDir = runtime;
+    secondEnv.runtimeDir = c.secondSeesNoRuntime ? QString() : runtime;
     if (!c.otherProgram.isEmpty()) secondEnv.bundlePath = dir.filePath("bin/" + c.otherProgram);
     AppDelegate second(std::move(secondEnv));
     EXPECT_EQ(second.applicationDidFinishLaunching(), c.secondRuns);
@@ -722,9 +727,11 @@ TEST_F(MonitorFixture, ATerminationRequestOfAnotherShapeIsIgnoredAndTheMonitorGo
     const QString line = QStringLiteral("appWillTerminate with arguments \"%1\" ignored: a{sv} expected").arg(c.signature);
     EXPECT_TRUE(waitUntil([&] { return logged(line); }));
   }
-  // The documented shape with a value of another type: read, and names no executable.
+  // The documented shape with a value of another type (a dictionary, the path's bytes): read,
+  // and names no executable.
   observer.send(monitorbus::kAppWillTerminate,
                 {{"monitorpath", QVariant::fromValue(QMap<QString, QString>{{"monitorpath", path}})}});
+  observer.send(monitorbus::kAppWillTerminate, {{"monitorpath", QFile::encodeName(path)}});
   observer.send("sentinel", {});
   ASSERT_TRUE(waitUntil([&] { return !observer.of("sentinel").empty(); }));
   waitUntil([&] { return false; }, 100ms);
