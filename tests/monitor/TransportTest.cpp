@@ -402,6 +402,44 @@ TEST_F(UsbTransportTest, ALongerDataPhaseIsReadToItsEndAndNothingStaysInThePipe)
   w.CloseConnect();
 }
 
+// A scanner whose data phase is whole packets, with no short packet to close it: the read of
+// what might follow gets a short try, not a full one.
+TEST_F(ScriptedUsbTest, AReadOfWholePacketsLooksForMoreOnlyBriefly) {
+  class WholePacketPeer : public platform::FakeUsbHost::PipePeer {
+   public:
+    platform::UsbResult received(uint8_t, const uint8_t*, uint32_t size, uint32_t* taken,
+                                 std::chrono::milliseconds) override {
+      *taken = size;
+      return platform::UsbResult::Success;
+    }
+    platform::UsbResult send(uint8_t, uint8_t* data, uint32_t size, uint32_t* given,
+                             std::chrono::milliseconds) override {
+      *given = sent ? 0 : std::min<uint32_t>(size, 512);
+      if (*given > 0) std::memset(data, 0x5A, *given);
+      sent = true;
+      return *given > 0 ? platform::UsbResult::Success : platform::UsbResult::TimedOut;
+    }
+    bool sent = false;
+  };
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.usbTry = 1000ms;
+  t.usbDrainTry = 100ms;
+  ScopedMonitorTimings limits(t);
+  const int i = addScanner();
+  host.device(i).peer = std::make_shared<WholePacketPeer>();
+  USBWraper w;
+  open(w);
+  host.clearCalls();
+  uint8_t data[512] = {};
+  ASSERT_TRUE(w.GetData(data, sizeof data));
+  EXPECT_EQ(std::count(data, data + sizeof data, 0x5A), 512);
+  const auto timeouts = host.transferTimeouts();
+  ASSERT_GE(timeouts.size(), 2u);
+  EXPECT_EQ(timeouts.front(), 1000ms) << "the data itself gets a whole try";
+  EXPECT_EQ(timeouts.back(), 100ms) << "what might follow it only a short one";
+  w.CloseConnect();
+}
+
 TEST_F(ScriptedUsbTest, DeviceHeldExclusivelyIsPassedOverAfterAPause) {
   const int busy = addScanner();
   host.device(busy).busyClaims = 100;

@@ -27,6 +27,7 @@ struct MonitorTimings {
   // eventDataIn) in all; it runs as bulk transfers of at most usbTry each, and the event loop
   // is served between them.
   ms usbTry{1000};               // each bulk transfer, passed to the USB host
+  ms usbDrainTry{100};           // a read's try for what follows all it asked for (already sent, if anything)
   ms usbReadPause{200};          // after a failed (or empty) try, before the next
   int usbReadMaxFailures = 1000; // failed (or empty) tries a phase survives
   ms exclusiveAccessPause{100};  // after a device held by another program, before the next one

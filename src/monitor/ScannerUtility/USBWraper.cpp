@@ -93,7 +93,9 @@ bool USBWraper::usbPhase(bool write, void* buffer, uint32_t length, Clock::time_
       MonitorDebugLog::line(QStringLiteral("USB transfer: out of time"));
       return false;
     }
-    const ms limit = std::min(t.usbTry, left);
+    // Once all that was asked for is here, what may follow has been sent already: a short try, so
+    // that a transfer of whole packets without a closing short packet costs no full try.
+    const ms limit = std::min(done >= length ? t.usbDrainTry : t.usbTry, left);
     uint32_t ask = length - std::min(done, length);
     uint8_t* into = bytes + std::min(done, length);
     if (!write && toTheEnd) {
