@@ -10,7 +10,10 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstring>
+#include <map>
+#include <optional>
 
 #include "IO/IOWrapper.h"
 #include "Model/Utilities.h"
@@ -152,6 +155,16 @@ void AddressBookControllerObjC::setParam(const MainWindowState& state) { setPara
 bool AddressBookControllerObjC::getParam(MainWindowState& state) { return getParam(state.ioWrapper); }
 bool AddressBookControllerObjC::isDataChanged(const MainWindowState& state) { return isDataChanged(state.ioWrapper); }
 
+bool AddressBookControllerObjC::differsFromAccepted(const MainWindowState& state) {
+  (void)state;
+  const QString name = op("differsFromAccepted:");
+  funcEnter(name);
+  // Without a read: the page's book against the content it last accepted (none: nothing to lose).
+  const bool differs = m_bookRead && differsFromContent();
+  funcEnd(name);
+  return differs;
+}
+
 int32_t AddressBookControllerObjC::isDataError() {
   const QString name = op("isDataError");
   funcEnter(name);
@@ -198,7 +211,14 @@ bool AddressBookControllerObjC::getParam(IOWrapper* io) {
     return false;
   }
   auto book = std::make_unique<FCL_RS_ADDRESS_BOOK>();
-  buildBook(*book);
+  if (const std::vector<int32_t> unplaced = buildBook(*book); !unplaced.empty()) {
+    // Writing the rest would answer "saved" for an entry that never reaches the scanner: the page
+    // keeps it, and the user can give it another index.
+    funcErr(name, QStringLiteral("index %1 has no free slot; nothing is written").arg(unplaced.front()));
+    ut.message(platform::formatText(localized("IDS_AB_INDEX_USED_MSG"), {unplaced.front()}),
+               localized("IDS_AB_INDEX_USED_INFO"), false);
+    return false;
+  }
   const CommandOutcome outcome = io->judge([&] { return io->setAddressBook(book.get()); });
   if (!outcome.ok()) {
     funcErr(name, withOutcome(QStringLiteral("setAddressBook failed"), outcome));
@@ -224,35 +244,36 @@ bool AddressBookControllerObjC::isDataChanged(IOWrapper* io) {
   CommandOutcome outcome = CommandOutcome::failed();
   if (io != nullptr) outcome = io->judge([&] { return io->getAddressBook(scanner.get()); });
   if (outcome.ok()) {
-    // The fresh read is the scanner's content now; the dictionaries keep the user's edits.
-    std::memcpy(addressBook.get(), scanner.get(), sizeof *addressBook);
+    // The fresh read is the scanner's content now; the user's changes stay on top of it.
+    refreshFrom(*scanner);
   } else {
     funcErr(name, QStringLiteral("the address book could not be read again; comparing with the last accepted one"));
-    std::memcpy(scanner.get(), addressBook.get(), sizeof *scanner);
   }
-  auto mine = std::make_unique<FCL_RS_ADDRESS_BOOK>();
-  buildBook(*mine);
+  const bool changed = differsFromContent();
+  if (!changed) ut.debugMsg(kTraceLevel, QStringLiteral("No data change!"));
+  funcEnd(name);
+  return changed;
+}
 
+bool AddressBookControllerObjC::differsFromContent() const {
+  auto mine = std::make_unique<FCL_RS_ADDRESS_BOOK>();
+  if (const std::vector<int32_t> unplaced = buildBook(*mine); !unplaced.empty()) {
+    ut.debugMsg(kTraceLevel, QStringLiteral("Index %d has no free slot!"), unplaced.front());
+    return true;
+  }
   for (int i = 0; i < FCL_ADDRESS_BOOK_NODE_COUNT; ++i) {
     const FCL_RS_ADDRESS_BOOK_NODE& a = mine->sNode[i];
-    const FCL_RS_ADDRESS_BOOK_NODE& b = scanner->sNode[i];
-    if (a.dwNodeType != b.dwNodeType || a.dwGroupMask != b.dwGroupMask) {
-      funcEnd(name);
-      return true;
-    }
+    const FCL_RS_ADDRESS_BOOK_NODE& b = addressBook->sNode[i];
+    if (a.dwNodeType != b.dwNodeType || a.dwGroupMask != b.dwGroupMask) return true;
     if (const int diff = std::strncmp(a.szNodeName, b.szNodeName, sizeof a.szNodeName); diff != 0) {
       ut.debugMsg(kTraceLevel, QStringLiteral("Address node name is changed! %d"), diff);
-      funcEnd(name);
       return true;
     }
     if (const int diff = std::strncmp(a.szEmailAddress, b.szEmailAddress, sizeof a.szEmailAddress); diff != 0) {
       ut.debugMsg(kTraceLevel, QStringLiteral("Address email is changed! %d"), diff);
-      funcEnd(name);
       return true;
     }
   }
-  ut.debugMsg(kTraceLevel, QStringLiteral("No data change!"));
-  funcEnd(name);
   return false;
 }
 
@@ -293,6 +314,8 @@ void AddressBookControllerObjC::forgetContent() {
   m_bookRead = false;
   m_groups.clear();
   m_contacts.clear();
+  m_readGroups.clear();
+  m_readContacts.clear();
   m_shownSlots.assign(FCL_ADDRESS_BOOK_NODE_COUNT, false);
 }
 
@@ -328,6 +351,62 @@ void AddressBookControllerObjC::rebuildDictionaries() {
     e.readNode = QByteArray(reinterpret_cast<const char*>(&n), sizeof n);
     (isGroupType(n.dwNodeType) ? m_groups : m_contacts)[e.index] = e;
   }
+  m_readGroups = m_groups;
+  m_readContacts = m_contacts;
+}
+
+namespace {
+
+// What the user changed in a dictionary since it was built as `read`: index -> the entry now,
+// or none for one deleted.
+std::map<int32_t, std::optional<AddressBookEntry>> changesOf(const AddressBookDictionary& now,
+                                                             const AddressBookDictionary& read) {
+  std::map<int32_t, std::optional<AddressBookEntry>> changes;
+  for (const auto& [key, e] : read) {
+    const auto it = now.find(key);
+    if (it == now.end()) changes[key] = std::nullopt;
+    else if (!(it->second == e)) changes[key] = it->second;
+  }
+  for (const auto& [key, e] : now)
+    if (read.find(key) == read.end()) changes[key] = e;
+  return changes;
+}
+
+}  // namespace
+
+void AddressBookControllerObjC::refreshFrom(const FCL_RS_ADDRESS_BOOK& fresh) {
+  const QString name = op("refreshFrom:");
+  funcEnter(name);
+  std::map<int32_t, std::optional<AddressBookEntry>> changes = changesOf(m_contacts, m_readContacts);
+  changes.merge(changesOf(m_groups, m_readGroups));  // an index is a group's or a contact's, never both
+  const AddressBookDictionary shownGroups = m_groups;
+  const AddressBookDictionary shownContacts = m_contacts;
+  acceptContent(fresh);
+  for (const auto& [key, change] : changes) {
+    // The entry the fresh book holds under this index, if it shows one.
+    std::optional<AddressBookEntry> there;
+    for (AddressBookDictionary* d : {&m_groups, &m_contacts}) {
+      if (const auto it = d->find(key); it != d->end()) {
+        there = it->second;
+        d->erase(it);
+      }
+    }
+    if (!change) continue;  // deleted by the user
+    AddressBookEntry mine = *change;
+    if (there) {
+      // The user's values in the slot the scanner holds the index in now, the rest as read there.
+      mine.readSlot = there->readSlot;
+      mine.readNode = there->readNode;
+      mine.shortcut = there->shortcut;
+    } else {
+      // Gone from the scanner's book (or never there): written as a new entry at slot index-1.
+      mine.readSlot = -1;
+      mine.readNode.clear();
+    }
+    (isGroupType(mine.nodeType) ? m_groups : m_contacts)[key] = mine;
+  }
+  if (m_groups != shownGroups || m_contacts != shownContacts) updateUI();
+  funcEnd(name);
 }
 
 bool AddressBookControllerObjC::isKeptSlot(int slot) const {
@@ -370,8 +449,9 @@ FCL_RS_ADDRESS_BOOK_NODE nodeOf(const AddressBookEntry& e) {
 
 }  // namespace
 
-void AddressBookControllerObjC::buildBook(FCL_RS_ADDRESS_BOOK& book) const {
+std::vector<int32_t> AddressBookControllerObjC::buildBook(FCL_RS_ADDRESS_BOOK& book) const {
   const QString name = op("buildBook:");
+  std::vector<int32_t> unplaced;
   std::memcpy(&book, addressBook.get(), sizeof book);
   // The slots of the entries shown are filled again from the dictionaries (a deleted entry's
   // slot stays empty); kept and empty slots stay as they are.
@@ -392,6 +472,7 @@ void AddressBookControllerObjC::buildBook(FCL_RS_ADDRESS_BOOK& book) const {
         if (taken[slot]) {
           ut.debugMsg(kErrorLevel, QStringLiteral("========= %@ ERROR: slot %d is held; index %d not written\n"), name,
                       slot, e.index);
+          unplaced.push_back(e.index);
           continue;
         }
         book.sNode[slot] = nodeOf(e);
@@ -399,6 +480,8 @@ void AddressBookControllerObjC::buildBook(FCL_RS_ADDRESS_BOOK& book) const {
       }
     }
   }
+  std::sort(unplaced.begin(), unplaced.end());
+  return unplaced;
 }
 
 // ---- Tables ---------------------------------------------------------------------------------------------

@@ -9,7 +9,8 @@
 //   isDataChanged  reads the book again and compares it, slot by slot, with the book the page
 //                  would write (node type, group mask, name, e-mail address);
 //   getParam       writes the book the page holds, answering the scanner's verdict
-//                  (IOWrapper::judge: a refused write is a failure).
+//                  (IOWrapper::judge: a refused write is a failure);
+//   differsFromAccepted  the same comparison with the last accepted content, without reading.
 //
 // The page's last accepted content (addressBook) is the scanner's book as of the last accepted
 // read or accepted write of the page, or of an import that wrote the book (settingsImported).
@@ -18,6 +19,17 @@
 // from, each of its fields the user did not change byte for byte as read; a deleted entry's slot
 // empty; an entry an editor created at slot index-1. A change is that book differing from the
 // last accepted content; a fresh read that succeeds replaces the content, one that fails leaves it.
+// The entries the user changed are those that differ from the ones the dictionaries were last
+// built with (an editor's Create/OK that changed something, a delete, the masks a group's delete
+// or new number changed). A fresh read that succeeds rebuilds the dictionaries from the fresh
+// book and puts the user's changes back on top, by index: untouched entries follow the scanner,
+// a changed one keeps the user's values (at the slot the fresh read holds its index in, with the
+// rest of that slot's bytes and its shortcut flag as read there; a deleted one stays deleted).
+// A changed entry whose index the fresh book no longer shows is written as a new one.
+// An entry that cannot be placed (slot index-1 is held by a kept entry or by another read entry)
+// is a change, and getParam then writes nothing and answers NO with IDS_AB_INDEX_USED_MSG
+// (naming the index) / IDS_AB_INDEX_USED_INFO, so the page keeps it and the user can choose
+// another index.
 // An accepted write makes the written book the content and rebuilds the dictionaries from it.
 //   - a failed read in setParam tells the user (IDS_AB_READ_FAIL_MSG / _INFO, with what the
 //     scanner said). When the page holds accepted content, it shows that content again and stays
@@ -27,8 +39,7 @@
 //     blocked) and getParam writes nothing and answers NO (IDS_RS_NOT_READ_MSG / _INFO).
 // Slots the page shows are those of node type 1..20 (groups) and 21 (contacts) with an index of
 // 1..300 that no earlier slot's entry holds. Every other non-empty slot is kept: not shown, never
-// a change, written back as read at its own slot and never overwritten (so is a slot that a
-// fresh read of the change check filled since the dictionaries were built). An index is in use
+// a change, written back as read at its own slot and never overwritten. An index is in use
 // for the editors (isIndexTaken) when a kept slot names it or when slot index-1 holds a kept
 // entry or a read entry that sits at a slot other than its own, so an entry written at slot
 // index-1 never overwrites another one.
@@ -91,6 +102,7 @@ class AddressBookControllerObjC : public PageController {
   bool getParam(MainWindowState& state) override;         // writes the scanner; the state is untouched
   bool isDataChanged(const MainWindowState& state) override;
   int32_t isDataError() override;                         // always 0
+  bool differsFromAccepted(const MainWindowState& state) override;  // no I/O, no alert
 
   // ---- The same on the command layer itself (kept, not owned; may be null: nothing to read) ----
   void setParam(IOWrapper* io);
@@ -145,7 +157,8 @@ class AddressBookControllerObjC : public PageController {
 
   // ---- Building the book (what getParam writes; exposed for tests) -----------------------------
   // The book the page holds: the last accepted content with the user's edits (see above).
-  void buildBook(FCL_RS_ADDRESS_BOOK& book) const;
+  // Answers the indexes of the entries it could not place (their slot is held), in ascending order.
+  std::vector<int32_t> buildBook(FCL_RS_ADDRESS_BOOK& book) const;
 
   // ---- The controls (for tests and the page's screenshots) ------------------------------------
   struct Controls {
@@ -174,6 +187,12 @@ class AddressBookControllerObjC : public PageController {
   void initLocalizedString();
   // Rebuilds the dictionaries (and the kept slots) from addressBook.
   void rebuildDictionaries();
+  // After a fresh read that succeeded: `fresh` becomes the content, the dictionaries are rebuilt
+  // from it and the user's changes put back on top (see above); the tables show the result.
+  void refreshFrom(const FCL_RS_ADDRESS_BOOK& fresh);
+  // True when the book the page would write differs from addressBook, or holds an entry that
+  // cannot be placed.
+  bool differsFromContent() const;
   // Takes `book` as the page's accepted content and shows it.
   void acceptContent(const FCL_RS_ADDRESS_BOOK& book);
   // Drops the page's content: nothing shown, nothing editable or written until a read succeeds.
@@ -204,5 +223,9 @@ class AddressBookControllerObjC : public PageController {
   std::vector<bool> m_shownSlots;
   AddressBookDictionary m_groups;
   AddressBookDictionary m_contacts;
+  // The dictionaries as the last rebuild made them: an entry differing from its one here (or
+  // missing on either side) is one the user changed.
+  AddressBookDictionary m_readGroups;
+  AddressBookDictionary m_readContacts;
   EditorPresenter m_presenter;
 };

@@ -42,9 +42,10 @@
 //                         true when the page's content differs from its last accepted content,
 //                         judged without asking the scanner (the main window asks it when the
 //                         scanner is gone, to say whether edits were lost). The base asks
-//                         isDataChanged with no command layer in `state`: copy-back pages compare
-//                         with the records, and the self-writing pages, whose fresh read then
-//                         cannot run, compare with the content they last accepted.
+//                         isDataChanged with no command layer in `state`, so copy-back pages
+//                         compare with the records; the self-writing pages override it and
+//                         compare with the content they last accepted, with no read, alert or
+//                         change of their state.
 //   neededSize()          asked once by the main window before it opens, with the page hidden:
 //                         the size the page needs to show every control it can show (in any
 //                         state, for either model) without scrolling or cutting one off. The

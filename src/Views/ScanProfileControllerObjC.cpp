@@ -106,6 +106,16 @@ void ScanProfileControllerObjC::setParam(const MainWindowState& state) {
 bool ScanProfileControllerObjC::getParam(MainWindowState& state) { return getParam(state.ioWrapper); }
 bool ScanProfileControllerObjC::isDataChanged(const MainWindowState& state) { return isDataChanged(state.ioWrapper); }
 
+bool ScanProfileControllerObjC::differsFromAccepted(const MainWindowState& state) {
+  (void)state;
+  const QString name = op("differsFromAccepted:");
+  funcEnter(name);
+  // Without a read: the shown profiles against the last accepted ones (unread: nothing to lose).
+  const bool differs = m_read && std::memcmp(m_profileAll.get(), m_lastAccepted.get(), sizeof *m_profileAll) != 0;
+  funcEnd(name);
+  return differs;
+}
+
 int32_t ScanProfileControllerObjC::isDataError() {
   const QString name = op("isDataError");
   funcEnter(name);

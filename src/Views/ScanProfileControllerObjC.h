@@ -25,6 +25,8 @@
 //     (the slots the editor has not handed back since take it too, so that a save never sends
 //     profiles older than the scanner's); a failed fresh read compares with the last accepted
 //     content;
+//   - differsFromAccepted compares profileAll with the last accepted content without reading
+//     (unread: NO);
 //   - an accepted getParam makes what it wrote the last accepted content.
 //
 // Rows: the name is szProfileName of the slot; the type (getProfileTypeStr) shows only beside a
@@ -73,6 +75,7 @@ class ScanProfileControllerObjC : public PageController {
   bool getParam(MainWindowState& state) override;        // writes the scanner; the state is untouched
   bool isDataChanged(const MainWindowState& state) override;
   int32_t isDataError() override;                        // always 0
+  bool differsFromAccepted(const MainWindowState& state) override;  // no I/O, no alert
 
   // ---- The same on the command layer itself (may be null: nothing to read or write) -----------
   void setParam(IOWrapper* io, const QStringList& clientList, const QStringList& serverList);

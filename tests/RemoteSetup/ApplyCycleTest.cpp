@@ -7,11 +7,16 @@
 #include <QSignalSpy>
 #include <QTreeView>
 #include <cstring>
+#include <functional>
+#include <string>
 
 #include "MainWindowFixture.h"
 #include "Views/AddressBookControllerObjC.h"
+#include "Views/ScanProfileControllerObjC.h"
+#include "platform/FixedText.h"
 #include "platform/Localizer.h"
 #include "support/AddressBookFixture.h"
+#include "support/LogCapture.h"
 
 using platform::Localizer;
 
@@ -350,33 +355,61 @@ TEST_F(ApplyCycleTest, DevicesWithTheScannerLostLeadsBackToTheDeviceWindow) {
 }
 
 // A self-writing page says whether its edits are lost from what it last accepted, without reading
-// the scanner again.
+// the scanner again and without an error line about a read it never tried.
 TEST_F(ApplyCycleTest, DevicesWithTheScannerLostJudgesASelfWritingPageWithoutReadingIt) {
   realPages = [](PageFactory& f) {
     f.registerPage(QString::fromLatin1(pages::kAddressBookStoryboard),
                    [](QWidget* p) { return std::make_unique<AddressBookControllerObjC>(p); });
+    f.registerPage(QString::fromLatin1(pages::kScanProfileStoryboard),
+                   [](QWidget* p) { return std::make_unique<ScanProfileControllerObjC>(p); });
   };
-  for (const bool edited : {false, true}) {
-    SCOPED_TRACE(edited ? "edited" : "untouched");
-    loaded();
-    click("IDS_AB_ADDRESS_BOOK");
-    ASSERT_EQ(shown(), "addressBook");
-    auto* book = dynamic_cast<AddressBookControllerObjC*>(vc->page(QString::fromLatin1(pages::kAddressBookStoryboard)));
-    ASSERT_NE(book, nullptr);
-    if (edited) {
-      abtest::selectRow(book->controls().contactTable, 0);
-      book->controls().delContactBtn->click();
+  struct Case {
+    const char* node;
+    const char* storyboard;
+    const char* view;
+    std::function<void(PageController*)> edit;
+  };
+  const Case cases[] = {
+      {"IDS_AB_ADDRESS_BOOK", pages::kAddressBookStoryboard, "addressBook",
+       [](PageController* page) {
+         auto* book = dynamic_cast<AddressBookControllerObjC*>(page);
+         ASSERT_NE(book, nullptr);
+         abtest::selectRow(book->controls().contactTable, 0);
+         book->controls().delContactBtn->click();
+       }},
+      {"IDS_SP_SCAN_PROFILE", pages::kScanProfileStoryboard, "scanProfile",
+       [](PageController* page) {
+         auto* profiles = dynamic_cast<ScanProfileControllerObjC*>(page);
+         ASSERT_NE(profiles, nullptr);
+         FCL_RS_PROFILE renamed = profiles->profileAll().sProfile[0];
+         platform::textToField(renamed.szProfileName, QStringLiteral("Renamed"));
+         profiles->setBackParam(&renamed);  // the editor's OK on profile 1
+       }},
+  };
+  Utilities& ut = Utilities::sharedInstance();
+  const int32_t mask = ut.nDebugMask();
+  for (const Case& c : cases) {
+    for (const bool edited : {false, true}) {
+      SCOPED_TRACE(std::string(c.view) + (edited ? " edited" : " untouched"));
+      loaded();
+      click(c.node);
+      ASSERT_EQ(shown(), c.view);
+      if (edited) c.edit(vc->page(QString::fromLatin1(c.storyboard)));
+      sent();
+      link->model().forceLock("");  // restarted
+      QSignalSpy back(vc.get(), &ViewController::returnToDevices);
+      dialogs.expectAlert(0, text("IDS_CHECK_DEVICE_ID_FAIL_MSG"));
+      ut.setDebugMask(0x02);
+      LogCapture log;
+      vc->DevicesBtnPressed();
+      ut.setDebugMask(mask);
+      ASSERT_EQ(dialogs.alerts().size(), 1u);
+      EXPECT_EQ(dialogs.alerts().front().information.contains(text("IDS_RS_UNSAVED_CHANGES_INFO")), edited);
+      EXPECT_EQ(sent(), (Runs{"status", "unlock"}));
+      EXPECT_EQ(back.count(), 1);
+      EXPECT_TRUE(log.lines().filter(QStringLiteral("could not be read")).isEmpty()) << log.lines().join('\n').toStdString();
+      vc.reset();
     }
-    sent();
-    link->model().forceLock("");  // restarted
-    QSignalSpy back(vc.get(), &ViewController::returnToDevices);
-    dialogs.expectAlert(0, text("IDS_CHECK_DEVICE_ID_FAIL_MSG"));
-    vc->DevicesBtnPressed();
-    ASSERT_EQ(dialogs.alerts().size(), 1u);
-    EXPECT_EQ(dialogs.alerts().front().information.contains(text("IDS_RS_UNSAVED_CHANGES_INFO")), edited);
-    EXPECT_EQ(sent(), (Runs{"status", "unlock"}));
-    EXPECT_EQ(back.count(), 1);
-    vc.reset();
   }
 }
 

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "IO/FCLCodes.h"
@@ -92,6 +93,33 @@ class AddressBookPageTest : public ::testing::Test {
   const Page::Controls& ui() const { return page.controls(); }
   QStringList groupCol(int c) const { return column(ui().groupTable, c); }
   QStringList contactCol(int c) const { return column(ui().contactTable, c); }
+
+  // The contact editor opened with the add button: a new contact at `index`.
+  void addContact(const char* index, const char* name, const char* mail) {
+    page.setEditorPresenter([&](QDialog& d) {
+      auto& editor = dynamic_cast<AddressBookContactControllerObjC&>(d);
+      editor.show();
+      const auto& c = editor.controls();
+      c.indexText->setText(QString::fromLatin1(index));
+      QTest::keyClicks(c.nameText, name);
+      QTest::keyClicks(c.emailText, mail);
+      QTest::mouseClick(c.btnCreate, Qt::LeftButton);
+      EXPECT_FALSE(editor.isVisible()) << "created";
+    });
+    QTest::mouseClick(ui().addContactBtn, Qt::LeftButton);
+  }
+  // The contact editor opened on row `row`: the contact renamed.
+  void renameContact(int row, const char* name) {
+    page.setEditorPresenter([&](QDialog& d) {
+      auto& editor = dynamic_cast<AddressBookContactControllerObjC&>(d);
+      editor.show();
+      editor.controls().nameText->selectAll();
+      QTest::keyClicks(editor.controls().nameText, name);
+      QTest::mouseClick(editor.controls().btnCreate, Qt::LeftButton);
+    });
+    selectRow(ui().contactTable, row);
+    page.doubleClickContactRow();
+  }
 
   // Saves through the page and answers the book the scanner then holds.
   std::unique_ptr<FCL_RS_ADDRESS_BOOK> save() {
@@ -612,6 +640,111 @@ TEST_F(AddressBookPageTest, FreshReadReplacesTheBookAndKeepsWhatItBrought) {
   EXPECT_EQ(contactCol(1), (QStringList{"B", "From the panel"}));
 }
 
+// The scanner's book changes (on the panel) after the page was filled, and the change check
+// reads it: entries the user did not touch follow the scanner (shown, not a change, written as
+// the scanner holds them), the user's edits stay on top by index and win for their entries.
+TEST_F(AddressBookPageTest, FreshReadRefreshesTheEntriesTheUserDidNotTouch) {
+  struct Case {
+    const char* name;
+    std::function<void(FCL_RS_ADDRESS_BOOK&)> panel;  // what changes on the scanner
+    std::function<void()> user;                         // what the user does on the page
+    bool changed;
+    std::function<void(FCL_RS_ADDRESS_BOOK&)> written;  // the panel's book -> what the save writes
+    QStringList shown;                                  // the contacts' names after the check
+  };
+  const auto nothing = [] {};
+  const auto asIs = [](FCL_RS_ADDRESS_BOOK&) {};
+  const Case cases[] = {
+      {"untouched, B renamed on the panel",
+       [](FCL_RS_ADDRESS_BOOK& b) { contact(b, 2, 0, "B renamed on panel", "b@example.com"); }, nothing, false, asIs,
+       {"A", "B renamed on panel"}},
+      {"untouched, A gone and B renamed into its slot",
+       [](FCL_RS_ADDRESS_BOOK& b) {
+         std::memset(&b.sNode[1], 0, sizeof b.sNode[1]);
+         contact(b, 2, 0, "B renamed on panel", "b@example.com", 0, /*slot*/ 0);
+       },
+       nothing, false, asIs, {"B renamed on panel"}},
+      {"A renamed by the user, B on the panel",
+       [](FCL_RS_ADDRESS_BOOK& b) { contact(b, 2, 0, "B renamed on panel", "b@example.com"); },
+       [this] { renameContact(0, "A by the user"); }, true,
+       [](FCL_RS_ADDRESS_BOOK& b) { platform::textToField(b.sNode[0].szNodeName, QStringLiteral("A by the user")); },
+       {"A by the user", "B renamed on panel"}},
+      {"B renamed by both: the user's name wins, in the slot the scanner moved B to",
+       [](FCL_RS_ADDRESS_BOOK& b) {
+         std::memset(&b.sNode[1], 0, sizeof b.sNode[1]);
+         contact(b, 2, 0, "B renamed on panel", "b@example.com", 1, /*slot*/ 5).byReserved1[0] = 0x33;
+       },
+       [this] { renameContact(1, "B by the user"); }, true,
+       [](FCL_RS_ADDRESS_BOOK& b) { platform::textToField(b.sNode[5].szNodeName, QStringLiteral("B by the user")); },
+       {"A", "B by the user"}},
+      {"A deleted by the user, renamed on the panel",
+       [](FCL_RS_ADDRESS_BOOK& b) { contact(b, 1, 0, "A renamed on panel", "a@example.com"); },
+       [this] {
+         selectRow(ui().contactTable, 0);
+         page.deleteContact();
+       },
+       true, [](FCL_RS_ADDRESS_BOOK& b) { std::memset(&b.sNode[0], 0, sizeof b.sNode[0]); }, {"B"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto book = emptyBook();
+    contact(*book, 1, 0, "A", "a@example.com");
+    contact(*book, 2, 0, "B", "b@example.com");
+    load(*book);
+    c.user();
+    c.panel(*book);
+    putBook(*book);
+    EXPECT_EQ(page.isDataChanged(&io), c.changed);
+    EXPECT_EQ(contactCol(1), c.shown);
+    c.written(*book);
+    EXPECT_EQ(firstDifference(*book, *save()), "");
+    EXPECT_FALSE(page.isDataChanged(&io));
+  }
+  EXPECT_TRUE(dialogs.alerts().empty());
+}
+
+// A new entry whose slot (index-1) the change check's fresh read found held (by an entry the page
+// keeps without showing, or by another index the scanner moved there) is a change, and the save
+// refuses: the alert names the index, nothing is written, the page keeps the entry. With another
+// index it is saved.
+TEST_F(AddressBookPageTest, NewEntryWhoseSlotAFreshReadFilledIsNotSavedSilently) {
+  struct Case {
+    const char* name;
+    std::function<void(FCL_RS_ADDRESS_BOOK&)> panel;
+  };
+  const Case cases[] = {
+      {"a kept entry", [](FCL_RS_ADDRESS_BOOK& b) { put(b, 40, 99, 0, "panel thing", "", 1, /*slot*/ 4); }},
+      {"another index", [](FCL_RS_ADDRESS_BOOK& b) { contact(b, 9, 0, "Moved", "moved@example.com", 0, /*slot*/ 4); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto book = emptyBook();
+    contact(*book, 1, 0, "A", "a@example.com");
+    load(*book);
+    addContact("5", "New", "new@example.com");
+    c.panel(*book);
+    putBook(*book);
+    EXPECT_TRUE(page.isDataChanged(&io)) << "leaving the page would lose the new contact";
+
+    const int writes = bookWrites();
+    dialogs.expectAlert(0, platform::formatText(text("IDS_AB_INDEX_USED_MSG"), {5}));
+    EXPECT_FALSE(page.getParam(&io));
+    EXPECT_EQ(dialogs.alerts().back().information, text("IDS_AB_INDEX_USED_INFO"));
+    EXPECT_EQ(bookWrites(), writes) << "nothing written";
+    EXPECT_EQ(firstDifference(*book, *scannerBook()), "");
+    EXPECT_EQ(page.contactDictionary().count(5), 1u) << "the page keeps the entry";
+
+    // The user gives it another index.
+    selectRow(ui().contactTable, 1);
+    page.deleteContact();
+    addContact("6", "New", "new@example.com");
+    EXPECT_TRUE(page.isDataChanged(&io));
+    contact(*book, 6, 0, "New", "new@example.com");
+    EXPECT_EQ(firstDifference(*book, *save()), "");
+  }
+  EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+}
+
 // An entry whose dwRefIdx is 300 or more has no slot of its own: it is not shown (logged at the
 // error level), and a save puts it back where it was read.
 TEST_F(AddressBookPageTest, EntryOutsideTheBookIsKeptAsRead) {
@@ -660,13 +793,17 @@ TEST_F(AddressBookPageTest, SlotOfAnUnknownTypeSurvivesTheWrite) {
   EXPECT_EQ(firstDifference(*want, *save()), "");
   EXPECT_FALSE(page.isDataChanged(&io));
 
-  // An entry given index 61 (the editors refuse it) never takes the kept slot 60.
+  // An entry given index 61 (the editors refuse it) never takes the kept slot 60: the save
+  // refuses it and writes nothing.
   page.setParam(&io);
   AddressBookDictionary contacts;
   contacts[61] = entry(61, 21, 0, "Takes 61", "t@example.com");
   page.setContactDictionary(contacts);
   EXPECT_TRUE(page.isIndexTaken(61));
-  EXPECT_EQ(firstDifference(*want, *save()), "");
+  EXPECT_TRUE(page.isDataChanged(&io));
+  dialogs.expectAlert(0, platform::formatText(text("IDS_AB_INDEX_USED_MSG"), {61}));
+  EXPECT_FALSE(page.getParam(&io));
+  EXPECT_EQ(firstDifference(*want, *scannerBook()), "");
 }
 
 // An editor in add mode refuses an index another entry uses, or one outside the book, and a
