@@ -339,6 +339,25 @@ class ScriptedUsbTest : public ::testing::Test {
   platform::UsbHost* m_previous;
 };
 
+// One exchange phase each, for the tables of the phase tests below.
+bool runCommandPhase(USBWraper& w) {
+  FCL_CMD cmd = commandOf(monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_CUR_COUNT, 4);
+  monitor::FCL_DEVICE_STATUS status{};
+  return w.SendCommand(&cmd, &status);
+}
+bool runDataOutPhase(USBWraper& w) {
+  uint8_t data[316] = {};
+  return w.SendData(data, sizeof data);
+}
+bool runDataInPhase(USBWraper& w) {
+  uint8_t data[316];
+  return w.GetData(data, sizeof data);
+}
+bool runEventDataInPhase(USBWraper& w) {
+  uint8_t data[64];
+  return w.GetEventData(data, sizeof data);
+}
+
 }  // namespace
 
 TEST_F(UsbTransportTest, ReadAndWriteOverTheBulkPipesWithALimitPerTransfer) {
@@ -508,26 +527,13 @@ TEST_F(ScriptedUsbTest, EveryPhaseEndsWithinTheLimitOfTheSamePhaseOverTcp) {
   };
   const std::vector<Case> cases = {
       {"command", false,
-       [](USBWraper& w) {
-         FCL_CMD cmd = commandOf(monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_CUR_COUNT, 4);
-         monitor::FCL_DEVICE_STATUS status{};
-         return w.SendCommand(&cmd, &status);
-       }},
+       runCommandPhase},
       {"data out", true,
-       [](USBWraper& w) {
-         uint8_t data[316] = {};
-         return w.SendData(data, sizeof data);
-       }},
+       runDataOutPhase},
       {"data in", false,
-       [](USBWraper& w) {
-         uint8_t data[316];
-         return w.GetData(data, sizeof data);
-       }},
+       runDataInPhase},
       {"event data in", false,
-       [](USBWraper& w) {
-         uint8_t data[64];
-         return w.GetEventData(data, sizeof data);
-       }},
+       runEventDataInPhase},
   };
   MonitorTimings t = ScopedMonitorTimings::quick();
   t.usbTry = 40ms;
@@ -580,32 +586,15 @@ TEST_F(ScriptedUsbTest, ADeviceThatIsGoneEndsThePhaseWithoutAnotherTry) {
   };
   const std::vector<Case> cases = {
       {"command out", true,
-       [](USBWraper& w) {
-         FCL_CMD cmd = commandOf(monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_CUR_COUNT, 4);
-         monitor::FCL_DEVICE_STATUS status{};
-         return w.SendCommand(&cmd, &status);
-       }},
+       runCommandPhase},
       {"status in", false,
-       [](USBWraper& w) {
-         FCL_CMD cmd = commandOf(monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_CUR_COUNT, 4);
-         monitor::FCL_DEVICE_STATUS status{};
-         return w.SendCommand(&cmd, &status);
-       }},
+       runCommandPhase},
       {"data out", true,
-       [](USBWraper& w) {
-         uint8_t data[36] = {};
-         return w.SendData(data, sizeof data);
-       }},
+       runDataOutPhase},
       {"data in", false,
-       [](USBWraper& w) {
-         uint8_t data[4];
-         return w.GetData(data, sizeof data);
-       }},
+       runDataInPhase},
       {"event data in", false,
-       [](USBWraper& w) {
-         uint8_t data[64];
-         return w.GetEventData(data, sizeof data);
-       }},
+       runEventDataInPhase},
   };
   const int i = addScanner();
   for (const Case& c : cases) {
