@@ -526,14 +526,10 @@ TEST_F(ScriptedUsbTest, EveryPhaseEndsWithinTheLimitOfTheSamePhaseOverTcp) {
     std::function<bool(USBWraper&)> run;
   };
   const std::vector<Case> cases = {
-      {"command", false,
-       runCommandPhase},
-      {"data out", true,
-       runDataOutPhase},
-      {"data in", false,
-       runDataInPhase},
-      {"event data in", false,
-       runEventDataInPhase},
+      {"command", false, runCommandPhase},
+      {"data out", true, runDataOutPhase},
+      {"data in", false, runDataInPhase},
+      {"event data in", false, runEventDataInPhase},
   };
   MonitorTimings t = ScopedMonitorTimings::quick();
   t.usbTry = 40ms;
@@ -585,16 +581,11 @@ TEST_F(ScriptedUsbTest, ADeviceThatIsGoneEndsThePhaseWithoutAnotherTry) {
     std::function<bool(USBWraper&)> run;
   };
   const std::vector<Case> cases = {
-      {"command out", true,
-       runCommandPhase},
-      {"status in", false,
-       runCommandPhase},
-      {"data out", true,
-       runDataOutPhase},
-      {"data in", false,
-       runDataInPhase},
-      {"event data in", false,
-       runEventDataInPhase},
+      {"command out", true, runCommandPhase},
+      {"status in", false, runCommandPhase},
+      {"data out", true, runDataOutPhase},
+      {"data in", false, runDataInPhase},
+      {"event data in", false, runEventDataInPhase},
   };
   const int i = addScanner();
   for (const Case& c : cases) {
