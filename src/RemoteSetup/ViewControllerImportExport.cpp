@@ -148,8 +148,9 @@ void ViewController::importSettings(SettingsFile kind) {
 
   // Each reader on the queue, the main thread waiting; a reader shows its own format alert
   // (on the main thread) when the file no longer is what was checked, and the steps after it are
-  // left out: they read the same file.
+  // left out: they read the same file. Only a reader that took the file wrote to the scanner.
   bool readersOk = true;
+  int readersDone = 0;
   auto profiles = std::make_unique<FCL_RS_PROFILE_ALL>();
   bool profilesWritten = false;
   {
@@ -160,6 +161,7 @@ void ViewController::importSettings(SettingsFile kind) {
         readersOk = reader();
         std::this_thread::sleep_for(m_importStepPause);
       });
+      if (readersOk) ++readersDone;
     };
     if (kind == SettingsFile::AllSettings) {
       step([&] { return io.readParamAllFromFile(path, twainName, false, isBNT, isUSB); });
@@ -173,6 +175,12 @@ void ViewController::importSettings(SettingsFile kind) {
     } else {
       step([&] { return io.readAddressBookFromAddr(path); });
     }
+  }
+  if (readersDone == 0) {
+    // The first reader refused the file: nothing reached the scanner, so the window and its
+    // pages keep what they hold, and the user is told that nothing was written.
+    ut.message(text("IDS_CM_MESSAGE"), text("IDS_RS_IMPORT_NOTHING_WRITTEN"), false);
+    return;
   }
   const bool imported = readersOk && io.failedImportWrites() == 0;
   // The profile page's last accepted content (network model): what the scanner accepted from the
