@@ -7,12 +7,19 @@
 
 set(ZR_PACKAGE_NAME zerelta-scanner-tools)
 
-install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION share/doc/${ZR_PACKAGE_NAME})
+install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/resources/debian/copyright
+        DESTINATION share/doc/${ZR_PACKAGE_NAME})
+
+# The package's Maintainer field: set by whoever builds the package. cpack refuses to build a
+# Debian package without it (cmake/PackageMaintainer.cmake).
+set(ZR_PACKAGE_MAINTAINER "" CACHE STRING "The Debian package's maintainer, \"Name <address>\"")
 
 set(CPACK_PACKAGE_NAME ${ZR_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Zerelta scanner tools for Linux")
-set(CPACK_PACKAGE_CONTACT "Zerelta scanner tools for Linux <zerelta-scanner-tools@example.org>")
+set(CPACK_PACKAGE_CONTACT "${ZR_PACKAGE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ZR_PACKAGE_MAINTAINER}")
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/PackageMaintainer.cmake)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "settings and push-scan monitor for Zerelta QMX-7315W and QMX-7305 scanners")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY ${ZR_PACKAGE_NAME})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

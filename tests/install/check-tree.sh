@@ -5,7 +5,7 @@
 #   check-tree.sh ROOT PROBE_DIR SIMULATOR
 #
 #  - it holds exactly the files promised (tests/install/expected-files.txt): the programs, the
-#    monitors' resources, the desktop entries, the icon, the udev rule and the README; nothing
+#    monitors' resources, the desktop entries, the icon, the udev rule, the README and the copyright file; nothing
 #    of the simulator, the benchmarks or the tests;
 #  - the desktop entries pass desktop-file-validate and name a program and an icon of the tree;
 #  - the programs carry no path of the source or build tree;
@@ -37,6 +37,7 @@ done
 cmp -s "$root/lib/udev/rules.d/70-zerelta-scanners.rules" "$ZR_SOURCE_DIR/resources/udev/70-zerelta-scanners.rules" ||
   fail "the udev rule differs from resources/udev"
 cmp -s "$root/share/doc/zerelta-scanner-tools/README.md" "$ZR_SOURCE_DIR/README.md" || fail "the README differs"
+cmp -s "$root/share/doc/zerelta-scanner-tools/copyright" "$ZR_SOURCE_DIR/resources/debian/copyright" || fail "the copyright file differs"
 cmp -s "$root/share/icons/hicolor/scalable/apps/zerelta-remote-setup.svg" \
   "$ZR_SOURCE_DIR/resources/icons/zerelta-remote-setup.svg" || fail "the icon differs from resources/icons"
 

@@ -12,8 +12,23 @@ probe_dir=$1
 sim=$2
 require_tools cpack dpkg-deb dpkg-shlibdeps file
 
-if ! (cd "$ZR_BUILD_DIR" && cpack -G DEB -B "$work/pkg" --config "$ZR_BUILD_DIR/CPackConfig.cmake") \
-  >"$work/cpack.log" 2>&1; then
+# The maintainer is the packager's (ZR_PACKAGE_MAINTAINER): without one, cpack refuses and says
+# how to name one; with one, it is the package's Maintainer field.
+cpack_deb() {
+  (cd "$ZR_BUILD_DIR" && cpack -G DEB -B "$1" --config "$ZR_BUILD_DIR/CPackConfig.cmake" \
+    -D CPACK_DEBIAN_PACKAGE_MAINTAINER="$2")
+}
+if cpack_deb "$work/unnamed" "" >"$work/unnamed.log" 2>&1; then
+  fail "cpack built a package without a maintainer"
+elif ! grep -q 'ZR_PACKAGE_MAINTAINER' "$work/unnamed.log"; then
+  cat "$work/unnamed.log" >&2
+  fail "cpack without a maintainer does not say how to name one"
+else
+  pass "without a maintainer cpack refuses and names ZR_PACKAGE_MAINTAINER"
+fi
+ls "$work"/unnamed/*.deb >/dev/null 2>&1 && fail "a package without a maintainer was left behind"
+maintainer="Test Packager <packager@example.org>"
+if ! cpack_deb "$work/pkg" "$maintainer" >"$work/cpack.log" 2>&1; then
   cat "$work/cpack.log" >&2
   fail "cpack -G DEB"
   finish
@@ -35,7 +50,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = zerelta-scanner-tools ] || fail "Package: $(field Package)"
 [ "$(field Version)" = "$version" ] || fail "Version: $(field Version), the project's is $version"
 [ "$(field Architecture)" = "$arch" ] || fail "Architecture: $(field Architecture)"
-[[ "$(field Maintainer)" =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] || fail "Maintainer: $(field Maintainer)"
+[ "$(field Maintainer)" = "$maintainer" ] || fail "Maintainer: $(field Maintainer), the packager's is $maintainer"
 # A synopsis line and a long description that does not repeat it.
 description=$(field Description)
 [ "$(sed -n 1p <<<"$description")" = "settings and push-scan monitor for Zerelta QMX-7315W and QMX-7305 scanners" ] ||
