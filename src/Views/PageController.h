@@ -65,7 +65,7 @@
 //   addressBook       ioWrapper                             (writes the scanner  the scanner     0
 //                                                           itself; answers the  via ioWrapper
 //                                                           write's success)
-//   scanFileName      sParamAll.sFilename, serialString,    sParamAll.sFilename  sFilename       0, 2
+//   scanFileName      sParamAll.sFilename, serialString,    sParamAll.sFilename  sFilename       0, 2, 999
 //                     ioWrapper
 //   scan2USB          sParamAll.sScan2USB,                  sParamAll.sScan2USB, the same two    0, 999
 //                     sParamAll.sGeneral, bIsB              sParamAll.sGeneral

@@ -93,13 +93,6 @@ int64_t wholeNumber(const QString& text) {
 
 QString wholeNumberText(const QString& text) { return QString::number(wholeNumber(text)); }
 
-// The first `n` UTF-16 units of `text`, one fewer when the cut would split a surrogate pair.
-QString leftUnits(const QString& text, int n) {
-  if (text.size() <= n) return text;
-  if (n > 0 && text[n - 1].isHighSurrogate()) --n;
-  return text.left(n);
-}
-
 }  // namespace
 
 // ---- Construction ("viewDidLoad") ------------------------------------------------------------------
@@ -110,6 +103,7 @@ ScanFileNameControllerObjC::ScanFileNameControllerObjC(QWidget* parent)
   funcEnter(name);
   buildLayout();
   initLocalizedString();
+  m_texts.add(m_ui.textFileName, sizeof fileName.szName, "IDS_SFN_FILE_NAME");
   // The typing filters listen to textEdited, the user's typing alone.
   for (QLineEdit* field : {m_ui.textFileName, m_ui.textInitialValue, m_ui.textMinimumNumberDigits})
     connect(field, &QLineEdit::textEdited, this, [this, field] { controlTextDidChange(field); });
@@ -268,6 +262,10 @@ bool ScanFileNameControllerObjC::isDataChanged(const FCL_RS_PARAM_FILENAME& file
 int32_t ScanFileNameControllerObjC::isDataError() {
   const QString name = op("isDataError");
   funcEnter(name);
+  if (m_texts.refuseTooLong()) {
+    funcErr(name, QStringLiteral("the file name is longer than the record holds"));
+    return kPageErrorShown;
+  }
   // Checked only while the field is open to the user (counter reset after each job: a disabled
   // field is one the user cannot correct) and only when the digits changed since setParam:
   // stored digits outside 1 to 6 go back to the scanner as stored.
@@ -287,7 +285,7 @@ int32_t ScanFileNameControllerObjC::isDataError() {
 void ScanFileNameControllerObjC::initUI() {
   const QString name = op("initUI");
   funcEnter(name);
-  m_ui.textFileName->setText(platform::textFromField(fileName.szName));
+  m_texts.show(m_ui.textFileName, fileName.szName);
   lastFileName = m_ui.textFileName->text();
 
   m_ui.popupFileNameStyle->selectItem(fileName.byFormat);
@@ -324,7 +322,7 @@ void ScanFileNameControllerObjC::updateCounterUI() {
 void ScanFileNameControllerObjC::applyData() {
   const QString name = op("applyData");
   funcEnter(name);
-  platform::textToField(fileName.szName, m_ui.textFileName->text());
+  m_texts.store(m_ui.textFileName, fileName.szName);
   // A pop-up without a selection keeps its stored index.
   if (const int i = m_ui.popupFileNameStyle->indexOfSelectedItem(); i >= 0) fileName.byFormat = uint8_t(i);
   fileName.byExceptionHandling = m_ui.chkOverwrite->isChecked() ? 1 : 0;
@@ -357,13 +355,10 @@ void ScanFileNameControllerObjC::controlTextDidChange(QLineEdit* field) {
       // Refused (also an emptied name): back to the last accepted text, the cursor where it was.
       field->setText(last);
       field->setCursorPosition(std::clamp(cursor - int(added.size()), 0, int(last.size())));
-    } else if (text.size() > kNameMaxLength) {
-      // Too long (a paste, or a key typed into a full name): as much of the added text as fits,
-      // from its start; what was there stays.
-      const int room = std::max(0, kNameMaxLength - int(text.size() - added.size()));
-      const QString kept = leftUnits(added, room);
-      field->setText(text.left(head) + kept + text.right(tail));
-      field->setCursorPosition(int(head + kept.size()));
+    } else {
+      // Longer than the record holds (a paste, or a key typed into a full name): refused whole,
+      // with the alert that names the limit; nothing typed is cut.
+      m_texts.acceptTyping(field);
     }
     lastFileName = field->text();
   } else if (field == m_ui.textMinimumNumberDigits) {
@@ -386,8 +381,8 @@ void ScanFileNameControllerObjC::digitsStepperClicked(double value) {
 void ScanFileNameControllerObjC::btnSetAsSNPressed() {
   const QString name = op("btnSetAsSNPressed:");
   funcEnter(name);
-  // Taken as it is, without the typing rules; storing cuts it to the field.
-  m_ui.textFileName->setText(strSN);
+  // Taken as it is, without the typing rules; the error check refuses it when it does not fit.
+  m_texts.setText(m_ui.textFileName, strSN);
   lastFileName = m_ui.textFileName->text();
   funcEnd(name);
 }

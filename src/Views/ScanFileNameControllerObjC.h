@@ -11,8 +11,8 @@
 //
 //   control                            record field          note
 //   ---------------------------------  --------------------  ------------------------------------
-//   name field (+ serial-no. button)   szName                UTF-8, at most 31 bytes, cut at a
-//                                                            character boundary
+//   name field (+ serial-no. button)   szName                UTF-8, at most 31 bytes; as read
+//                                                            while the user leaves it alone
 //   file-name style pop-up (6 items)   byFormat = item
 //   overwrite box                      byExceptionHandling   1 checked, 0 otherwise (a stored 2
 //                                                            shows unchecked and is saved as 0)
@@ -31,9 +31,10 @@
 // Typing filters (textEdited only, so filling the page runs none):
 //   name:     what the user added (wherever the cursor is) must be A-Z a-z 0-9 "_" "-", else the
 //             text returns to the last accepted one; an emptied name returns too. Added text
-//             that makes the name longer than 31 UTF-16 units keeps only its start that fits
-//             (never half of a surrogate pair). Characters already there are not judged, so a
-//             stored name holding others ("SN 42") stays editable.
+//             that makes the name longer than the 31 bytes the record holds is refused whole,
+//             with an alert naming the field and its limit (FixedTextFields.h): nothing typed
+//             or pasted is cut. Characters already there are not judged, so a stored name
+//             holding others ("SN 42") stays editable.
 //   digits:   a single digit 1 to 6 is taken; anything else returns to the last taken number;
 //             the stepper then follows the field. A stepper click puts its value into the field.
 //   initial:  "0" or one to six digits without a leading zero is taken; anything else returns
@@ -44,9 +45,12 @@
 //
 // Change check: the name (as text), then byFormat, byDateTime, byCountType, byCountDigit,
 // dwCountInitValue, byExceptionHandling; dwBALLScanCount and the reserved bytes are not compared.
-// Error check: 2 (with the focus in the digits field) when the digits read below 1 or above 6,
-// but only while the field is enabled (counter reset after each job) and only when it changed
-// since setParam (FilledValues.h); otherwise 0. Stored digits outside 1 to 6 never block and are saved as
+// Error check: 999 after the too-long alert when a name the user changed (typed, or put there
+// by the serial-number button) holds more than 31 bytes; 2 (with the focus in the digits field)
+// when the digits read below 1 or above 6, but only while the field is enabled (counter reset
+// after each job) and only when it changed since setParam (FilledValues.h); otherwise 0. A name
+// the user did not touch goes back byte for byte (also 32 bytes without a NUL, or bytes that are
+// not UTF-8) and is no change. Stored digits outside 1 to 6 never block and are saved as
 // stored (the typing filter and the stepper cannot produce them).
 //
 // Trace at level 0x40 (">>>>>>>>> %@ ENTER", "<<<<<<<<< %@ END \n  "), errors at level 0x02.
@@ -56,6 +60,7 @@
 
 #include "IO/FCLRecords.h"
 #include "Views/FilledValues.h"
+#include "Views/FixedTextFields.h"
 #include "Views/PageController.h"
 #include "Views/PageTrace.h"
 
@@ -118,7 +123,7 @@ class ScanFileNameControllerObjC : public PageController {
   // The page's copy of the record as it stands (for tests).
   const FCL_RS_PARAM_FILENAME& fileNameRecord() const { return fileName; }
 
-  static constexpr int kNameMaxLength = 31;  // UTF-16 units while typing; UTF-8 bytes stored
+  static constexpr int kNameMaxLength = 31;  // UTF-8 bytes of the name
   static constexpr int kDigitsMin = 1;
   static constexpr int kDigitsMax = 6;
   static constexpr int kFileNameStyleItems = 6;
@@ -158,5 +163,6 @@ class ScanFileNameControllerObjC : public PageController {
   QString lastDigitNum;
   // The digits as setParam filled them.
   FilledValues m_filled;
+  FixedTextFields m_texts;  // the name field: kept as read while untouched, never cut
   PageTrace m_trace;
 };

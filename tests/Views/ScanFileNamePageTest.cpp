@@ -151,6 +151,11 @@ TEST(ScanFileNamePage, UntouchedPageWritesTheRecordBackUnchanged) {
       {"ordinary record", [](FCL_RS_PARAM_FILENAME&) {}},
       {"empty name", [](FCL_RS_PARAM_FILENAME& f) { std::memset(f.szName, 0, sizeof f.szName); }},
       {"31-byte name", [](FCL_RS_PARAM_FILENAME& f) { std::memset(f.szName, 'x', 31); }},
+      // Bytes no typed text could give: they go back as read, and are no change.
+      {"32 bytes without a NUL", [](FCL_RS_PARAM_FILENAME& f) { std::memset(f.szName, 'y', 32); }},
+      {"bytes that are not UTF-8", [](FCL_RS_PARAM_FILENAME& f) { std::strcpy(f.szName, "Scan\xFF\xFE"); }},
+      {"a character cut in half", [](FCL_RS_PARAM_FILENAME& f) { std::strcpy(f.szName, "Scan\xC3"); }},
+      {"bytes after the NUL", [](FCL_RS_PARAM_FILENAME& f) { std::memcpy(f.szName, "ab\0cd", 5); }},
       {"continuous counter, overwrite off", [](FCL_RS_PARAM_FILENAME& f) {
          f.byCountType = 0;
          f.byExceptionHandling = 0;
@@ -176,6 +181,7 @@ TEST(ScanFileNamePage, UntouchedPageWritesTheRecordBackUnchanged) {
     MainWindowState state = scannerState();
     c.edit(state.sParamAll.sFilename);
     shown.page.setParam(state);
+    EXPECT_EQ(shown.page.isDataError(), kPageErrorNone) << c.what;
     EXPECT_FALSE(shown.page.isDataChanged(state)) << c.what;
     EXPECT_TRUE(sameBytes(saved(shown.page, state), state.sParamAll.sFilename)) << c.what;
   }
@@ -214,6 +220,7 @@ TEST(ScanFileNamePage, NameTypingRules) {
     const char* what;
     std::function<void(QLineEdit*)> act;
     QString shows;
+    bool tooLong = false;  // refused with the alert that names the field and its 31 bytes
   };
   const QString letters32 = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEF");
   const QString pasted40 = QStringLiteral("My_scans_of_2026-week_1_to_week_52_now");
@@ -231,20 +238,21 @@ TEST(ScanFileNamePage, NameTypingRules) {
       {"a dot", [](QLineEdit* f) { QTest::keyClick(f, Qt::Key_End); QTest::keyClicks(f, "."); }, "Scan"},
       {"an ampersand", [](QLineEdit* f) { typeInto(f, "a&"); }, "a"},
       {"letters, digits, _ and -", [](QLineEdit* f) { typeInto(f, "Doc_2026-x"); }, "Doc_2026-x"},
-      {"32 letters", [&](QLineEdit* f) { typeInto(f, letters32); }, letters32.left(31)},
+      {"32 letters", [&](QLineEdit* f) { typeInto(f, letters32); }, letters32.left(31), true},
       {"erasing the whole name", [](QLineEdit* f) { typeInto(f, ""); }, "Scan"},
       {"erasing one by one", [](QLineEdit* f) {
          QTest::keyClick(f, Qt::Key_End);
          for (int i = 0; i < 6; ++i) QTest::keyClick(f, Qt::Key_Backspace);
        }, "S"},
-      {"pasting 38 accepted characters", [&](QLineEdit* f) { pasteInto(f, pasted40); }, pasted40.left(31)},
+      {"pasting 38 accepted characters", [&](QLineEdit* f) { pasteInto(f, pasted40); }, "Scan", true},
+      {"pasting 31 accepted characters", [&](QLineEdit* f) { pasteInto(f, pasted40.left(31)); }, pasted40.left(31)},
       {"pasting 40 characters with blanks", [](QLineEdit* f) { pasteInto(f, "My scans of 2026 - week 1 to week 52 now"); },
        "Scan"},
       {"pasting a refused short text", [](QLineEdit* f) { pasteInto(f, "a b"); }, "Scan"},
       {"a slash into the middle of a full name", intoTheMiddle("/"), full31},
       {"a blank into the middle of a full name", intoTheMiddle(" "), full31},
       {"an asterisk into the middle of a full name", intoTheMiddle("*"), full31},
-      {"a letter into the middle of a full name", intoTheMiddle("x"), full31},
+      {"a letter into the middle of a full name", intoTheMiddle("x"), full31, true},
       {"a slash into the middle of a short name", [](QLineEdit* f) {
          f->setCursorPosition(2);
          QTest::keyClicks(f, "/");
@@ -256,12 +264,17 @@ TEST(ScanFileNamePage, NameTypingRules) {
   };
   ShownPage shown(scannerState());
   QLineEdit* field = shown.ui().textFileName;
+  const QString tooLong = platform::formatText(text("IDS_CM_TEXT_TOO_LONG_MSG"), {text("IDS_SFN_FILE_NAME"), 31});
   for (const Case& c : cases) {
     const MainWindowState state = scannerState();
     shown.page.setParam(state);
     field->setFocus();
+    ScriptedDialogs dialogs;  // an alert not expected here fails the test
+    if (c.tooLong) dialogs.expectAlert(0, tooLong);
     c.act(field);
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u) << c.what;
     EXPECT_EQ(field->text(), c.shows) << c.what;
+    EXPECT_EQ(shown.page.isDataError(), kPageErrorNone) << c.what;
     const FCL_RS_PARAM_FILENAME out = saved(shown.page, state);
     EXPECT_EQ(QString::fromUtf8(out.szName), c.shows) << c.what << ": stored as shown";
     EXPECT_EQ(shown.page.isDataChanged(state), c.shows != "Scan") << c.what;
@@ -273,20 +286,31 @@ TEST(ScanFileNamePage, NameTypingRules) {
   EXPECT_EQ(field->text(), "Report");
 }
 
-TEST(ScanFileNamePage, NonAsciiIsRefusedAndAStoredNameNeverSplitsACharacter) {
+TEST(ScanFileNamePage, NonAsciiIsRefusedAndASerialNumberThatDoesNotFitIsNeverCut) {
   ShownPage shown(scannerState());
   QLineEdit* field = shown.ui().textFileName;
   // 30 letters, then a character outside the basic plane (two UTF-16 units), then more.
   pasteInto(field, QString(30, u'a') + QString::fromUcs4(U"\U0001F600") + QStringLiteral("bbbb"));
   EXPECT_EQ(field->text(), "Scan");
-  // The serial number is taken as it is; storing it cuts at a character boundary within 31 bytes.
+  // A serial number that takes more than 31 bytes (here 31 characters, 52 bytes) is taken into
+  // the field as it is, but leaving the page refuses it with the alert and nothing is cut.
   MainWindowState state = scannerState();
-  state.serialString = QString(10, u'a') + QString(22, QChar(0x00E9));  // 54 bytes
+  state.serialString = QString(10, u'a') + QString(21, QChar(0x00E9));
   shown.page.setParam(state);
   click(shown.ui().btnSetAsSerialNo);
-  const FCL_RS_PARAM_FILENAME out = saved(shown.page, state);
-  EXPECT_EQ(out.szName[31], '\0');
-  EXPECT_EQ(QString::fromUtf8(out.szName), QString(10, u'a') + QString(10, QChar(0x00E9)));
+  {
+    ScriptedDialogs dialogs;
+    dialogs.expectAlert(0, platform::formatText(text("IDS_CM_TEXT_TOO_LONG_MSG"), {text("IDS_SFN_FILE_NAME"), 31}));
+    EXPECT_EQ(shown.page.isDataError(), kPageErrorShown);
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+    EXPECT_EQ(shown.page.focusWidget(), field);
+  }
+  EXPECT_TRUE(sameBytes(saved(shown.page, state), state.sParamAll.sFilename)) << "never stored cut";
+  // Shortened to fit, it is taken.
+  QTest::keyClick(field, Qt::Key_End);
+  for (int i = 0; i < 11; ++i) QTest::keyClick(field, Qt::Key_Backspace);
+  EXPECT_EQ(shown.page.isDataError(), kPageErrorNone);
+  EXPECT_EQ(QString::fromUtf8(saved(shown.page, state).szName), QString(10, u'a') + QString(10, QChar(0x00E9)));
 }
 
 // A stored name holding characters the typing rules refuse stays editable: only what the user
@@ -510,11 +534,14 @@ TEST(ScanFileNamePage, SerialNumberButtonTakesTheTextAsItIs) {
   QTest::keyClicks(shown.ui().textFileName, "/");
   EXPECT_EQ(shown.ui().textFileName->text(), "SN 42/Ä.xy");
 
-  // A serial text longer than the field is stored cut to 31 bytes.
+  // A serial text longer than the field is refused when the page is left, never stored cut.
   state.serialString = QString(40, u'7');
   shown.page.setParam(state);
   click(shown.ui().btnSetAsSerialNo);
-  EXPECT_EQ(QString::fromUtf8(saved(shown.page, state).szName), QString(31, u'7'));
+  ScriptedDialogs dialogs;
+  dialogs.expectAlert(0);
+  EXPECT_EQ(shown.page.isDataError(), kPageErrorShown);
+  EXPECT_STREQ(saved(shown.page, state).szName, "Scan");
 }
 
 TEST(ScanFileNamePage, ChoicesReachTheirFields) {
