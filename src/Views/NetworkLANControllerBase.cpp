@@ -60,12 +60,6 @@ int compareText(const char (&a)[N], const char (&b)[N]) {
   return 0;
 }
 
-// A stored address text that initUI cannot show: not empty and not four dot-separated parts.
-bool isMalformedAddress(const char (&field)[40]) {
-  const QString text = platform::textFromField(field);
-  return !text.isEmpty() && text.split(u'.').size() != 4;
-}
-
 // The seven addresses of the record with their octet fields, in the page's order.
 struct Address {
   char (FCL_RS_PARAM_NETWORK::*field)[40];
@@ -311,6 +305,10 @@ bool NetworkLANControllerBase::isDataChanged(const FCL_RS_PARAM_NETWORK& record)
   return changed;
 }
 
+bool NetworkLANControllerBase::addressEdited(const OctetFields& fields) const {
+  return m_filled.anyChanged({fields[0], fields[1], fields[2], fields[3]});
+}
+
 int32_t NetworkLANControllerBase::isDataError() {
   const QString name = op("isDataError");
   funcEnter(name);
@@ -319,8 +317,7 @@ int32_t NetworkLANControllerBase::isDataError() {
   // values go back as stored. The node name cannot be edited, so it is never checked.
   for (const Address& a : kAddresses) {
     const OctetFields& fields = m_ui.*a.octets;
-    if (!std::any_of(fields.begin(), fields.end(), [this](const QLineEdit* f) { return m_filled.changed(f); }))
-      continue;
+    if (!addressEdited(fields)) continue;
     if (std::all_of(fields.begin(), fields.end(), [](const QLineEdit* f) { return f->text().isEmpty(); })) continue;
     const auto bad = std::find_if(fields.begin(), fields.end(), [](const QLineEdit* f) {
       return !platform::isDigitsInRange(f->text(), 0, kOctetMax);
@@ -381,13 +378,16 @@ void NetworkLANControllerBase::applyData() {
     platform::textToField(m_net.szNodeName, nodeName);
   for (const Address& a : kAddresses) {
     const OctetFields& fields = m_ui.*a.octets;
+    // None of its four fields changed since the page was filled: the 40 stored bytes stay as
+    // read. The fields show a stored text only approximately (a text that is not four numbers,
+    // "010", bytes that are not UTF-8, no NUL, bytes after the NUL), so rebuilding it from them
+    // would write something the scanner never held.
+    if (!addressEdited(fields)) continue;
     const auto isEmpty = [](const QLineEdit* f) { return f->text().isEmpty(); };
     const auto isOctet = [](const QLineEdit* f) { return platform::isDigitsInRange(f->text(), 0, kOctetMax); };
     char (&field)[40] = m_net.*a.field;
     if (std::all_of(fields.begin(), fields.end(), isEmpty)) {
-      // Four empty fields over a stored text that is not an address: that text was never shown,
-      // and nothing was typed over it, so it stays as stored.
-      if (!isMalformedAddress(field)) std::memset(field, 0, sizeof field);
+      std::memset(field, 0, sizeof field);
       continue;
     }
     // Not an address (a field empty or not an octet): never written; the error check refuses it.

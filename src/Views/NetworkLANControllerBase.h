@@ -24,11 +24,14 @@
 // A stored address that is empty or not four dot-separated parts shows four empty fields (and,
 // for both, an error line at level 0x02); a part that is not a number shows 0.
 //
-// An address is either empty (all four octet fields empty: the empty text is stored, except
-// over a stored text that is not an address, which then stays as stored) or four fields of
-// digits, each 0 to 255, stored as "%d.%d.%d.%d". An address in any other form (one to three
-// fields empty, "300", "-1", eleven digits) is never written: it keeps the stored text, and the
-// error check refuses it first.
+// An address none of whose four octet fields the user changed since the page was last filled
+// (setParam or the DHCP poll's refill; FilledValues.h) keeps its 40 stored bytes as read,
+// whatever they hold ("a.b.c.d", "1.2.3", "010.0.0.1", bytes that are not UTF-8, no NUL, bytes
+// after the NUL): the fields show such a text only approximately, and it is neither rewritten
+// nor counted as a change. An address the user changed is either empty (all four octet fields
+// empty: the empty text is stored) or four fields of digits, each 0 to 255, stored as
+// "%d.%d.%d.%d". An address in any other form (one to three fields empty, "300", "-1", eleven
+// digits) is never written: it keeps the stored text, and the error check refuses it first.
 //
 // Typing filter of the octet fields: while the text is not empty and not a number, its last
 // character goes (platform::numericStringFromString: "12a" becomes "12").
@@ -173,6 +176,8 @@ class NetworkLANControllerBase : public PageController {
   void initLocalizedString();
   void initUI();
   void applyData();
+  // True when the user changed any of an address's four fields since the page was last filled.
+  bool addressEdited(const OctetFields& fields) const;
   void stopDHCPPoll();
   // One poll read under kDHCPPollReadLimit; judged.
   bool readForPoll(FCL_RS_PARAM_NETWORK& buffer);

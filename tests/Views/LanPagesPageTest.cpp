@@ -17,6 +17,8 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "IO/FCLCodes.h"
 #include "IO/IOWrapper.h"
@@ -135,6 +137,51 @@ QStringList octets(const Base::OctetFields& fields) {
   return out;
 }
 
+// The seven addresses of the record with their octet fields.
+struct AddressField {
+  const char* name;
+  char (FCL_RS_PARAM_NETWORK::*field)[40];
+  Base::OctetFields Base::Controls::*octets;
+};
+const AddressField kAddressFields[] = {
+    {"IP address", &FCL_RS_PARAM_NETWORK::szIPAddress, &Base::Controls::textIP},
+    {"subnet mask", &FCL_RS_PARAM_NETWORK::szSubnetMask, &Base::Controls::textSubnetMask},
+    {"gateway", &FCL_RS_PARAM_NETWORK::szGateway, &Base::Controls::textGateway},
+    {"WINS primary", &FCL_RS_PARAM_NETWORK::szWINSServerPrimary, &Base::Controls::textWINSPrimary},
+    {"WINS secondary", &FCL_RS_PARAM_NETWORK::szWINSServerSecondary, &Base::Controls::textWINSSecondary},
+    {"DNS primary", &FCL_RS_PARAM_NETWORK::szDNSServerPrimary, &Base::Controls::textDNSPrimary},
+    {"DNS secondary", &FCL_RS_PARAM_NETWORK::szDNSServerSecondary, &Base::Controls::textDNSSecondary},
+};
+
+// A field's 40 bytes: `bytes` (NULs included), the rest zero.
+void putBytes(char (&field)[40], const std::string& bytes) {
+  std::memset(field, 0, sizeof field);
+  std::memcpy(field, bytes.data(), std::min(bytes.size(), sizeof field));
+}
+
+// Stored address texts the octet fields can show only approximately.
+const struct StoredText {
+  const char* what;
+  std::string bytes;
+} kStoredTexts[] = {
+    {"four parts, not numbers", "a.b.c.d"},
+    {"empty, bytes after the NUL", std::string("\0\x01garbage", 9)},
+    {"three parts", "1.2.3"},
+    {"40 bytes without a NUL", "7.7.7." + std::string(34, '7')},
+    {"not UTF-8", "10.0.\xc3.\xff"},
+    {"leading zeros", "010.000.000.001"},
+    {"spaces", " 1. 2.3.4"},
+    {"an address, bytes after the NUL", std::string("8.8.8.8\0\x01\x02", 10)},
+};
+
+// A record whose seven addresses each hold one of the texts above.
+FCL_RS_PARAM_NETWORK recordOfOddAddresses() {
+  FCL_RS_PARAM_NETWORK n = sampleRecord();
+  for (std::size_t i = 0; i < std::size(kAddressFields); ++i)
+    putBytes(n.*kAddressFields[i].field, kStoredTexts[i].bytes);
+  return n;
+}
+
 }  // namespace
 
 TEST(LanPages, AreTheStandardFactorysLanPagesWithTheirTexts) {
@@ -195,13 +242,20 @@ TEST(LanPages, UntouchedPageWritesTheRecordBackUnchanged) {
          std::memset(n.szWINSServerPrimary, 0, 40);
          std::memset(n.szWINSServerSecondary, 0, 40);
        }},
+      {"a different odd text in each address", [](FCL_RS_PARAM_NETWORK& n) { n = recordOfOddAddresses(); }},
   };
+  std::vector<Case> all(std::begin(cases), std::end(cases));
+  for (const StoredText& t : kStoredTexts)
+    all.push_back({t.what, [&t](FCL_RS_PARAM_NETWORK& n) {
+                     for (const AddressField& a : kAddressFields) putBytes(n.*a.field, t.bytes);
+                   }});
   for (const Kind& kind : kKinds) {
-    for (const Case& c : cases) {
+    for (const Case& c : all) {
       FCL_RS_PARAM_NETWORK record = sampleRecord();
       c.edit(record);
       const MainWindowState state = stateWith(kind, record);
       ShownPage shown(kind, state);
+      EXPECT_EQ(shown.page->isDataError(), 0) << kind.name << ": " << c.what;
       EXPECT_FALSE(shown.page->isDataChanged(state)) << kind.name << ": " << c.what;
       const FCL_RS_PARAM_NETWORK out = saved(*shown.page, state, kind);
       EXPECT_EQ(std::memcmp(&out, &record, sizeof out), 0) << kind.name << ": " << c.what;
@@ -317,11 +371,9 @@ TEST(LanPages, AddressesThatAreNotFourPartsShowEmptyFields) {
     EXPECT_TRUE(log.contains(QStringLiteral("========= -[%1 initUI] ERROR: %2\n")
                                  .arg(QLatin1String(kind.className), QLatin1String(kind.ipError))))
         << log.lines().join(u'|').toStdString();
-    // Saved untouched: the malformed and the empty text stay as stored.
+    // Saved untouched: every stored text stays as stored, also the one shown as "0.0.7.9".
     const FCL_RS_PARAM_NETWORK out = saved(*shown.page, state, kind);
-    EXPECT_EQ(text(out.szIPAddress), "10.0.0");
-    EXPECT_EQ(text(out.szGateway), "");
-    EXPECT_EQ(text(out.szDNSServerPrimary), "0.0.7.9");
+    EXPECT_EQ(std::memcmp(&out, &second, sizeof out), 0);
     // Typing a whole address over the malformed one stores it.
     const QStringList typed{"10", "0", "0", "9"};
     for (int i = 0; i < 4; ++i) typeInto(shown.ui().textIP[std::size_t(i)], typed[i]);
@@ -445,6 +497,29 @@ TEST(LanPages, StoredMalformedAddressNeverBlocks) {
   }
 }
 
+// Typing a whole address over a stored odd text stores what was typed, in that address alone:
+// the other six keep their bytes as read.
+TEST(LanPages, EditingOneAddressChangesOnlyThatAddress) {
+  for (const Kind& kind : kKinds) {
+    for (const AddressField& edited : kAddressFields) {
+      SCOPED_TRACE(std::string(kind.name) + ": " + edited.name);
+      ScriptedDialogs dialogs;  // any alert fails the test
+      const FCL_RS_PARAM_NETWORK record = recordOfOddAddresses();
+      const MainWindowState state = stateWith(kind, record);
+      ShownPage shown(kind, state);
+      const QStringList typed{"10", "20", "30", "40"};
+      for (std::size_t i = 0; i < 4; ++i) typeInto((shown.ui().*edited.octets)[i], typed[qsizetype(i)]);
+      EXPECT_EQ(shown.page->isDataError(), 0);
+      EXPECT_TRUE(shown.page->isDataChanged(state));
+      FCL_RS_PARAM_NETWORK expected = record;
+      putBytes(expected.*edited.field, "10.20.30.40");
+      const FCL_RS_PARAM_NETWORK out = saved(*shown.page, state, kind);
+      EXPECT_EQ(std::memcmp(&out, &expected, sizeof out), 0);
+      EXPECT_TRUE(dialogs.alerts().empty());
+    }
+  }
+}
+
 // What counts as a change against the main window's record, and the line that names it.
 TEST(LanPages, ChangesAgainstTheMainWindowsRecord) {
   struct Case {
@@ -536,6 +611,7 @@ TEST(LanPages, ChoosingDhcpPollsUntilTheScannerHasItsAddress) {
     rig.scannerRecord.byBootMethod = 1;
     platform::textToField(rig.scannerRecord.szIPAddress, QStringLiteral("10.1.2.3"));
     std::memset(rig.scannerRecord.szWINSServerPrimary, 0, 40);
+    putBytes(rig.scannerRecord.szDNSServerPrimary, "a.b.c.d");
 
     const MainWindowState state = stateWith(kind, sampleRecord(), &rig.io);
     ShownPage shown(kind, state);
@@ -564,6 +640,8 @@ TEST(LanPages, ChoosingDhcpPollsUntilTheScannerHasItsAddress) {
     const FCL_RS_PARAM_NETWORK out = saved(*shown.page, afterPoll, kind);
     EXPECT_EQ(text(out.szIPAddress), "10.1.2.3");
     EXPECT_EQ(text(out.szWINSServerPrimary), "");
+    // Shown as 0.0.0.0, saved as the scanner holds it.
+    EXPECT_EQ(std::memcmp(out.szDNSServerPrimary, rig.scannerRecord.szDNSServerPrimary, 40), 0);
     EXPECT_EQ(out.byDHCPGetIP, 1);
     EXPECT_FALSE(shown.page->isPollingDHCP());  // DHCP was already stored: no new poll
   }
