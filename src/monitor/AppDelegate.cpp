@@ -141,7 +141,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
   createRemotePlist();
   if (lock == MonitorInstanceLock::Result::Unavailable)
     debugLine(QStringLiteral("no lock file for a single monitor could be taken (%1): a second start is not stopped")
-                  .arg(m_lock->path()));
+                  .arg(m_lock->whyNotTaken()));
   addAppToSystemLoginItem();
 
   controllerScan::Environment scanEnv = m_env.scan;
