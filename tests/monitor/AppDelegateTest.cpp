@@ -1035,6 +1035,11 @@ TEST_F(MonitorFixture, WithoutASystemBusPowerOffIsNotWatchedAndTheMonitorRuns) {
   launch(std::move(again));
   EXPECT_EQ(loggedCount("no system bus: power-off is not watched"), 1);
   EXPECT_EQ(loggedCount("no session bus: termination requests are not watched"), 1);
+  // Started without a session bus, it has no session to end with: it runs on.
+  EXPECT_FALSE(delegate->watchingSessionBus());
+  delegate->circulationMonitor();
+  EXPECT_FALSE(delegate->stopping());
+  EXPECT_EQ(quits, 0);
 }
 
 TEST(MonitorQuietTest, QtsAndTheServiceDiscoverysLinesGoToTheDebugLog) {
