@@ -35,6 +35,11 @@ const QString kRemoteSetting = QStringLiteral("Setting_RemoteSetup.plist");
 const QString kDebugLogInfo = QStringLiteral("DebugLogInfo.plist");
 const QString kScanModel = QStringLiteral("scanModel.desktop");
 
+// What libdbus tells of its own connection: the bus has gone away.
+const QString kLocalPath = QStringLiteral("/org/freedesktop/DBus/Local");
+const QString kLocalInterface = QStringLiteral("org.freedesktop.DBus.Local");
+const QString kDisconnected = QStringLiteral("Disconnected");
+
 // A copy of a resource the user may then edit: readable by all, writable by its owner.
 bool copyResource(const QString& from, const QString& to) {
   if (!QFile::copy(from, to)) return false;
@@ -65,13 +70,19 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent) : QObject(par
   if (!m_env.quit) m_env.quit = [] { QCoreApplication::quit(); };
   m_timer.setTimerType(Qt::PreciseTimer);
   connect(&m_timer, &QTimer::timeout, this, &AppDelegate::circulationMonitor);
+  connect(&m_busCheck, &QTimer::timeout, this, [this] {
+    if (!m_env.sessionBus->isConnected()) sessionBusLost();
+  });
 }
 
 AppDelegate::~AppDelegate() {
   m_timer.stop();
+  m_busCheck.stop();
   if (m_observingTerminate)
     m_env.sessionBus->disconnect(QString(), monitorbus::kPath, monitorbus::kInterface, monitorbus::kAppWillTerminate,
                                  this, SLOT(isRemovePclist(QDBusMessage)));
+  if (m_watchingSession)
+    m_env.sessionBus->disconnect(QString(), kLocalPath, kLocalInterface, kDisconnected, this, SLOT(sessionBusLost()));
   m_notifiers.clear();
 }
 
@@ -141,7 +152,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
   createRemotePlist();
   if (lock == MonitorInstanceLock::Result::Unavailable)
     debugLine(QStringLiteral("no lock file for a single monitor could be taken (%1): a second start is not stopped")
-                  .arg(m_lock->path()));
+                  .arg(m_lock->whyNotTaken()));
   addAppToSystemLoginItem();
 
   controllerScan::Environment scanEnv = m_env.scan;
@@ -152,6 +163,15 @@ bool AppDelegate::applicationDidFinishLaunching() {
     m_observingTerminate =
         m_env.sessionBus->connect(QString(), monitorbus::kPath, monitorbus::kInterface, monitorbus::kAppWillTerminate,
                                   this, SLOT(isRemovePclist(QDBusMessage)));
+    // The session's end: libdbus's own signal when the bus goes, and the connection's state
+    // looked at now and then in case the signal cannot be had.
+    m_watchingSession = true;
+    m_env.sessionBus->connect(QString(), kLocalPath, kLocalInterface, kDisconnected, this, SLOT(sessionBusLost()));
+    m_busCheck.start(m_env.timings.busCheck);
+  } else {
+    // Started without a session bus, the monitor has no session to end with: it runs on until a
+    // signal or power-off ends it.
+    debugLine("no session bus: the monitor does not end with a session");
   }
   if (!m_observingTerminate)
     debugLine("no session bus: termination requests are not watched");
@@ -475,6 +495,19 @@ void AppDelegate::quitRequested(int signalNumber) {
     quitNow();
     return;
   }
+  beginQuit();
+}
+
+void AppDelegate::sessionBusLost() {
+  if (!m_watchingSession) return;
+  m_watchingSession = false;
+  m_busCheck.stop();
+  if (m_quitting) return;  // a quit is under way already: its removal is the one
+  debugLine("the session bus went away: the session has ended, quitting");
+  beginQuit();
+}
+
+void AppDelegate::beginQuit() {
   m_quitting = true;
   m_stopping = true;
   m_timer.stop();

@@ -16,8 +16,14 @@
 // holds it, the launch ends at once (applicationDidFinishLaunching answers false) before any
 // file, bus subscription or the scanner is touched.
 //
-// Stopping. A stop is a quit signal (SIGTERM, SIGINT, SIGHUP) or power-off (logind's
-// PrepareForShutdown(true)). A stop breaks off the scanner exchange under way and ends the wait
+// Stopping. A stop is a quit signal (SIGTERM, SIGINT, SIGHUP), the end of the session or
+// power-off (logind's PrepareForShutdown(true)). The session ends for the monitor when the
+// session bus it started with goes away (the desktop logged out and left the monitor running):
+// that is a stop like a quit signal's, with its one removal, and then the monitor quits, so that
+// it does not hold the single-monitor lock against the next login's monitor nor start a scan
+// application on a dead bus. It is seen at once from the bus's "Disconnected" and, should that
+// not come, within Timings::busCheck from the connection's state. A monitor that started without
+// a session bus runs on without one. A stop breaks off the scanner exchange under way and ends the wait
 // for a scan application, stops the timer and removes this computer from the PC list once;
 // after that removal the power-off inhibitor is released, and a signal's stop quits. A stop
 // removes once whatever else comes: a signal during a power-off's removal lets that removal end
@@ -78,6 +84,7 @@ class AppDelegate : public QObject {
     ms countFailurePause{2000};  // after a failed count read
     ms appCheck{500};            // between two looks whether the scan application still runs
     ms rediscoveryPause{20};     // between two re-discovery attempts
+    ms busCheck{1000};           // between two looks whether the session bus is still there
   };
 
   // What lies outside the monitor; empty members take the system's own.
@@ -136,6 +143,7 @@ class AppDelegate : public QObject {
   int32_t currentCount() const { return dwPcListCurrectCount; }
   bool inTick() const { return m_inTick; }
   bool stopping() const { return m_stopping; }
+  bool watchingSessionBus() const { return m_watchingSession; }
   std::size_t notifierCount() const { return m_notifiers.size(); }
   PowerOffWatch* powerOffWatch() const { return m_power; }
   const QString& bundlePath() const { return m_env.bundlePath; }
@@ -144,10 +152,14 @@ class AppDelegate : public QObject {
 
  public slots:
   void isRemovePclist(const QDBusMessage& message);
+  // The session bus went away: the same stop as a first quit signal's (nothing more when a stop
+  // with a quit is under way already; a signal after it is a further signal).
+  void sessionBusLost();
 
  private:
   void readDebugSwitch();
   void startStopRemoval();
+  void beginQuit();
   void quitNow();
   void logWillTerminate();
   void pauseServing(ms duration);
@@ -175,6 +187,8 @@ class AppDelegate : public QObject {
   quint64 m_stop = 0;  // numbers the stops: a removal's end counts only for its own stop
   std::unique_ptr<MonitorInstanceLock> m_lock;
   bool m_observingTerminate = false;
+  bool m_watchingSession = false;  // the session bus was there at launch and is looked after
+  QTimer m_busCheck;
   std::unique_ptr<platform::QuitSignals> m_signals;
   PowerOffWatch* m_power = nullptr;
   std::map<QString, std::unique_ptr<Notifier>> m_notifiers;

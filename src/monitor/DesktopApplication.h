@@ -3,8 +3,12 @@
 // names the command) or an executable file.
 //
 // - The Exec line is split by the desktop-entry rules (splitDesktopExec: quoting, escapes, field
-//   codes dropped). The program is its first word, found on PATH when it is not a path; its
-//   absolute path is the application's identifier (what counts as "running", RunningProcesses).
+//   codes: %i from the entry's Icon, %c from its Name translated for the message locale, %k the
+//   file's absolute path, the file and URL codes dropped). The program is its first word: an
+//   absolute path, or a bare name found on PATH; a relative path ("./app", "bin/app") is never
+//   resolved (it would depend on the monitor's working folder) and counts as a program not
+//   found. Its absolute path is the application's identifier (what counts as "running",
+//   RunningProcesses).
 // - launch() starts the command detached (never a child of the monitor: it outlives the
 //   monitor), with `extraEnvironment` added to the monitor's environment. True when the program
 //   was started; `*pid` (optional) then receives the process id of the program itself.

@@ -2,10 +2,8 @@
 
 namespace monitor {
 
-namespace {
-
 // Step 1: the escapes of a string value.
-QString unescapeString(const QString& value) {
+QString unescapeDesktopString(const QString& value) {
   QString out;
   out.reserve(value.size());
   for (qsizetype i = 0; i < value.size(); ++i) {
@@ -27,6 +25,8 @@ QString unescapeString(const QString& value) {
   return out;
 }
 
+namespace {
+
 bool isSeparator(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
 
 bool isReserved(QChar c) {
@@ -41,9 +41,9 @@ bool isFieldCode(QChar c) {
 
 }  // namespace
 
-QStringList splitDesktopExec(const QString& exec, bool* ok) {
+QStringList splitDesktopExec(const QString& exec, bool* ok, const DesktopEntryFields& fields) {
   if (ok) *ok = false;
-  const QString text = unescapeString(exec);
+  const QString text = unescapeDesktopString(exec);
   QStringList words;
   qsizetype i = 0;
   const qsizetype n = text.size();
@@ -53,7 +53,7 @@ QStringList splitDesktopExec(const QString& exec, bool* ok) {
       continue;
     }
     QString word;
-    bool onlyCodes = true;  // the word so far is made of field codes alone
+    bool onlyCodes = true;  // the word so far is made of field codes that expanded to nothing
     if (text[i] == QLatin1Char('"')) {
       // A quoted argument: up to the closing quote, which must end the word.
       ++i;
@@ -97,6 +97,18 @@ QStringList splitDesktopExec(const QString& exec, bool* ok) {
         if (code == QLatin1Char('%')) {
           word += QLatin1Char('%');
           onlyCodes = false;
+        } else if (code == QLatin1Char('i')) {
+          if (!fields.icon.isEmpty()) {
+            words.append(word + QStringLiteral("--icon"));
+            word = fields.icon;
+            onlyCodes = false;
+          }
+        } else if (code == QLatin1Char('c') || code == QLatin1Char('k')) {
+          const QString& value = code == QLatin1Char('c') ? fields.name : fields.location;
+          if (!value.isEmpty()) {
+            word += value;
+            onlyCodes = false;
+          }
         } else if (!isFieldCode(code)) {
           return {};
         }

@@ -11,10 +11,18 @@
 //      the backslash, and a backslash before any other character is an error. Outside quotes
 //      the reserved characters (tab, newline, ' " \ > < ~ | & ; $ * ? # ( ) `) are errors. A
 //      quote that is not closed, and a quote that starts or ends inside a word, are errors.
-//   3. Field codes: "%%" is a "%"; %f %F %u %U %i %c %k and the deprecated %d %D %n %N %v %m
-//      are dropped (the monitor starts applications without files or URLs); an argument that
-//      was nothing but field codes disappears. Any other "%" sequence, and a field code inside
-//      quotes, is an error.
+//   3. Field codes, expanded as the Desktop Entry Specification says, from `fields`:
+//        %i  two arguments, "--icon" and the entry's Icon, when it has one (else nothing);
+//        %c  the entry's translated Name, as one argument (nothing when it has none);
+//        %k  the location of the desktop file, as one argument (nothing when it has none);
+//        %%  a "%";
+//        %f %F %u %U  nothing: the monitor starts applications without files or URLs;
+//        %d %D %n %N %v %m  nothing (deprecated).
+//      An argument that was nothing but field codes expanding to nothing disappears. A code
+//      inside a word expands in place ("--file=%f" gives "--file="; "x%iy" gives "x--icon" and
+//      Icon followed by "y", the words GLib's launcher gives). What a code expands to is taken
+//      as it is, never split or unquoted again. Any other "%" sequence, and any field code
+//      inside quotes, is an error.
 // An error, and a value that leaves no program, answer an empty list with `*ok` false (`ok` may
 // be null). Otherwise `*ok` is true and the first element is the program.
 //
@@ -26,7 +34,16 @@
 
 namespace monitor {
 
-QStringList splitDesktopExec(const QString& exec, bool* ok);
+// What %i, %c and %k stand for; an empty member expands to nothing.
+struct DesktopEntryFields {
+  QString icon;      // the Icon key
+  QString name;      // the translated Name
+  QString location;  // the desktop file's path
+};
+
+QStringList splitDesktopExec(const QString& exec, bool* ok, const DesktopEntryFields& fields = {});
+// The escapes of a string value ("\s", "\n", "\t", "\r", "\\"; any other backslash is kept).
+QString unescapeDesktopString(const QString& value);
 QString quoteDesktopExecArgument(const QString& arg);
 
 }  // namespace monitor

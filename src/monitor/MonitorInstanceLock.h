@@ -15,6 +15,7 @@
 // A program started with a runtime folder and a home of its own (the tests, the demo) never
 // meets the user's monitor.
 #include <QString>
+#include <QStringList>
 
 class MonitorInstanceLock {
  public:
@@ -32,6 +33,10 @@ class MonitorInstanceLock {
   Result take(const QString& program, const QString& runtimeDir, const QString& homeDir);
   // The file held by another process, or else the one asked for last (for the debug log).
   const QString& path() const { return m_path; }
+  // After take(), for the debug log: each of the two places that gave no lock, with its folder
+  // and why ("runtime folder: \"/run/user/1000\" belongs to another user; home folder: ..."),
+  // or empty when both gave one.
+  const QString& whyNotTaken() const { return m_why; }
   bool held() const { return m_runtimeFd >= 0 || m_homeFd >= 0; }
 
  private:
@@ -41,4 +46,5 @@ class MonitorInstanceLock {
   int m_runtimeFd = -1;
   int m_homeFd = -1;
   QString m_path;
+  QString m_why;
 };

@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <atomic>
 #include <csignal>
+#include <cerrno>
 #include <cstring>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -356,6 +357,44 @@ TEST_F(MonitorFixture, ASecondMonitorOfTheSameProgramAndUserEndsAtOnceAndTouches
   }
   // The first one gone, a start runs.
   launch();
+}
+
+TEST_F(MonitorFixture, WhenNoLockCanBeTakenTheDebugLogNamesBothFoldersAndWhy) {
+  // A lock file that is a symbolic link is never opened (O_NOFOLLOW): the folder gives no lock.
+  const QString homeFolder = home + "/Library/Preferences";
+  QString host = QSysInfo::machineHostName();
+  host.replace('/', '_');
+  const QString homeLock = homeFolder + "/tullet-test" + (host.isEmpty() ? "" : "@" + host) + ".lock";
+  QDir().mkpath(homeFolder);
+  ASSERT_TRUE(QFile::link(dir.filePath("elsewhere"), homeLock));
+  const QString runtime = dir.filePath("runtime");
+  QDir().mkpath(runtime);
+  ASSERT_TRUE(QFile::link(dir.filePath("elsewhere"), runtime + "/tullet-test.lock"));
+  const QString loop = QString::fromLocal8Bit(std::strerror(ELOOP));
+  const QString homePart = "home folder: \"" + homeLock + "\" cannot be opened: " + loop;
+  struct Case {
+    QString runtimeDir;
+    QString runtimePart;
+  };
+  const Case cases[] = {
+      {"", "runtime folder: none given"},
+      {"relative/runtime", "runtime folder: \"relative/runtime\" is not an absolute path"},
+      {dir.filePath("missing"),
+       "runtime folder: \"" + dir.filePath("missing") + "\": " + QString::fromLocal8Bit(std::strerror(ENOENT))},
+      {runtime, "runtime folder: \"" + runtime + "/tullet-test.lock\" cannot be opened: " + loop},
+  };
+  writeUserDevice();
+  writePlist(prefs() + "/DebugLogInfo.plist", {{"isShowDebugLog", true}});
+  qunsetenv("XDG_RUNTIME_DIR");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.runtimeDir.toStdString());
+    AppDelegate::Environment env = environment();
+    env.runtimeDir = c.runtimeDir;
+    launch(std::move(env));  // runs, unguarded
+    EXPECT_TRUE(logged("no lock file for a single monitor could be taken (" + c.runtimePart + "; " + homePart +
+                       "): a second start is not stopped"));
+    delegate.reset();
+  }
 }
 
 TEST_F(MonitorFixture, TheFirstTickComesAfterOneIntervalAndTicksNeverOverlap) {
@@ -996,6 +1035,11 @@ TEST_F(MonitorFixture, WithoutASystemBusPowerOffIsNotWatchedAndTheMonitorRuns) {
   launch(std::move(again));
   EXPECT_EQ(loggedCount("no system bus: power-off is not watched"), 1);
   EXPECT_EQ(loggedCount("no session bus: termination requests are not watched"), 1);
+  // Started without a session bus, it has no session to end with: it runs on.
+  EXPECT_FALSE(delegate->watchingSessionBus());
+  delegate->circulationMonitor();
+  EXPECT_FALSE(delegate->stopping());
+  EXPECT_EQ(quits, 0);
 }
 
 TEST(MonitorQuietTest, QtsAndTheServiceDiscoverysLinesGoToTheDebugLog) {

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <chrono>
 #include <gtest/gtest.h>
@@ -70,6 +71,36 @@ TEST(DesktopExecTest, ExecLinesSplitByTheDesktopEntryRules) {
     EXPECT_EQ(split(QString::fromUtf8(c.exec), &ok), c.words);
     EXPECT_TRUE(ok);
   }
+}
+
+TEST(DesktopExecTest, IconNameAndLocationCodesExpandFromTheEntry) {
+  struct Case {
+    const char* exec;
+    monitor::DesktopEntryFields fields;  // icon, translated name, location
+    QStringList words;
+  };
+  const monitor::DesktopEntryFields all{"scanner", "My \"Scan\" $App", "/usr/share/applications/a b.desktop"};
+  const Case cases[] = {
+      {"app %i", all, {"app", "--icon", "scanner"}},
+      {"app %i -x", {"", "N", "/l"}, {"app", "-x"}},  // no Icon: nothing
+      {"app x%iy", all, {"app", "x--icon", "scannery"}},
+      {"app %c", all, {"app", "My \"Scan\" $App"}},  // one argument, taken as it is
+      {"app --name=%c", all, {"app", "--name=My \"Scan\" $App"}},
+      {"app %c", {}, {"app"}},
+      {"app %k", all, {"app", "/usr/share/applications/a b.desktop"}},
+      {"app %k -x", {"i", "N", ""}, {"app", "-x"}},  // no location: nothing
+      {"app %i %c %k", all, {"app", "--icon", "scanner", "My \"Scan\" $App", "/usr/share/applications/a b.desktop"}},
+      {"app %f %F %u %U %d %D %n %N %v %m 50%%", all, {"app", "50%"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.exec);
+    bool ok = false;
+    EXPECT_EQ(splitDesktopExec(QString::fromUtf8(c.exec), &ok, c.fields), c.words);
+    EXPECT_TRUE(ok);
+  }
+  bool ok = true;
+  EXPECT_TRUE(splitDesktopExec(R"(app "%i")", &ok, all).isEmpty()) << "no field code inside quotes";
+  EXPECT_FALSE(ok);
 }
 
 TEST(DesktopExecTest, ExecLinesTheRulesRejectLeaveNothing) {
@@ -139,31 +170,60 @@ TEST(DesktopApplicationTest, TheProgramAndArgumentsComeFromTheSplitExecLine) {
   const QString program = dir.filePath("My Scanner/scan app");
   QDir().mkpath(QFileInfo(program).absolutePath());
   writeFile(program, "#!/bin/sh\nexit 0\n", true);
+  // Programs a relative path would find from the monitor's working folder, made to run there.
+  writeFile(dir.filePath("app"), "#!/bin/sh\nexit 0\n", true);
+  QDir().mkpath(dir.filePath("bin"));
+  writeFile(dir.filePath("bin/app"), "#!/bin/sh\nexit 0\n", true);
+  const QString previousFolder = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(dir.path()));
+  const QByteArray previousLocale = qgetenv("LC_ALL");
+  qputenv("LC_ALL", "de_AT.UTF-8");
+  const QString entry = dir.filePath("app.desktop");
   struct Case {
     QByteArray exec;
+    QByteArray keys;  // more lines of the entry
     bool valid;
     QStringList arguments;
+    QString program;  // empty: the test's program
   };
   const QByteArray quoted = quoteDesktopExecArgument(program).toUtf8();
   const Case cases[] = {
-      {quoted + " --batch %U", true, {"--batch"}},
-      {quoted + " \"two words\"", true, {"two words"}},
-      {quoted + " \"never closed", false, {}},
-      {quoted + " $HOME", false, {}},
-      {"\"" + dir.filePath("missing").toUtf8() + "\"", false, {}},
+      {quoted + " --batch %U", "", true, {"--batch"}},
+      {quoted + " \"two words\"", "", true, {"two words"}},
+      {quoted + " \"never closed", "", false, {}},
+      {quoted + " $HOME", "", false, {}},
+      {"\"" + dir.filePath("missing").toUtf8() + "\"", "", false, {}},
+      {quoted + " %i", "Icon=scanner\\sicon\n", true, {"--icon", "scanner icon"}},
+      {quoted + " %i", "", true, {}},
+      {quoted + " %i", "Icon=\n", true, {}},
+      {quoted + " %c", "", true, {"A"}},
+      {quoted + " %c", "Name[fr]=Numériseur\n", true, {"A"}},
+      {quoted + " %c", "Name[de]=Abtaster\nName[fr]=Numériseur\n", true, {"Abtaster"}},
+      {quoted + " %c", "Name[de]=Abtaster\nName[de_AT]=Scanner AT\n", true, {"Scanner AT"}},
+      {quoted + " %k", "", true, {entry}},
+      {"./app", "", false, {}},
+      {"bin/app -x", "", false, {}},
+      {"sh -c true", "", true, {"-c", "true"}, QStandardPaths::findExecutable("sh")},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.exec.toStdString());
-    const QString entry = dir.filePath("app.desktop");
-    writeFile(entry, "[Desktop Entry]\nType=Application\nName=A\nExec=" + c.exec + "\n", false);
+    SCOPED_TRACE(c.exec.toStdString() + " with " + c.keys.toStdString());
+    writeFile(entry, "[Desktop Entry]\nType=Application\nName=A\n" + c.keys + "Exec=" + c.exec + "\n", false);
     const DesktopApplication app(entry);
     EXPECT_EQ(app.isValid(), c.valid);
-    if (!c.valid) continue;
-    EXPECT_EQ(app.program(), QFileInfo(program).absoluteFilePath());
+    if (!c.valid) {
+      EXPECT_FALSE(app.launch()) << "not started";
+      continue;
+    }
+    EXPECT_EQ(app.program(), c.program.isEmpty() ? QFileInfo(program).absoluteFilePath() : c.program);
     EXPECT_EQ(app.arguments(), c.arguments);
   }
   writeFile(dir.filePath("none.desktop"), "[Desktop Entry]\nType=Application\nName=A\n", false);
   EXPECT_FALSE(DesktopApplication(dir.filePath("none.desktop")).isValid()) << "no Exec line";
+  if (previousLocale.isNull())
+    qunsetenv("LC_ALL");
+  else
+    qputenv("LC_ALL", previousLocale);
+  QDir::setCurrent(previousFolder);
 }
 
 // ---- Running processes -----------------------------------------------------------------------------

@@ -287,6 +287,37 @@ TEST_F(ProgramFixture, TheScanApplicationInheritsNoDescriptorAndPowerOffReleases
   EXPECT_EQ(monitor.exitCode(), 0);
 }
 
+TEST_F(ProgramFixture, WhenItsSessionBusGoesItRemovesTheEntryReleasesWhatItHoldsAndQuits) {
+  // Logout that leaves the session's processes running: the session's bus daemon ends, the
+  // monitor does not get a signal.
+  std::unique_ptr<FakeLogind> logind;
+  if (system.isRunning()) logind = std::make_unique<FakeLogind>(system.connect());
+  writeDevice(sim.address(), true);
+  QProcess& monitor = start();
+  ASSERT_TRUE(waitUntil([&] { return listed(); }, 30s)) << "the first tick registers this computer";
+  if (logind) {
+    EXPECT_TRUE(waitUntil([&] { return logind->lastHeld(); }, 10s));
+  }
+
+  session.kill();
+  EXPECT_TRUE(waitUntil([&] { return !listed(); }, 20s)) << "removed from the PC list";
+  ASSERT_TRUE(waitUntil([&] { return monitor.state() == QProcess::NotRunning; }, 20s)) << "the monitor quit";
+  EXPECT_EQ(monitor.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(monitor.exitCode(), 0);
+  if (logind) {
+    EXPECT_FALSE(logind->lastHeld()) << "the power-off inhibitor released";
+  }
+
+  // The next monitor (here without any session bus, which it runs on without) is not held off by
+  // the lock: it stays and registers this computer again.
+  QProcess& next = start();
+  ASSERT_TRUE(waitUntil([&] { return listed(); }, 30s)) << "a new monitor runs";
+  EXPECT_EQ(next.state(), QProcess::Running);
+  next.terminate();
+  ASSERT_TRUE(next.waitForFinished(30000));
+  EXPECT_EQ(next.exitCode(), 0);
+}
+
 TEST_F(ProgramFixture, WithTheDebugSwitchOffItWritesNothing) {
   // No buses, a scanner that is not there: the count fails and re-discovery finds no DNS
   // service discovery daemon.

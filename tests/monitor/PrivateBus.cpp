@@ -74,6 +74,12 @@ QDBusConnection PrivateBus::connect() {
   return QDBusConnection::connectToBus(m_address, name);
 }
 
+void PrivateBus::kill() {
+  if (m_daemon.state() == QProcess::NotRunning) return;
+  m_daemon.kill();
+  m_daemon.waitForFinished(5000);
+}
+
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
   QElapsedTimer clock;
   clock.start();

@@ -16,6 +16,8 @@ class PrivateBus {
   const QString& address() const { return m_address; }
   // A new connection of its own to the bus (a name unique in the process).
   QDBusConnection connect();
+  // Kills the daemon (SIGKILL), as a session's bus goes at logout: every connection is cut.
+  void kill();
 
  private:
   QTemporaryDir m_dir;
