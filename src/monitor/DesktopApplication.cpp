@@ -58,7 +58,7 @@ EntryKeys readEntry(const QString& path) {
 
 // The locale keys a localestring is looked up under, best first, for the message locale
 // (LC_ALL, else LC_MESSAGES, else LANG) of the form lang_COUNTRY.ENCODING@MODIFIER: as the
-// Desktop Entry Specification orders them, lang_COUNTRY@MODIFIER, lang_COUNTRY, lang@MODIFIER,
+// Desktop Entry rules order them, lang_COUNTRY@MODIFIER, lang_COUNTRY, lang@MODIFIER,
 // lang; the encoding plays no part. None for the C and POSIX locales.
 QStringList localeKeys() {
   QString locale;
@@ -113,7 +113,9 @@ QString runnable(const QString& name) {
 
 DesktopApplication::DesktopApplication(const QString& path) : m_path(path) {
   const QFileInfo info(path);
-  if (path.isEmpty() || !info.isFile()) return;
+  // A relative path (a "ThirdAppPath" of "app.desktop" or "bin/app") would name whatever the
+  // monitor's working folder holds: it names no application.
+  if (path.isEmpty() || QDir::isRelativePath(path) || !info.isFile()) return;
   if (path.endsWith(QLatin1String(".desktop"))) {
     const EntryKeys keys = readEntry(path);
     bool ok = false;

@@ -13,7 +13,7 @@
 //   monitor), with `extraEnvironment` added to the monitor's environment. True when the program
 //   was started; `*pid` (optional) then receives the process id of the program itself.
 //
-// isValid() is false when the file is missing, is a desktop entry without an Exec line or with
+// isValid() is false when the path is relative or the file is missing, is a desktop entry without an Exec line or with
 // one the rules reject, or names a program that cannot be found or run.
 #include <QString>
 #include <QStringList>

@@ -11,7 +11,7 @@
 //      the backslash, and a backslash before any other character is an error. Outside quotes
 //      the reserved characters (tab, newline, ' " \ > < ~ | & ; $ * ? # ( ) `) are errors. A
 //      quote that is not closed, and a quote that starts or ends inside a word, are errors.
-//   3. Field codes, expanded as the Desktop Entry Specification says, from `fields`:
+//   3. Field codes, expanded by the Desktop Entry rules, from `fields`:
 //        %i  two arguments, "--icon" and the entry's Icon, when it has one (else nothing);
 //        %c  the entry's translated Name, as one argument (nothing when it has none);
 //        %k  the location of the desktop file, as one argument (nothing when it has none);
@@ -20,7 +20,7 @@
 //        %d %D %n %N %v %m  nothing (deprecated).
 //      An argument that was nothing but field codes expanding to nothing disappears. A code
 //      inside a word expands in place ("--file=%f" gives "--file="; "x%iy" gives "x--icon" and
-//      Icon followed by "y", the words GLib's launcher gives). What a code expands to is taken
+//      Icon followed by "y", as desktop launchers split it). What a code expands to is taken
 //      as it is, never split or unquoted again. Any other "%" sequence, and any field code
 //      inside quotes, is an error.
 // An error, and a value that leaves no program, answer an empty list with `*ok` false (`ok` may

@@ -219,6 +219,11 @@ TEST(DesktopApplicationTest, TheProgramAndArgumentsComeFromTheSplitExecLine) {
   }
   writeFile(dir.filePath("none.desktop"), "[Desktop Entry]\nType=Application\nName=A\n", false);
   EXPECT_FALSE(DesktopApplication(dir.filePath("none.desktop")).isValid()) << "no Exec line";
+  // A chosen application named by a relative path is none, whatever the working folder holds.
+  writeFile(entry, "[Desktop Entry]\nType=Application\nName=A\nExec=" + quoted + "\n", false);
+  ASSERT_TRUE(DesktopApplication(entry).isValid());
+  for (const char* relative : {"app.desktop", "./app.desktop", "app", "bin/app"})
+    EXPECT_FALSE(DesktopApplication(QString::fromLatin1(relative)).isValid()) << relative;
   if (previousLocale.isNull())
     qunsetenv("LC_ALL");
   else
