@@ -74,7 +74,12 @@ bool FixedTextFields::acceptTyping(QLineEdit* control) {
 }
 
 bool FixedTextFields::refuseTooLong() {
+  return refuseTooLong(QList<const QLineEdit*>(m_order.cbegin(), m_order.cend()));
+}
+
+bool FixedTextFields::refuseTooLong(const QList<const QLineEdit*>& controls) {
   for (QLineEdit* control : m_order) {
+    if (!controls.contains(control)) continue;
     const Entry& e = m_entries[control];
     const QString text = control->text();
     if (e.filled && text == e.shown) continue;  // as read: goes back byte for byte

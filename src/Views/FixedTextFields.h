@@ -31,7 +31,9 @@ class QLineEdit;
 class FixedTextFields {
  public:
   // Declares `control` as editing a char[fieldSize] field; `nameKey` is the string-table key
-  // of its label, which the alert names.
+  // of its label, which the alert names. Adding a control again changes its size and key and
+  // keeps the rest (for a control that edits another field depending on the record's kind; add
+  // it again before show() fills it from that field).
   void add(QLineEdit* control, std::size_t fieldSize, const char* nameKey);
 
   // Fills `control` from `field` (the bytes up to the first NUL within N, decoded as UTF-8) and
@@ -59,6 +61,9 @@ class FixedTextFields {
   // The error check: true after an alert when a control whose text the user changed since
   // show() holds more bytes than its field; the focus is then in that control.
   bool refuseTooLong();
+  // The same over those of `controls` that were added, in add() order (for a page that stores
+  // only some of its controls, depending on what is chosen).
+  bool refuseTooLong(const QList<const QLineEdit*>& controls);
 
   // True when `text` fits the field of `control` (a control not added: always).
   bool fits(const QLineEdit* control, const QString& text) const;

@@ -11,13 +11,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <iterator>
 
 #include "Model/Utilities.h"
 #include "Views/PageErrors.h"
 #include "Views/PageTable.h"
-#include "platform/FixedText.h"
 #include "platform/Localizer.h"
 #include "platform/NumberText.h"
 #include "platform/widgets/Widgets.h"
@@ -73,23 +71,6 @@ void storeItem(const platform::PopUpButton* popup, uint8_t& field) {
   if (const int i = popup->indexOfSelectedItem(); i >= 0) field = static_cast<uint8_t>(i);
 }
 
-// A field's text into its array, unless it is still the text initUI showed for the array: the
-// stored bytes then stay as they were (also bytes that are not UTF-8 or not NUL-terminated).
-template <std::size_t N>
-void storeText(const QLineEdit* control, char (&field)[N], QString& shown) {
-  const QString text = control->text();
-  if (text == shown) return;
-  platform::textToField(field, text);
-  shown = text;
-}
-
-template <std::size_t N>
-QString showText(QLineEdit* control, const char (&field)[N], QString& shown) {
-  shown = platform::textFromField(field);
-  control->setText(shown);
-  return shown;
-}
-
 }  // namespace
 
 // ---- Construction ("viewDidLoad") -------------------------------------------------------------------
@@ -100,6 +81,14 @@ NetworkEmailControllerObjC::NetworkEmailControllerObjC(QWidget* parent)
   funcEnter(name);
   buildLayout();
   initLocalizedString();
+  // The text fields and the arrays they edit; the alert for a text too long names the label.
+  m_texts.add(m_ui.textMailAddress, sizeof email.szDeviceMailAddress, "IDS_NE_MAIL_ADDRESS");
+  m_texts.add(m_ui.textServer, sizeof email.szSMTPServerName, "IDS_NE_SERVER");
+  m_texts.add(m_ui.textAccount, sizeof email.szSMTPAuthAccount, "IDS_NE_ACCOUNT");
+  m_texts.add(m_ui.textPassword, sizeof email.szSMTPAuthPassword, "IDS_PF_PASSWORD");
+  m_texts.add(m_ui.textRetype, sizeof email.szSMTPAuthPassword, "IDS_PF_RETYPE_PASSWORD");
+  m_texts.add(m_ui.textSubject, sizeof email.szSenderSubject, "IDS_NE_SENDER_SUBJECT");
+  m_texts.add(m_ui.textMessage, sizeof email.szSenderMessage, "IDS_NE_SENDER_MESSAGE");
   // The page filters the user's typing in its nine text fields; textEdited is the user's typing
   // only, so filling the fields from the record never runs a filter.
   for (QLineEdit* field : {m_ui.textMailAddress, m_ui.textServer, m_ui.textPort, m_ui.textAccount, m_ui.textPassword,
@@ -296,7 +285,11 @@ int32_t NetworkEmailControllerObjC::isDataError() {
   const bool checkPasswords = authOn && (authChosen || m_filled.anyChanged({m_ui.textPassword, m_ui.textRetype}));
   const bool checkMaxSize = m_ui.popupSizeLimit->indexOfSelectedItem() == kSizeLimitOn &&
                             m_filled.anyChanged({m_ui.popupSizeLimit, m_ui.textMaxSize});
-  if (m_filled.changed(m_ui.textMailAddress) && !Utilities::validateEmail(m_ui.textMailAddress->text())) {
+  if (m_texts.refuseTooLong()) {
+    // A changed text that its array cannot hold (the alert is shown, the focus is in the field).
+    code = kPageErrorShown;
+    funcErr(name, QStringLiteral("a text is longer than its field holds"));
+  } else if (m_filled.changed(m_ui.textMailAddress) && !Utilities::validateEmail(m_ui.textMailAddress->text())) {
     code = kPageErrorMailFormat;
     funcErr(name, QStringLiteral("the mail address is malformed"));
   } else if (checkAccount && m_ui.textAccount->text().isEmpty()) {
@@ -338,12 +331,13 @@ void NetworkEmailControllerObjC::initUI() {
   m_ui.popupSecure->setItemHidden(kSecureSSL, true);
   m_ui.popupVerifyCert->setItemHidden(kVerifyOn, true);
 
-  showText(m_ui.textMailAddress, email.szDeviceMailAddress, m_shown.mailAddress);
-  showText(m_ui.textServer, email.szSMTPServerName, m_shown.server);
-  showText(m_ui.textAccount, email.szSMTPAuthAccount, m_shown.account);
-  m_ui.textRetype->setText(showText(m_ui.textPassword, email.szSMTPAuthPassword, m_shown.password));
-  showText(m_ui.textMessage, email.szSenderMessage, m_shown.message);
-  showText(m_ui.textSubject, email.szSenderSubject, m_shown.subject);
+  m_texts.show(m_ui.textMailAddress, email.szDeviceMailAddress);
+  m_texts.show(m_ui.textServer, email.szSMTPServerName);
+  m_texts.show(m_ui.textAccount, email.szSMTPAuthAccount);
+  m_texts.show(m_ui.textPassword, email.szSMTPAuthPassword);
+  m_texts.show(m_ui.textRetype, email.szSMTPAuthPassword);  // shown, never stored
+  m_texts.show(m_ui.textMessage, email.szSenderMessage);
+  m_texts.show(m_ui.textSubject, email.szSenderSubject);
   m_ui.textPort->setText(QString::number(email.wSMTPPort));
   m_ui.textMaxSize->setText(QString::number(email.byMailMaximumSize));
   m_ui.stepperMaxSize->setValue(email.byMailMaximumSize);
@@ -362,8 +356,8 @@ void NetworkEmailControllerObjC::applyData() {
   storeItem(m_ui.popupSizeLimit, email.byMailSizeLimit);
   storeItem(m_ui.popupNotification, email.byMailNotification);
 
-  storeText(m_ui.textMailAddress, email.szDeviceMailAddress, m_shown.mailAddress);
-  storeText(m_ui.textServer, email.szSMTPServerName, m_shown.server);
+  m_texts.store(m_ui.textMailAddress, email.szDeviceMailAddress);
+  m_texts.store(m_ui.textServer, email.szSMTPServerName);
 
   // Only digits that fit the field are stored; anything else keeps the stored port (the error
   // check refuses it first), so the record never holds another number than the field shows.
@@ -371,10 +365,10 @@ void NetworkEmailControllerObjC::applyData() {
   if (platform::isDigitsInRange(m_ui.textPort->text(), 0, kPortMax))
     email.wSMTPPort = static_cast<uint16_t>(platform::intValue(m_ui.textPort->text()));
 
-  storeText(m_ui.textAccount, email.szSMTPAuthAccount, m_shown.account);
-  storeText(m_ui.textPassword, email.szSMTPAuthPassword, m_shown.password);
-  storeText(m_ui.textSubject, email.szSenderSubject, m_shown.subject);
-  storeText(m_ui.textMessage, email.szSenderMessage, m_shown.message);
+  m_texts.store(m_ui.textAccount, email.szSMTPAuthAccount);
+  m_texts.store(m_ui.textPassword, email.szSMTPAuthPassword);
+  m_texts.store(m_ui.textSubject, email.szSenderSubject);
+  m_texts.store(m_ui.textMessage, email.szSenderMessage);
 
   if (m_ui.textMaxSize->text().isEmpty()) {
     m_ui.textMaxSize->setText(QString::number(kMaxSizeDefault));
@@ -422,20 +416,6 @@ void NetworkEmailControllerObjC::maxSizeStepperClicked(double value) {
 
 // ---- Typing ------------------------------------------------------------------------------------------------------
 
-QString NetworkEmailControllerObjC::controlTextLength(const QString& text, int limit) {
-  const QString name = op("controlTextLength");
-  funcEnter(name);
-  QString result = text;
-  if (result.size() > limit) {
-    // Never keep half of a surrogate pair: that would be no character at all.
-    int cut = limit;
-    if (cut > 0 && result.at(cut - 1).isHighSurrogate()) --cut;
-    result.truncate(cut);
-  }
-  funcEnd(name);
-  return result;
-}
-
 void NetworkEmailControllerObjC::controlTextDidChange(QLineEdit* field) {
   const QString name = op("controlTextDidChange:");
   funcEnter(name);
@@ -452,28 +432,19 @@ void NetworkEmailControllerObjC::controlTextDidChange(QLineEdit* field) {
     funcEnd(name);
     return;
   }
-  // The filter of the field; applied to the text before the cursor as well, to keep the cursor
-  // where the user was typing.
-  std::function<QString(const QString&)> filter;
-  auto cutAndStrip = [this](int limit) {
-    return [this, limit](const QString& t) { return Utilities::stripRemoveSpecialWordFrom(controlTextLength(t, limit)); };
-  };
-  auto cut = [this](int limit) { return [this, limit](const QString& t) { return controlTextLength(t, limit); }; };
-  if (field == m_ui.textMailAddress) filter = cutAndStrip(kMailAddressLimit);
-  else if (field == m_ui.textServer || field == m_ui.textAccount) filter = cutAndStrip(kNameLimit);
-  else if (field == m_ui.textPassword || field == m_ui.textRetype) filter = cut(kNameLimit);
-  else if (field == m_ui.textSubject || field == m_ui.textMessage) filter = cut(kSenderLimit);
-
-  if (filter) {
+  // Mail address, server and account lose "&", ">" and "<"; the filter runs on the text before
+  // the cursor as well, to keep the cursor where the user was typing.
+  if (field == m_ui.textMailAddress || field == m_ui.textServer || field == m_ui.textAccount) {
     const QString text = field->text();
-    const QString filtered = filter(text);
-    if (filtered != text) {
-      const int cursor = field->cursorPosition();
-      const int kept = int(filter(text.left(cursor)).size());
-      field->setText(filtered);
-      field->setCursorPosition(std::min(kept, int(filtered.size())));
+    const QString stripped = Utilities::stripRemoveSpecialWordFrom(text);
+    if (stripped != text) {
+      const int kept = int(Utilities::stripRemoveSpecialWordFrom(text.left(field->cursorPosition())).size());
+      field->setText(stripped);
+      field->setCursorPosition(std::min(kept, int(stripped.size())));
     }
   }
+  // Then the limit of the field's array, in bytes: an edit beyond it is refused with an alert.
+  m_texts.acceptTyping(field);
   funcEnd(name);
 }
 

@@ -6,40 +6,46 @@
 // page and fills the controls; isDataChanged and getParam first apply the controls to that copy
 // (applyData); getParam then hands the record back. The page talks to no scanner.
 //
-//   control                          record field              typing limit (UTF-16 units)
+//   control                          record field              typing
 //   -------------------------------  ------------------------  -----------------------------------
-//   mail-address field               szDeviceMailAddress       127, then "&", ">", "<" removed
-//   server field                     szSMTPServerName          63, then "&", ">", "<" removed
+//   mail-address field               szDeviceMailAddress       127 bytes; "&", ">", "<" removed
+//   server field                     szSMTPServerName          63 bytes; "&", ">", "<" removed
 //   port field                       wSMTPPort                 digits only, wherever typed
 //   authentication pop-up            bySMTPAuthentication      0 none, 1 SMTP-AUTH
-//   account field                    szSMTPAuthAccount         63, then "&", ">", "<" removed
-//   password field                   szSMTPAuthPassword        63 (also stored with auth off)
-//   retype field (not stored)        -                         63; refilled with the password
+//   account field                    szSMTPAuthAccount         63 bytes; "&", ">", "<" removed
+//   password field                   szSMTPAuthPassword        63 bytes (also stored with auth off)
+//   retype field (not stored)        -                         63 bytes; refilled with the password
 //   secure-connection pop-up         bySMTPSecureConnection    0 none, 1 SSL (hidden), 2 TLS
 //   verify-certificate pop-up        bySMTPVerifyCertificate   0 off, 1 on (hidden)
-//   sender-subject field             szSenderSubject           255
-//   sender-message field             szSenderMessage           255
+//   sender-subject field             szSenderSubject           255 bytes
+//   sender-message field             szSenderMessage           255 bytes
 //   size-limit pop-up                byMailSizeLimit           0 off, 1 on
 //   maximum-size field + stepper     byMailMaximumSize         digits only; the stepper follows
 //   notification pop-up              byMailNotification        0 off, 1 on
+//
+// The text fields are FixedTextFields (FixedTextFields.h): the limits count the UTF-8 bytes of
+// the field's array; an edit beyond one is refused with the IDS_CM_TEXT_TOO_LONG alert, never cut.
 //
 // A hidden pop-up item still shows when the record holds it, and saving writes it back. A stored
 // value that no item stands for shows no selection and is kept until the user picks an item.
 // Account, password and retype are enabled only with SMTP-AUTH chosen; the maximum size only
 // with the size limit on. A stepper click puts the stepper's value into the maximum-size field.
 //
-// Reading the controls: the texts go into their arrays as UTF-8, cut at a character boundary
-// (a text the user did not edit keeps its stored bytes); an empty or zero port becomes "0" in
-// its field; an empty maximum size becomes "5". A port or maximum size that is not digits fitting
-// its field leaves the field as stored (the error check refuses it first), so the record never
-// holds another number than the field shows.
+// Reading the controls: the texts go into their arrays as UTF-8 (a text the user did not edit
+// keeps its stored bytes, whatever they are; a text that does not fit leaves the array as it is,
+// the error check refuses it first); an empty or zero port becomes "0" in its field; an empty
+// maximum size becomes "5". A port or maximum size that is not digits fitting its field leaves
+// the field as stored (the error check refuses it first), so the record never holds another
+// number than the field shows.
 //
 // Error check (isDataError), the first failing test decides:
-//   1. the mail address fails Utilities::validateEmail (empty passes): 3, no alert;
-//   2. with SMTP-AUTH chosen only: an empty account gives the IDS_CANNOT_EMPTY_ERR_MSG alert
+//   1. a text the user changed holds more bytes than its array (FixedTextFields::refuseTooLong):
+//      the IDS_CM_TEXT_TOO_LONG alert naming the field's label and its limit, focus on it, 999;
+//   2. the mail address fails Utilities::validateEmail (empty passes): 3, no alert;
+//   3. with SMTP-AUTH chosen only: an empty account gives the IDS_CANNOT_EMPTY_ERR_MSG alert
 //      naming IDS_NE_ACCOUNT, focus on the account, 999; Utilities::checkPassword(password,
 //      retype, 0) failing (it shows its own alert) puts the focus on the retype field, 999;
-//   3. a port that is not 1 to 65535 in digits, or (size limit on) a maximum size that is not
+//   4. a port that is not 1 to 65535 in digits, or (size limit on) a maximum size that is not
 //      0 to 255 in digits: focus on the field, 2 (the main window's IDS_CM_ERROR /
 //      IDS_OUT_OF_RANGE_ERR_MSG alert).
 // Each test runs only on what the user changed since setParam (FilledValues.h): the mail
@@ -56,6 +62,7 @@
 
 #include "IO/FCLRecords.h"
 #include "Views/FilledValues.h"
+#include "Views/FixedTextFields.h"
 #include "Views/PageController.h"
 #include "Views/PageTrace.h"
 
@@ -127,10 +134,6 @@ class NetworkEmailControllerObjC : public PageController {
   };
   const Controls& controls() const { return m_ui; }
 
-  // Typing limits in UTF-16 units.
-  static constexpr int kMailAddressLimit = 127;
-  static constexpr int kNameLimit = 63;  // server, account, password, retype
-  static constexpr int kSenderLimit = 255;  // subject, message
   // The maximum size's stepper, and what an empty field becomes.
   static constexpr int kMaxSizeMin = 1;
   static constexpr int kMaxSizeMax = 255;
@@ -149,9 +152,6 @@ class NetworkEmailControllerObjC : public PageController {
   void applyData();
   void updateSMTP_AUTH();
   void updateMaxSizeEnable();
-  // `text` cut to `limit` UTF-16 units when longer, never inside a surrogate pair.
-  QString controlTextLength(const QString& text, int limit);
-  // An out-of-range alert, focus on `field`.
   // Puts the keyboard focus into `field`, its text selected.
   void focusField(QLineEdit* field);
 
@@ -162,10 +162,8 @@ class NetworkEmailControllerObjC : public PageController {
   Controls m_ui{};
   FCL_RS_PARAM_EMAIL email{};
   Utilities& ut;
-  // The texts initUI put into the stored fields, to tell an edited text from an untouched one.
-  struct Shown {
-    QString mailAddress, server, account, password, subject, message;
-  } m_shown;
+  // The seven text fields (retype included): what initUI showed, the typing limits in bytes.
+  FixedTextFields m_texts;
   // The checked controls as setParam filled them.
   FilledValues m_filled;
   PageTrace m_trace;

@@ -15,7 +15,6 @@
 #include "Views/PageLayout.h"
 #include "Views/ScanOptionEditor.h"
 #include "Views/ScanProfileControllerObjC.h"
-#include "platform/FixedText.h"
 #include "platform/Localizer.h"
 #include "platform/NumberText.h"
 #include "platform/widgets/Widgets.h"
@@ -31,14 +30,6 @@ QString op(const char* selector) {
 }
 
 QString localized(const char* key) { return platform::tr_(QString::fromLatin1(key)); }
-
-// The first `limit` UTF-16 units of `text`, never ending on half a surrogate pair.
-QString cutTo(const QString& text, int limit) {
-  if (text.size() <= limit) return text;
-  int cut = limit;
-  if (cut > 0 && text.at(cut - 1).isHighSurrogate()) --cut;
-  return text.left(cut);
-}
 
 // The leading run of digits of `text`.
 QString leadingDigits(const QString& text) {
@@ -79,6 +70,15 @@ ScanProfileSettingControllerObjC::ScanProfileSettingControllerObjC(QWidget* pare
   setModal(true);
   buildLayout();
   initLocalizedString();
+
+  // The text fields and the arrays they edit (the same size in every kind, but the address:
+  // setupNetworkUI adds it with the array of the kind shown).
+  m_texts.add(m_ui.textProfileName, sizeof m_profile.szProfileName, "IDS_PS_PROFILE_NAME");
+  m_texts.add(m_ui.textURI, sizeof m_profile.sFTPSetting.szHost, "IDS_PF_HOST_ADDRESS");
+  m_texts.add(m_ui.textUserName, sizeof m_profile.sFTPSetting.szUsername, "IDS_PF_USER_NAME");
+  m_texts.add(m_ui.textPassword, sizeof m_profile.sFTPSetting.szPassword, "IDS_PF_PASSWORD");
+  m_texts.add(m_ui.textPasswordConfirm, sizeof m_profile.sFTPSetting.szPassword, "IDS_PF_RETYPE_PASSWORD");
+  m_texts.add(m_ui.textStoreDirectory, sizeof m_profile.sFTPSetting.szRemoteDirectoryUTF16, "IDS_PF_STORE_DIRECTORY");
 
   for (QLineEdit* field : {m_ui.textProfileName, m_ui.textURI, m_ui.textUserName, m_ui.textPortNum, m_ui.textPassword,
                            m_ui.textPasswordConfirm, m_ui.textStoreDirectory})
@@ -257,7 +257,7 @@ void ScanProfileSettingControllerObjC::initUI() {
   const QString title = platform::formatText(QStringLiteral("%@ %d"), {localized("IDS_SP_PROFILE"), slot + 1});
   m_ui.textProfileTitle->setText(title);
   setWindowTitle(title);
-  m_ui.textProfileName->setText(platform::textFromField(m_profile.szProfileName));
+  m_texts.show(m_ui.textProfileName, m_profile.szProfileName);
   setupNetworkUI();
   // The scan type and the other options (the editor selects the scan type first).
   m_ui.options->load(m_profile.sScan2Network, false);
@@ -331,21 +331,23 @@ void ScanProfileSettingControllerObjC::setupNetworkUI() {
     case kKindFolder: {
       const FCL_RS_PROFILE_SHARE_FOLDER_SETTING& s = m_profile.sShareFolderSetting;
       setShareFolderEnable();
-      m_ui.textURI->setText(platform::textFromField(s.szShareFolderUTF16));
-      m_ui.textUserName->setText(platform::textFromField(s.szUsername));
-      m_ui.textPassword->setText(platform::textFromField(s.szPassword));
-      m_ui.textPasswordConfirm->setText(platform::textFromField(s.szPassword));
+      m_texts.add(m_ui.textURI, sizeof s.szShareFolderUTF16, "IDS_PF_HOST_ADDRESS");
+      m_texts.show(m_ui.textURI, s.szShareFolderUTF16);
+      m_texts.show(m_ui.textUserName, s.szUsername);
+      m_texts.show(m_ui.textPassword, s.szPassword);
+      m_texts.show(m_ui.textPasswordConfirm, s.szPassword);
       break;
     }
     case kKindFtp: {
       const FCL_RS_PROFILE_FTP_SETTING& s = m_profile.sFTPSetting;
       setFTP_Enable();
-      m_ui.textURI->setText(platform::textFromField(s.szHost));
-      m_ui.textUserName->setText(platform::textFromField(s.szUsername));
+      m_texts.add(m_ui.textURI, sizeof s.szHost, "IDS_PF_HOST_ADDRESS");
+      m_texts.show(m_ui.textURI, s.szHost);
+      m_texts.show(m_ui.textUserName, s.szUsername);
       m_ui.textPortNum->setText(QString::number(s.wPort));
-      m_ui.textPassword->setText(platform::textFromField(s.szPassword));
-      m_ui.textPasswordConfirm->setText(platform::textFromField(s.szPassword));
-      m_ui.textStoreDirectory->setText(platform::textFromField(s.szRemoteDirectoryUTF16));
+      m_texts.show(m_ui.textPassword, s.szPassword);
+      m_texts.show(m_ui.textPasswordConfirm, s.szPassword);
+      m_texts.show(m_ui.textStoreDirectory, s.szRemoteDirectoryUTF16);
       m_ui.radioPassiveOn->setChecked(s.byPassiveMode == 1);
       m_ui.radioPassiveOff->setChecked(s.byPassiveMode != 1);
       break;
@@ -353,9 +355,10 @@ void ScanProfileSettingControllerObjC::setupNetworkUI() {
     case kKindSftp: {
       const FCL_RS_PROFILE_SFTP_SETTING& s = m_profile.sSFTPSetting;
       setSFTP_Enable();
-      m_ui.textURI->setText(platform::textFromField(s.szHost));
-      m_ui.textUserName->setText(platform::textFromField(s.szUsername));
-      m_ui.textStoreDirectory->setText(platform::textFromField(s.szRemoteDirectoryUTF16));
+      m_texts.add(m_ui.textURI, sizeof s.szHost, "IDS_PF_HOST_ADDRESS");
+      m_texts.show(m_ui.textURI, s.szHost);
+      m_texts.show(m_ui.textUserName, s.szUsername);
+      m_texts.show(m_ui.textStoreDirectory, s.szRemoteDirectoryUTF16);
       fillKeyPopup(m_ui.popupServerPublicKey, m_serverKeyList, s.wSeverPublicKeyIndex);
       if (s.byAuthMethod == 1) {
         enable(m_ui.popupClientKeyPair, m_ui.labelClientKeyPair, true);
@@ -367,13 +370,16 @@ void ScanProfileSettingControllerObjC::setupNetworkUI() {
         enable(m_ui.textPasswordConfirm, m_ui.labelPasswordConfirm, true);
         m_ui.radioPassword->setChecked(true);
         m_ui.radioPublicKey->setChecked(false);
-        m_ui.textPassword->setText(platform::textFromField(s.szPassword));
-        m_ui.textPasswordConfirm->setText(platform::textFromField(s.szPassword));
+        m_texts.show(m_ui.textPassword, s.szPassword);
+        m_texts.show(m_ui.textPasswordConfirm, s.szPassword);
       }
       break;
     }
     default:
-      break;  // every kind-dependent control stays disabled
+      // Every kind-dependent control stays disabled; the address is stored nowhere, and takes
+      // what the smaller of its two arrays holds.
+      m_texts.add(m_ui.textURI, sizeof m_profile.sFTPSetting.szHost, "IDS_PF_HOST_ADDRESS");
+      break;
   }
   m_lastHost = m_ui.textURI->text();
   funcEnd(name);
@@ -438,24 +444,12 @@ void ScanProfileSettingControllerObjC::controlTextDidChange(QLineEdit* field) {
   const bool server = kind == kKindFtp || kind == kKindSftp;
   const QString typed = field->text();
   QString text = typed;
-  if (field == m_ui.textProfileName) {
-    text = Utilities::stripRemoveSpecialWordFrom(cutTo(text, kNameLimit));
-  } else if (field == m_ui.textURI) {
-    if (kind == kKindFolder) {
-      text = Utilities::stripRemoveSpecialWordFrom(cutTo(text, kFolderAddressLimit));
-    } else if (server) {
-      text = cutTo(text, kHostLimit);
-      // A refused address puts back the last accepted one (the empty text is refused too).
-      if (Utilities::validateHostAddr(text)) m_lastHost = text;
-      else text = m_lastHost;
-    }
-  } else if (field == m_ui.textUserName) {
-    text = Utilities::stripRemoveSpecialWordFrom(cutTo(text, kAccountLimit));
-  } else if (field == m_ui.textPassword || field == m_ui.textPasswordConfirm) {
-    text = cutTo(text, kAccountLimit);
-  } else if (field == m_ui.textStoreDirectory) {
-    if (server) text = cutTo(text, kRemoteFolderLimit);
+  if (field == m_ui.textProfileName || field == m_ui.textUserName || field == m_ui.textStoreDirectory) {
     text = Utilities::stripRemoveSpecialWordFrom(text);
+  } else if (field == m_ui.textURI) {
+    if (kind == kKindFolder) text = Utilities::stripRemoveSpecialWordFrom(text);
+    // A refused server address puts back the last accepted one (the empty text is refused too).
+    else if (server && !Utilities::validateHostAddr(text)) text = m_lastHost;
   } else if (field == m_ui.textPortNum) {
     text = leadingDigits(text);
   }
@@ -464,6 +458,10 @@ void ScanProfileSettingControllerObjC::controlTextDidChange(QLineEdit* field) {
     field->setText(text);
     field->setCursorPosition(cursor);
   }
+  // Then the limit of the field's array, in bytes: an edit beyond it is refused with an alert
+  // and the field goes back to its last accepted text.
+  if (field != m_ui.textPortNum) m_texts.acceptTyping(field);
+  if (field == m_ui.textURI && server) m_lastHost = field->text();
 }
 
 // ---- OK and Cancel --------------------------------------------------------------------------------------------
@@ -529,42 +527,56 @@ bool ScanProfileSettingControllerObjC::checkPort() {
   return true;
 }
 
+bool ScanProfileSettingControllerObjC::checkTextLengths() {
+  const QString name = op("checkTextLengths");
+  funcEnter(name);
+  // What OK stores: the enabled fields (the name, address and account are never disabled; a
+  // disabled password or folder is not stored, whatever it shows).
+  QList<const QLineEdit*> stored;
+  for (const QLineEdit* field : {m_ui.textProfileName, m_ui.textURI, m_ui.textUserName, m_ui.textPassword,
+                                 m_ui.textPasswordConfirm, m_ui.textStoreDirectory})
+    if (field->isEnabled()) stored.append(field);
+  if (m_texts.refuseTooLong(stored)) return false;
+  funcEnd(name);
+  return true;
+}
+
 void ScanProfileSettingControllerObjC::applyNetworkData() {
   const QString name = op("applyNetworkData");
   funcEnter(name);
   FCL_RS_PROFILE& p = m_profile;
-  platform::textToField(p.szProfileName, m_ui.textProfileName->text());
+  m_texts.store(m_ui.textProfileName, p.szProfileName);
   // No kind selected (a stored kind the pop-up has no item for): the kind stays as stored.
   if (const int kind = m_ui.popupProfileType->indexOfSelectedItem(); kind >= 0) p.dwProfileType = uint32_t(kind);
   const bool passwordsEqual = m_ui.textPassword->text() == m_ui.textPasswordConfirm->text();
   switch (p.dwProfileType) {
     case kKindFolder: {
       FCL_RS_PROFILE_SHARE_FOLDER_SETTING& s = p.sShareFolderSetting;
-      platform::textToField(s.szShareFolderUTF16, m_ui.textURI->text());
-      platform::textToField(s.szUsername, m_ui.textUserName->text());
-      if (passwordsEqual) platform::textToField(s.szPassword, m_ui.textPassword->text());
+      m_texts.store(m_ui.textURI, s.szShareFolderUTF16);
+      m_texts.store(m_ui.textUserName, s.szUsername);
+      if (passwordsEqual) m_texts.store(m_ui.textPassword, s.szPassword);
       break;
     }
     case kKindFtp: {
       FCL_RS_PROFILE_FTP_SETTING& s = p.sFTPSetting;
-      platform::textToField(s.szHost, m_ui.textURI->text());
-      platform::textToField(s.szUsername, m_ui.textUserName->text());
+      m_texts.store(m_ui.textURI, s.szHost);
+      m_texts.store(m_ui.textUserName, s.szUsername);
       // OK has checked the port: a whole number 1..65535.
       s.wPort = uint16_t(m_ui.textPortNum->text().toUInt());
-      if (passwordsEqual) platform::textToField(s.szPassword, m_ui.textPassword->text());
-      platform::textToField(s.szRemoteDirectoryUTF16, m_ui.textStoreDirectory->text());
+      if (passwordsEqual) m_texts.store(m_ui.textPassword, s.szPassword);
+      m_texts.store(m_ui.textStoreDirectory, s.szRemoteDirectoryUTF16);
       s.byPassiveMode = m_ui.radioPassiveOn->isChecked() ? 1 : 0;
       break;
     }
     case kKindSftp: {
       FCL_RS_PROFILE_SFTP_SETTING& s = p.sSFTPSetting;
-      platform::textToField(s.szHost, m_ui.textURI->text());
-      platform::textToField(s.szUsername, m_ui.textUserName->text());
-      platform::textToField(s.szRemoteDirectoryUTF16, m_ui.textStoreDirectory->text());
+      m_texts.store(m_ui.textURI, s.szHost);
+      m_texts.store(m_ui.textUserName, s.szUsername);
+      m_texts.store(m_ui.textStoreDirectory, s.szRemoteDirectoryUTF16);
       if (const int i = m_ui.popupServerPublicKey->indexOfSelectedItem(); i >= 0) s.wSeverPublicKeyIndex = uint16_t(i);
       if (m_ui.radioPassword->isChecked()) {
         s.byAuthMethod = 0;
-        if (passwordsEqual) platform::textToField(s.szPassword, m_ui.textPassword->text());
+        if (passwordsEqual) m_texts.store(m_ui.textPassword, s.szPassword);
       } else {
         s.byAuthMethod = 1;
         if (const int i = m_ui.popupClientKeyPair->indexOfSelectedItem(); i >= 0) s.wClientKeyPairIndex = uint16_t(i);
@@ -589,6 +601,7 @@ void ScanProfileSettingControllerObjC::applyData() {
 void ScanProfileSettingControllerObjC::OKBtnPressed() {
   const QString name = op("OKBtnPressed:");
   funcEnter(name);
+  if (!checkTextLengths()) return;
   if (m_ui.textPassword->isEnabled() &&
       !ut.checkPassword(m_ui.textPassword->text(), m_ui.textPasswordConfirm->text(), 0))
     return;

@@ -21,22 +21,28 @@
 // stored index beyond the items shows no selection and is stored as it was unless the user
 // chooses. With SFTP the server-key choice is stored with either log-in method.
 //
-// Typing (by field and kind; cuts by UTF-16 units, never half a surrogate pair; a strip removes
-// "&", ">" and "<"):
-//   name 31 + strip; address: folder 319 + strip, FTP/SFTP 127 + the address check
-//   (Utilities::validateHostAddr, else the field goes back to lastHost); account 63 + strip;
-//   password and confirmation 63; remote folder: FTP/SFTP 255, then strip; port: the leading
-//   digits only. Margins: the scan-option editor's filter.
+// Text fields (FixedTextFields.h): each edits a char[N] array of the kind shown and takes at most
+// N-1 bytes of UTF-8; an edit beyond that is refused with the IDS_CM_TEXT_TOO_LONG alert (naming
+// the field's label and its limit), never cut. Limits in bytes: name 31; address 319 for a
+// network folder (szShareFolderUTF16), 127 for FTP and SFTP (szHost; also for a kind without an
+// item, whose address is stored nowhere); account 63; password and confirmation 63; remote
+// folder 255. A text the user did not change goes back byte for byte as it was read.
 //
-// OK, in order; the first that fails shows one warning alert (IDS_CM_WARNING) and the window
-// stays open:
-//   1 the passwords (when enabled): Utilities::checkPassword;
-//   2 the name is not empty (IDS_CANNOT_EMPTY_ERR_MSG with IDS_PS_PROFILE_NAME);
-//   3 no enabled field among address, account, port, password, confirmation is empty, and an
+// Typing (by field and kind; a strip removes "&", ">" and "<"): name, account and remote folder
+// strip; address: folder strip, FTP/SFTP the address check (Utilities::validateHostAddr, else
+// the field goes back to lastHost); port: the leading digits only; then the byte limit.
+// Margins: the scan-option editor's filter.
+//
+// OK, in order; the first that fails shows one alert and the window stays open:
+//   1 a changed text among the enabled fields (those OK stores) holds more bytes than its array:
+//     the IDS_CM_TEXT_TOO_LONG alert, focus in the field;
+//   then one warning alert (IDS_CM_WARNING) for:
+//   2 the passwords (when enabled): Utilities::checkPassword;
+//   3 the name is not empty (IDS_CANNOT_EMPTY_ERR_MSG with IDS_PS_PROFILE_NAME);
+//   4 no enabled field among address, account, port, password, confirmation is empty, and an
 //     enabled server-key pop-up does not show IDS_NE_NONE;
-//   4 the port, when enabled, is a whole number 1..65535 (IDS_PF_PORT_RANGE_ERR_MSG);
-// then the controls are read into the copy (texts through platform::textToField, cut at a
-// character boundary within the field) and the copy is handed back.
+//   5 the port, when enabled, is a whole number 1..65535 (IDS_PF_PORT_RANGE_ERR_MSG);
+// then the controls are read into the copy and the copy is handed back.
 //
 // Scan options: a ScanOptionEditor without a module flag (continuous scan and the signed-PDF file
 // types always offered), read back into sScan2Network on OK.
@@ -48,6 +54,7 @@
 #include <cstdint>
 
 #include "IO/FCLRecords.h"
+#include "Views/FixedTextFields.h"
 #include "Views/PageTrace.h"
 
 class QLabel;
@@ -66,12 +73,6 @@ class ScanProfileSettingControllerObjC : public QDialog {
   Q_OBJECT
 
  public:
-  static constexpr int kNameLimit = 31;
-  static constexpr int kFolderAddressLimit = 319;
-  static constexpr int kHostLimit = 127;
-  static constexpr int kAccountLimit = 63;
-  static constexpr int kRemoteFolderLimit = 255;
-
   explicit ScanProfileSettingControllerObjC(QWidget* parent = nullptr);
   ~ScanProfileSettingControllerObjC() override;
 
@@ -143,6 +144,8 @@ class ScanProfileSettingControllerObjC : public QDialog {
   void setSFTP_Enable();
   void resetSFTPAuthMethod(bool password);
   void fillKeyPopup(platform::PopUpButton* popup, const QStringList& names, int index);
+  // OK's first check: false (after the alert) when an enabled field's changed text does not fit.
+  bool checkTextLengths();
   bool checkName();
   bool isAnyTextFieldEmpty();
   bool checkPort();
@@ -161,5 +164,7 @@ class ScanProfileSettingControllerObjC : public QDialog {
   QStringList m_clientKeyList;
   QStringList m_serverKeyList;
   QString m_lastHost;
+  // The six text fields: what setupNetworkUI / initUI showed, the typing limits in bytes.
+  FixedTextFields m_texts;
   bool m_loaded = false;  // setParam ran: the scan-option editor holds the copy's options
 };

@@ -114,6 +114,30 @@ void typeInto(QLineEdit* field, const QString& typed) {
   else typeText(field, typed);
 }
 
+// A paste: the whole text arrives in one edit.
+void paste(QLineEdit* field, const QString& pasted) {
+  field->setText(pasted);
+  emit field->textEdited(pasted);
+}
+
+// One char[N] array of the record: its N bytes, and the N-1 bytes of text it holds.
+struct Array {
+  std::function<QByteArray(const FCL_RS_PARAM_EMAIL&)> bytes;
+  int capacity;
+};
+template <std::size_t N>
+Array arrayOf(char (FCL_RS_PARAM_EMAIL::*member)[N]) {
+  return {[member](const FCL_RS_PARAM_EMAIL& r) { return QByteArray(r.*member, qsizetype(N)); }, int(N - 1)};
+}
+// The N bytes an array holds after `text` was stored: its UTF-8, then zeros.
+QByteArray arrayBytes(const QString& text, int capacity) {
+  QByteArray bytes = text.toUtf8();
+  return bytes + QByteArray(capacity + 1 - bytes.size(), '\0');
+}
+QString tooLongMessage(const char* labelKey, int capacity) {
+  return platform::formatText(text("IDS_CM_TEXT_TOO_LONG_MSG"), {text(labelKey), capacity});
+}
+
 FCL_RS_PARAM_EMAIL saved(Page& page, const FCL_RS_PARAM_EMAIL& from = scannerRecord()) {
   FCL_RS_PARAM_EMAIL out = from;
   page.getParam(out);
@@ -187,20 +211,33 @@ TEST(EmailServerPage, UntouchedPageWritesTheRecordBackUnchanged) {
          r.szSenderMessage[3] = 0;
          r.szSenderMessage[4] = 'x';
        }},
+      // Shown, each is longer than its array holds: untouched, that blocks nothing.
+      {"every text array full, no NUL, ending in half a character", [](FCL_RS_PARAM_EMAIL& r) {
+         auto fill = [](char* field, std::size_t n) {
+           std::memset(field, 'a', n);
+           field[n - 1] = char(0xC3);
+         };
+         fill(r.szDeviceMailAddress, sizeof r.szDeviceMailAddress);
+         fill(r.szSMTPServerName, sizeof r.szSMTPServerName);
+         fill(r.szSMTPAuthAccount, sizeof r.szSMTPAuthAccount);
+         fill(r.szSMTPAuthPassword, sizeof r.szSMTPAuthPassword);
+         fill(r.szSenderSubject, sizeof r.szSenderSubject);
+         fill(r.szSenderMessage, sizeof r.szSenderMessage);
+       }},
   };
+  ScriptedDialogs dialogs;  // any alert fails the test
   ShownPage shown;  // one page, filled again for each case
   for (const Case& c : cases) {
     FCL_RS_PARAM_EMAIL record = scannerRecord();
     c.edit(record);
     shown.page.setParam(record);
+    EXPECT_EQ(shown.page.isDataError(), 0) << c.what;
     EXPECT_FALSE(shown.page.isDataChanged(record)) << c.what;
     EXPECT_TRUE(sameBytes(saved(shown.page, record), record)) << c.what;
   }
 }
 
 TEST(EmailServerPage, TypingFilters) {
-  const QString longAscii = QString(300, u'x');
-  const QString emoji = QString::fromUtf8("\xF0\x9F\x93\xA7");  // two UTF-16 units
   struct Case {
     const char* what;
     QLineEdit* Controls::*field;
@@ -213,15 +250,6 @@ TEST(EmailServerPage, TypingFilters) {
       {"server loses & < >", &Controls::textServer, "smtp&.<x>.org", "smtp.x.org"},
       {"password keeps & < >", &Controls::textPassword, "p&<>", "p&<>"},
       {"subject keeps & < >", &Controls::textSubject, "A & B", "A & B"},
-      {"mail address cut to 127", &Controls::textMailAddress, longAscii, QString(127, u'x')},
-      {"server cut to 63", &Controls::textServer, longAscii, QString(63, u'x')},
-      {"account cut to 63", &Controls::textAccount, longAscii, QString(63, u'x')},
-      {"password cut to 63", &Controls::textPassword, longAscii, QString(63, u'x')},
-      {"retype cut to 63", &Controls::textRetype, longAscii, QString(63, u'x')},
-      {"subject cut to 255", &Controls::textSubject, longAscii, QString(255, u'x')},
-      {"message cut to 255", &Controls::textMessage, longAscii, QString(255, u'x')},
-      {"full field: stripped, then cut", &Controls::textAccount, QString(62, u'x') + "&yz", QString(62, u'x') + "y"},
-      {"no half character at the limit", &Controls::textAccount, QString(62, u'x') + emoji, QString(62, u'x')},
       {"port: digits", &Controls::textPort, "2525", "2525"},
       {"port: a letter goes", &Controls::textPort, "25a", "25"},
       {"port: nothing numeric", &Controls::textPort, "abc", ""},
@@ -535,44 +563,145 @@ TEST(EmailServerPage, ChangedValuesAndTheirRequirementsStillBlock) {
   }
 }
 
-TEST(EmailServerPage, TextsReachTheirArrays) {
-  const QString twoByte = QString(255, QChar(0x00E9));  // é: two bytes each in UTF-8
+// The typing limits count the bytes of the field's array: a text that fits is stored whole,
+// byte for byte; an edit beyond the limit is refused with an alert naming the field and its limit,
+// the field keeps its last accepted text, and the record never receives a cut text.
+TEST(EmailServerPage, TextsAreStoredWholeOrRefusedWithAnAlert) {
+  enum class How { Typed, Pasted };
   struct Case {
     const char* what;
     QLineEdit* Controls::*field;
-    QString typed;
-    std::function<const char*(const FCL_RS_PARAM_EMAIL&)> array;
-    std::size_t size;
-    std::size_t storedBytes;
+    Array array;  // the retype field's: the password's, which it never writes
+    const char* labelKey;
+    How how;
+    QString input;
+    bool taken;
+  };
+  const QString e2 = QString(QChar(0x00E9));                      // é, two bytes
+  const QString e3 = QString(QChar(0x20AC));                      // €, three bytes
+  const QString e4 = QString::fromUtf8("\xF0\x9F\x93\xA7");       // four bytes, two UTF-16 units
+  const Array mail = arrayOf(&FCL_RS_PARAM_EMAIL::szDeviceMailAddress);
+  const Array server = arrayOf(&FCL_RS_PARAM_EMAIL::szSMTPServerName);
+  const Array account = arrayOf(&FCL_RS_PARAM_EMAIL::szSMTPAuthAccount);
+  const Array password = arrayOf(&FCL_RS_PARAM_EMAIL::szSMTPAuthPassword);
+  const Array subject = arrayOf(&FCL_RS_PARAM_EMAIL::szSenderSubject);
+  const Array message = arrayOf(&FCL_RS_PARAM_EMAIL::szSenderMessage);
+  const Case cases[] = {
+      {"mail address, ASCII at 127", &Controls::textMailAddress, mail, "IDS_NE_MAIL_ADDRESS", How::Typed,
+       QString(121, u'm') + "@a.com", true},
+      {"mail address, one byte over", &Controls::textMailAddress, mail, "IDS_NE_MAIL_ADDRESS", How::Typed,
+       QString(122, u'm') + "@a.com", false},
+      {"server, ASCII at 63", &Controls::textServer, server, "IDS_NE_SERVER", How::Typed, QString(63, u'x'), true},
+      {"server, one byte over", &Controls::textServer, server, "IDS_NE_SERVER", How::Pasted, QString(64, u'x'), false},
+      {"account, 21 three-byte characters", &Controls::textAccount, account, "IDS_NE_ACCOUNT", How::Pasted,
+       e3.repeated(21), true},
+      {"account, a four-byte character at 62", &Controls::textAccount, account, "IDS_NE_ACCOUNT", How::Typed,
+       QString(62, u'x') + e4, false},
+      {"account, full after the strip", &Controls::textAccount, account, "IDS_NE_ACCOUNT", How::Typed,
+       QString(62, u'x') + "&y", true},
+      {"account shorter than stored", &Controls::textAccount, account, "IDS_NE_ACCOUNT", How::Typed, "of", true},
+      {"password, 40 two-byte characters", &Controls::textPassword, password, "IDS_PF_PASSWORD", How::Pasted,
+       e2.repeated(40), false},
+      {"password, 31 two-byte characters and a letter", &Controls::textPassword, password, "IDS_PF_PASSWORD",
+       How::Typed, e2.repeated(31) + "a", true},
+      {"retype, one byte over", &Controls::textRetype, password, "IDS_PF_RETYPE_PASSWORD", How::Pasted,
+       QString(64, u'r'), false},
+      {"subject, ASCII at 255", &Controls::textSubject, subject, "IDS_NE_SENDER_SUBJECT", How::Pasted,
+       QString(255, u's'), true},
+      {"subject, 255 two-byte characters", &Controls::textSubject, subject, "IDS_NE_SENDER_SUBJECT", How::Pasted,
+       e2.repeated(255), false},
+      {"message, 127 two-byte characters and a letter", &Controls::textMessage, message, "IDS_NE_SENDER_MESSAGE",
+       How::Pasted, e2.repeated(127) + "m", true},
+      {"message, 128 two-byte characters typed", &Controls::textMessage, message, "IDS_NE_SENDER_MESSAGE",
+       How::Typed, e2.repeated(128), false},
+  };
+  const FCL_RS_PARAM_EMAIL record = scannerRecord();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptedDialogs dialogs;  // an alert not expected fails the test
+    ShownPage shown(record);
+    const Controls& ui = shown.ui();
+    QLineEdit* field = ui.*c.field;
+    const QString stored = field->text();
+    if (!c.taken) dialogs.expectAlert(0, tooLongMessage(c.labelKey, c.array.capacity));
+    if (c.how == How::Pasted) {
+      paste(field, c.input);
+    } else {
+      typeInto(field, c.input);
+    }
+    // A password the user changes is retyped, or the password check refuses.
+    if (c.taken && field == ui.textPassword) paste(ui.textRetype, c.input);
+
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+    // Taken: the text as typed, less the "&" of the strip case. Refused: a paste leaves the text
+    // before it, typing keeps what was typed before the last key.
+    const int lastUnits = c.input.endsWith(e4) ? 2 : 1;
+    const QString after = c.taken                 ? QString(c.input).remove(u'&')
+                          : c.how == How::Pasted ? stored
+                                                  : c.input.chopped(lastUnits);
+    if (c.taken) {
+      EXPECT_TRUE(dialogs.alerts().empty());
+    } else {
+      EXPECT_EQ(dialogs.alerts().size(), 1u);
+      for (const ScriptedDialogs::Alert& alert : dialogs.alerts()) {
+        EXPECT_EQ(alert.information, text("IDS_CM_TEXT_TOO_LONG_INFO"));
+        EXPECT_EQ(alert.buttons.size(), 1);
+      }
+    }
+    EXPECT_EQ(field->text(), after);
+    // What the field holds now can be saved, and is stored byte for byte.
+    EXPECT_EQ(shown.page.isDataError(), 0);
+    const QByteArray want = field == ui.textRetype || after == stored ? c.array.bytes(record)
+                                                                      : arrayBytes(after, c.array.capacity);
+    EXPECT_EQ(c.array.bytes(saved(shown.page)).toHex().toStdString(), want.toHex().toStdString());
+  }
+}
+
+// The error check refuses a changed text its array cannot hold, however it got there (set
+// without typing, or a stored text longer than the array edited down but not enough): the alert
+// names the field and its limit, the focus goes to it, 999; the record keeps the stored bytes.
+TEST(EmailServerPage, ErrorCheckRefusesAChangedTextThatDoesNotFit) {
+  struct Case {
+    const char* what;
+    std::function<void(FCL_RS_PARAM_EMAIL&)> edit;
+    std::function<void(const Controls&)> act;
+    QLineEdit* Controls::*field;
+    Array array;
+    const char* labelKey;
   };
   const Case cases[] = {
-      {"ASCII subject of 255", &Controls::textSubject, QString(255, u's'),
-       [](const FCL_RS_PARAM_EMAIL& r) { return r.szSenderSubject; }, 256, 255},
-      // 255 two-byte characters are 510 bytes: cut at the last whole character within 255.
-      {"two-byte subject of 255", &Controls::textSubject, twoByte,
-       [](const FCL_RS_PARAM_EMAIL& r) { return r.szSenderSubject; }, 256, 254},
-      {"two-byte message of 255", &Controls::textMessage, twoByte,
-       [](const FCL_RS_PARAM_EMAIL& r) { return r.szSenderMessage; }, 256, 254},
-      {"mail address", &Controls::textMailAddress, QString(120, u'm') + "@a.com",
-       [](const FCL_RS_PARAM_EMAIL& r) { return r.szDeviceMailAddress; }, 128, 126},
-      {"server", &Controls::textServer, "mail.example.org",
-       [](const FCL_RS_PARAM_EMAIL& r) { return r.szSMTPServerName; }, 64, 16},
-      {"account shorter than stored", &Controls::textAccount, "of",
-       [](const FCL_RS_PARAM_EMAIL& r) { return r.szSMTPAuthAccount; }, 64, 2},
-      {"password of 63", &Controls::textPassword, QString(63, u'p'),
-       [](const FCL_RS_PARAM_EMAIL& r) { return r.szSMTPAuthPassword; }, 64, 63},
+      {"subject set without typing", [](FCL_RS_PARAM_EMAIL&) {},
+       [](const Controls& ui) { ui.textSubject->setText(QString(256, u's')); }, &Controls::textSubject,
+       arrayOf(&FCL_RS_PARAM_EMAIL::szSenderSubject), "IDS_NE_SENDER_SUBJECT"},
+      // 64 bytes that are not UTF-8 show as 64 replacement characters, 192 bytes.
+      {"stored password not UTF-8, one character deleted",
+       [](FCL_RS_PARAM_EMAIL& r) { std::memset(r.szSMTPAuthPassword, 0xFF, sizeof r.szSMTPAuthPassword); },
+       [](const Controls& ui) {
+         ui.textPassword->setFocus();
+         QTest::keyClick(ui.textPassword, Qt::Key_End);
+         QTest::keyClick(ui.textPassword, Qt::Key_Backspace);
+       },
+       &Controls::textPassword, arrayOf(&FCL_RS_PARAM_EMAIL::szSMTPAuthPassword), "IDS_PF_PASSWORD"},
   };
-  ShownPage shown;
   for (const Case& c : cases) {
-    shown.page.setParam(scannerRecord());
-    typeInto(shown.ui().*c.field, c.typed);
-    const FCL_RS_PARAM_EMAIL out = saved(shown.page);
-    const char* array = c.array(out);
-    EXPECT_EQ(strnlen(array, c.size), c.storedBytes) << c.what;
-    for (std::size_t i = c.storedBytes; i < c.size; ++i) ASSERT_EQ(array[i], 0) << c.what << " byte " << i;
-    const QString back = platform::textFromField(array, c.size);
-    EXPECT_FALSE(back.contains(QChar::ReplacementCharacter)) << c.what;
-    EXPECT_TRUE(c.typed.startsWith(back)) << c.what;
+    SCOPED_TRACE(c.what);
+    ScriptedDialogs dialogs;
+    FCL_RS_PARAM_EMAIL record = scannerRecord();
+    c.edit(record);
+    ShownPage shown(record);
+    const Controls& ui = shown.ui();
+    c.act(ui);
+    EXPECT_TRUE(dialogs.alerts().empty());  // typing shorter is always taken
+    ui.textServer->setFocus();
+    dialogs.expectAlert(0, tooLongMessage(c.labelKey, c.array.capacity));
+    EXPECT_EQ(shown.page.isDataError(), kPageErrorShown);
+    EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+    EXPECT_EQ(dialogs.alerts().size(), 1u);
+    for (const ScriptedDialogs::Alert& alert : dialogs.alerts())
+      EXPECT_EQ(alert.information, text("IDS_CM_TEXT_TOO_LONG_INFO"));
+    EXPECT_EQ(shown.page.focusWidget(), ui.*c.field);
+    EXPECT_EQ(c.array.bytes(saved(shown.page, record)).toHex().toStdString(),
+              c.array.bytes(record).toHex().toStdString());
   }
 }
 

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -73,6 +74,21 @@ void retype(QLineEdit* field, const QString& typed) {
 void paste(QLineEdit* field, const QString& pasted) {
   field->setText(pasted);
   emit field->textEdited(pasted);
+}
+// Typing that may hold characters beyond ASCII: the field's text replaced, one key per character,
+// each arriving as a key event carrying its text (as a keyboard layout or input method delivers it).
+void typeText(QLineEdit* field, const QString& typed) {
+  field->setFocus();
+  field->selectAll();
+  for (qsizetype i = 0; i < typed.size(); ++i) {
+    const qsizetype units = typed.at(i).isHighSurrogate() && i + 1 < typed.size() ? 2 : 1;
+    const QString character = typed.mid(i, units);
+    i += units - 1;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, character);
+    QApplication::sendEvent(field, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, character);
+    QApplication::sendEvent(field, &release);
+  }
 }
 
 std::string firstDifference(const FCL_RS_PROFILE_ALL& a, const FCL_RS_PROFILE_ALL& b) {
@@ -600,8 +616,8 @@ TEST_F(ScanProfilePageTest, FtpPortTakesDigitsAndMustBeInRange) {
 
 // ---- Typing ---------------------------------------------------------------------------------------------
 
-// Cuts by kind and field (UTF-16 units), the strip of "&", ">" and "<".
-TEST_F(ScanProfilePageTest, TypingCutsAndStripsByKindAndField) {
+// The strip of "&", ">" and "<", by kind and field.
+TEST_F(ScanProfilePageTest, TypingStripsByKindAndField) {
   enum Field { Name, Address, Account, Password, Folder };
   struct Case {
     uint32_t kind;
@@ -609,19 +625,11 @@ TEST_F(ScanProfilePageTest, TypingCutsAndStripsByKindAndField) {
     QString pasted;
     QString shown;
   };
-  const QString x400(400, u'x');
   const Case cases[] = {
-      {0, Name, QString(40, u'n'), QString(31, u'n')},
       {1, Name, "a&b<c>d", "abcd"},
-      {0, Address, x400, x400.left(319)},
       {0, Address, "\\\\nas\\a&b", "\\\\nas\\ab"},
-      {1, Address, x400, x400.left(127)},
-      {2, Address, x400, x400.left(127)},
-      {1, Account, QString(70, u'u') + "&", QString(63, u'u')},
       {2, Account, "a>b", "ab"},
-      {0, Password, QString(70, u'p'), QString(63, u'p')},
       {1, Password, "p&<>", "p&<>"},
-      {1, Folder, QString(300, u'f'), QString(255, u'f')},
       {2, Folder, "/a&b", "/ab"},
   };
   for (const Case& c : cases) {
@@ -701,18 +709,238 @@ TEST_F(ScanProfilePageTest, KindSwitchAndBackShowsTheStoredValues) {
   });
 }
 
-// Texts are stored cut at a character boundary within the field, so the page reads the name back.
-TEST_F(ScanProfilePageTest, LongNonAsciiNameIsStoredWholeCharactersOnly) {
-  const QString name(31, QChar(0x00E9));  // 31 characters, 62 bytes of UTF-8
-  editProfile(ftpProfile(), [&](Editor& e) {
-    paste(e.controls().textProfileName, name);
-    EXPECT_EQ(e.controls().textProfileName->text(), name);
-    e.OKBtnPressed();
-  });
-  const FCL_RS_PROFILE& p = slot(0);
-  EXPECT_EQ(std::strlen(p.szProfileName), 30u);
-  EXPECT_EQ(p.szProfileName[31], 0);
-  EXPECT_EQ(page.controls().labelName[0]->text(), name.left(15));
+// ---- Texts and their arrays ---------------------------------------------------------------------------------
+
+enum TextField { Name, Address, Account, Password, Confirm, Folder };
+const char* const kTextLabelKeys[] = {"IDS_PS_PROFILE_NAME", "IDS_PF_HOST_ADDRESS", "IDS_PF_USER_NAME",
+                                      "IDS_PF_PASSWORD",     "IDS_PF_RETYPE_PASSWORD", "IDS_PF_STORE_DIRECTORY"};
+
+QLineEdit* textField(const Editor& e, TextField f) {
+  const auto& ui = e.controls();
+  QLineEdit* const fields[] = {ui.textProfileName, ui.textURI,             ui.textUserName,
+                               ui.textPassword,    ui.textPasswordConfirm, ui.textStoreDirectory};
+  return fields[f];
+}
+
+// All N bytes of the array that field `f` edits in a profile of `kind` (the confirmation: the
+// password's, which it never writes).
+QByteArray arrayBytes(const FCL_RS_PROFILE& p, uint32_t kind, TextField f) {
+  auto bytes = [](const auto& array) { return QByteArray(array, qsizetype(sizeof array)); };
+  if (f == Name) return bytes(p.szProfileName);
+  switch (kind) {
+    case 0: {
+      const auto& s = p.sShareFolderSetting;
+      return f == Address ? bytes(s.szShareFolderUTF16) : f == Account ? bytes(s.szUsername) : bytes(s.szPassword);
+    }
+    case 1: {
+      const auto& s = p.sFTPSetting;
+      return f == Address   ? bytes(s.szHost)
+             : f == Account ? bytes(s.szUsername)
+             : f == Folder  ? bytes(s.szRemoteDirectoryUTF16)
+                            : bytes(s.szPassword);
+    }
+    default: {
+      const auto& s = p.sSFTPSetting;
+      return f == Address   ? bytes(s.szHost)
+             : f == Account ? bytes(s.szUsername)
+             : f == Folder  ? bytes(s.szRemoteDirectoryUTF16)
+                            : bytes(s.szPassword);
+    }
+  }
+}
+// The N bytes an array holds after `text` was stored: its UTF-8, then zeros.
+QByteArray storedBytes(const QString& text, qsizetype n) {
+  const QByteArray utf8 = text.toUtf8();
+  return utf8 + QByteArray(n - utf8.size(), '\0');
+}
+QString tooLongMessage(TextField f, qsizetype capacity) {
+  return platform::formatText(text("IDS_CM_TEXT_TOO_LONG_MSG"), {text(kTextLabelKeys[f]), int(capacity)});
+}
+
+// A profile of `kind` whose sub-records all hold texts (the folder kind's password too).
+FCL_RS_PROFILE profileOfKind(uint32_t kind) {
+  FCL_RS_PROFILE p = sftpProfile(0);
+  p.dwProfileType = kind;
+  platform::textToField(p.sShareFolderSetting.szPassword, "share-pass");
+  return p;
+}
+
+// The limits count the bytes of the array the field writes in the kind shown (the address: 319
+// for a folder path, 127 for a server): a text that fits is stored whole, byte for byte; an edit
+// beyond the limit is refused with an alert naming the field and its limit, the field keeps its
+// last accepted text, and nothing cut reaches the profile.
+TEST_F(ScanProfilePageTest, TextsAreStoredWholeOrRefusedWithAnAlert) {
+  enum class How { Typed, Pasted };
+  struct Case {
+    const char* what;
+    uint32_t kind;
+    TextField field;
+    How how;
+    QString input;
+    bool taken;
+  };
+  const QString e2 = QString(QChar(0x00E9));  // é, two bytes
+  const QString e3 = QString(QChar(0x20AC));  // €, three bytes
+  const QString share = QStringLiteral("\\\\nas\\");
+  const Case cases[] = {
+      {"name, ASCII at 31", 0, Name, How::Typed, QString(31, u'n'), true},
+      {"name, one byte over", 0, Name, How::Typed, QString(32, u'n'), false},
+      {"name, 31 two-byte characters", 1, Name, How::Pasted, e2.repeated(31), false},
+      {"name, 15 two-byte characters and a letter", 2, Name, How::Typed, e2.repeated(15) + "a", true},
+      {"folder address, ASCII at 319", 0, Address, How::Pasted, share + QString(319 - 6, u'x'), true},
+      {"folder address, one byte over", 0, Address, How::Pasted, share + QString(320 - 6, u'x'), false},
+      {"FTP host, ASCII at 127", 1, Address, How::Pasted, QString(127, u'h'), true},
+      {"FTP host, 128 bytes", 1, Address, How::Pasted, QString(128, u'h'), false},
+      {"SFTP host, one byte over", 2, Address, How::Typed, QString(128, u'h'), false},
+      {"account, 21 three-byte characters", 1, Account, How::Pasted, e3.repeated(21), true},
+      {"account, one byte over", 2, Account, How::Typed, QString(64, u'u'), false},
+      {"password, 40 two-byte characters", 1, Password, How::Pasted, e2.repeated(40), false},
+      {"password, 31 two-byte characters and a letter", 0, Password, How::Typed, e2.repeated(31) + "p", true},
+      {"confirmation, one byte over", 2, Confirm, How::Pasted, QString(64, u'c'), false},
+      {"remote folder, 85 three-byte characters", 1, Folder, How::Pasted, e3.repeated(85), true},
+      {"remote folder, one byte over", 2, Folder, How::Typed, "/" + e3.repeated(85), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const FCL_RS_PROFILE before = profileOfKind(c.kind);
+    const qsizetype size = arrayBytes(before, c.kind, c.field).size();
+    QString after;
+    editProfile(before, [&](Editor& e) {
+      QLineEdit* field = textField(e, c.field);
+      const QString shown = field->text();
+      if (!c.taken) dialogs.expectAlert(0, tooLongMessage(c.field, size - 1));
+      if (c.how == How::Pasted) paste(field, c.input);
+      else typeText(field, c.input);
+      // A password the user changes is confirmed, or OK refuses it.
+      if (c.taken && c.field == Password) paste(e.controls().textPasswordConfirm, c.input);
+
+      EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+      if (c.taken) {
+        EXPECT_TRUE(dialogs.alerts().empty());
+      } else {
+        ASSERT_EQ(dialogs.alerts().size(), 1u);
+        EXPECT_EQ(dialogs.alerts()[0].information, text("IDS_CM_TEXT_TOO_LONG_INFO"));
+      }
+      // Refused: a paste leaves the text before it, typing keeps what came before the last key.
+      after = c.taken ? c.input : c.how == How::Pasted ? shown : c.input.chopped(1);
+      EXPECT_EQ(field->text(), after);
+      // What the field holds now is accepted by OK.
+      e.OKBtnPressed();
+      EXPECT_FALSE(e.isVisible());
+    });
+    const QByteArray was = arrayBytes(before, c.kind, c.field);
+    const bool asRead = c.field == Confirm || after == platform::textFromField(was.constData(), std::size_t(size));
+    EXPECT_EQ(arrayBytes(slot(0), c.kind, c.field).toHex().toStdString(),
+              (asRead ? was : storedBytes(after, size)).toHex().toStdString());
+    dialogs.clear();
+  }
+}
+
+// OK refuses a changed text its array cannot hold, however it got there (set without typing, a
+// stored text longer than its array edited down but not enough); the window stays open, the
+// focus in the field. A disabled field is not stored, so whatever it shows holds nothing back.
+TEST_F(ScanProfilePageTest, OkRefusesAChangedTextThatDoesNotFit) {
+  auto notUtf8Password = [](uint32_t kind) {
+    FCL_RS_PROFILE p = profileOfKind(kind);
+    char* pw = kind == 1 ? p.sFTPSetting.szPassword : p.sSFTPSetting.szPassword;
+    std::memset(pw, 0xFF, sizeof p.sFTPSetting.szPassword);  // 64 replacement characters, 192 bytes
+    return p;
+  };
+  auto deleteLast = [](QLineEdit* field) {
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_End);
+    QTest::keyClick(field, Qt::Key_Backspace);
+  };
+  struct Case {
+    const char* what;
+    FCL_RS_PROFILE profile;
+    std::function<void(Editor&)> act;
+    bool refused;
+    TextField field;  // the field refused
+  };
+  const Case cases[] = {
+      {"name set without typing", profileOfKind(1),
+       [](Editor& e) { e.controls().textProfileName->setText(QString(32, u'n')); }, true, Name},
+      {"stored FTP password not UTF-8, one character deleted", notUtf8Password(1),
+       [&](Editor& e) { deleteLast(e.controls().textPassword); }, true, Password},
+      {"the same with SFTP, then public-key log-in", notUtf8Password(2),
+       [&](Editor& e) {
+         deleteLast(e.controls().textPassword);
+         QTest::mouseClick(e.controls().radioPublicKey, Qt::LeftButton, {},
+                           QPoint(6, e.controls().radioPublicKey->height() / 2));
+         ASSERT_FALSE(e.controls().textPassword->isEnabled());
+       },
+       false, Password},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    dialogs.clear();
+    editProfile(c.profile, [&](Editor& e) {
+      c.act(e);
+      EXPECT_TRUE(dialogs.alerts().empty());  // typing shorter is always taken
+      e.controls().textUserName->setFocus();
+      QLineEdit* field = textField(e, c.field);
+      const qsizetype size = arrayBytes(c.profile, c.profile.dwProfileType, c.field).size();
+      if (c.refused) dialogs.expectAlert(0, tooLongMessage(c.field, size - 1));
+      e.OKBtnPressed();
+      EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+      EXPECT_EQ(e.isVisible(), c.refused);
+      if (c.refused) {
+        ASSERT_EQ(dialogs.alerts().size(), 1u);
+        EXPECT_EQ(dialogs.alerts()[0].information, text("IDS_CM_TEXT_TOO_LONG_INFO"));
+        EXPECT_EQ(e.focusWidget(), field);
+        e.CancelBtnPressed();
+      } else {
+        EXPECT_TRUE(dialogs.alerts().empty());
+      }
+    });
+    // Nothing cut reached the profile: refused, nothing was handed back; taken with public-key
+    // log-in, the password stays as it was read.
+    EXPECT_EQ(arrayBytes(slot(0), c.profile.dwProfileType, c.field).toHex().toStdString(),
+              arrayBytes(c.profile, c.profile.dwProfileType, c.field).toHex().toStdString());
+    EXPECT_EQ(slot(0).sSFTPSetting.byAuthMethod, c.refused ? c.profile.sSFTPSetting.byAuthMethod : 1);
+  }
+}
+
+// Texts as a scanner may hold them (no NUL within the array, bytes that are not UTF-8, each longer
+// than its array once shown) go back byte for byte when OK is pressed without touching them, in
+// every kind, also after switching the kind and back; the page then sees no change.
+TEST_F(ScanProfilePageTest, UntouchedTextsGoBackByteForByte) {
+  auto fill = [](auto& array) {
+    std::memset(array, 'a', sizeof array);
+    array[0] = char(0xFF);
+    array[sizeof array - 1] = char(0xC3);
+  };
+  struct Case {
+    uint32_t kind;
+    int switchTo;  // a kind chosen and left again before OK; -1: none
+  };
+  const Case cases[] = {{0, -1}, {1, -1}, {2, -1}, {1, 0}, {0, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.kind) + " via " + std::to_string(c.switchTo));
+    FCL_RS_PROFILE p = profileOfKind(c.kind);
+    fill(p.szProfileName);
+    fill(p.sShareFolderSetting.szShareFolderUTF16);
+    fill(p.sShareFolderSetting.szUsername);
+    fill(p.sShareFolderSetting.szPassword);
+    for (auto* s : {&p.sFTPSetting.szHost, &p.sSFTPSetting.szHost}) fill(*s);
+    for (auto* s : {&p.sFTPSetting.szUsername, &p.sFTPSetting.szPassword, &p.sSFTPSetting.szUsername,
+                    &p.sSFTPSetting.szPassword})
+      fill(*s);
+    fill(p.sFTPSetting.szRemoteDirectoryUTF16);
+    fill(p.sSFTPSetting.szRemoteDirectoryUTF16);
+    editProfile(p, [&](Editor& e) {
+      if (c.switchTo >= 0) {
+        ASSERT_TRUE(e.controls().popupProfileType->chooseItem(c.switchTo));
+        ASSERT_TRUE(e.controls().popupProfileType->chooseItem(int(c.kind)));
+      }
+      e.OKBtnPressed();
+      EXPECT_FALSE(e.isVisible());
+    });
+    EXPECT_TRUE(dialogs.alerts().empty());
+    EXPECT_EQ(std::memcmp(&p, &slot(0), sizeof p), 0);
+    EXPECT_FALSE(page.isDataChanged(&io));
+  }
 }
 
 // Every byte no control shows travels as it came; the scan options are read back.
