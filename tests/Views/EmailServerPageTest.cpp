@@ -16,6 +16,7 @@
 
 #include "support/LogCapture.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TypeText.h"
 #include "Model/Utilities.h"
 #include "Views/NetworkEmailControllerObjC.h"
 #include "Views/PageErrors.h"
@@ -86,25 +87,6 @@ struct ShownPage {
   const Controls& ui() const { return page.controls(); }
   Page page;
 };
-
-// Types `typed` at the cursor, one key per character. Characters beyond ASCII arrive as key
-// events carrying their text, the way a keyboard layout or an input method delivers them.
-void typeText(QLineEdit* field, const QString& typed) {
-  for (qsizetype i = 0; i < typed.size(); ++i) {
-    const QChar c = typed.at(i);
-    if (c.unicode() < 0x80) {
-      QTest::keyClick(field, char(c.unicode()));
-      continue;
-    }
-    const qsizetype units = c.isHighSurrogate() && i + 1 < typed.size() ? 2 : 1;
-    const QString character = typed.mid(i, units);
-    i += units - 1;
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, character);
-    QApplication::sendEvent(field, &press);
-    QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, character);
-    QApplication::sendEvent(field, &release);
-  }
-}
 
 // Replaces a field's text the way a user does: select all, then type (or delete).
 void typeInto(QLineEdit* field, const QString& typed) {

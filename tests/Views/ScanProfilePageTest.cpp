@@ -31,6 +31,7 @@
 #include "platform/widgets/PopUpButton.h"
 #include "support/LogCapture.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TypeText.h"
 #include "support/SimScanner.h"
 
 using namespace std::chrono_literals;
@@ -75,20 +76,11 @@ void paste(QLineEdit* field, const QString& pasted) {
   field->setText(pasted);
   emit field->textEdited(pasted);
 }
-// Typing that may hold characters beyond ASCII: the field's text replaced, one key per character,
-// each arriving as a key event carrying its text (as a keyboard layout or input method delivers it).
-void typeText(QLineEdit* field, const QString& typed) {
+// Typing that may hold characters beyond ASCII: the field's text replaced, one key per character.
+void typeOver(QLineEdit* field, const QString& typed) {
   field->setFocus();
   field->selectAll();
-  for (qsizetype i = 0; i < typed.size(); ++i) {
-    const qsizetype units = typed.at(i).isHighSurrogate() && i + 1 < typed.size() ? 2 : 1;
-    const QString character = typed.mid(i, units);
-    i += units - 1;
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, character);
-    QApplication::sendEvent(field, &press);
-    QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, character);
-    QApplication::sendEvent(field, &release);
-  }
+  typeText(field, typed);
 }
 
 std::string firstDifference(const FCL_RS_PROFILE_ALL& a, const FCL_RS_PROFILE_ALL& b) {
@@ -810,7 +802,7 @@ TEST_F(ScanProfilePageTest, TextsAreStoredWholeOrRefusedWithAnAlert) {
       const QString shown = field->text();
       if (!c.taken) dialogs.expectAlert(0, tooLongMessage(c.field, size - 1));
       if (c.how == How::Pasted) paste(field, c.input);
-      else typeText(field, c.input);
+      else typeOver(field, c.input);
       // A password the user changes is confirmed, or OK refuses it.
       if (c.taken && c.field == Password) paste(e.controls().textPasswordConfirm, c.input);
 
