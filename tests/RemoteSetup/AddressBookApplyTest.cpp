@@ -335,4 +335,43 @@ TEST_F(AddressBookApplyTest, ImportReplacesThePagesBook) {
   }
 }
 
+// A file that changed after the window's checks is refused by the reader before anything is
+// written: the alert says nothing was written, and the page keeps the book it last accepted (a
+// refused read afterwards shows it, and it is still the scanner's).
+TEST_F(AddressBookApplyTest, ImportRefusedByTheReaderKeepsThePagesBook) {
+  loaded();
+  click("IDS_AB_ADDRESS_BOOK");
+  ASSERT_EQ(shown(), "addressBook");
+  const QStringList names = column(book()->controls().contactTable, 1);
+  ASSERT_FALSE(names.isEmpty());
+  // The signature within the first 40 bytes passes the window's check; the reader wants it
+  // followed by NULs.
+  const QString path = home.file("changed.addr");
+  {
+    QByteArray bytes = (QByteArray(kSignatureBntAddressBook) + "ABCD").leftJustified(40, '\0');
+    bytes.append(reinterpret_cast<const char*>(scannerBook().get()), sizeof(FCL_RS_ADDRESS_BOOK));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+  }
+  click("IDS_GS_GENERAL_SETUP");
+  ASSERT_EQ(shown(), "generalSetup");
+  const std::size_t writes = bookWrites().size();
+  dialogs.expectAlert(1, text("IDS_EID_IMPORT_CAUTION"), true);
+  dialogs.expectPanel(path);
+  dialogs.expectAlert(0, text("IDS_IMPORT_FILE_FORMAT_INCORRECT_MSG"));
+  dialogs.expectAlert(0, text("IDS_CM_MESSAGE"));
+  vc->ImportBtnPressed();
+  EXPECT_EQ(dialogs.alerts().back().information, text("IDS_RS_IMPORT_NOTHING_WRITTEN"));
+  EXPECT_EQ(bookWrites().size(), writes);
+
+  refuseBookReads(1);
+  dialogs.expectAlert(0, text("IDS_AB_READ_FAIL_MSG"));
+  click("IDS_AB_ADDRESS_BOOK");
+  ASSERT_EQ(shown(), "addressBook");
+  EXPECT_EQ(column(book()->controls().contactTable, 1), names);
+  EXPECT_TRUE(book()->isBookRead());
+  EXPECT_EQ(dialogs.pendingAlerts(), 0u);
+}
+
 }  // namespace
