@@ -91,16 +91,6 @@ bool FixedTextFields::refuseTooLong(const QList<const QLineEdit*>& controls) {
   return false;
 }
 
-bool FixedTextFields::fits(const QLineEdit* control, const QString& text) const {
-  const auto it = m_entries.constFind(control);
-  return it == m_entries.constEnd() || utf8Size(text) <= it->capacity;
-}
-
-int FixedTextFields::capacity(const QLineEdit* control) const {
-  const auto it = m_entries.constFind(control);
-  return it == m_entries.constEnd() ? 0 : it->capacity;
-}
-
 void FixedTextFields::alertTooLong(const Entry& e) const {
   const QString field = platform::tr_(QString::fromLatin1(e.nameKey));
   Utilities::sharedInstance().message(

@@ -65,11 +65,6 @@ class FixedTextFields {
   // only some of its controls, depending on what is chosen).
   bool refuseTooLong(const QList<const QLineEdit*>& controls);
 
-  // True when `text` fits the field of `control` (a control not added: always).
-  bool fits(const QLineEdit* control, const QString& text) const;
-  // The bytes a field of `control` holds, without the NUL (0 for a control not added).
-  int capacity(const QLineEdit* control) const;
-
  private:
   struct Entry {
     int capacity = 0;          // bytes of text the field holds

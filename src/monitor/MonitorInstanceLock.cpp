@@ -58,33 +58,30 @@ MonitorInstanceLock::Result MonitorInstanceLock::take(const QString& program, co
                                                       const QString& homeDir) {
   if (held()) return Result::Taken;
   QStringList why;
-  const QString runtimeUnusable = unusableFolder(runtimeDir);
-  if (!runtimeUnusable.isEmpty()) {
-    why << QStringLiteral("runtime folder: ") + runtimeUnusable;
-  } else {
-    m_why.clear();
-    const Result result = takeIn(runtimeDir, program + QStringLiteral(".lock"), m_runtimeFd);
-    if (result == Result::HeldElsewhere) return Result::HeldElsewhere;
-    if (result == Result::Unavailable) why << QStringLiteral("runtime folder: ") + m_why;
-  }
+  // One place: its folder must be usable and its file lockable; what stops it goes into `why`.
+  const auto tryFolder = [&](const char* place, const QString& folder, const QString& fileName, int& fd) {
+    QString unusable = unusableFolder(folder);
+    if (unusable.isEmpty()) {
+      m_why.clear();
+      const Result result = takeIn(folder, fileName, fd);
+      if (result != Result::Unavailable) return result;
+      unusable = m_why;
+    }
+    why << QLatin1String(place) + QStringLiteral(" folder: ") + unusable;
+    return Result::Unavailable;
+  };
+  if (tryFolder("runtime", runtimeDir, program + QStringLiteral(".lock"), m_runtimeFd) == Result::HeldElsewhere)
+    return Result::HeldElsewhere;
   if (!homeDir.isEmpty() && !QFileInfo::exists(homeDir)) {
     QDir().mkpath(homeDir);
     ::chmod(QFile::encodeName(homeDir).constData(), 0700);
   }
-  const QString homeUnusable = unusableFolder(homeDir);
-  if (!homeUnusable.isEmpty()) {
-    why << QStringLiteral("home folder: ") + homeUnusable;
-  } else {
-    QString host = QSysInfo::machineHostName();
-    host.replace(QLatin1Char('/'), QLatin1Char('_'));
-    const QString fileName = program + (host.isEmpty() ? QString() : QLatin1Char('@') + host) + QStringLiteral(".lock");
-    m_why.clear();
-    const Result result = takeIn(homeDir, fileName, m_homeFd);
-    if (result == Result::HeldElsewhere) {
-      release();
-      return Result::HeldElsewhere;
-    }
-    if (result == Result::Unavailable) why << QStringLiteral("home folder: ") + m_why;
+  QString host = QSysInfo::machineHostName();
+  host.replace(QLatin1Char('/'), QLatin1Char('_'));
+  const QString fileName = program + (host.isEmpty() ? QString() : QLatin1Char('@') + host) + QStringLiteral(".lock");
+  if (tryFolder("home", homeDir, fileName, m_homeFd) == Result::HeldElsewhere) {
+    release();
+    return Result::HeldElsewhere;
   }
   m_why = why.join(QStringLiteral("; "));
   return held() ? Result::Taken : Result::Unavailable;
