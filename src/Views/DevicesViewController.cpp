@@ -55,8 +55,10 @@ class DeviceTable : public QTableView {
  public:
   using QTableView::QTableView;
   QSize sizeHint() const override {
+    // Room for a name of about 45 characters and the three other columns, and for about a dozen
+    // rows; at the desktop's default font that is less than 640x240, its least opening size.
     const QFontMetrics metrics(font());
-    return QSize(qMax(640, metrics.averageCharWidth() * 80), qMax(240, metrics.lineSpacing() * 14));
+    return QSize(qMax(640, metrics.averageCharWidth() * 105), qMax(240, metrics.lineSpacing() * 14));
   }
 };
 
