@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <cstring>
+#include <utility>
 
 #include "IO/IOWrapper.h"
 #include "Model/Utilities.h"
@@ -116,18 +117,14 @@ void MachineInfoControllerObjC::buildLayout() {
   auto* rows = new QWidget(content);
   QFormLayout* form = makeForm(rows);
   form->setContentsMargins(0, 0, 0, 0);
-  m_ui.labelSerial = makeLabel(rows);
-  m_ui.textSerial = makeValue(rows);
-  form->addRow(m_ui.labelSerial, m_ui.textSerial);
-  m_ui.labelMainVersion = makeLabel(rows);
-  m_ui.textMainVersion = makeValue(rows);
-  form->addRow(m_ui.labelMainVersion, m_ui.textMainVersion);
-  m_ui.labelPanelVersion = makeLabel(rows);
-  m_ui.textPanelVersion = makeValue(rows);
-  form->addRow(m_ui.labelPanelVersion, m_ui.textPanelVersion);
-  m_ui.labelStatus = makeLabel(rows);
-  m_ui.textStatus = makeValue(rows);
-  form->addRow(m_ui.labelStatus, m_ui.textStatus);
+  for (auto [label, value] : {std::pair{&m_ui.labelSerial, &m_ui.textSerial},
+                              std::pair{&m_ui.labelMainVersion, &m_ui.textMainVersion},
+                              std::pair{&m_ui.labelPanelVersion, &m_ui.textPanelVersion},
+                              std::pair{&m_ui.labelStatus, &m_ui.textStatus}}) {
+    *label = makeLabel(rows);
+    *value = makeValue(rows);
+    form->addRow(*label, *value);
+  }
 
   m_ui.labelRemainingLife = makeLabel(rows);
   QFont bold = m_ui.labelRemainingLife->font();

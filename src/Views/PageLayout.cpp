@@ -76,10 +76,6 @@ QSize neededSize(QWidget* page, const QList<QWidget*>& shown) {
   return size;
 }
 
-}  // namespace pagelayout
-
-namespace pagelayout {
-
 namespace {
 
 // Watches the widget `grid` lays out (its layout has placed every child when a resize or a layout

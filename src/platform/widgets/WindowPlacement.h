@@ -1,5 +1,6 @@
 #pragma once
-// Where this program puts a window it opens beside another one.
+// How large this program opens a window (never larger than the screen's free area), and where it
+// puts a window it opens beside another one.
 //
 // Under X11 (and the offscreen platform of the tests) the program places its windows itself;
 // under Wayland the compositor places every window and a program's own position is ignored, so
