@@ -26,6 +26,7 @@
 #include "Views/ScanFileNameControllerObjC.h"
 #include "Views/SourceListModel.h"
 #include "platform/Localizer.h"
+#include "platform/widgets/WindowPlacement.h"
 
 using platform::Localizer;
 
@@ -175,15 +176,23 @@ QSize ViewController::openingPageSize() const {
 }
 
 void ViewController::fitPages() {
-  // The page area opens at the size every page needs, which is also its least size; the window
-  // may be made larger, and the page on show grows with it. The source list is as wide as its
-  // rows need.
-  myContainer->setMinimumSize(openingPageSize());
+  // The source list is as wide as its rows need.
   sourceView->setFixedWidth(qMax(kSourceListWidth, static_cast<QAbstractItemView*>(sourceView)->sizeHintForColumn(0) +
                                                        2 * sourceView->frameWidth()));
+  // The window opens at the size that gives every page the area it needs; it may be made smaller,
+  // down to the least page area, and the pages scroll (they sit in scrolling areas), or larger,
+  // and the page on show grows with it. A screen without the room for the opening size gets a
+  // window that fits its free area, its buttons on show.
+  platform::showNewChildren(*this);
+  myContainer->setMinimumSize(openingPageSize());
   layout()->activate();
-  resize(minimumSizeHint());
+  m_openingSize = minimumSizeHint();
+  myContainer->setMinimumSize(pagelayout::kLeastPageSize);
+  layout()->activate();
+  platform::fitToScreen(*this);
 }
+
+QSize ViewController::sizeHint() const { return m_openingSize.isValid() ? m_openingSize : QWidget::sizeHint(); }
 
 void ViewController::buildLayout() {
   sourceView = new QTreeView(this);

@@ -76,8 +76,11 @@ class ViewController : public QWidget {
   void highlightShownPage(bool reveal);
   // The size the page area opens at: pagelayout::kPageSize, or what the largest page needs
   // (PageController::neededSize), whichever is larger. The window opens at the size that gives
-  // its pages this area, which is also its least size.
+  // its pages this area (its size hint) where the screen's free area has the room, else at the
+  // free area's size; it can be made as small as the least page area (pagelayout::kLeastPageSize)
+  // allows, the pages then scrolling, and its buttons always show.
   QSize openingPageSize() const;
+  QSize sizeHint() const override;
 
   // ---- Appearance, load, lock, release ---------------------------------------------------------
   void viewDidAppear();
@@ -232,6 +235,7 @@ class ViewController : public QWidget {
   QWidget* myContainer = nullptr;
   QStackedLayout* m_containerLayout = nullptr;
   QWidget* m_shelf = nullptr;  // holds the page views that are not in the container
+  QSize m_openingSize;         // the window's size with openingPageSize() for its pages
   QPushButton* btnExport = nullptr;
   QPushButton* btnImport = nullptr;
   QPushButton* btnOK = nullptr;

@@ -92,9 +92,9 @@ AddressBookControllerObjC::~AddressBookControllerObjC() {
 }
 
 void AddressBookControllerObjC::buildLayout() {
-  auto* page = new QVBoxLayout(this);
-  page->setContentsMargins(12, 10, 12, 10);
-  page->setSpacing(6);
+  // The controls are made with the page as their parent; the layout moves them into the content
+  // of the page's scrolling area.
+  QVBoxLayout* page = pagelayout::scrollingContent(this, 6);
 
   m_ui.labelAddressBook = pagelayout::titleLabel(this);
   page->addWidget(m_ui.labelAddressBook);

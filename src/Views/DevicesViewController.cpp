@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QHideEvent>
@@ -47,6 +48,19 @@ QString& remoteSetupPlistPath() {
   static QString path = QStringLiteral(":/RemoteSetup.plist");
   return path;
 }
+
+// The device list: it opens wide enough for a device's name and its other columns and a few rows
+// at the desktop's text size; the window can make it smaller, and it scrolls.
+class DeviceTable : public QTableView {
+ public:
+  using QTableView::QTableView;
+  QSize sizeHint() const override {
+    // Room for a name of about 45 characters and the three other columns, and for about a dozen
+    // rows; at the desktop's default font that is less than 640x240, its least opening size.
+    const QFontMetrics metrics(font());
+    return QSize(qMax(640, metrics.averageCharWidth() * 105), qMax(240, metrics.lineSpacing() * 14));
+  }
+};
 
 }  // namespace
 
@@ -147,6 +161,7 @@ void DevicesViewController::viewDidLoad() {
   ut.setDebugMask(0x43);
   buildLayout();
   initLocalizedString();
+  platform::fitToScreen(*this);  // the size the list asks for, where the screen has the room
   dicFoundDevices.clear();
   netServices.clear();
   ioWrapper = std::make_unique<IOWrapper>();
@@ -155,7 +170,7 @@ void DevicesViewController::viewDidLoad() {
 
 void DevicesViewController::buildLayout() {
   textDevicesDiscovery = new QLabel(this);
-  tableDevices = new QTableView(this);
+  tableDevices = new DeviceTable(this);
   tableDevices->setObjectName(QStringLiteral("tableDevices"));
   m_tableModel = new DevicesTableModel(*this);
   tableDevices->setModel(m_tableModel);
@@ -168,7 +183,7 @@ void DevicesViewController::buildLayout() {
   tableDevices->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   tableDevices->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   for (int c = 1; c < 4; ++c) tableDevices->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
-  tableDevices->setMinimumSize(640, 240);
+  tableDevices->setMinimumSize(320, 120);
 
   btnRefresh = new QPushButton(this);
   btnConnect = new QPushButton(this);
@@ -186,9 +201,17 @@ void DevicesViewController::buildLayout() {
   buttons->addWidget(btnCancel);
   buttons->addWidget(btnConnect);
 
+  // Why Connect stays off for a busy scanner, below the list while one is listed.
+  m_busyHint = new QLabel(this);
+  m_busyHint->setObjectName(QStringLiteral("busyHint"));
+  m_busyHint->setTextFormat(Qt::PlainText);
+  m_busyHint->setWordWrap(true);
+  m_busyHint->hide();
+
   auto* root = new QVBoxLayout(this);
   root->addWidget(textDevicesDiscovery);
-  root->addWidget(tableDevices);
+  root->addWidget(tableDevices, 1);
+  root->addWidget(m_busyHint);
   root->addLayout(buttons);
 
   delayToFindDeviceTimer = new QTimer(this);
@@ -204,6 +227,23 @@ void DevicesViewController::buildLayout() {
   connect(tableDevices, &QTableView::doubleClicked, this, [this](const QModelIndex&) { doubleClickRow(); });
   connect(tableDevices->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           [this] { tableViewSelectionDidChange(); });
+  // The hint follows the list, however its rows change.
+  const auto follow = [this] { showBusyHint(); };
+  connect(m_tableModel, &QAbstractItemModel::modelReset, this, follow);
+  connect(m_tableModel, &QAbstractItemModel::rowsInserted, this, follow);
+  connect(m_tableModel, &QAbstractItemModel::rowsRemoved, this, follow);
+  connect(m_tableModel, &QAbstractItemModel::layoutChanged, this, follow);
+  connect(m_tableModel, &QAbstractItemModel::dataChanged, this, follow);
+}
+
+void DevicesViewController::showBusyHint() {
+  const QString busy = text("IDS_DD_BUSY");
+  bool anyBusy = false;
+  const int statusColumn = static_cast<int>(std::size(kColumnKeys)) - 1;
+  for (int row = 0; row < m_tableModel->rowCount() && !anyBusy; ++row) {
+    anyBusy = m_tableModel->index(row, statusColumn).data().toString() == busy;
+  }
+  m_busyHint->setVisible(anyBusy);
 }
 
 void DevicesViewController::initLocalizedString() {
@@ -216,6 +256,7 @@ void DevicesViewController::initLocalizedString() {
   btnRefresh->setText(text("IDS_DD_REFRESH"));
   btnConnect->setText(text("IDS_DD_CONNECT"));
   btnCancel->setText(text("IDS_DD_CANCEL"));
+  m_busyHint->setText(text("IDS_DV_BUSY_HINT"));
   leave("initLocalizedString");
 }
 

@@ -114,6 +114,7 @@ class DevicesViewController : public QWidget {
   const QMap<QString, DeviceEntry>& foundDevices() const { return dicFoundDevices; }
   const DeviceEntry& selected() const { return selectedDevice; }
   QTableView* table() const { return tableDevices; }
+  QLabel* busyHint() const { return m_busyHint; }
   QPushButton* connectButtonWidget() const { return connectButton; }
   bool isNotFoundTimerRunning() const;
   // The main window the last connect opened (null once it is gone).
@@ -131,6 +132,8 @@ class DevicesViewController : public QWidget {
  private:
   void viewDidLoad();
   void buildLayout();
+  // Shows the hint under the list while a listed device is busy (Connect stays off for it).
+  void showBusyHint();
   void reloadTable();
   void enter(const char* op) const;
   void leave(const char* op) const;
@@ -148,6 +151,7 @@ class DevicesViewController : public QWidget {
   DeviceEntry selectedDevice;
 
   QLabel* textDevicesDiscovery = nullptr;
+  QLabel* m_busyHint = nullptr;
   QTableView* tableDevices = nullptr;
   DevicesTableModel* m_tableModel = nullptr;
   QPushButton* btnRefresh = nullptr;

@@ -4,14 +4,15 @@
 #include "Views/PageLayout.h"
 
 #include <QCoreApplication>
+#include <QFont>
 #include <QFormLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <cstring>
+#include <utility>
 
 #include "IO/IOWrapper.h"
 #include "Model/Utilities.h"
@@ -104,57 +105,50 @@ QSize MachineInfoControllerObjC::neededSize() {
 }
 
 void MachineInfoControllerObjC::buildLayout() {
-  auto* page = new QVBoxLayout(this);
-  page->setContentsMargins(12, 10, 12, 10);
-  page->setSpacing(10);
+  QVBoxLayout* page = pagelayout::scrollingContent(this, 10);
+  QWidget* content = page->parentWidget();
 
-  m_ui.labelTitle = pagelayout::titleLabel(this);
+  m_ui.labelTitle = pagelayout::titleLabel(content);
   page->addWidget(m_ui.labelTitle);
 
-  // The device: serial number, versions, status, then the two rows the model switches.
-  auto* device = new QWidget(this);
-  QFormLayout* deviceForm = makeForm(device);
-  deviceForm->setContentsMargins(0, 0, 0, 0);
-  m_ui.labelSerial = makeLabel(device);
-  m_ui.textSerial = makeValue(device);
-  deviceForm->addRow(m_ui.labelSerial, m_ui.textSerial);
-  m_ui.labelMainVersion = makeLabel(device);
-  m_ui.textMainVersion = makeValue(device);
-  deviceForm->addRow(m_ui.labelMainVersion, m_ui.textMainVersion);
-  m_ui.labelPanelVersion = makeLabel(device);
-  m_ui.textPanelVersion = makeValue(device);
-  deviceForm->addRow(m_ui.labelPanelVersion, m_ui.textPanelVersion);
-  m_ui.labelStatus = makeLabel(device);
-  m_ui.textStatus = makeValue(device);
-  deviceForm->addRow(m_ui.labelStatus, m_ui.textStatus);
-  page->addWidget(device);
+  // Every row in one form, so that all values, the counters and the model's own row start in one
+  // line: the device (serial number, versions, status), the remaining life (the two counters with
+  // their reset buttons), then the two rows the model switches.
+  auto* rows = new QWidget(content);
+  QFormLayout* form = makeForm(rows);
+  form->setContentsMargins(0, 0, 0, 0);
+  for (auto [label, value] : {std::pair{&m_ui.labelSerial, &m_ui.textSerial},
+                              std::pair{&m_ui.labelMainVersion, &m_ui.textMainVersion},
+                              std::pair{&m_ui.labelPanelVersion, &m_ui.textPanelVersion},
+                              std::pair{&m_ui.labelStatus, &m_ui.textStatus}}) {
+    *label = makeLabel(rows);
+    *value = makeValue(rows);
+    form->addRow(*label, *value);
+  }
 
-  // Remaining life: the two counters with their reset buttons.
-  m_ui.groupRemainingLife = new QGroupBox(this);
-  QFormLayout* life = makeForm(m_ui.groupRemainingLife);
-  m_ui.labelRoller = makeLabel(m_ui.groupRemainingLife);
-  life->addRow(m_ui.labelRoller, counterRow(m_ui.groupRemainingLife, m_ui.textRoller, m_ui.btnResetRoller));
-  m_ui.labelMaintenance = makeLabel(m_ui.groupRemainingLife);
-  life->addRow(m_ui.labelMaintenance,
-               counterRow(m_ui.groupRemainingLife, m_ui.textMaintenance, m_ui.btnResetMaintenance));
-  page->addWidget(m_ui.groupRemainingLife);
+  m_ui.labelRemainingLife = makeLabel(rows);
+  QFont bold = m_ui.labelRemainingLife->font();
+  bold.setBold(true);
+  m_ui.labelRemainingLife->setFont(bold);
+  m_ui.labelRemainingLife->setContentsMargins(0, 8, 0, 0);
+  form->addRow(m_ui.labelRemainingLife);
+  m_ui.labelRoller = makeLabel(rows);
+  form->addRow(m_ui.labelRoller, counterRow(rows, m_ui.textRoller, m_ui.btnResetRoller));
+  m_ui.labelMaintenance = makeLabel(rows);
+  form->addRow(m_ui.labelMaintenance, counterRow(rows, m_ui.textMaintenance, m_ui.btnResetMaintenance));
 
-  // The model's own row: the alert switch (network model) or the factory reset (USB-only).
-  auto* own = new QWidget(this);
-  QFormLayout* ownForm = makeForm(own);
-  ownForm->setContentsMargins(0, 0, 0, 0);
-  m_ui.labelMaintenanceAlert = makeLabel(own);
-  m_ui.popupMaintenanceAlert = new platform::PopUpButton(own);
+  m_ui.labelMaintenanceAlert = makeLabel(rows);
+  m_ui.popupMaintenanceAlert = new platform::PopUpButton(rows);
   for (int i = 0; i < int(std::size(kAlertKeys)); ++i) m_ui.popupMaintenanceAlert->addItem(QString());
-  m_alertRow = ownForm->rowCount();
-  ownForm->addRow(m_ui.labelMaintenanceAlert, m_ui.popupMaintenanceAlert);
-  m_ui.labelFactoryReset = makeLabel(own);
-  m_ui.btnFactoryReset = new QPushButton(own);
+  m_alertRow = form->rowCount();
+  form->addRow(m_ui.labelMaintenanceAlert, m_ui.popupMaintenanceAlert);
+  m_ui.labelFactoryReset = makeLabel(rows);
+  m_ui.btnFactoryReset = new QPushButton(rows);
   m_ui.btnFactoryReset->setAutoDefault(false);
-  m_factoryRow = ownForm->rowCount();
-  ownForm->addRow(m_ui.labelFactoryReset, m_ui.btnFactoryReset);
-  m_modelForm = ownForm;
-  page->addWidget(own);
+  m_factoryRow = form->rowCount();
+  form->addRow(m_ui.labelFactoryReset, m_ui.btnFactoryReset);
+  m_modelForm = form;
+  page->addWidget(rows);
   page->addStretch(1);
 }
 
@@ -166,7 +160,7 @@ void MachineInfoControllerObjC::initLocalizedString() {
   m_ui.labelMainVersion->setText(pagelayout::labelText("IDS_MI_MAINBOARD_FW_VERSION"));
   m_ui.labelPanelVersion->setText(pagelayout::labelText("IDS_MI_PANEL_FW_VERSION"));
   m_ui.labelStatus->setText(pagelayout::labelText("IDS_MI_DEVICE_STATUS"));
-  m_ui.groupRemainingLife->setTitle(localized("IDS_MI_REMAINING_LIFE"));
+  m_ui.labelRemainingLife->setText(localized("IDS_MI_REMAINING_LIFE"));
   m_ui.labelRoller->setText(pagelayout::labelText("IDS_MI_PICK_UP_ROLLER"));
   m_ui.labelMaintenance->setText(pagelayout::labelText("IDS_MI_SCHEDULED_MAINTENANCE"));
   m_ui.labelMaintenanceAlert->setText(pagelayout::labelText("IDS_MI_SCHEDULED_MAINTENANCE_ALERT"));

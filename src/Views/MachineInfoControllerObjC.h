@@ -55,7 +55,6 @@
 
 class IOWrapper;
 class QFormLayout;
-class QGroupBox;
 class QLabel;
 class QPushButton;
 class Utilities;
@@ -110,7 +109,7 @@ class MachineInfoControllerObjC : public PageController {
     QLabel* textPanelVersion;
     QLabel* labelStatus;
     QLabel* textStatus;
-    QGroupBox* groupRemainingLife;
+    QLabel* labelRemainingLife;  // the heading of the two counters
     QLabel* labelRoller;
     QLabel* textRoller;
     QPushButton* btnResetRoller;

@@ -1,7 +1,10 @@
 #include "Views/PageLayout.h"
 
+#include <QEvent>
 #include <QFont>
+#include <QGridLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QScrollArea>
 #include <QVBoxLayout>
 #include <vector>
@@ -35,7 +38,6 @@ QVBoxLayout* scrollingContent(QWidget* page, int spacing) {
   auto* scroll = new QScrollArea(page);
   scroll->setWidgetResizable(true);
   scroll->setFrameShape(QFrame::NoFrame);
-  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   outer->addWidget(scroll);
 
   auto* content = new QWidget(scroll);
@@ -73,5 +75,49 @@ QSize neededSize(QWidget* page, const QList<QWidget*>& shown) {
   for (QWidget* w : hidden) w->setVisible(false);
   return size;
 }
+
+namespace {
+
+// Watches the widget `grid` lays out (its layout has placed every child when a resize or a layout
+// request reaches a filter) and `leader` (which moves on its own when its group's label column
+// changes), and gives the grid's label column the width that puts its fields under `leader`.
+class FieldLineUp : public QObject {
+ public:
+  FieldLineUp(QGridLayout* grid, QWidget* leader) : QObject(grid), m_grid(grid), m_leader(leader) {
+    leader->installEventFilter(this);
+    if (grid->parentWidget() != nullptr) grid->parentWidget()->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::Move:
+      case QEvent::Resize:
+      case QEvent::Show:
+      case QEvent::LayoutRequest: update(); break;
+      default: break;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  void update() {
+    QWidget* area = m_grid->parentWidget();
+    if (m_leader == nullptr || area == nullptr || !area->isAncestorOf(m_leader)) return;
+    // A grid whose layout was invalidated (by the last change here, too) has no geometry until
+    // it is laid out again; the layout request that follows brings this back.
+    if (!m_grid->geometry().isValid()) return;
+    const int spacing = qMax(0, m_grid->horizontalSpacing());
+    const int labels = m_leader->mapTo(area, QPoint(0, 0)).x() - m_grid->geometry().left() - spacing;
+    if (labels >= 0 && labels != m_grid->columnMinimumWidth(0)) m_grid->setColumnMinimumWidth(0, labels);
+  }
+
+  QGridLayout* m_grid;
+  QPointer<QWidget> m_leader;
+};
+
+}  // namespace
+
+void lineUpFields(QGridLayout* grid, QWidget* leader) { new FieldLineUp(grid, leader); }
 
 }  // namespace pagelayout

@@ -71,6 +71,8 @@ ScanToUSBControllerObjC::ScanToUSBControllerObjC(QWidget* parent)
   m_pw.label00009999->setText(u'(' + rangeText(QStringLiteral("0000"), QStringLiteral("9999")) + u')');
   grid->addWidget(m_pw.label00009999, 0, 2);
   grid->setColumnStretch(3, 1);
+  // The password fields in line with the option pop-ups above.
+  pagelayout::lineUpFields(grid, m_editor->controls().popupDocumentSize);
   page->addStretch(1);
 
   // initLocalizedString (the editor sets its own texts as it is built).

@@ -552,19 +552,34 @@ TEST_F(DevicesWindowTest, ConnectWithoutSelectionAndUsbProbeAfterConnectChecks) 
 
 namespace {
 
-// The window with a scanner on USB and one on the network, saved for a reviewer to look at.
-TEST_F(DevicesWindowTest, Screenshot) {
+// A scanner that another session holds is listed as busy, and the window says beside the list
+// why Connect stays off for it (a picture of the window goes to the screenshot folder); once the
+// scanner is free, the next search lists it ready and the hint goes.
+TEST_F(DevicesWindowTest, BusyScannerIsExplainedBesideTheList) {
   plugUsb(Kind::Qmx7315w);
   SimScanner sim;
+  sim.model().setFWInfo(4);
   dns.addService(FakeDnssd::service("a", scannerTxt("ZRQ7315W-A0012345"), {FakeDnssd::ipv4(sim.address())}));
   open(true);
+  QLabel* hint = window->busyHint();
+  EXPECT_FALSE(hint->isVisibleTo(window.get()));
   window->show();
   ASSERT_TRUE(waitFor([&] { return window->foundDevices().size() == 2; }));
-  window->selectRow(0);
+  window->selectRow(rowOf("Zerelta QMX-7315W [ZRQ7315W-A0012345]"));
   QCoreApplication::processEvents();
+  EXPECT_FALSE(window->connectButtonWidget()->isEnabled());
+  EXPECT_TRUE(hint->isVisible());
+  EXPECT_EQ(hint->text(), text("IDS_DV_BUSY_HINT"));
+  EXPECT_TRUE(window->rect().contains(QRect(hint->mapTo(window.get(), QPoint(0, 0)), hint->size())));
+  EXPECT_GE(hint->height(), hint->heightForWidth(hint->width()));  // every line of it
   const QString dir = QStringLiteral(ZR_SCREENSHOT_DIR);
   QDir().mkpath(dir);
   EXPECT_TRUE(window->grab().toImage().save(dir + "/devices-window.png"));
+
+  sim.model().setFWInfo(0);
+  search();
+  ASSERT_EQ(window->foundDevices().size(), 2);
+  EXPECT_FALSE(hint->isVisibleTo(window.get()));
 }
 
 }  // namespace

@@ -1,8 +1,13 @@
-// The main window as a new user meets it on a 1400x1000 screen with the desktop's default font
-// (the test program's offscreen screen comes from a platform configuration file): at its opening
-// size every page of both models shows all its controls, in every state a page can show, with no
-// scroll bar and nothing outside the area the page shows; the address book shows the demo book
-// whole; and the window can be made larger, its page growing with it.
+// The main window (and the device window) as users meet them on three screens; the test
+// program's offscreen screen comes from a platform configuration file, one per test suite:
+// - WindowFitTest, a 1400x1000 desktop with the desktop's default font: the main window opens at
+//   the size that shows every page of both models whole, in every state a page can show, with no
+//   scroll bar and nothing outside the area the page shows; the address book shows the demo book
+//   whole; and the window can be made larger, its page growing with it.
+// - SmallScreenTest, a 1024x600 screen: both windows fit its free area and can be made as small as
+//   the screen; their buttons show, and what a page does not show it scrolls to.
+// - LargeTextTest, a 1280x720 screen with text 1.5 times its default size: the same, and pages
+//   that need more room than the screen gives scroll.
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -27,6 +32,7 @@
 
 #include "MainWindowFixture.h"
 #include "Views/AddressBookControllerObjC.h"
+#include "Views/DevicesViewController.h"
 #include "Views/MachineInfoControllerObjC.h"
 #include "Views/NetworkEmailControllerObjC.h"
 #include "Views/NetworkLANControllerBase.h"
@@ -56,38 +62,92 @@ bool insideOtherScrollArea(const QWidget* w, const QWidget* own, const QWidget* 
   return false;
 }
 
-// What a user would miss on `page` as it stands: a scroll bar that shows, a visible control that
-// lies (partly) outside the area the page shows, or one squeezed below the size its text needs.
-std::vector<std::string> cutOff(PageController* page) {
+// A control of a page (the parts of a compound control go with it).
+bool isControl(const QWidget* w) {
+  const bool control = qobject_cast<const QLabel*>(w) || qobject_cast<const QAbstractButton*>(w) ||
+                       qobject_cast<const QLineEdit*>(w) || qobject_cast<const QComboBox*>(w) ||
+                       qobject_cast<const QAbstractItemView*>(w) || qobject_cast<const platform::Stepper*>(w);
+  return control && !qobject_cast<const QComboBox*>(w->parentWidget()) &&
+         !qobject_cast<const platform::Stepper*>(w->parentWidget());
+}
+
+// A text narrower or lower than it needs is cut (a size the window fixes itself is its choice).
+bool squeezed(const QWidget* w) {
+  const QSize needs = w->minimumSizeHint();
+  return (w->width() < needs.width() && w->minimumWidth() != w->maximumWidth()) ||
+         (w->height() < needs.height() && w->minimumHeight() != w->maximumHeight());
+}
+
+// What a user would miss on `page` as it stands. Without `mayScroll`: a scroll bar that shows, or
+// a visible control that lies (partly) outside the area the page shows. With it: a control the
+// scroll bars cannot bring into the area (outside the scrolled content, or the content larger
+// than the area in a direction without a scroll bar that reaches its end). Either way, a control
+// squeezed below the size its text needs.
+std::vector<std::string> cutOff(PageController* page, bool mayScroll = false) {
   std::vector<std::string> found;
   QWidget* content = pagelayout::content(page);
-  QAbstractScrollArea* scroll = content != page ? qobject_cast<QAbstractScrollArea*>(content->parentWidget()->parentWidget()) : nullptr;
-  const QRect shownArea = scroll != nullptr ? QRect(scroll->viewport()->mapTo(page, QPoint(0, 0)), scroll->viewport()->size())
-                                            : page->rect();
-  for (const QScrollBar* bar : page->findChildren<QScrollBar*>()) {
-    if (bar->isVisibleTo(page)) found.push_back("scroll bar shown in " + describe(bar->parentWidget()->parentWidget()).toStdString());
-  }
-  for (QWidget* w : content->findChildren<QWidget*>()) {
-    if (!w->isVisibleTo(page) || insideOtherScrollArea(w, scroll, page)) continue;
-    const bool control = qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
-                         qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractItemView*>(w) ||
-                         qobject_cast<platform::Stepper*>(w);
-    if (!control) continue;
-    // The parts of a compound control go with it.
-    if (qobject_cast<QComboBox*>(w->parentWidget()) || qobject_cast<platform::Stepper*>(w->parentWidget())) continue;
-    const QRect r(w->mapTo(page, QPoint(0, 0)), w->size());
-    // A text narrower or lower than it needs is cut (a size the page fixes itself is its choice).
-    const QSize needs = w->minimumSizeHint();
-    const bool squeezed = (w->width() < needs.width() && w->minimumWidth() != w->maximumWidth()) ||
-                          (w->height() < needs.height() && w->minimumHeight() != w->maximumHeight());
-    if (!shownArea.contains(r)) {
-      found.push_back(describe(w).toStdString() + " outside the shown area");
-    } else if (squeezed) {
-      found.push_back(describe(w).toStdString() + " squeezed");
+  auto* scroll = content != page ? qobject_cast<QAbstractScrollArea*>(content->parentWidget()->parentWidget()) : nullptr;
+  if (scroll == nullptr) return {"the page does not scroll"};
+  const QSize viewport = scroll->viewport()->size();
+  if (!mayScroll) {
+    for (const QScrollBar* bar : page->findChildren<QScrollBar*>()) {
+      if (bar->isVisibleTo(page) && !insideOtherScrollArea(bar, scroll, page))
+        found.push_back("scroll bar shown in " + describe(bar->parentWidget()->parentWidget()).toStdString());
     }
+  } else {
+    const struct {
+      const char* name;
+      const QScrollBar* bar;
+      int content, shown;
+    } directions[] = {{"vertical", scroll->verticalScrollBar(), content->height(), viewport.height()},
+                      {"horizontal", scroll->horizontalScrollBar(), content->width(), viewport.width()}};
+    for (const auto& d : directions) {
+      if (d.content <= d.shown) continue;
+      if (!d.bar->isVisibleTo(page) || d.bar->maximum() < d.content - d.shown)
+        found.push_back(std::string("no ") + d.name + " scroll bar reaches the end of the content");
+    }
+    if (content->width() < content->minimumSizeHint().width() || content->height() < content->minimumSizeHint().height())
+      found.push_back("the scrolled content is smaller than it needs");
+  }
+  // The area a control may lie in: the one on show, or the whole content the bars scroll through.
+  const QRect area = mayScroll ? QRect(content->mapTo(page, QPoint(0, 0)), content->size())
+                               : QRect(scroll->viewport()->mapTo(page, QPoint(0, 0)), viewport);
+  for (QWidget* w : content->findChildren<QWidget*>()) {
+    if (!w->isVisibleTo(page) || insideOtherScrollArea(w, scroll, page) || !isControl(w)) continue;
+    const QRect r(w->mapTo(page, QPoint(0, 0)), w->size());
+    if (!area.contains(r)) found.push_back(describe(w).toStdString() + " outside the shown area");
+    else if (squeezed(w)) found.push_back(describe(w).toStdString() + " squeezed");
   }
   return found;
 }
+
+// What a user would miss of `window` itself on its screen: a frame that leaves the screen's free
+// area, a least size larger than 1024x600, or one of its own buttons hidden, outside the window or
+// squeezed.
+std::vector<std::string> windowCutOff(QWidget* window, const QStringList& buttons) {
+  std::vector<std::string> found;
+  const QRect screen = window->screen()->availableGeometry();
+  const auto text = [](const QRect& r) {
+    return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).toStdString();
+  };
+  if (!screen.contains(window->frameGeometry()))
+    found.push_back("frame " + text(window->frameGeometry()) + " leaves the free area " + text(screen));
+  if (window->minimumWidth() > 1024 || window->minimumHeight() > 600)
+    found.push_back("least size " + text(QRect(QPoint(), window->minimumSize())) + " above 1024x600");
+  for (const QString& name : buttons) {
+    const auto* button = window->findChild<QPushButton*>(name);
+    if (button == nullptr || !button->isVisibleTo(window)) {
+      found.push_back(name.toStdString() + " not on show");
+      continue;
+    }
+    const QRect r(button->mapTo(window, QPoint(0, 0)), button->size());
+    if (!window->rect().contains(r)) found.push_back(describe(button).toStdString() + " outside the window");
+    else if (squeezed(button)) found.push_back(describe(button).toStdString() + " squeezed");
+  }
+  return found;
+}
+
+const QStringList kMainWindowButtons{"btnImport", "btnExport", "btnDevices", "btnOK", "btnCancel", "btnApply"};
 
 // One state of a page: `enter` puts the page into it (null: the page as filled).
 struct State {
@@ -154,30 +214,30 @@ class WindowFitTest : public MainWindowTest {
     const auto views = vc->containerViews();
     return views.size() == 1 ? views.front() : nullptr;
   }
-};
 
-}  // namespace
+  // The test's screen, which its platform configuration file gives.
+  static void expectScreen(const QSize& size, double dpi) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_EQ(screen->availableGeometry().size(), size) << "the test's screen comes from its platform configuration file";
+    ASSERT_EQ(screen->logicalDotsPerInch(), dpi);
+    ASSERT_EQ(screen->devicePixelRatio(), 1.0);
+  }
 
-// Every page of both models, in each of its states, at the window's opening size.
-TEST_F(WindowFitTest, EveryPageFitsTheOpeningSizeInEveryState) {
-  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-  ASSERT_EQ(screen.size(), QSize(1400, 1000)) << "the test's screen comes from its platform configuration file";
-  ASSERT_TRUE(QDir().mkpath(QStringLiteral(ZR_SCREENSHOT_DIR)));
-  const struct {
+  struct Model {
     const char* name;
     Transport transport;
     Kind kind;
-  } models[] = {{"network model", Transport::Tcp, Kind::Qmx7315w}, {"USB-only model", Transport::Usb, Kind::Qmx7305}};
-  for (const auto& m : models) {
-    SCOPED_TRACE(m.name);
-    loaded(m.transport, m.kind);
-    // The opening size: the least size, within a 1366x768 screen with room for the frame.
-    const QSize opening = vc->size();
-    EXPECT_EQ(vc->minimumSize(), opening);
-    EXPECT_LE(vc->frameGeometry().width(), 1366);
-    EXPECT_LE(vc->frameGeometry().height(), 768 - 32);
-    EXPECT_GE(vc->container()->width(), pagelayout::kPageSize.width());
-    EXPECT_GE(vc->container()->height(), pagelayout::kPageSize.height());
+  };
+  static constexpr Model kModels[] = {{"QMX-7315W", Transport::Tcp, Kind::Qmx7315w},
+                                      {"QMX-7305", Transport::Usb, Kind::Qmx7305}};
+
+  // Loads the window for `model` and shows each of its pages in each of its states, with `check`
+  // run on each; answers the number of pages shown. A picture of each goes to the screenshot
+  // folder as "<prefix>-<model>-<page>-<state>.png", for a reviewer.
+  int everyPageState(const Model& model, const QString& prefix,
+                     const std::function<void(PageController*, const std::string& state)>& check) {
+    loaded(model.transport, model.kind);
+    EXPECT_TRUE(QDir().mkpath(QStringLiteral(ZR_SCREENSHOT_DIR)));
     int shownPages = 0;
     for (const pages::PageInfo& info : pages::kPages) {
       if (vc->page(QString::fromLatin1(info.storyboardId)) == nullptr) continue;
@@ -188,8 +248,9 @@ TEST_F(WindowFitTest, EveryPageFitsTheOpeningSizeInEveryState) {
       if (!inTree) continue;  // not a page of this model
       SCOPED_TRACE(info.viewId);
       PageController* page = show(info.titleKey);
-      ASSERT_NE(page, nullptr);
-      ASSERT_EQ(page->objectName(), QLatin1String(info.viewId));
+      EXPECT_NE(page, nullptr);
+      if (page == nullptr) continue;
+      EXPECT_EQ(page->objectName(), QLatin1String(info.viewId));
       ++shownPages;
       EXPECT_EQ(page->size(), vc->container()->size());
       for (const State& s : statesOf(page->objectName())) {
@@ -197,18 +258,92 @@ TEST_F(WindowFitTest, EveryPageFitsTheOpeningSizeInEveryState) {
         MainWindowState state = vc->state();
         if (s.enter) s.enter(*page, state);
         settle();
-        for (const std::string& problem : cutOff(page)) ADD_FAILURE() << problem;
-        // The window as the user sees it, for a reviewer.
-        const QString path = QStringLiteral(ZR_SCREENSHOT_DIR "/window-%1-%2-%3.png")
-                                 .arg(m.kind == Kind::Qmx7305 ? "QMX-7305" : "QMX-7315W", page->objectName(),
+        check(page, s.name);
+        const QString path = QStringLiteral(ZR_SCREENSHOT_DIR "/%1-%2-%3-%4.png")
+                                 .arg(prefix, QLatin1String(model.name), page->objectName(),
                                       QString::fromStdString(s.name).replace(u' ', u'-').remove(u','));
         EXPECT_TRUE(vc->grab().toImage().save(path)) << path.toStdString();
       }
       page->setParam(vc->state());  // the page as the scanner has it, so leaving it asks nothing
     }
-    EXPECT_EQ(shownPages, m.kind == Kind::Qmx7305 ? 5 : 11);
-    EXPECT_EQ(vc->size(), opening);
+    EXPECT_EQ(shownPages, model.kind == Kind::Qmx7305 ? 5 : 11);
+    return shownPages;
   }
+
+  // The device window of the USB-only build (no search starts: nothing on this screen needs it),
+  // on show; `check` sees it; a picture goes to "<prefix>-devices.png".
+  static void deviceWindow(const QString& prefix, const std::function<void(DevicesViewController&)>& check) {
+    DevicesViewController devices(false);
+    devices.setTimings(std::chrono::hours(1), std::chrono::hours(1));
+    devices.setTerminateHandler([] {});
+    devices.show();
+    settle();
+    check(devices);
+    EXPECT_TRUE(devices.grab().toImage().save(QStringLiteral(ZR_SCREENSHOT_DIR "/%1-devices.png").arg(prefix)));
+    devices.close();
+  }
+};
+
+using SmallScreenTest = WindowFitTest;
+using LargeTextTest = WindowFitTest;
+
+const QStringList kDeviceWindowButtons{"btnRefresh", "btnConnect", "btnCancel"};
+
+}  // namespace
+
+// Every page of both models, in each of its states, at the window's opening size on a desktop.
+TEST_F(WindowFitTest, EveryPageFitsTheOpeningSizeInEveryState) {
+  expectScreen(QSize(1400, 1000), 96);
+  for (const Model& m : kModels) {
+    SCOPED_TRACE(m.name);
+    everyPageState(m, QStringLiteral("window"), [this](PageController* page, const std::string&) {
+      // The opening size: the page area every page needs, within a 1366x768 screen with room for
+      // the frame.
+      EXPECT_EQ(vc->size(), vc->sizeHint());
+      EXPECT_EQ(vc->container()->size(), vc->openingPageSize());
+      EXPECT_LE(vc->frameGeometry().width(), 1366);
+      EXPECT_LE(vc->frameGeometry().height(), 768 - 32);
+      EXPECT_GE(vc->container()->width(), pagelayout::kPageSize.width());
+      EXPECT_GE(vc->container()->height(), pagelayout::kPageSize.height());
+      for (const std::string& problem : cutOff(page)) ADD_FAILURE() << problem;
+    });
+  }
+}
+
+// On a 1024x600 screen both windows fit the free area with their buttons on show, and can be made
+// as small as the screen; every control of every page can be scrolled to.
+TEST_F(SmallScreenTest, WindowsFitTheFreeAreaWithTheirButtonsOnShow) {
+  expectScreen(QSize(1024, 600), 96);
+  for (const Model& m : kModels) {
+    SCOPED_TRACE(m.name);
+    everyPageState(m, QStringLiteral("small-screen"), [this](PageController* page, const std::string&) {
+      for (const std::string& problem : windowCutOff(vc.get(), kMainWindowButtons)) ADD_FAILURE() << problem;
+      for (const std::string& problem : cutOff(page, true)) ADD_FAILURE() << problem;
+    });
+  }
+  deviceWindow(QStringLiteral("small-screen"), [](DevicesViewController& devices) {
+    for (const std::string& problem : windowCutOff(&devices, kDeviceWindowButtons)) ADD_FAILURE() << problem;
+  });
+}
+
+// With text 1.5 times its size on a 1280x720 screen, the main window's buttons show and the pages
+// that need more room than the screen gives scroll to every control; the device window fits too.
+TEST_F(LargeTextTest, ButtonsShowAndPagesScroll) {
+  expectScreen(QSize(1280, 720), 144);
+  for (const Model& m : kModels) {
+    SCOPED_TRACE(m.name);
+    int scrolling = 0;
+    everyPageState(m, QStringLiteral("large-text"), [&](PageController* page, const std::string&) {
+      for (const std::string& problem : windowCutOff(vc.get(), kMainWindowButtons)) ADD_FAILURE() << problem;
+      for (const std::string& problem : cutOff(page, true)) ADD_FAILURE() << problem;
+      QWidget* content = pagelayout::content(page);
+      if (content->height() > content->parentWidget()->height()) ++scrolling;
+    });
+    EXPECT_GT(scrolling, 0) << "no page needs more room than the screen gives: the test shows nothing";
+  }
+  deviceWindow(QStringLiteral("large-text"), [](DevicesViewController& devices) {
+    for (const std::string& problem : windowCutOff(&devices, kDeviceWindowButtons)) ADD_FAILURE() << problem;
+  });
 }
 
 // The demo book's cells fit their columns; a cell whose text is longer than its column is cut

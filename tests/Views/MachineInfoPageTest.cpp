@@ -355,6 +355,37 @@ TEST(MachineInfoPage, FactoryResetClosesItsWindow) {
   EXPECT_EQ(link.resets(1), std::vector<uint16_t>{kResetFactory});
 }
 
+// Every value, both counters and the model's own control start in one line, on each model, at
+// the desktop's text size and with text 1.5 times as large.
+TEST(MachineInfoPage, ValuesLineUp) {
+  for (bool usbOnly : {false, true}) {
+    for (double scale : {1.0, 1.5}) {
+      SCOPED_TRACE(testing::Message() << (usbOnly ? "QMX-7305" : "QMX-7315W") << " at " << scale);
+      MainWindowState state = scannerState(usbOnly);
+      state.sMachineInfo = {500000, 0, 1000, 0, 1000};  // both resets due: their buttons show
+      ShownPage shown(state);
+      QFont font = shown.page.font();
+      font.setPointSizeF(font.pointSizeF() * scale);
+      shown.page.setFont(font);
+      shown.page.resize(shown.page.neededSize().expandedTo(pagelayout::kPageSize));
+      QApplication::processEvents();
+      const auto left = [&](const QWidget* w) { return w->mapTo(&shown.page, QPoint(0, 0)).x(); };
+      const Page::Controls& ui = shown.ui();
+      const int values = left(ui.textSerial);
+      QWidget* own = usbOnly ? static_cast<QWidget*>(ui.btnFactoryReset) : ui.popupMaintenanceAlert;
+      ASSERT_TRUE(own->isVisible());
+      for (const QWidget* w : {static_cast<QWidget*>(ui.textMainVersion), static_cast<QWidget*>(ui.textPanelVersion),
+                               static_cast<QWidget*>(ui.textStatus), static_cast<QWidget*>(ui.textRoller),
+                               static_cast<QWidget*>(ui.textMaintenance), own}) {
+        EXPECT_EQ(left(w), values) << w->metaObject()->className();
+      }
+      // The reset buttons sit to the right of the counters, in line with each other.
+      EXPECT_GT(left(ui.btnResetRoller), left(ui.textRoller) + ui.textRoller->width() - 1);
+      EXPECT_EQ(left(ui.btnResetRoller), left(ui.btnResetMaintenance));
+    }
+  }
+}
+
 // A picture of each model's page, with the roller due, at the main window's page size.
 TEST(MachineInfoScreenshot, EachModel) {
   ASSERT_TRUE(QDir().mkpath(QStringLiteral(ZR_SCREENSHOT_DIR)));

@@ -502,6 +502,31 @@ TEST(ScanToUSBPage, UsbOnlyModelOffersNoSignedPdfNorContinuousScan) {
   EXPECT_FALSE(shown.ui().popupContinuousScan->isVisible());
 }
 
+// The password fields start in line with the option pop-ups above them, at the desktop's text
+// size and with text 1.5 times as large.
+TEST(ScanToUSBPage, PasswordFieldsLineUpWithTheOptions) {
+  Record r = scannerRecord();
+  r.byScanType = 1;  // secure PDF: the password fields show
+  for (double scale : {1.0, 1.5}) {
+    SCOPED_TRACE(scale);
+    ShownPage shown(true, r);
+    QFont font = shown.page.font();
+    font.setPointSizeF(font.pointSizeF() * scale);
+    shown.page.setFont(font);
+    shown.page.resize(shown.page.neededSize().expandedTo(pagelayout::kPageSize));
+    QApplication::processEvents();
+    ASSERT_TRUE(shown.pw().securePassword->isVisible());
+    const auto left = [&](const QWidget* w) { return w->mapTo(&shown.page, QPoint(0, 0)).x(); };
+    const int options = left(shown.ui().popupDocumentSize);
+    EXPECT_EQ(left(shown.ui().popupContrast), options);
+    EXPECT_EQ(left(shown.pw().securePassword), options);
+    EXPECT_EQ(left(shown.pw().secureRetypePassword), options);
+    // The labels end where the option labels end.
+    const auto right = [&](const QWidget* w) { return left(w) + w->width(); };
+    EXPECT_EQ(right(shown.pw().textPassword), right(shown.ui().labelDocumentSize));
+  }
+}
+
 // Saves a picture of each model's page (the USB-only model with secure PDF, so the password
 // fields show) into <build dir>/screenshots/, and checks what the user sees on it.
 TEST(ScanToUSBPage, ScreenshotOfEachModel) {

@@ -187,3 +187,24 @@ TEST(WindowPlacement, CentredFrameLiesOnTheAvailableArea) {
     EXPECT_EQ(platform::centredFrame(c.frame, c.centre, available), c.placed);
   }
 }
+
+// A window opens at the size it asks for where the screen's free area has the room for it and its
+// frame; otherwise at the room there is, never below its least size.
+TEST(WindowPlacement, OpeningSizeFitsTheFreeArea) {
+  const QRect available(0, 32, 1280, 688);  // a 1280x720 screen under a 32-pixel panel
+  const QMargins frame(4, 40, 4, 4);
+  const struct Case {
+    const char* name;
+    QSize wanted, least, opens;
+  } cases[] = {
+      {"room enough", {918, 600}, {598, 330}, {918, 600}},
+      {"room enough, exactly", {1272, 644}, {598, 330}, {1272, 644}},
+      {"too tall", {1146, 816}, {655, 353}, {1146, 644}},
+      {"too wide and tall", {1500, 900}, {655, 353}, {1272, 644}},
+      {"least size above the room", {1500, 900}, {1300, 700}, {1300, 700}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(platform::openingSize(c.wanted, c.least, available, frame), c.opens);
+  }
+}
