@@ -668,7 +668,9 @@ TEST(GeneralSetupPage, PickedLanguageGoesIntoTheBlockAndTheRecord) {
     state.sParamAll.sGeneral.sPanel.dwPanelLangCur = c.stored;
     state.byLanguage = c.record;
     ShownPage shown(state);
-    if (c.picked >= 0) ASSERT_TRUE(shown.ui().popupLanguage->chooseItem(c.picked));
+    if (c.picked >= 0) {
+      ASSERT_TRUE(shown.ui().popupLanguage->chooseItem(c.picked));
+    }
     EXPECT_EQ(shown.page.isDataChanged(state), c.changed);
     const MainWindowState out = saved(shown.page, state);
     EXPECT_EQ(out.sParamAll.sGeneral.sPanel.dwPanelLangCur, c.savedCur);
