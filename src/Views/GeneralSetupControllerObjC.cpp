@@ -418,9 +418,8 @@ bool GeneralSetupControllerObjC::isDataChanged(const FCL_RS_PARAM_ALL& all, cons
     ut.debugMsg(kTraceLevel, QStringLiteral("FCL_LAMP_STATE is changed %d "), lampDiff);
     changed = true;
   } else if (m_languageRecord != language) {
-    // A language the user picks goes into the block as well, so this is seen there first; it
-    // stays for a record that differs from the block's language byte.
-    ut.debugMsg(kTraceLevel, QStringLiteral("language is changed %d "), int(m_languageRecord) - int(language));
+    // A language the user picks goes into the block as well, so it is seen there first, but for
+    // a record that differed from the block's language.
     changed = true;
   }
   funcEnd(name);

@@ -275,8 +275,10 @@ void ScanOptionEditor::bindFields() {
   // The three slot pop-ups edit the slot of the scan type shown now, as long as that stays shown;
   // the slot of a scan type the user chooses takes what the pop-ups then show.
   const int shown = ui.popupScanType->indexOfSelectedItem();
-  if (uint8_t* t = fileTypeSlot(r, shown)) m_filled.bind(*t, *fileTypeSlot(read, shown), {ui.popupFileType, ui.popupScanType});
-  if (uint8_t* z = fileSizeSlot(r, shown)) m_filled.bind(*z, *fileSizeSlot(read, shown), {ui.popupFileSize, ui.popupScanType});
+  if (uint8_t* t = fileTypeSlot(r, shown))
+    m_filled.bind(*t, *fileTypeSlot(read, shown), {ui.popupFileType, ui.popupScanType});
+  if (uint8_t* z = fileSizeSlot(r, shown))
+    m_filled.bind(*z, *fileSizeSlot(read, shown), {ui.popupFileSize, ui.popupScanType});
   if (uint16_t* d = resolutionSlot(r, shown))
     m_filled.bind(*d, *resolutionSlot(read, shown), {ui.popupResolution, ui.popupScanType});
 }
@@ -287,10 +289,10 @@ void ScanOptionEditor::applyData() {
   FCL_RS_PARAM_SCANPROFILE& r = m_record;
   r.byScanType = itemOr(m_ui.popupScanType, r.byScanType);
   const int dpi = resolutionDpi(m_ui.popupResolution->indexOfSelectedItem());
-  if (uint8_t* fileType = fileTypeSlot(m_record, r.byScanType)) *fileType = itemOr(m_ui.popupFileType, *fileType);
-  if (uint8_t* fileSize = fileSizeSlot(m_record, r.byScanType)) *fileSize = itemOr(m_ui.popupFileSize, *fileSize);
+  if (uint8_t* fileType = fileTypeSlot(r, r.byScanType)) *fileType = itemOr(m_ui.popupFileType, *fileType);
+  if (uint8_t* fileSize = fileSizeSlot(r, r.byScanType)) *fileSize = itemOr(m_ui.popupFileSize, *fileSize);
   // No selection: the slot's stored resolution has no item and stays as it is.
-  if (uint16_t* resolution = resolutionSlot(m_record, r.byScanType); resolution && dpi > 0) *resolution = uint16_t(dpi);
+  if (uint16_t* resolution = resolutionSlot(r, r.byScanType); resolution && dpi > 0) *resolution = uint16_t(dpi);
   r.byDocumentSize = itemOr(m_ui.popupDocumentSize, r.byDocumentSize);
   r.byAutoDeskew = itemOr(m_ui.popupAutoDeskew, r.byAutoDeskew);
   r.bySkipBlankPage = itemOr(m_ui.popupSkipBlankPages, r.bySkipBlankPage);
