@@ -508,6 +508,8 @@ uint8_t ScannerModel::language() const {
   return b.empty() ? 0 : b[0];
 }
 
+void ScannerModel::setLanguage(uint8_t language) { setRecord(FCLC_LANGUAGE, FCLD_LANGUAGE, Bytes{language}); }
+
 uint32_t ScannerModel::sleepTime() const {
   return recordFrom<FCL_LAMP_STATE>(record(FCLC_LAMP, FCLD_LAMP_CRG1).value_or(Bytes{})).dwCrg1Lamp2;
 }

@@ -155,6 +155,7 @@ class ScannerModel {
   FCL_RS_PROFILE_ALL profiles() const;
   void setProfiles(const FCL_RS_PROFILE_ALL& profiles);
   uint8_t language() const;
+  void setLanguage(uint8_t language);
 
   // Sleep time (dwCrg1Lamp2 of lamp record 2) and auto power-off time (dwCrg2Lamp2 of record 5).
   uint32_t sleepTime() const;

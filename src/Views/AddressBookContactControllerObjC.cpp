@@ -135,6 +135,8 @@ void AddressBookContactControllerObjC::updateUI() {
     m_emailAsShown.clear();
     for (QCheckBox* box : m_ui.groupCheck) box->setChecked(false);
   }
+  m_asOpened.clear();
+  m_asOpened.remember({m_ui.indexText, m_ui.nameText, m_ui.emailText});
   detectCreateBtn();
   funcEnd(name);
 }
@@ -144,8 +146,9 @@ void AddressBookContactControllerObjC::updateUI() {
 bool AddressBookContactControllerObjC::isAnyTextFieldEmpty() const {
   const QString name = op("isAnyTextFieldEmpty");
   funcEnter(name);
-  const bool empty =
-      m_ui.nameText->text().isEmpty() || m_ui.indexText->text().isEmpty() || m_ui.emailText->text().isEmpty();
+  // An edited contact's name or address as read counts as filled in, also when it is empty.
+  const auto emptied = [this](const QLineEdit* field) { return mustCheck(field) && field->text().isEmpty(); };
+  const bool empty = emptied(m_ui.nameText) || emptied(m_ui.indexText) || emptied(m_ui.emailText);
   funcEnd(name);
   return empty;
 }
@@ -171,7 +174,8 @@ void AddressBookContactControllerObjC::emailTextTyping() {
 
 bool AddressBookContactControllerObjC::acceptsInput() {
   const QString email = m_ui.emailText->text();
-  if (!Utilities::validateEmail(email)) {
+  // An address as read is not judged: a contact the user did not change is stored as it came.
+  if (mustCheck(m_ui.emailText) && !Utilities::validateEmail(email)) {
     funcErr(op("CreateBtnPushed:"), QStringLiteral("the e-mail address is malformed"));
     ut.message(localized("IDS_MAIL_FORMAT_ERR_MSG"), localized("IDS_CHECK_AND_TRY_AGAIN"), false);
     return false;

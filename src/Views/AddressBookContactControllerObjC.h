@@ -14,10 +14,12 @@
 // index 1..300 (the field stays editable) and empty fields.
 //
 // Typing: the name is cut to 16 UTF-16 units (never half a surrogate pair) and loses "&", ">"
-// and "<"; Create is then enabled exactly when name, index and e-mail are all non-empty.
+// and "<"; Create is then enabled exactly when name, index and e-mail are all non-empty (in edit
+// mode: those the user changed; a name or address as read counts, also an empty one).
 //
-// Create/OK: the e-mail must pass Utilities::validateEmail (else the alert IDS_MAIL_FORMAT_ERR_MSG
-// / IDS_CHECK_AND_TRY_AGAIN); an address the user changed must fit the record's 255 bytes of
+// Create/OK: an e-mail the user typed (any in add mode) must pass Utilities::validateEmail (else
+// the alert IDS_MAIL_FORMAT_ERR_MSG / IDS_CHECK_AND_TRY_AGAIN; an address as read, in the right
+// form or not, is stored as read); an address the user changed must fit the record's 255 bytes of
 // UTF-8 (else IDS_AB_EMAIL_TOO_LONG_MSG naming the limit / IDS_AB_EMAIL_TOO_LONG_INFO); in add mode
 // the index must lie in 1..300 (else IDS_CM_ERROR / IDS_OUT_OF_RANGE_ERR_MSG) and be in use by
 // nothing (else IDS_AB_INDEX_USED_MSG naming the index / IDS_AB_INDEX_USED_INFO). A refused Create

@@ -18,6 +18,10 @@
 //   - Create/OK (the editor's own checks, then applyData, the page's redraw, the window closes),
 //     Cancel (closes, stores nothing), the index and name fields' actions and the Create button's
 //     state (enabled exactly when the editor's isAnyTextFieldEmpty answers NO);
+//   - what the checks look at (mustCheck): a new entry (add mode) is checked in full; an existing
+//     one only in what the user changed since the window opened, so OK on an entry the user did
+//     not touch is always taken and changes nothing, whatever the scanner holds in it (an empty
+//     name, an address not in the right form, a group without members);
 //   - the name filter: cut to 16 UTF-16 units (never half a surrogate pair), "&", ">" and "<"
 //     removed, the cursor kept after what the user typed;
 //   - the trace: every operation's name is "-[<the editor's class> <selector>]", entries and ends at
@@ -29,6 +33,7 @@
 #include <optional>
 
 #include "Views/AddressBookEntry.h"
+#include "Views/FilledValues.h"
 #include "Views/PageTrace.h"
 
 class AddressBookControllerObjC;
@@ -111,6 +116,9 @@ class AddressBookEditorBase : public QDialog {
   void filterNameField();
   // In add mode: the index field holds an index of 1..300 that nothing uses; alerts otherwise.
   bool checkIndex();
+  // Whether the checks look at `control`: always in add mode; in edit mode when the user changed
+  // it since the window opened (its value then is remembered in m_asOpened).
+  bool mustCheck(const QWidget* control) const { return !isEditMode() || m_asOpened.changed(control); }
 
   // ---- Trace ----------------------------------------------------------------------------------------
   QString op(const char* selector) const;
@@ -133,6 +141,7 @@ class AddressBookEditorBase : public QDialog {
   AddressBookDictionary* contactDictionary = nullptr;
   std::optional<int32_t> editedKey;  // the contact editor's contactKey, the group editor's groupKey
   bool m_filled = false;             // updateUI ran for this opening
+  FilledValues m_asOpened;           // what the controls showed when updateUI filled them
 
  private:
   const Variant m_variant;

@@ -174,8 +174,12 @@ void AddressBookGroupControllerObjC::updateUI() {
     m_ui.nameText->clear();
     m_ui.contactType->selectItem(firstEmptyGroup());
   }
-  detectCreateBtn();  // no members yet: disabled in both modes
   updateTable();
+  m_asOpened.clear();
+  m_asOpened.remember({m_ui.indexText, m_ui.nameText});
+  m_membersAsOpened = memberKeys();
+  // A new group has no members yet (Create off); an edited one can be stored as it is.
+  detectCreateBtn();
   funcEnd(name);
 }
 
@@ -198,6 +202,12 @@ void AddressBookGroupControllerObjC::updateTable() {
   funcEnd(name);
 }
 
+QList<int32_t> AddressBookGroupControllerObjC::memberKeys() const {
+  QList<int32_t> keys;
+  for (const auto& [key, c] : m_members) keys.append(key);
+  return keys;
+}
+
 void AddressBookGroupControllerObjC::reloadTables() {
   m_ui.contactModel->reload(m_ui.contactTable);
   m_ui.memberModel->reload(m_ui.memberTable);
@@ -209,7 +219,10 @@ void AddressBookGroupControllerObjC::reloadTables() {
 bool AddressBookGroupControllerObjC::isAnyTextFieldEmpty() const {
   const QString name = op("isAnyTextFieldEmpty");
   funcEnter(name);
-  const bool empty = m_ui.nameText->text().isEmpty() || m_ui.indexText->text().isEmpty() || m_members.empty();
+  // An edited group's name and members as read count as filled in, also when empty.
+  const auto emptied = [this](const QLineEdit* field) { return mustCheck(field) && field->text().isEmpty(); };
+  const bool membersChanged = !isEditMode() || memberKeys() != m_membersAsOpened;
+  const bool empty = emptied(m_ui.nameText) || emptied(m_ui.indexText) || (membersChanged && m_members.empty());
   funcEnd(name);
   return empty;
 }

@@ -12,9 +12,11 @@
 //
 // When shown (updateUI): the pop-up offers the numbers no other group uses (item 0 is hidden);
 // edit mode shows the group, its index fixed; add mode offers the first free index and the first
-// free number. Create starts disabled in both modes and is enabled exactly when name and index are
-// non-empty and there is at least one member; it is re-evaluated on typing, on the fields'
-// actions and after every move.
+// free number. Create is enabled exactly when name and index are non-empty and there is at least
+// one member; in edit mode a name or a member list the user did not change counts, also an empty
+// one, so OK is on when the window opens and an untouched group is stored as it came. Create
+// starts disabled in add mode (no members yet); it is evaluated when the window is filled, on
+// typing, on the fields' actions and after every move.
 //
 // Typing: the name is cut to 16 UTF-16 units (never half a surrogate pair) and loses "&", ">"
 // and "<" before Create is evaluated.
@@ -34,6 +36,7 @@
 //
 // Trace at level 0x40 (">>>>>>>>> %@ ENTER", "<<<<<<<<< %@ END \n  "), errors at level 0x02.
 
+#include <QList>
 #include <cstdint>
 
 #include "Views/AddressBookEditorBase.h"
@@ -114,8 +117,11 @@ class AddressBookGroupControllerObjC : public AddressBookEditorBase {
   void buildLayout();
   void initLocalizedString();
   void reloadTables();
+  // The keys of the members, in ascending order.
+  QList<int32_t> memberKeys() const;
 
   Controls m_ui{};
   AddressBookDictionary m_nonMembers;  // groupContactDictionary
   AddressBookDictionary m_members;     // groupMembertDictionary
+  QList<int32_t> m_membersAsOpened;    // the members' keys when the window was filled
 };

@@ -373,18 +373,20 @@ bool GeneralSetupControllerObjC::isDataChanged(const MainWindowState& state) {
   return isDataChanged(state.sParamAll, state.sLampState, state.byLanguage);
 }
 
-void GeneralSetupControllerObjC::setParam(const FCL_RS_PARAM_ALL& all, const FCL_LAMP_STATE& lamp, uint8_t,
+void GeneralSetupControllerObjC::setParam(const FCL_RS_PARAM_ALL& all, const FCL_LAMP_STATE& lamp, uint8_t language,
                                           const FCL_RS_FACTORY_DEFSETTING& def, bool isB) {
   const QString name = op("setParam:lamp:language:factoryDefSetting:module:");
   funcEnter(name);
   std::memcpy(&paramAll, &all, sizeof paramAll);
   std::memcpy(&lampState, &lamp, sizeof lampState);
   std::memcpy(&factoryDef, &def, sizeof factoryDef);
+  // The pop-up shows the block's language; the language record goes back as handed over unless
+  // the user picks one.
   byLanguage = static_cast<uint8_t>(paramAll.sGeneral.sPanel.dwPanelLangCur & 0xFFu);
+  m_languageRecord = language;
   bIsB = isB;
   initUI();
-  m_filled.remember({m_ui.textSleepTime, m_ui.textBtmX, m_ui.textBtmY, m_ui.textBtmTail, m_ui.textTopX,
-                     m_ui.textTopY, m_ui.textTopTail});
+  bindFields();
   // Hidden as soon as the model is known, so the page never shows those rows even for a moment;
   // showing the page runs it again.
   setupB_UI();
@@ -399,11 +401,12 @@ void GeneralSetupControllerObjC::getParam(FCL_RS_PARAM_ALL& all, FCL_LAMP_STATE&
   if (m_ui.chkFromPCClock->isChecked()) paramAll.sGeneral.sDateTime.bySetTimeMethod = 0;
   std::memcpy(&all, &paramAll, sizeof paramAll);
   std::memcpy(&lamp, &lampState, sizeof lampState);
-  language = byLanguage;
+  language = m_languageRecord;
   funcEnd(name);
 }
 
-bool GeneralSetupControllerObjC::isDataChanged(const FCL_RS_PARAM_ALL& all, const FCL_LAMP_STATE& lamp, uint8_t) {
+bool GeneralSetupControllerObjC::isDataChanged(const FCL_RS_PARAM_ALL& all, const FCL_LAMP_STATE& lamp,
+                                               uint8_t language) {
   const QString name = op("isDataChanged:lamp:language:");
   funcEnter(name);
   applyData();
@@ -413,6 +416,10 @@ bool GeneralSetupControllerObjC::isDataChanged(const FCL_RS_PARAM_ALL& all, cons
     changed = true;
   } else if (const int lampDiff = std::memcmp(&lampState, &lamp, sizeof lampState); lampDiff != 0) {
     ut.debugMsg(kTraceLevel, QStringLiteral("FCL_LAMP_STATE is changed %d "), lampDiff);
+    changed = true;
+  } else if (m_languageRecord != language) {
+    // A language the user picks goes into the block as well, so it is seen there first, but for
+    // a record that differed from the block's language.
     changed = true;
   }
   funcEnd(name);
@@ -545,6 +552,34 @@ void GeneralSetupControllerObjC::initUI() {
   funcEnd(name);
 }
 
+void GeneralSetupControllerObjC::bindFields() {
+  // Which field each control edits. A control the user leaves alone puts its field back as read
+  // (also a value no item or radio stands for, or one outside the checks); the hidden rows of the
+  // USB-only model are never changed, so their fields go back as read too.
+  FCL_RS_PARAM_GENERAL& general = paramAll.sGeneral;
+  FCL_RS_PARAM_DATE_TIME& dateTime = general.sDateTime;
+  FCL_SCAN_EDGE_INFO& edge = general.sEdgeCorrection;
+  m_filled.clear();
+  m_filled.bind(lampState.dwCrg1Lamp2, {m_ui.textSleepTime});
+  m_filled.bind(lampState.dwCrg2Lamp2, {m_ui.popupAutoPowerOff});
+  m_filled.bind(general.sPanel.byBacklightLevel, {m_ui.popupBacklight});
+  m_filled.bind(general.sPanel.wDimTimer, {m_ui.popupDimTimer});
+  m_filled.bind(general.sPanel.dwPanelLangCur, {m_ui.popupLanguage});
+  m_filled.bind(m_languageRecord, {m_ui.popupLanguage});
+  m_filled.bind(dateTime.dwTimeFromePC, {m_ui.chkFromPCClock});
+  m_filled.bind(dateTime.byEnableDST, {m_ui.radioDaylightOn, m_ui.radioDaylightOff});
+  m_filled.bind(dateTime.byTimeZoneNegative, {m_ui.radioUTCp, m_ui.radioUTCm});
+  m_filled.bind(dateTime.byClockType, {m_ui.radio12hClock, m_ui.radio24hClock});
+  m_filled.bind(dateTime.dwTimeDiffSecs, {m_ui.popupTimeZone});
+  m_filled.bind(edge.nTop_YOffset, {m_ui.textTopY});
+  m_filled.bind(edge.nTop_XOffset, {m_ui.textTopX});
+  m_filled.bind(edge.nBtm_YOffset, {m_ui.textBtmY});
+  m_filled.bind(edge.nBtm_XOffset, {m_ui.textBtmX});
+  m_filled.bind(edge.nTop_TailOffset, {m_ui.textTopTail});
+  m_filled.bind(edge.nBtm_TailOffset, {m_ui.textBtmTail});
+  m_filled.bind(paramAll.sNetSetting.byIntrface, {m_ui.popupNetwork});
+}
+
 void GeneralSetupControllerObjC::applyData() {
   const QString name = op("applyData");
   funcEnter(name);
@@ -553,14 +588,13 @@ void GeneralSetupControllerObjC::applyData() {
   // A pop-up without a selection leaves its field as stored.
   if (const int i = m_ui.popupBacklight->indexOfSelectedItem(); i >= 0) general.sPanel.byBacklightLevel = uint8_t(i);
   if (const int i = m_ui.popupDimTimer->indexOfSelectedItem(); i >= 0) general.sPanel.wDimTimer = uint16_t(i);
-  // A text the user did not change keeps the stored value exactly (also one no text reads back
-  // as, such as a sleep time beyond the 32-bit signed range).
-  if (m_filled.changed(m_ui.textSleepTime))
-    lampState.dwCrg1Lamp2 = static_cast<uint32_t>(platform::intValue(m_ui.textSleepTime->text()));
+  lampState.dwCrg1Lamp2 = static_cast<uint32_t>(platform::intValue(m_ui.textSleepTime->text()));
   if (const int i = m_ui.popupAutoPowerOff->indexOfSelectedItem(); i >= 0) lampState.dwCrg2Lamp2 = kAutoPowerOffMinutes[i];
   if (const int i = m_ui.popupLanguage->indexOfSelectedItem(); i >= 0) {
+    // The language record and the block's language take the same index.
     byLanguage = uint8_t(i);
     general.sPanel.dwPanelLangCur = byLanguage;
+    m_languageRecord = byLanguage;
   }
   dateTime.dwTimeFromePC = m_ui.chkFromPCClock->isChecked() ? 1 : 0;
   dateTime.byEnableDST = m_ui.radioDaylightOn->isChecked() ? 1 : 0;
@@ -568,16 +602,16 @@ void GeneralSetupControllerObjC::applyData() {
   dateTime.byClockType = m_ui.radio12hClock->isChecked() ? 1 : 0;
   if (const int i = m_ui.popupTimeZone->indexOfSelectedItem(); i >= 0) dateTime.dwTimeDiffSecs = uint32_t(i) * kTimeZoneStepSecs;
   FCL_SCAN_EDGE_INFO& edge = general.sEdgeCorrection;
-  const auto storeEdge = [this](const QLineEdit* field, int16_t& tenths) {
-    if (m_filled.changed(field)) tenths = edgeTenths(field);
-  };
-  storeEdge(m_ui.textTopY, edge.nTop_YOffset);
-  storeEdge(m_ui.textTopX, edge.nTop_XOffset);
-  storeEdge(m_ui.textBtmY, edge.nBtm_YOffset);
-  storeEdge(m_ui.textBtmX, edge.nBtm_XOffset);
-  storeEdge(m_ui.textTopTail, edge.nTop_TailOffset);
-  storeEdge(m_ui.textBtmTail, edge.nBtm_TailOffset);
+  edge.nTop_YOffset = edgeTenths(m_ui.textTopY);
+  edge.nTop_XOffset = edgeTenths(m_ui.textTopX);
+  edge.nBtm_YOffset = edgeTenths(m_ui.textBtmY);
+  edge.nBtm_XOffset = edgeTenths(m_ui.textBtmX);
+  edge.nTop_TailOffset = edgeTenths(m_ui.textTopTail);
+  edge.nBtm_TailOffset = edgeTenths(m_ui.textBtmTail);
   if (const int i = m_ui.popupNetwork->indexOfSelectedItem(); i >= 0) paramAll.sNetSetting.byIntrface = uint8_t(i);
+  // What the user did not change goes back exactly as read (a sleep time beyond what a text reads
+  // back as, a radio pair's byte other than 0 or 1, ...).
+  m_filled.keepUntouched();
   funcEnd(name);
 }
 

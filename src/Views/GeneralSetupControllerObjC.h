@@ -23,7 +23,7 @@
 //   daylight-saving ON / OFF    sDateTime.byEnableDST (1: on)           row shown only for country
 //                                                                       codes 1, 3, 4 and 57
 //   language pop-up (35 items)  sPanel.dwPanelLangCur (its low byte)    item i shown when bit i of
-//                                                                       u64PanelLangCap is set;
+//                               and the language record                 u64PanelLangCap is set;
 //                                                                       items 13, 22, 28, 30, 31
 //                                                                       have no bit and stay hidden
 //   backlight pop-up            sPanel.byBacklightLevel = item
@@ -31,14 +31,18 @@
 //   network pop-up              sNetSetting.byIntrface = item
 //   six edge fields             sEdgeCorrection, tenths: shown / 10     -2.0 to 2.0
 //
-// A pop-up without a selection leaves its field as stored when the page is saved; only the
-// user's choice of an item changes it. Likewise a sleep-time or edge text the user did not change
-// since setParam leaves its field exactly as stored. Every other field of the block passes
-// through unchanged.
+// A control the user did not change since setParam puts its field back exactly as read
+// (FilledValues.h): a value no item stands for (the pop-up shows none), a radio pair's or the
+// check box's byte other than 0 and 1 (the nearer radio, the box off), a sleep time or edge
+// offset outside its range, a language the pop-up has no item for. Only the user's changes are
+// written, so the page nobody touched is never changed. The language pop-up shows the low byte of
+// dwPanelLangCur; the language record handed to setParam is not looked at, and goes back as it
+// came (with dwPanelLangCur as read) until the user picks a language, which goes into both. The
+// one write without a touch: saving with the from-PC-clock box on sets bySetTimeMethod to 0 (the
+// change check ignores it). Every other field of the block passes through unchanged.
 //
-// On the USB-only model the panel and network rows are hidden; their fields are still written
-// back from the hidden controls, that is unchanged. The daylight-saving row, once hidden for a
-// country code, stays hidden for the life of the page.
+// On the USB-only model the panel and network rows are hidden; their fields go back as read.
+// The daylight-saving row, once hidden for a country code, stays hidden for the life of the page.
 //
 // Error check (isDataError), fields in this order: sleep time, bottom X, bottom Y, bottom tail,
 // top X, top Y, top tail; only a field whose text the user changed since setParam is checked
@@ -90,13 +94,13 @@ class GeneralSetupControllerObjC : public PageController {
   bool isFromPCClockON() const override;
 
   // ---- The same on the records themselves -----------------------------------------------------------
-  // `language` is not used: the page takes the language from the block's dwPanelLangCur.
-  // `isB`: the connected scanner is the USB-only model.
+  // `language`: the language record, handed back as it came unless the user picks a language (the
+  // page shows the block's dwPanelLangCur). `isB`: the connected scanner is the USB-only model.
   void setParam(const FCL_RS_PARAM_ALL& paramAll, const FCL_LAMP_STATE& lamp, uint8_t language,
                 const FCL_RS_FACTORY_DEFSETTING& factoryDef, bool isB);
   void getParam(FCL_RS_PARAM_ALL& paramAll, FCL_LAMP_STATE& lamp, uint8_t& language);
-  // True when the controls, applied to the page's copies, differ from `paramAll` or `lamp`.
-  // `language` is not used.
+  // True when the controls, applied to the page's copies, differ from `paramAll`, `lamp` or
+  // `language`.
   bool isDataChanged(const FCL_RS_PARAM_ALL& paramAll, const FCL_LAMP_STATE& lamp, uint8_t language);
 
   // ---- The controls (for the main window's tests and the page's screenshots) -----------------------
@@ -173,6 +177,8 @@ class GeneralSetupControllerObjC : public PageController {
   void buildLayout();
   void initLocalizedString();
   void initUI();
+  // Which field each control edits (after initUI); see FilledValues.h.
+  void bindFields();
   void applyData();
   void setupPanelLanguageCap();
   void setupB_UI();
@@ -202,7 +208,9 @@ class GeneralSetupControllerObjC : public PageController {
   bool bIsB = false;
   QString lastSleepTime;
   uint8_t byLanguage = 0;
-  // The sleep-time and edge texts as setParam filled them.
+  // The language record as handed over, or the language the user picked.
+  uint8_t m_languageRecord = 0;
+  // What each control showed when setParam filled it, and the field it edits.
   FilledValues m_filled;
   // Seven brackets, and one blank after the end line's newline: this page's own trace lines.
   PageTrace m_trace{7, QStringLiteral("\n ")};

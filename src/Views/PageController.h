@@ -20,7 +20,10 @@
 //                         pages) or from what the scanner holds now (self-writing pages, which
 //                         read the scanner again through state.ioWrapper). Asked only after
 //                         isDataError answered no error; a page may apply its controls to its
-//                         own copy first.
+//                         own copy first. A control the user did not change since the last
+//                         setParam stands for its field exactly as read, whatever it shows
+//                         (FilledValues.h), so a page nobody touched is never changed; getParam
+//                         writes those fields back byte for byte.
 //   getParam(state)       copy-back pages: apply the controls to the page's copy and copy it into
 //                         its records in `state`; sent before the main window writes the records;
 //                         answers true. Self-writing pages (address book, scan profiles): build

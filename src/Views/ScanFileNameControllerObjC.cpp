@@ -226,7 +226,15 @@ void ScanFileNameControllerObjC::setParam(const FCL_RS_PARAM_FILENAME& filename,
   strSN = serialNumber;
   pIOWrapper = io;
   initUI();
-  m_filled.remember({m_ui.textMinimumNumberDigits});
+  // Which field each control edits: a control the user leaves alone puts its field back as read
+  // (the name keeps its bytes through m_texts).
+  m_filled.clear();
+  m_filled.bind(fileName.byFormat, {m_ui.popupFileNameStyle});
+  m_filled.bind(fileName.byExceptionHandling, {m_ui.chkOverwrite});
+  m_filled.bind(fileName.byDateTime, {m_ui.popupDate});
+  m_filled.bind(fileName.byCountType, {m_ui.popupCounter});
+  m_filled.bind(fileName.dwCountInitValue, {m_ui.textInitialValue});
+  m_filled.bind(fileName.byCountDigit, {m_ui.textMinimumNumberDigits});
   funcEnd(name);
 }
 
@@ -331,6 +339,8 @@ void ScanFileNameControllerObjC::applyData() {
   // Read also while disabled: they then hold what was loaded or last typed.
   fileName.dwCountInitValue = static_cast<uint32_t>(wholeNumber(m_ui.textInitialValue->text()));
   fileName.byCountDigit = static_cast<uint8_t>(wholeNumber(m_ui.textMinimumNumberDigits->text()) & 0xFF);
+  // What the user did not change goes back as read (an overwrite byte other than 0 and 1, ...).
+  m_filled.keepUntouched();
   funcEnd(name);
 }
 

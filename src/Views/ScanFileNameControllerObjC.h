@@ -15,7 +15,7 @@
 //                                                            while the user leaves it alone
 //   file-name style pop-up (6 items)   byFormat = item
 //   overwrite box                      byExceptionHandling   1 checked, 0 otherwise (a stored 2
-//                                                            shows unchecked and is saved as 0)
+//                                                            shows unchecked)
 //   date pop-up (6 items)              byDateTime = item
 //   counter pop-up (2 items)           byCountType = item    0 continuous, 1 reset after each job
 //   initial-value field                dwCountInitValue      0 to 999999 while typed
@@ -25,8 +25,9 @@
 //                                                            record: fileNameCounterReset), else kept
 //   none                               reserved bytes        kept
 //
-// A pop-up whose stored index has no item shows no selection, and saving keeps the stored value
-// until the user chooses an item.
+// A control the user did not change since setParam puts its field back exactly as read
+// (FilledValues.h): a pop-up whose stored index has no item shows no selection, an overwrite byte
+// other than 0 and 1 shows the box unchecked, and both are kept until the user changes them.
 //
 // Typing filters (textEdited only, so filling the page runs none):
 //   name:     what the user added (wherever the cursor is) must be A-Z a-z 0-9 "_" "-", else the
@@ -161,7 +162,7 @@ class ScanFileNameControllerObjC : public PageController {
   QString lastFileName;
   QString lastInitNum;
   QString lastDigitNum;
-  // The digits as setParam filled them.
+  // What each control showed when setParam filled it, and the field it edits.
   FilledValues m_filled;
   FixedTextFields m_texts;  // the name field: kept as read while untouched, never cut
   PageTrace m_trace;

@@ -220,6 +220,8 @@ void ScanOptionEditor::initLocalizedString() {
 
 void ScanOptionEditor::load(const FCL_RS_PARAM_SCANPROFILE& record, bool isB) {
   std::memcpy(&m_record, &record, sizeof m_record);
+  std::memcpy(&m_read, &record, sizeof m_read);
+  std::memcpy(&m_stored, &record, sizeof m_stored);
   m_isB = isB;
   const QString name = op("initUI");
   funcEnter(name);
@@ -242,7 +244,43 @@ void ScanOptionEditor::load(const FCL_RS_PARAM_SCANPROFILE& record, bool isB) {
     stepperOf(fields[i])->setValue(platform::doubleValue(fields[i]->text()));
   }
   updateScanOption();
+  bindFields();
   funcEnd(name);
+}
+
+void ScanOptionEditor::bindFields() {
+  // Which field of the stored record each control edits, with its bytes as read: the option
+  // update that ends the loading may already have shown another value (colour for automatic, off
+  // for two-sided scan and blank-page skipping, 300 dpi, multi-page PDF for a file type the scan
+  // type does not offer), which is written only once the user changes something it follows from.
+  FCL_RS_PARAM_SCANPROFILE& r = m_stored;
+  FCL_RS_PARAM_SCANPROFILE& read = m_read;
+  const Controls& ui = m_ui;
+  m_filled.clear();
+  m_filled.bind(r.byScanType, read.byScanType, {ui.popupScanType});
+  m_filled.bind(r.byDocumentSize, read.byDocumentSize, {ui.popupDocumentSize});
+  m_filled.bind(r.byAutoDeskew, read.byAutoDeskew, {ui.popupAutoDeskew});
+  m_filled.bind(r.bySkipBlankPage, read.bySkipBlankPage, {ui.popupSkipBlankPages});
+  m_filled.bind(r.byDuplexScan, read.byDuplexScan, {ui.popupDuplexScan});
+  m_filled.bind(r.byMultifeedDetection, read.byMultifeedDetection, {ui.popupMultifeedDetection});
+  m_filled.bind(r.bySkipBlankPageSensitivity, read.bySkipBlankPageSensitivity, {ui.popupSkipBlankPageSensitivity});
+  m_filled.bind(r.byAutoColorDetectSensitivity, read.byAutoColorDetectSensitivity, {ui.popupAutoColorDetectAdjust});
+  m_filled.bind(r.byBrightness, read.byBrightness, {ui.popupBrightness});
+  m_filled.bind(r.byContrast, read.byContrast, {ui.popupContrast});
+  m_filled.bind(r.byContinuousScan, read.byContinuousScan, {ui.popupContinuousScan});
+  m_filled.bind(r.byMarginLeft, read.byMarginLeft, {ui.textLeft});
+  m_filled.bind(r.byMarginTop, read.byMarginTop, {ui.textTop});
+  m_filled.bind(r.byMarginRight, read.byMarginRight, {ui.textRight});
+  m_filled.bind(r.byMarginBottom, read.byMarginBottom, {ui.textBottom});
+  // The three slot pop-ups edit the slot of the scan type shown now, as long as that stays shown;
+  // the slot of a scan type the user chooses takes what the pop-ups then show.
+  const int shown = ui.popupScanType->indexOfSelectedItem();
+  if (uint8_t* t = fileTypeSlot(r, shown))
+    m_filled.bind(*t, *fileTypeSlot(read, shown), {ui.popupFileType, ui.popupScanType});
+  if (uint8_t* z = fileSizeSlot(r, shown))
+    m_filled.bind(*z, *fileSizeSlot(read, shown), {ui.popupFileSize, ui.popupScanType});
+  if (uint16_t* d = resolutionSlot(r, shown))
+    m_filled.bind(*d, *resolutionSlot(read, shown), {ui.popupResolution, ui.popupScanType});
 }
 
 void ScanOptionEditor::applyData() {
@@ -251,10 +289,10 @@ void ScanOptionEditor::applyData() {
   FCL_RS_PARAM_SCANPROFILE& r = m_record;
   r.byScanType = itemOr(m_ui.popupScanType, r.byScanType);
   const int dpi = resolutionDpi(m_ui.popupResolution->indexOfSelectedItem());
-  if (uint8_t* fileType = fileTypeSlot(r.byScanType)) *fileType = itemOr(m_ui.popupFileType, *fileType);
-  if (uint8_t* fileSize = fileSizeSlot(r.byScanType)) *fileSize = itemOr(m_ui.popupFileSize, *fileSize);
+  if (uint8_t* fileType = fileTypeSlot(r, r.byScanType)) *fileType = itemOr(m_ui.popupFileType, *fileType);
+  if (uint8_t* fileSize = fileSizeSlot(r, r.byScanType)) *fileSize = itemOr(m_ui.popupFileSize, *fileSize);
   // No selection: the slot's stored resolution has no item and stays as it is.
-  if (uint16_t* resolution = resolutionSlot(r.byScanType); resolution && dpi > 0) *resolution = uint16_t(dpi);
+  if (uint16_t* resolution = resolutionSlot(r, r.byScanType); resolution && dpi > 0) *resolution = uint16_t(dpi);
   r.byDocumentSize = itemOr(m_ui.popupDocumentSize, r.byDocumentSize);
   r.byAutoDeskew = itemOr(m_ui.popupAutoDeskew, r.byAutoDeskew);
   r.bySkipBlankPage = itemOr(m_ui.popupSkipBlankPages, r.bySkipBlankPage);
@@ -274,11 +312,14 @@ void ScanOptionEditor::applyData() {
     *margins[i] = int8_t(std::isnan(tenths) ? 0 : std::clamp(tenths, -128.0, 127.0));
   }
   r.byContinuousScan = itemOr(m_ui.popupContinuousScan, r.byContinuousScan);
+  // The stored record: every field whose controls the user left alone as read.
+  m_stored = m_record;
+  m_filled.keepUntouched();
   funcEnd(name);
 }
 
 bool ScanOptionEditor::differsFrom(const FCL_RS_PARAM_SCANPROFILE& o) const {
-  const FCL_RS_PARAM_SCANPROFILE& r = m_record;
+  const FCL_RS_PARAM_SCANPROFILE& r = m_stored;
   return o.byScanType != r.byScanType || o.byFileType_BW != r.byFileType_BW ||
          o.byFileType_Gray != r.byFileType_Gray || o.byFileType_Color != r.byFileType_Color ||
          o.byFileType_Auto != r.byFileType_Auto || o.byFileSize_Gray != r.byFileSize_Gray ||
@@ -319,10 +360,10 @@ void ScanOptionEditor::updateScanOption() {
   }
   const int scanType = m_ui.popupScanType->indexOfSelectedItem();
   int fileType = 0, fileSize = 0, dpi = kDefaultDpi;
-  if (const uint8_t* t = fileTypeSlot(scanType)) {
+  if (const uint8_t* t = fileTypeSlot(m_record, scanType)) {
     fileType = *t;
-    dpi = *resolutionSlot(scanType);
-    if (const uint8_t* s = fileSizeSlot(scanType)) fileSize = *s;
+    dpi = *resolutionSlot(m_record, scanType);
+    if (const uint8_t* s = fileSizeSlot(m_record, scanType)) fileSize = *s;
   }
   m_ui.popupScanType->setItemHidden(kScanTypeAuto, restricted);
   m_ui.popupDuplexScan->setItemHidden(kOn, restricted);
@@ -382,7 +423,7 @@ void ScanOptionEditor::popupScanTypeChanged() {
 void ScanOptionEditor::popupFileTypeChanged() {
   const QString name = op(m_policy.fileTypeAction);
   funcEnter(name);
-  if (uint8_t* t = fileTypeSlot(m_ui.popupScanType->indexOfSelectedItem()))
+  if (uint8_t* t = fileTypeSlot(m_record, m_ui.popupScanType->indexOfSelectedItem()))
     *t = itemOr(m_ui.popupFileType, *t);
   funcEnd(name);
   emit fileTypeChosen();
@@ -391,7 +432,7 @@ void ScanOptionEditor::popupFileTypeChanged() {
 void ScanOptionEditor::popupFileSizeChanged() {
   const QString name = op(m_policy.fileSizeAction);
   funcEnter(name);
-  if (uint8_t* s = fileSizeSlot(changeSlotScanType())) *s = itemOr(m_ui.popupFileSize, *s);
+  if (uint8_t* s = fileSizeSlot(m_record, changeSlotScanType())) *s = itemOr(m_ui.popupFileSize, *s);
   funcEnd(name);
 }
 
@@ -399,7 +440,7 @@ void ScanOptionEditor::popupResolution() {
   const QString name = op("popupResolution:");
   funcEnter(name);
   const int dpi = resolutionDpi(m_ui.popupResolution->indexOfSelectedItem());
-  if (uint16_t* slot = resolutionSlot(changeSlotScanType())) *slot = uint16_t(dpi > 0 ? dpi : kDefaultDpi);
+  if (uint16_t* slot = resolutionSlot(m_record, changeSlotScanType())) *slot = uint16_t(dpi > 0 ? dpi : kDefaultDpi);
   updateScanOption();
   funcEnd(name);
 }
@@ -444,31 +485,31 @@ int ScanOptionEditor::resolutionIndex(int dpi) {
   return -1;
 }
 
-uint8_t* ScanOptionEditor::fileTypeSlot(int scanType) {
+uint8_t* ScanOptionEditor::fileTypeSlot(FCL_RS_PARAM_SCANPROFILE& r, int scanType) {
   switch (scanType) {
-    case kScanTypeBW: return &m_record.byFileType_BW;
-    case kScanTypeGray: return &m_record.byFileType_Gray;
-    case kScanTypeColor: return &m_record.byFileType_Color;
-    case kScanTypeAuto: return &m_record.byFileType_Auto;
+    case kScanTypeBW: return &r.byFileType_BW;
+    case kScanTypeGray: return &r.byFileType_Gray;
+    case kScanTypeColor: return &r.byFileType_Color;
+    case kScanTypeAuto: return &r.byFileType_Auto;
     default: return nullptr;
   }
 }
 
-uint8_t* ScanOptionEditor::fileSizeSlot(int scanType) {
+uint8_t* ScanOptionEditor::fileSizeSlot(FCL_RS_PARAM_SCANPROFILE& r, int scanType) {
   switch (scanType) {
-    case kScanTypeGray: return &m_record.byFileSize_Gray;
-    case kScanTypeColor: return &m_record.byFileSize_Color;
-    case kScanTypeAuto: return &m_record.byFileSize_Auto;
+    case kScanTypeGray: return &r.byFileSize_Gray;
+    case kScanTypeColor: return &r.byFileSize_Color;
+    case kScanTypeAuto: return &r.byFileSize_Auto;
     default: return nullptr;
   }
 }
 
-uint16_t* ScanOptionEditor::resolutionSlot(int scanType) {
+uint16_t* ScanOptionEditor::resolutionSlot(FCL_RS_PARAM_SCANPROFILE& r, int scanType) {
   switch (scanType) {
-    case kScanTypeBW: return &m_record.wResolution_BW;
-    case kScanTypeGray: return &m_record.wResolution_Gray;
-    case kScanTypeColor: return &m_record.wResolution_Color;
-    case kScanTypeAuto: return &m_record.wResolution_Auto;
+    case kScanTypeBW: return &r.wResolution_BW;
+    case kScanTypeGray: return &r.wResolution_Gray;
+    case kScanTypeColor: return &r.wResolution_Color;
+    case kScanTypeAuto: return &r.wResolution_Auto;
     default: return nullptr;
   }
 }

@@ -20,9 +20,15 @@
 //   popupBrightness, popupContrast  byBrightness, byContrast                the number of the title
 //   none                            dwPaperWidth/Height, reserved bytes     kept as loaded
 //
-// A stored value that no item stands for (an index past the items, a resolution or brightness
-// outside the lists, a scan type above 3) shows no selection and is written back as stored
-// until the user chooses an item. An empty margin field reads back as 1.0. A margin typed outside
+// A control the user did not change since load() puts back the bytes of its field exactly as they
+// were loaded (FilledValues.h), whatever they are: a value no item stands for (an index past the
+// items, a resolution or brightness outside the lists, a scan type above 3: no selection), a file
+// type the shown scan type does not offer (shown as multi-page PDF), or a combination the rules
+// below would not produce (shown as the rules force it). Only what the user changed, and what a
+// rule changed because of that change, is written: choosing a restricted size turns two-sided
+// scan off, choosing another scan type stores the file type, size and resolution its slot then
+// shows. The three slot pop-ups count as untouched while the scan type shown at loading stays and
+// their own selection does too. An empty margin field reads back as 1.0. A margin typed outside
 // the steppers' range shows the value that is stored ("20" shows 12.7).
 //
 // While a restricted document size (items 23, 24) is selected: no automatic scan type (colour
@@ -43,6 +49,7 @@
 #include <cstdint>
 
 #include "IO/FCLSettings.h"
+#include "Views/FilledValues.h"
 #include "Views/PageTrace.h"
 
 class QLabel;
@@ -88,12 +95,15 @@ class ScanOptionEditor : public QWidget {
 
   // Copies the record and the module flag (true: USB-only model) and fills the controls.
   void load(const FCL_RS_PARAM_SCANPROFILE& record, bool isB);
-  // Reads the controls into the editor's copy.
+  // Reads the controls into the editor's copy, and makes the record to store of it: every field
+  // whose controls the user did not change since load() as it was loaded.
   void applyData();
-  // The editor's copy as it stands.
-  const FCL_RS_PARAM_SCANPROFILE& record() const { return m_record; }
+  // The record to store, as the last applyData made it (as loaded before the first).
+  const FCL_RS_PARAM_SCANPROFILE& record() const { return m_stored; }
+  // The editor's working copy: what the handlers and applyData wrote into the record loaded.
+  const FCL_RS_PARAM_SCANPROFILE& copy() const { return m_record; }
   // True at the first field (in the record's order, reserved bytes left out) where `other`
-  // differs from the editor's copy; does not apply the controls first.
+  // differs from the record to store; does not apply the controls first.
   bool differsFrom(const FCL_RS_PARAM_SCANPROFILE& other) const;
 
   struct Controls {
@@ -181,9 +191,14 @@ class ScanOptionEditor : public QWidget {
   void popupResolution();
   void popup2SidedScan();
 
-  uint8_t* fileTypeSlot(int scanType);
-  uint8_t* fileSizeSlot(int scanType);
-  uint16_t* resolutionSlot(int scanType);
+  // Which field of the stored record each control edits (at the end of loading).
+  void bindFields();
+
+  // The slots of a scan type in `r`; none for a scan type outside 0 to 3 (and no file size for
+  // black and white).
+  static uint8_t* fileTypeSlot(FCL_RS_PARAM_SCANPROFILE& r, int scanType);
+  static uint8_t* fileSizeSlot(FCL_RS_PARAM_SCANPROFILE& r, int scanType);
+  static uint16_t* resolutionSlot(FCL_RS_PARAM_SCANPROFILE& r, int scanType);
   // The scan type whose slot a file-size or resolution choice goes to (by the policy).
   int changeSlotScanType() const;
   platform::Stepper* stepperOf(QLineEdit* field) const;
@@ -196,6 +211,9 @@ class ScanOptionEditor : public QWidget {
   ScanOptionPolicy m_policy;
   PageTrace m_trace;
   QString m_owner;
-  FCL_RS_PARAM_SCANPROFILE m_record{};
+  FCL_RS_PARAM_SCANPROFILE m_record{};  // the working copy: the handlers and applyData write here
+  FCL_RS_PARAM_SCANPROFILE m_read{};    // as loaded
+  FCL_RS_PARAM_SCANPROFILE m_stored{};  // what applyData made of m_record, untouched fields as read
+  FilledValues m_filled;
   bool m_isB = false;
 };

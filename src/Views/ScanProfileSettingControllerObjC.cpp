@@ -229,6 +229,7 @@ void ScanProfileSettingControllerObjC::setParam(const FCL_RS_PROFILE* profile, c
   const QString name = op("setParam:clientList:serverList:");
   funcEnter(name);
   if (profile != nullptr) std::memcpy(&m_profile, profile, sizeof m_profile);
+  std::memcpy(&m_read, &m_profile, sizeof m_read);
   m_clientKeyList = clientList;
   m_serverKeyList = serverList;
   initUI();
@@ -243,7 +244,8 @@ void ScanProfileSettingControllerObjC::showEvent(QShowEvent* event) {
   funcEnter(name);
   setFixedSize(sizeHint());
   if (m_loaded) {
-    // The copy holds the option handlers' changes made so far.
+    // The copy takes the option changes made so far (the fields left alone as read).
+    m_ui.options->applyData();
     m_profile.sScan2Network = m_ui.options->record();
     initUI();
   }
@@ -257,8 +259,12 @@ void ScanProfileSettingControllerObjC::initUI() {
   const QString title = platform::formatText(QStringLiteral("%@ %d"), {localized("IDS_SP_PROFILE"), slot + 1});
   m_ui.textProfileTitle->setText(title);
   setWindowTitle(title);
+  m_filled.clear();
   m_texts.show(m_ui.textProfileName, m_profile.szProfileName);
+  m_filled.remember({m_ui.textProfileName});
   setupNetworkUI();
+  // A kind the user did not choose goes back as read (also one the pop-up has no item for).
+  m_filled.bind(m_profile.dwProfileType, {m_ui.popupProfileType});
   // The scan type and the other options (the editor selects the scan type first).
   m_ui.options->load(m_profile.sScan2Network, false);
   funcEnd(name);
@@ -339,7 +345,7 @@ void ScanProfileSettingControllerObjC::setupNetworkUI() {
       break;
     }
     case kKindFtp: {
-      const FCL_RS_PROFILE_FTP_SETTING& s = m_profile.sFTPSetting;
+      FCL_RS_PROFILE_FTP_SETTING& s = m_profile.sFTPSetting;
       setFTP_Enable();
       m_texts.add(m_ui.textURI, sizeof s.szHost, "IDS_PF_HOST_ADDRESS");
       m_texts.show(m_ui.textURI, s.szHost);
@@ -350,10 +356,12 @@ void ScanProfileSettingControllerObjC::setupNetworkUI() {
       m_texts.show(m_ui.textStoreDirectory, s.szRemoteDirectoryUTF16);
       m_ui.radioPassiveOn->setChecked(s.byPassiveMode == 1);
       m_ui.radioPassiveOff->setChecked(s.byPassiveMode != 1);
+      m_filled.bind(s.wPort, {m_ui.textPortNum});
+      m_filled.bind(s.byPassiveMode, {m_ui.radioPassiveOn, m_ui.radioPassiveOff});
       break;
     }
     case kKindSftp: {
-      const FCL_RS_PROFILE_SFTP_SETTING& s = m_profile.sSFTPSetting;
+      FCL_RS_PROFILE_SFTP_SETTING& s = m_profile.sSFTPSetting;
       setSFTP_Enable();
       m_texts.add(m_ui.textURI, sizeof s.szHost, "IDS_PF_HOST_ADDRESS");
       m_texts.show(m_ui.textURI, s.szHost);
@@ -365,6 +373,7 @@ void ScanProfileSettingControllerObjC::setupNetworkUI() {
         m_ui.radioPassword->setChecked(false);
         m_ui.radioPublicKey->setChecked(true);
         fillKeyPopup(m_ui.popupClientKeyPair, m_clientKeyList, s.wClientKeyPairIndex);
+        m_filled.bind(s.wClientKeyPairIndex, {m_ui.popupClientKeyPair});
       } else {
         enable(m_ui.textPassword, m_ui.labelPassword, true);
         enable(m_ui.textPasswordConfirm, m_ui.labelPasswordConfirm, true);
@@ -373,6 +382,8 @@ void ScanProfileSettingControllerObjC::setupNetworkUI() {
         m_texts.show(m_ui.textPassword, s.szPassword);
         m_texts.show(m_ui.textPasswordConfirm, s.szPassword);
       }
+      m_filled.bind(s.wSeverPublicKeyIndex, {m_ui.popupServerPublicKey});
+      m_filled.bind(s.byAuthMethod, {m_ui.radioPassword, m_ui.radioPublicKey});
       break;
     }
     default:
@@ -381,6 +392,9 @@ void ScanProfileSettingControllerObjC::setupNetworkUI() {
       m_texts.add(m_ui.textURI, sizeof m_profile.sFTPSetting.szHost, "IDS_PF_HOST_ADDRESS");
       break;
   }
+  // What the fields show now is what OK's checks compare with.
+  m_filled.remember({m_ui.textURI, m_ui.textUserName, m_ui.textPortNum, m_ui.textPassword, m_ui.textPasswordConfirm,
+                     m_ui.textStoreDirectory, m_ui.popupServerPublicKey, m_ui.popupClientKeyPair});
   m_lastHost = m_ui.textURI->text();
   funcEnd(name);
 }
@@ -470,10 +484,24 @@ void ScanProfileSettingControllerObjC::warn(const QString& information) {
   ut.message(localized("IDS_CM_WARNING"), information, false);
 }
 
+bool ScanProfileSettingControllerObjC::mustCheck(const QWidget* control) const {
+  if (m_read.szProfileName[0] == '\0') return true;  // a new profile: every entry
+  if (m_filled.changed(control)) return true;
+  const bool destination = control != m_ui.textProfileName;
+  if (destination && m_filled.changed(m_ui.popupProfileType)) return true;  // a kind the user chose
+  // A log-in method the user chose brings its password or keys into use.
+  const bool sftp = m_ui.popupProfileType->indexOfSelectedItem() == kKindSftp;
+  const bool passwordLogin = m_read.sSFTPSetting.byAuthMethod != 1;
+  const bool loginChosen =
+      sftp && m_read.dwProfileType == uint32_t(kKindSftp) && m_ui.radioPassword->isChecked() != passwordLogin;
+  return loginChosen && (control == m_ui.textPassword || control == m_ui.textPasswordConfirm ||
+                         control == m_ui.popupServerPublicKey || control == m_ui.popupClientKeyPair);
+}
+
 bool ScanProfileSettingControllerObjC::checkName() {
   const QString name = op("checkName");
   funcEnter(name);
-  if (m_ui.textProfileName->text().isEmpty()) {
+  if (mustCheck(m_ui.textProfileName) && m_ui.textProfileName->text().isEmpty()) {
     const QString field = localized("IDS_PS_PROFILE_NAME");
     warn(platform::formatText(localized("IDS_CANNOT_EMPTY_ERR_MSG"), {field, field}));
     return false;
@@ -495,12 +523,12 @@ bool ScanProfileSettingControllerObjC::isAnyTextFieldEmpty() {
                 {m_ui.textPasswordConfirm, "IDS_PF_RETYPE_PASSWORD"}};
   const char* empty = nullptr;
   for (const auto& f : fields) {
-    if (f.field->isEnabled() && f.field->text().isEmpty()) {
+    if (f.field->isEnabled() && mustCheck(f.field) && f.field->text().isEmpty()) {
       empty = f.key;
       break;
     }
   }
-  if (empty == nullptr && m_ui.popupServerPublicKey->isEnabled() &&
+  if (empty == nullptr && m_ui.popupServerPublicKey->isEnabled() && mustCheck(m_ui.popupServerPublicKey) &&
       m_ui.popupServerPublicKey->titleOfSelectedItem() == localized("IDS_NE_NONE"))
     empty = "IDS_PS_SERVER_PUBLIC_KEY";
   if (empty != nullptr) {
@@ -515,7 +543,7 @@ bool ScanProfileSettingControllerObjC::isAnyTextFieldEmpty() {
 bool ScanProfileSettingControllerObjC::checkPort() {
   const QString name = op("checkPort");
   funcEnter(name);
-  if (m_ui.textPortNum->isEnabled()) {
+  if (m_ui.textPortNum->isEnabled() && mustCheck(m_ui.textPortNum)) {
     const QString text = m_ui.textPortNum->text();
     if (!platform::isDigitsInRange(text, 1, kPortMax)) {
       warn(localized("IDS_PF_PORT_RANGE_ERR_MSG"));
@@ -586,6 +614,8 @@ void ScanProfileSettingControllerObjC::applyNetworkData() {
     default:
       break;
   }
+  // What the user did not change goes back as read (a passive-mode byte other than 0 and 1, ...).
+  m_filled.keepUntouched();
   funcEnd(name);
 }
 
@@ -602,16 +632,24 @@ void ScanProfileSettingControllerObjC::OKBtnPressed() {
   const QString name = op("OKBtnPressed:");
   funcEnter(name);
   if (!checkTextLengths()) return;
-  if (m_ui.textPassword->isEnabled() &&
-      !ut.checkPassword(m_ui.textPassword->text(), m_ui.textPasswordConfirm->text(), 0))
-    return;
-  if (!checkName()) return;
-  if (isAnyTextFieldEmpty()) return;
-  if (!checkPort()) return;
+  // What OK would hand back. A profile the user did not change goes back as it came, whatever it
+  // holds (an empty password, an unknown kind, ...): only what the user changed is checked.
+  const FCL_RS_PROFILE before = m_profile;
   applyData();
+  if (std::memcmp(&m_profile, &m_read, sizeof m_profile) != 0 && !checkEntries()) {
+    m_profile = before;
+    return;
+  }
   if (previousVC != nullptr) previousVC->setBackParam(&m_profile);
   funcEnd(name);
   accept();
+}
+
+bool ScanProfileSettingControllerObjC::checkEntries() {
+  if (m_ui.textPassword->isEnabled() && (mustCheck(m_ui.textPassword) || mustCheck(m_ui.textPasswordConfirm)) &&
+      !ut.checkPassword(m_ui.textPassword->text(), m_ui.textPasswordConfirm->text(), 0))
+    return false;
+  return checkName() && !isAnyTextFieldEmpty() && checkPort();
 }
 
 void ScanProfileSettingControllerObjC::CancelBtnPressed() {

@@ -18,8 +18,11 @@
 //   other : every kind-dependent control disabled, the kind pop-up without a selection.
 // The sub-records of the kinds not selected keep their contents, as does every field no control
 // shows. A key pop-up offers the names of its list (one IDS_NE_NONE item for an empty list); a
-// stored index beyond the items shows no selection and is stored as it was unless the user
-// chooses. With SFTP the server-key choice is stored with either log-in method.
+// stored index beyond the items shows no selection. With SFTP the server-key choice is stored
+// with either log-in method. A control the user did not change since it was last filled puts its
+// field back as read (FilledValues.h, and FixedTextFields.h for the texts): a kind without an
+// item, a passive-mode or log-in byte other than 0 and 1 (the nearer radio is shown), a key index
+// beyond its list.
 //
 // Text fields (FixedTextFields.h): each edits a char[N] array of the kind shown and takes at most
 // N-1 bytes of UTF-8; an edit beyond that is refused with the IDS_CM_TEXT_TOO_LONG alert (naming
@@ -36,13 +39,18 @@
 // OK, in order; the first that fails shows one alert and the window stays open:
 //   1 a changed text among the enabled fields (those OK stores) holds more bytes than its array:
 //     the IDS_CM_TEXT_TOO_LONG alert, focus in the field;
-//   then one warning alert (IDS_CM_WARNING) for:
+//   then, unless the controls read into the copy give the profile as it came (OK with nothing
+//   changed hands it back as it came, whatever it holds), one warning alert (IDS_CM_WARNING) for:
 //   2 the passwords (when enabled): Utilities::checkPassword;
 //   3 the name is not empty (IDS_CANNOT_EMPTY_ERR_MSG with IDS_PS_PROFILE_NAME);
 //   4 no enabled field among address, account, port, password, confirmation is empty, and an
 //     enabled server-key pop-up does not show IDS_NE_NONE;
 //   5 the port, when enabled, is a whole number 1..65535 (IDS_PF_PORT_RANGE_ERR_MSG);
-// then the controls are read into the copy and the copy is handed back.
+//   each of 2 to 5 only for what counts: every entry of a new profile (one that came without a
+//   name); else the entries the user changed, and those a change of the user's brings into use
+//   (a kind chosen: its address, account, port, passwords and server key; an SFTP log-in method
+//   chosen: its passwords and keys);
+// then the copy is handed back.
 //
 // Scan options: a ScanOptionEditor without a module flag (continuous scan and the signed-PDF file
 // types always offered), read back into sScan2Network on OK.
@@ -54,6 +62,7 @@
 #include <cstdint>
 
 #include "IO/FCLRecords.h"
+#include "Views/FilledValues.h"
 #include "Views/FixedTextFields.h"
 #include "Views/PageTrace.h"
 
@@ -146,6 +155,10 @@ class ScanProfileSettingControllerObjC : public QDialog {
   void fillKeyPopup(platform::PopUpButton* popup, const QStringList& names, int index);
   // OK's first check: false (after the alert) when an enabled field's changed text does not fit.
   bool checkTextLengths();
+  // True when OK checks `control` (see above).
+  bool mustCheck(const QWidget* control) const;
+  // OK's checks 2 to 5; false after the alert.
+  bool checkEntries();
   bool checkName();
   bool isAnyTextFieldEmpty();
   bool checkPort();
@@ -161,10 +174,13 @@ class ScanProfileSettingControllerObjC : public QDialog {
   PageTrace m_trace;
   ScanProfileControllerObjC* previousVC = nullptr;
   FCL_RS_PROFILE m_profile{};
+  FCL_RS_PROFILE m_read{};  // as setParam took it
   QStringList m_clientKeyList;
   QStringList m_serverKeyList;
   QString m_lastHost;
   // The six text fields: what setupNetworkUI / initUI showed, the typing limits in bytes.
   FixedTextFields m_texts;
+  // What each control showed when it was last filled, and the field it edits.
+  FilledValues m_filled;
   bool m_loaded = false;  // setParam ran: the scan-option editor holds the copy's options
 };

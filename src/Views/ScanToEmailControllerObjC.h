@@ -40,7 +40,7 @@ class ScanToEmailControllerObjC : public PageController {
   // For tests and screenshots.
   QLabel* labelScanToEmail() const { return m_title; }
   ScanOptionEditor* editor() const { return m_editor; }
-  const FCL_RS_PARAM_SCANPROFILE& scan2Email() const { return m_editor->record(); }
+  const FCL_RS_PARAM_SCANPROFILE& scan2Email() const { return m_editor->copy(); }
 
  private:
   void funcEnter(const QString& name) const;

@@ -98,7 +98,7 @@ class ScanToPCControllerObjC : public PageController {
   bool hasPreferenceFile() const { return m_hasPreferenceFile; }
   const QString& defaultPathString() const { return m_defaultPathString; }
   bool openAfterScan() const { return m_bOpenAfterScan; }
-  const FCL_RS_PARAM_SCANPROFILE& scan2PC() const { return m_editor->record(); }
+  const FCL_RS_PARAM_SCANPROFILE& scan2PC() const { return m_editor->copy(); }
 
  private:
   // The folder or the box differ from the file's as last read or written (with a file).

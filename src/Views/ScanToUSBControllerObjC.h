@@ -88,7 +88,7 @@ class ScanToUSBControllerObjC : public PageController {
   ScanOptionEditor* editor() const { return m_editor; }
   const PasswordControls& passwordControls() const { return m_pw; }
   bool passwordShown() const { return m_passwordShown; }
-  const FCL_RS_PARAM_SCANPROFILE& scan2USB() const { return m_editor->record(); }
+  const FCL_RS_PARAM_SCANPROFILE& scan2USB() const { return m_editor->copy(); }
   const FCL_RS_PARAM_GENERAL& general() const { return m_general; }
 
  private:

@@ -302,8 +302,8 @@ TEST(GroupEditor, AddModeOffersFreeNumbersAndIndex) {
 }
 
 // Edit mode of group 2: its own number stays offered, the members are the contacts with bit
-// 0x2; Create starts disabled although there are members, and the first change enables it;
-// moving the last member out disables it.
+// 0x2; OK is on when the window opens (the group can be stored as it is); moving the last member
+// out turns it off.
 TEST(GroupEditor, EditModeAndTheCreateState) {
   Book b;
   GroupEditor e(b, 2);
@@ -313,13 +313,90 @@ TEST(GroupEditor, EditModeAndTheCreateState) {
   EXPECT_FALSE(e.ui().contactType->isItemHidden(2));
   EXPECT_TRUE(e.ui().contactType->isItemHidden(1));
   EXPECT_EQ(e.members(), QStringList{"Four"});
-  EXPECT_FALSE(e.ui().btnCreate->isEnabled());
+  EXPECT_TRUE(e.ui().btnCreate->isEnabled());
   e.moveIn(0);  // five@example.com
   EXPECT_TRUE(e.ui().btnCreate->isEnabled());
   e.moveOut(0);
   e.moveOut(0);
   EXPECT_EQ(e.members(), QStringList{});
   EXPECT_FALSE(e.ui().btnCreate->isEnabled());
+}
+
+// An entry as the scanner may hold it (an empty name, an address not in the right form, a group
+// without members): OK without a change is taken, with no alert, and changes nothing; what the
+// user changes is still checked.
+TEST(BothEditors, OkOnAnUntouchedEntryChangesNothing) {
+  struct Case {
+    const char* what;
+    bool group;
+    int key;
+    AddressBookEntry stored;
+  };
+  const Case cases[] = {
+      {"contact, address not in the right form", false, 5, entry(5, kContact, 0, "Five", "not an address")},
+      {"contact, empty address", false, 5, entry(5, kContact, 0, "Five", "")},
+      {"contact, empty name and address", false, 5, entry(5, kContact, 0xFFFFFFFF, "", "", 0xFFFFFFFF)},
+      {"group without members, empty name", true, 1, entry(1, 3, 0xFFFFFFFF, "", "x@", 0xFFFFFFFF)},
+      {"group 20 with a member", true, 1, entry(1, 20, 0, "Twenty", "")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Book b;
+    (c.group ? b.groups : b.contacts)[c.key] = c.stored;
+    if (c.stored.nodeType == 20) b.contacts[6] = b.contacts[6].withMask(0x80000);
+    const Book before = b;
+    ScriptedDialogs dialogs;  // any alert fails the test
+    if (c.group) {
+      GroupEditor e(b, c.key);
+      EXPECT_TRUE(e.ui().btnCreate->isEnabled());
+      QTest::mouseClick(e.ui().btnCreate, Qt::LeftButton);
+      EXPECT_FALSE(e.editor.isVisible());
+    } else {
+      ContactEditor e(b, c.key);
+      EXPECT_TRUE(e.ui().btnCreate->isEnabled());
+      QTest::mouseClick(e.ui().btnCreate, Qt::LeftButton);
+      EXPECT_FALSE(e.editor.isVisible());
+    }
+    EXPECT_TRUE(dialogs.alerts().empty());
+    EXPECT_EQ(b.contacts, before.contacts);
+    EXPECT_EQ(b.groups, before.groups);
+  }
+
+  // A changed address is checked; a changed name with the stored odd address is stored.
+  Book b;
+  b.contacts[5] = entry(5, kContact, 0, "Five", "not an address");
+  {
+    ScriptedDialogs dialogs;
+    ContactEditor e(b, 5);
+    type(e.ui().emailText, "x");
+    dialogs.expectAlert(0, text("IDS_MAIL_FORMAT_ERR_MSG"));
+    QTest::mouseClick(e.ui().btnCreate, Qt::LeftButton);
+    EXPECT_TRUE(e.editor.isVisible());
+    EXPECT_EQ(b.contacts.at(5).email, "not an address");
+  }
+  {
+    ScriptedDialogs dialogs;
+    ContactEditor e(b, 5);
+    type(e.ui().nameText, "!");
+    QTest::mouseClick(e.ui().btnCreate, Qt::LeftButton);
+    EXPECT_FALSE(e.editor.isVisible());
+    EXPECT_TRUE(dialogs.alerts().empty());
+    EXPECT_EQ(b.contacts.at(5), entry(5, kContact, 0, "Five!", "not an address"));
+  }
+  // A name the user empties turns OK off, in both editors.
+  {
+    ContactEditor e(b, 5);
+    e.ui().nameText->selectAll();
+    QTest::keyClick(e.ui().nameText, Qt::Key_Backspace);
+    EXPECT_FALSE(e.ui().btnCreate->isEnabled());
+  }
+  {
+    GroupEditor e(b, 2);
+    e.ui().nameText->setFocus();
+    e.ui().nameText->selectAll();
+    QTest::keyClick(e.ui().nameText, Qt::Key_Backspace);
+    EXPECT_FALSE(e.ui().btnCreate->isEnabled());
+  }
 }
 
 // Renumbering group 2 to 7: every contact loses bit 0x2, every member gains 0x40; the group

@@ -52,3 +52,58 @@ TEST(FilledValues, UnknownControlsCountAsChanged) {
   filled.remember({&label});
   EXPECT_TRUE(filled.changed(&label));
 }
+
+// A bound field gets its bytes as read back while none of its controls changed, whatever the
+// control shows for them; a field whose control the user changed keeps what the page wrote.
+TEST(FilledValues, KeepUntouchedPutsBackTheBytesOfFieldsWhoseControlsDidNotChange) {
+  QWidget page;
+  auto* popup = new platform::PopUpButton({QStringLiteral("off"), QStringLiteral("on")}, &page);
+  auto* box = new QCheckBox(&page);
+  struct Record {
+    uint8_t mode = 0xFF;      // no item: the pop-up shows none
+    uint32_t flag = 2;        // the box shows it unchecked
+    uint8_t forced = 3;       // the filling showed another value
+  } r;
+  popup->selectItem(-1);
+  box->setChecked(r.flag == 1);
+  r.forced = 1;  // what the filling made of it
+  FilledValues filled;
+  filled.bind(r.mode, {popup});
+  filled.bind(r.flag, {box});
+  filled.bind(r.forced, uint8_t(3), {popup, box});
+
+  // The page writes every field from its controls; the untouched ones go back as read.
+  const auto store = [&] {
+    if (popup->indexOfSelectedItem() >= 0) r.mode = uint8_t(popup->indexOfSelectedItem());
+    r.flag = box->isChecked() ? 1 : 0;
+    r.forced = 1;
+    filled.keepUntouched();
+  };
+  store();
+  EXPECT_EQ(r.mode, 0xFF);
+  EXPECT_EQ(r.flag, 2u);
+  EXPECT_EQ(r.forced, 3);
+
+  box->click();
+  store();
+  EXPECT_EQ(r.mode, 0xFF);
+  EXPECT_EQ(r.flag, 1u);
+  EXPECT_EQ(r.forced, 1) << "one of its controls changed";
+  box->click();  // and back
+  store();
+  EXPECT_EQ(r.flag, 2u);
+
+  ASSERT_TRUE(popup->chooseItem(0));
+  store();
+  EXPECT_EQ(r.mode, 0);
+
+  // Binding a field again replaces its binding; clear() forgets every one.
+  filled.bind(r.mode, {popup});
+  r.mode = 9;
+  filled.keepUntouched();
+  EXPECT_EQ(r.mode, 0);
+  filled.clear();
+  r.mode = 9;
+  filled.keepUntouched();
+  EXPECT_EQ(r.mode, 9);
+}

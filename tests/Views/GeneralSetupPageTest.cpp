@@ -110,7 +110,9 @@ TEST(GeneralSetupPage, IsTheStandardFactorysGeneralSetupPage) {
 }
 
 // Nothing the user did not touch may change, on either model, also for stored values that no
-// control can show (out-of-table times, out-of-range indexes, odd edge offsets).
+// control can show (out-of-table times, out-of-range indexes, odd edge offsets, a language the
+// pop-up has no item for, a radio pair's or the check box's byte other than 0 and 1): the page
+// reports no change and hands back every byte, and the language record, as it came.
 TEST(GeneralSetupPage, UntouchedPageWritesEveryRecordBackUnchanged) {
   struct Case {
     const char* what;
@@ -141,6 +143,24 @@ TEST(GeneralSetupPage, UntouchedPageWritesEveryRecordBackUnchanged) {
          s.sParamAll.sGeneral.sDateTime.byClockType = 1;
          s.sParamAll.sGeneral.sDateTime.byEnableDST = 0;
        }},
+      {"language 0xFFFFFFFF", [](MainWindowState& s) { s.sParamAll.sGeneral.sPanel.dwPanelLangCur = ~0u; }},
+      {"language 0x80000000, record 0", [](MainWindowState& s) {
+         s.sParamAll.sGeneral.sPanel.dwPanelLangCur = 0x80000000u;
+         s.byLanguage = 0;
+       }},
+      {"language 0x0105", [](MainWindowState& s) { s.sParamAll.sGeneral.sPanel.dwPanelLangCur = 0x0105; }},
+      {"radio bytes 2", [](MainWindowState& s) {
+         s.sParamAll.sGeneral.sDateTime.byTimeZoneNegative = 2;
+         s.sParamAll.sGeneral.sDateTime.byClockType = 2;
+         s.sParamAll.sGeneral.sDateTime.byEnableDST = 2;
+       }},
+      {"radio bytes 0xFF", [](MainWindowState& s) {
+         s.sParamAll.sGeneral.sDateTime.byTimeZoneNegative = 0xFF;
+         s.sParamAll.sGeneral.sDateTime.byClockType = 0xFF;
+         s.sParamAll.sGeneral.sDateTime.byEnableDST = 0xFF;
+       }},
+      {"clock from this computer 2", [](MainWindowState& s) { s.sParamAll.sGeneral.sDateTime.dwTimeFromePC = 2; }},
+      {"clock from this computer 0xFFFFFFFF", [](MainWindowState& s) { s.sParamAll.sGeneral.sDateTime.dwTimeFromePC = ~0u; }},
   };
   for (bool usbOnly : {false, true}) {
     ShownPage shown(scannerState(usbOnly));  // one page, filled again for each case
@@ -152,7 +172,7 @@ TEST(GeneralSetupPage, UntouchedPageWritesEveryRecordBackUnchanged) {
       MainWindowState out = saved(shown.page, state);
       if (state.sParamAll.sGeneral.sDateTime.dwTimeFromePC == 1) out.sParamAll.sGeneral.sDateTime.bySetTimeMethod = 2;
       EXPECT_TRUE(sameBytes(out, state)) << c.what << (usbOnly ? " (USB-only)" : "");
-      EXPECT_EQ(out.byLanguage, uint8_t(state.sParamAll.sGeneral.sPanel.dwPanelLangCur)) << c.what;
+      EXPECT_EQ(out.byLanguage, state.byLanguage) << c.what;
     }
   }
 }
@@ -529,6 +549,51 @@ TEST(GeneralSetupPage, UsersChoicesReachTheirFields) {
   EXPECT_TRUE(ui.radioDaylightOn->isChecked() && !ui.radioDaylightOff->isChecked());
 }
 
+// A radio pair or the check box holding a byte other than 0 and 1 shows the nearer state; it is
+// written only when the user changes the state, and then as 0 or 1.
+TEST(GeneralSetupPage, OddRadioAndBoxBytesChangeOnlyByTheUsersClick) {
+  struct Case {
+    const char* what;
+    std::function<void(const Page::Controls&)> act;
+    uint8_t zone, clock, dst;  // saved
+    uint32_t fromPC;
+  };
+  const Case cases[] = {
+      {"nothing clicked", [](const Page::Controls&) {}, 2, 0xFF, 7, 2},
+      {"the shown radios clicked again", [](const Page::Controls& ui) {
+         click(ui.radioUTCm);
+         click(ui.radio12hClock);
+         click(ui.radioDaylightOn);
+       }, 2, 0xFF, 7, 2},
+      {"UTC+, 24 h, daylight saving off, box on", [](const Page::Controls& ui) {
+         click(ui.radioUTCp);
+         click(ui.radio24hClock);
+         click(ui.radioDaylightOff);
+         click(ui.chkFromPCClock);
+       }, 0, 0, 0, 1},
+      {"box on and off again", [](const Page::Controls& ui) {
+         click(ui.chkFromPCClock);
+         click(ui.chkFromPCClock);
+       }, 2, 0xFF, 7, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MainWindowState state = scannerState();
+    FCL_RS_PARAM_DATE_TIME& t = state.sParamAll.sGeneral.sDateTime;
+    t.byTimeZoneNegative = 2;
+    t.byClockType = 0xFF;
+    t.byEnableDST = 7;
+    t.dwTimeFromePC = 2;
+    ShownPage shown(state);
+    c.act(shown.ui());
+    const FCL_RS_PARAM_DATE_TIME& out = saved(shown.page, state).sParamAll.sGeneral.sDateTime;
+    EXPECT_EQ(out.byTimeZoneNegative, c.zone);
+    EXPECT_EQ(out.byClockType, c.clock);
+    EXPECT_EQ(out.byEnableDST, c.dst);
+    EXPECT_EQ(out.dwTimeFromePC, c.fromPC);
+  }
+}
+
 TEST(GeneralSetupPage, StoredAutoPowerOffOutsideTheTableIsKeptUntilChosen) {
   MainWindowState state = scannerState();
   state.sLampState.dwCrg2Lamp2 = 240;
@@ -563,16 +628,54 @@ TEST(GeneralSetupPage, LanguageItemsFollowTheCapabilityBits) {
     }
   }
 
-  // The stored language is shown even when its item is hidden; 0x0105 reads as 5 and is saved as 5.
+  // The stored language is shown even when its item is hidden; 0x0105 reads as 5 and, untouched,
+  // goes back as 0x0105 with the language record as it came.
   state.sParamAll.sGeneral.sPanel.u64PanelLangCap = 0;
   state.sParamAll.sGeneral.sPanel.dwPanelLangCur = 0x0105;
   shown.page.setParam(state);
   EXPECT_EQ(languages->indexOfSelectedItem(), 5);
   EXPECT_EQ(languages->titleOfSelectedItem(), "Español");
-  EXPECT_TRUE(shown.page.isDataChanged(state));
-  const MainWindowState out = saved(shown.page, state);
-  EXPECT_EQ(out.sParamAll.sGeneral.sPanel.dwPanelLangCur, 5u);
-  EXPECT_EQ(out.byLanguage, 5);
+  EXPECT_FALSE(shown.page.isDataChanged(state));
+  MainWindowState out = saved(shown.page, state);
+  EXPECT_EQ(out.sParamAll.sGeneral.sPanel.dwPanelLangCur, 0x0105u);
+  EXPECT_EQ(out.byLanguage, state.byLanguage);
+}
+
+// A language the user picks goes into the block's language and the language record alike; one the
+// pop-up has no item for stays, in both, until then.
+TEST(GeneralSetupPage, PickedLanguageGoesIntoTheBlockAndTheRecord) {
+  struct Case {
+    const char* what;
+    uint32_t stored;
+    uint8_t record;
+    int picked;  // -1: none
+    uint32_t savedCur;
+    uint8_t savedRecord;
+    bool changed;
+  };
+  const Case cases[] = {
+      {"no item, untouched", ~0u, 0, -1, ~0u, 0, false},
+      {"no item, Svenska picked", ~0u, 0, 9, 9, 9, true},
+      {"high bits, item 0 shown, untouched", 0x80000000u, 0, -1, 0x80000000u, 0, false},
+      {"high bits, Deutsch picked", 0x80000000u, 0, 2, 2, 2, true},
+      {"record apart, the shown item picked again", 4, 7, 4, 4, 7, false},
+      {"record apart, Dansk picked", 4, 7, 11, 11, 11, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MainWindowState state = scannerState();
+    state.sParamAll.sGeneral.sPanel.u64PanelLangCap = ~uint64_t(0);
+    state.sParamAll.sGeneral.sPanel.dwPanelLangCur = c.stored;
+    state.byLanguage = c.record;
+    ShownPage shown(state);
+    if (c.picked >= 0) {
+      ASSERT_TRUE(shown.ui().popupLanguage->chooseItem(c.picked));
+    }
+    EXPECT_EQ(shown.page.isDataChanged(state), c.changed);
+    const MainWindowState out = saved(shown.page, state);
+    EXPECT_EQ(out.sParamAll.sGeneral.sPanel.dwPanelLangCur, c.savedCur);
+    EXPECT_EQ(out.byLanguage, c.savedRecord);
+  }
 }
 
 TEST(GeneralSetupPage, DaylightSavingRowOnlyForItsCountries) {

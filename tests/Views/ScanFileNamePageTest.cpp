@@ -175,6 +175,10 @@ TEST(ScanFileNamePage, UntouchedPageWritesTheRecordBackUnchanged) {
          f.dwCountInitValue = 999999;
          f.byCountDigit = 6;
        }},
+      {"overwrite 2", [](FCL_RS_PARAM_FILENAME& f) { f.byExceptionHandling = 2; }},
+      {"overwrite 0xFF", [](FCL_RS_PARAM_FILENAME& f) { f.byExceptionHandling = 0xFF; }},
+      {"every byte 0xFF", [](FCL_RS_PARAM_FILENAME& f) { std::memset(&f, 0xFF, sizeof f); }},
+      {"every byte 0x80", [](FCL_RS_PARAM_FILENAME& f) { std::memset(&f, 0x80, sizeof f); }},
   };
   ShownPage shown(scannerState());
   for (const Case& c : cases) {
@@ -207,12 +211,21 @@ TEST(ScanFileNamePage, ControlsShowTheRecord) {
   EXPECT_EQ(ui.textMinimumNumberDigits->text(), "3");
   EXPECT_EQ(ui.stepMinimumNumberDigits->intValue(), 3);
 
-  // Only 1 checks the overwrite box; a stored 2 is saved as 0, which is a change.
-  state.sParamAll.sFilename.byExceptionHandling = 2;
-  shown.page.setParam(state);
-  EXPECT_FALSE(ui.chkOverwrite->isChecked());
-  EXPECT_TRUE(shown.page.isDataChanged(state));
-  EXPECT_EQ(saved(shown.page, state).byExceptionHandling, 0);
+  // Only 1 checks the overwrite box. Any other stored byte shows unchecked and goes back as it
+  // was until the user changes the box.
+  for (uint8_t stored : {uint8_t(2), uint8_t(0x80), uint8_t(0xFF)}) {
+    SCOPED_TRACE(int(stored));
+    state.sParamAll.sFilename.byExceptionHandling = stored;
+    shown.page.setParam(state);
+    EXPECT_FALSE(ui.chkOverwrite->isChecked());
+    EXPECT_FALSE(shown.page.isDataChanged(state));
+    EXPECT_EQ(saved(shown.page, state).byExceptionHandling, stored);
+    ui.chkOverwrite->click();
+    EXPECT_TRUE(shown.page.isDataChanged(state));
+    EXPECT_EQ(saved(shown.page, state).byExceptionHandling, 1);
+    ui.chkOverwrite->click();
+    EXPECT_EQ(saved(shown.page, state).byExceptionHandling, stored);
+  }
 }
 
 TEST(ScanFileNamePage, NameTypingRules) {

@@ -429,16 +429,25 @@ TEST_F(ScanProfilePageTest, RefusedWriteIsAFailure) {
 
 // ---- OK's checks ----------------------------------------------------------------------------------------
 
-// A new profile (all zero, network folder): the alerts come in OK's order, one per press, and the
-// window stays open until every entry is there.
+// A new profile (all zero, network folder): OK without a change leaves it as it was; once the
+// user changed something, every entry is checked: the alerts come in OK's order, one per press,
+// and the window stays open until every entry is there.
 TEST_F(ScanProfilePageTest, NewProfileOkAlertsComeInOrder) {
   FCL_RS_PROFILE blank{};
+  editProfile(blank, [&](Editor& e) {
+    e.OKBtnPressed();
+    EXPECT_FALSE(e.isVisible());
+  });
+  EXPECT_TRUE(dialogs.alerts().empty());
+  EXPECT_EQ(std::memcmp(&slot(0), &blank, sizeof blank), 0);
+
   struct Step {
     std::function<void(Editor&)> fill;  // before the press
     QString information;                // the alert, or empty: accepted
   };
   const Step steps[] = {
-      {[](Editor&) {}, emptyAlert("IDS_PF_PASSWORD")},
+      {[](Editor& e) { ASSERT_TRUE(e.controls().options->controls().popupDocumentSize->chooseItem(2)); },
+       emptyAlert("IDS_PF_PASSWORD")},
       {[](Editor& e) { retype(e.controls().textPassword, "pw"); }, emptyAlert("IDS_PF_RETYPE_PASSWORD")},
       {[](Editor& e) { retype(e.controls().textPasswordConfirm, "other"); }, text("IDS_PI_ERROR_MSG")},
       {[](Editor& e) { retype(e.controls().textPasswordConfirm, "pw"); }, emptyAlert("IDS_PS_PROFILE_NAME")},
@@ -485,7 +494,7 @@ TEST_F(ScanProfilePageTest, SftpPublicKeyAndTheKeyLists) {
   const Case cases[] = {
       {"keys chosen", {"c0", "c1", "c2"}, {"s0", "s1"}, 2, 1, true, 2, 1},
       {"as loaded", {"c0", "c1"}, {"s0"}, -1, -1, true, 1, 0},
-      {"no server keys", {"c0", "c1"}, {}, -1, -1, false, 1, 0},
+      {"no server keys, untouched", {"c0", "c1"}, {}, -1, -1, true, 1, 0},
       {"no client keys", {}, {"s0"}, -1, -1, true, 1, 0},  // index 1 has no item: stored as it was
   };
   for (const Case& c : cases) {
@@ -527,6 +536,18 @@ TEST_F(ScanProfilePageTest, SftpPublicKeyAndTheKeyLists) {
   p.sSFTPSetting.wClientKeyPairIndex = 0;
   editProfile(p, [&](Editor& e) { e.OKBtnPressed(); });
   EXPECT_EQ(slot(0).sSFTPSetting.wClientKeyPairIndex, 0);
+
+  // Without server keys, public-key log-in chosen by the user is refused for the missing key.
+  clientKeys = {"c0"};
+  serverKeys = {};
+  editProfile(sftpProfile(0), [&](Editor& e) {
+    e.controls().radioPublicKey->click();
+    dialogs.expectAlert(0, text("IDS_CM_WARNING"));
+    e.OKBtnPressed();
+    EXPECT_TRUE(e.isVisible());
+    EXPECT_EQ(dialogs.alerts().back().information, emptyAlert("IDS_PS_SERVER_PUBLIC_KEY"));
+    e.CancelBtnPressed();
+  });
 }
 
 // With password log-in the server-key pop-up stays enabled and checked, and its choice is stored.
@@ -658,12 +679,21 @@ TEST_F(ScanProfilePageTest, ServerAddressCheckAndLastHost) {
   });
   EXPECT_EQ(platform::textFromField(slot(0).sFTPSetting.szHost), "nas-01.example.comx");
 
-  // A stored empty address cannot be typed away from, and OK refuses it.
+  // A stored empty address cannot be typed away from; OK keeps it as it was.
   FCL_RS_PROFILE empty = ftpProfile();
   platform::textToField(empty.sFTPSetting.szHost, "");
   editProfile(empty, [&](Editor& e) {
     QTest::keyClicks(e.controls().textURI, ":");
     EXPECT_EQ(e.controls().textURI->text(), "");
+    e.OKBtnPressed();
+    EXPECT_FALSE(e.isVisible());
+  });
+  EXPECT_TRUE(dialogs.alerts().empty());
+  EXPECT_EQ(std::memcmp(&slot(0), &empty, sizeof empty), 0);
+  // The same address is refused once the user chose FTP for the profile.
+  empty.dwProfileType = 0;
+  editProfile(empty, [&](Editor& e) {
+    ASSERT_TRUE(e.controls().popupProfileType->chooseItem(1));
     dialogs.expectAlert(0, text("IDS_CM_WARNING"));
     e.OKBtnPressed();
     EXPECT_EQ(dialogs.alerts().back().information, emptyAlert("IDS_PF_HOST_ADDRESS"));
@@ -932,6 +962,143 @@ TEST_F(ScanProfilePageTest, UntouchedTextsGoBackByteForByte) {
     EXPECT_TRUE(dialogs.alerts().empty());
     EXPECT_EQ(std::memcmp(&p, &slot(0), sizeof p), 0);
     EXPECT_FALSE(page.isDataChanged(&io));
+  }
+}
+
+// A profile as a scanner may hold it, OK pressed without a change: no alert, and every byte goes
+// back as it came, whatever it holds.
+TEST_F(ScanProfilePageTest, OkOnAnUntouchedProfileHandsItBackAsItCame) {
+  struct Case {
+    const char* what;
+    std::function<void(FCL_RS_PROFILE&)> change;
+  };
+  const Case cases[] = {
+      {"network folder without account and password", [](FCL_RS_PROFILE& p) {
+         p.dwProfileType = 0;
+         std::memset(&p.sShareFolderSetting, 0, sizeof p.sShareFolderSetting);
+       }},
+      {"FTP without password, port 0, passive 0xFF", [](FCL_RS_PROFILE& p) {
+         std::memset(p.sFTPSetting.szPassword, 0, sizeof p.sFTPSetting.szPassword);
+         p.sFTPSetting.wPort = 0;
+         p.sFTPSetting.byPassiveMode = 0xFF;
+       }},
+      {"FTP without host and account, passive 2", [](FCL_RS_PROFILE& p) {
+         std::memset(p.sFTPSetting.szHost, 0, sizeof p.sFTPSetting.szHost);
+         std::memset(p.sFTPSetting.szUsername, 0, sizeof p.sFTPSetting.szUsername);
+         p.sFTPSetting.byPassiveMode = 2;
+       }},
+      {"SFTP, log-in 5, no password, key indexes beyond the lists", [](FCL_RS_PROFILE& p) {
+         p = sftpProfile(5);
+         std::memset(p.sSFTPSetting.szPassword, 0, sizeof p.sSFTPSetting.szPassword);
+         p.sSFTPSetting.wSeverPublicKeyIndex = 0xFFFF;
+         p.sSFTPSetting.wClientKeyPairIndex = 0xFFFF;
+       }},
+      {"SFTP with public key, no server key", [](FCL_RS_PROFILE& p) {
+         p = sftpProfile(1);
+         p.sSFTPSetting.wSeverPublicKeyIndex = 7;
+       }},
+      {"unknown kind, empty address", [](FCL_RS_PROFILE& p) {
+         p.dwProfileType = 7;
+         std::memset(p.sShareFolderSetting.szShareFolderUTF16, 0, sizeof p.sShareFolderSetting.szShareFolderUTF16);
+       }},
+      {"empty name", [](FCL_RS_PROFILE& p) { std::memset(p.szProfileName, 0, sizeof p.szProfileName); }},
+      {"scan options the rules would not produce", [](FCL_RS_PROFILE& p) {
+         p.sScan2Network.byDocumentSize = 24;
+         p.sScan2Network.byScanType = 3;
+         p.sScan2Network.byDuplexScan = 1;
+         p.sScan2Network.bySkipBlankPage = 1;
+         p.sScan2Network.wResolution_Auto = 600;
+         p.sScan2Network.byFileType_Auto = 9;
+       }},
+      {"every byte 0xFF", [](FCL_RS_PROFILE& p) { std::memset(&p, 0xFF, sizeof p); }},
+      {"every byte 0x80", [](FCL_RS_PROFILE& p) { std::memset(&p, 0x80, sizeof p); }},
+      {"every byte 0x01", [](FCL_RS_PROFILE& p) { std::memset(&p, 0x01, sizeof p); }},
+      {"every byte 0x02", [](FCL_RS_PROFILE& p) { std::memset(&p, 0x02, sizeof p); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FCL_RS_PROFILE p = ftpProfile();
+    c.change(p);
+    editProfile(p, [&](Editor& e) {
+      e.OKBtnPressed();
+      EXPECT_FALSE(e.isVisible());
+    });
+    EXPECT_TRUE(dialogs.alerts().empty());
+    EXPECT_EQ(std::memcmp(&p, &slot(0), sizeof p), 0);
+    EXPECT_FALSE(page.isDataChanged(&io));
+  }
+}
+
+// On a profile the user changed, OK checks what the user changed and what that brings into use;
+// the change is handed back beside the untouched odd values.
+TEST_F(ScanProfilePageTest, OkChecksWhatTheUserChangedAndWhatThatBringsIntoUse) {
+  struct Case {
+    const char* what;
+    std::function<void(FCL_RS_PROFILE&)> stored;
+    std::function<void(Editor&)> act;
+    QString alert;  // empty: accepted
+    std::function<void(FCL_RS_PROFILE&)> expect;
+  };
+  const auto noFtpPassword = [](FCL_RS_PROFILE& p) {
+    std::memset(p.sFTPSetting.szPassword, 0, sizeof p.sFTPSetting.szPassword);
+    p.sFTPSetting.byPassiveMode = 0xFF;
+  };
+  const Case cases[] = {
+      {"port changed, stored password empty", noFtpPassword,
+       [](Editor& e) { paste(e.controls().textPortNum, "2121"); }, QString(),
+       [](FCL_RS_PROFILE& p) { p.sFTPSetting.wPort = 2121; }},
+      {"passive mode chosen", noFtpPassword, [](Editor& e) { e.controls().radioPassiveOn->click(); }, QString(),
+       [](FCL_RS_PROFILE& p) { p.sFTPSetting.byPassiveMode = 1; }},
+      {"port changed to 0", noFtpPassword, [](Editor& e) { paste(e.controls().textPortNum, "0"); },
+       text("IDS_PF_PORT_RANGE_ERR_MSG"), nullptr},
+      {"password emptied", [](FCL_RS_PROFILE&) {},
+       [](Editor& e) {
+         retype(e.controls().textPassword, "");
+         retype(e.controls().textPasswordConfirm, "");
+       },
+       emptyAlert("IDS_PF_PASSWORD"), nullptr},
+      {"FTP chosen for a folder profile, FTP password empty", [](FCL_RS_PROFILE& p) {
+         p.dwProfileType = 0;
+         std::memset(p.sFTPSetting.szPassword, 0, sizeof p.sFTPSetting.szPassword);
+       },
+       [](Editor& e) { ASSERT_TRUE(e.controls().popupProfileType->chooseItem(1)); }, emptyAlert("IDS_PF_PASSWORD"),
+       nullptr},
+      {"folder chosen for an FTP profile, folder account empty", [](FCL_RS_PROFILE& p) {
+         platform::textToField(p.sShareFolderSetting.szPassword, "pw");
+         std::memset(p.sShareFolderSetting.szUsername, 0, sizeof p.sShareFolderSetting.szUsername);
+       },
+       [](Editor& e) { ASSERT_TRUE(e.controls().popupProfileType->chooseItem(0)); }, emptyAlert("IDS_PF_USER_NAME"),
+       nullptr},
+      {"kind chosen and left again", noFtpPassword,
+       [](Editor& e) {
+         ASSERT_TRUE(e.controls().popupProfileType->chooseItem(2));
+         ASSERT_TRUE(e.controls().popupProfileType->chooseItem(1));
+       },
+       QString(), [](FCL_RS_PROFILE&) {}},
+      {"SFTP password log-in chosen, stored password empty", [](FCL_RS_PROFILE& p) {
+         p = sftpProfile(1);
+         std::memset(p.sSFTPSetting.szPassword, 0, sizeof p.sSFTPSetting.szPassword);
+       },
+       [](Editor& e) { e.controls().radioPassword->click(); }, emptyAlert("IDS_PF_PASSWORD"), nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FCL_RS_PROFILE p = ftpProfile();
+    c.stored(p);
+    editProfile(p, [&](Editor& e) {
+      c.act(e);
+      if (!c.alert.isEmpty()) dialogs.expectAlert(0, text("IDS_CM_WARNING"));
+      e.OKBtnPressed();
+      EXPECT_EQ(e.isVisible(), !c.alert.isEmpty());
+      if (!c.alert.isEmpty()) {
+        ASSERT_FALSE(dialogs.alerts().empty());
+        EXPECT_EQ(dialogs.alerts().back().information, c.alert);
+        e.CancelBtnPressed();
+      }
+    });
+    FCL_RS_PROFILE expected = p;
+    if (c.expect) c.expect(expected);
+    EXPECT_EQ(std::memcmp(&expected, &slot(0), sizeof p), 0);
   }
 }
 

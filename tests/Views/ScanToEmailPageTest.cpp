@@ -150,14 +150,109 @@ TEST(ScanToEmailPage, UntouchedRecordsAreWrittenBackUnchanged) {
          r.byMarginRight = 1;
          r.byMarginBottom = -1;
        }},
+      // File types the shown scan type does not offer (shown as multi-page PDF).
+      {"colour with TIFF", [](Record& r) { r.byFileType_Color = 9; }},
+      {"automatic with JPEG", [](Record& r) {
+         r.byScanType = 3;
+         r.byFileType_Auto = 2;
+       }},
+      {"black and white with JPEG", [](Record& r) {
+         r.byScanType = 0;
+         r.byFileType_BW = 2;
+       }},
+      // Combinations the option rules would not produce (shown as the rules force them).
+      {"restricted size with automatic, two-sided, blank-page skipping, 600 dpi", [](Record& r) {
+         r.byDocumentSize = 23;
+         r.byScanType = 3;
+         r.byDuplexScan = 1;
+         r.bySkipBlankPage = 1;
+         r.wResolution_Auto = 600;
+         r.wResolution_Color = 600;
+       }},
+      {"restricted size with colour at 400 dpi", [](Record& r) {
+         r.byDocumentSize = 24;
+         r.wResolution_Color = 400;
+       }},
+      {"every byte 0xFF", [](Record& r) { std::memset(&r, 0xFF, sizeof r); }},
+      {"every byte 0x80", [](Record& r) { std::memset(&r, 0x80, sizeof r); }},
+      {"every byte 0x02", [](Record& r) { std::memset(&r, 0x02, sizeof r); }},
+  };
+  for (bool isB : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (isB ? " (USB-only model)" : ""));
+      Record r = scannerRecord();
+      c.change(r);
+      ShownPage shown(r, isB);
+      EXPECT_FALSE(shown.page.isDataChanged(r));
+      EXPECT_TRUE(sameBytes(shown.saved(), r));
+      // Also after the user changed a control there and back.
+      const int size = shown.ui().popupDocumentSize->indexOfSelectedItem();
+      choose(shown.ui().popupDocumentSize, 25);
+      if (size >= 0) choose(shown.ui().popupDocumentSize, size);
+      else shown.ui().popupDocumentSize->selectItem(-1);
+      EXPECT_FALSE(shown.page.isDataChanged(r));
+      EXPECT_TRUE(sameBytes(shown.saved(), r));
+    }
+  }
+}
+
+// What the user changes is written, and what the option rules change because of it: a
+// restricted size turns two-sided scan and blank-page skipping off, colour replaces automatic
+// and 600 dpi becomes 300; a scan type chosen stores the file type its slot shows. What the user
+// left alone stays as stored beside it.
+TEST(ScanToEmailPage, TheUsersChangesAndWhatFollowsFromThemAreWritten) {
+  struct Case {
+    const char* what;
+    void (*change)(Record&);
+    void (*act)(const Controls&);
+    void (*expect)(Record&);
+  };
+  const Case cases[] = {
+      {"restricted size chosen", [](Record& r) {
+         r.byScanType = 3;
+         r.wResolution_Auto = 600;
+       },
+       [](const Controls& ui) { choose(ui.popupDocumentSize, 23); },
+       [](Record& r) {
+         r.byDocumentSize = 23;
+         r.byScanType = 2;
+         r.byDuplexScan = 0;
+         r.bySkipBlankPage = 0;
+       }},
+      {"restricted size chosen with 600 dpi", [](Record& r) { r.wResolution_Color = 600; },
+       [](const Controls& ui) { choose(ui.popupDocumentSize, 24); },
+       [](Record& r) {
+         r.byDocumentSize = 24;
+         r.byDuplexScan = 0;
+         r.bySkipBlankPage = 0;
+         r.wResolution_Color = 300;
+       }},
+      {"scan type chosen whose slot holds a file type it does not offer", [](Record& r) { r.byFileType_Gray = 9; },
+       [](const Controls& ui) { choose(ui.popupScanType, 1); },
+       [](Record& r) {
+         r.byScanType = 1;
+         r.byFileType_Gray = 1;
+       }},
+      {"stored restricted combination, only the brightness changed", [](Record& r) {
+         r.byDocumentSize = 23;
+         r.byScanType = 3;
+       },
+       [](const Controls& ui) { choose(ui.popupBrightness, 0); },
+       [](Record& r) { r.byBrightness = ScanOptionEditor::kBrightnessMin; }},
+      {"hidden file type, another chosen", [](Record& r) { r.byFileType_Color = 9; },
+       [](const Controls& ui) { choose(ui.popupFileType, 0); },
+       [](Record& r) { r.byFileType_Color = 0; }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Record r = scannerRecord();
     c.change(r);
     ShownPage shown(r);
-    EXPECT_FALSE(shown.page.isDataChanged(r));
-    EXPECT_TRUE(sameBytes(shown.saved(), r));
+    c.act(shown.ui());
+    Record expected = r;
+    c.expect(expected);
+    EXPECT_TRUE(shown.page.isDataChanged(r));
+    EXPECT_TRUE(sameBytes(shown.saved(), expected));
   }
 }
 
@@ -210,14 +305,14 @@ TEST(ScanToEmailPage, FileTypesAndSizeFollowTheScanTypeAndModel) {
 }
 
 // A stored file type the scan type does not offer shows as multi-page PDF and is saved as that.
-TEST(ScanToEmailPage, HiddenStoredFileTypeBecomesMultiPagePdf) {
+TEST(ScanToEmailPage, HiddenStoredFileTypeShowsAsMultiPagePdf) {
   Record r = scannerRecord();
   r.byScanType = 3;
   r.byFileType_Auto = 2;
   ShownPage shown(r);
   EXPECT_EQ(shown.ui().popupFileType->indexOfSelectedItem(), 1);
-  EXPECT_TRUE(shown.page.isDataChanged(r));
-  EXPECT_EQ(shown.saved().byFileType_Auto, 1);
+  EXPECT_FALSE(shown.page.isDataChanged(r));
+  EXPECT_EQ(shown.saved().byFileType_Auto, 2);
 }
 
 TEST(ScanToEmailPage, UserChoicesAreWrittenToTheShownSlot) {
@@ -282,15 +377,20 @@ TEST(ScanToEmailPage, RestrictedDocumentSizes) {
   }
 }
 
-TEST(ScanToEmailPage, RestrictedSizeLoadedWithAutomaticIsAChange) {
+// Loaded with automatic, a restricted size shows colour; untouched, automatic goes back. A scan
+// type the user chooses is stored.
+TEST(ScanToEmailPage, RestrictedSizeLoadedWithAutomaticShowsColour) {
   Record r = scannerRecord();
   r.byDocumentSize = 24;
   r.byScanType = 3;
   ShownPage shown(r);
   EXPECT_EQ(shown.ui().popupScanType->indexOfSelectedItem(), 2);
+  EXPECT_FALSE(shown.page.isDataChanged(r));
+  EXPECT_TRUE(sameBytes(shown.saved(), r));
+  choose(shown.ui().popupScanType, 1);
   EXPECT_TRUE(shown.page.isDataChanged(r));
   const Record out = shown.saved();
-  EXPECT_EQ(out.byScanType, 2);
+  EXPECT_EQ(out.byScanType, 1);
   EXPECT_EQ(out.byFileType_Auto, r.byFileType_Auto);
   EXPECT_EQ(out.wResolution_Auto, r.wResolution_Auto);
 }

@@ -168,15 +168,19 @@ TEST_F(ScanToPCPage, OfferedFileTypesAndFileSize) {
       EXPECT_EQ(shown.ui().popupContinuousScan->isVisible(), !isB);
     }
   }
-  // A stored file type the page does not offer shows and saves as multi-page PDF.
+  // A stored file type the page does not offer shows as multi-page PDF and, untouched, goes back
+  // as it was; a file type the user chooses is stored.
   for (int stored = 3; stored <= 8; ++stored) {
     SCOPED_TRACE(stored);
     Record r = scannerRecord();
     r.byFileType_Gray = uint8_t(stored);
     ShownPage shown(r);
     EXPECT_EQ(shown.ui().popupFileType->indexOfSelectedItem(), 1);
+    EXPECT_FALSE(shown.page.isDataChanged(r));
+    EXPECT_EQ(shown.save().byFileType_Gray, stored);
+    choose(shown.ui().popupFileType, 0);
     EXPECT_TRUE(shown.page.isDataChanged(r));
-    EXPECT_EQ(shown.save().byFileType_Gray, 1);
+    EXPECT_EQ(shown.save().byFileType_Gray, 0);
   }
   // Untouched and offered: back byte for byte.
   ShownPage shown;

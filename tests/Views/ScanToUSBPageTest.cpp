@@ -448,19 +448,21 @@ TEST(ScanToUSBPage, PasswordChangeCheckAndBytes) {
 
 // File-size and resolution choices go to the slot of the scan type shown, also when a
 // restricted document size forced colour in place of automatic, and the scan-type choice
-// itself is stored only when the controls are read back.
+// itself is stored only when the controls are read back. Colour shown in place of the automatic
+// the scanner held is stored only when the user's choice of the size forced it.
 TEST(ScanToUSBPage, ChoicesGoToTheShownScanTypesSlot) {
   struct Case {
     const char* what;
     int storedScanType;
     void (*before)(const ScanOptionEditor::Controls&);
+    int savedScanType;
   };
   const Case cases[] = {
       {"colour forced by a restricted size", 3,
-       [](const ScanOptionEditor::Controls& ui) { ASSERT_TRUE(ui.popupDocumentSize->chooseItem(23)); }},
-      {"colour loaded with a restricted size", 3, nullptr},
+       [](const ScanOptionEditor::Controls& ui) { ASSERT_TRUE(ui.popupDocumentSize->chooseItem(23)); }, 2},
+      {"colour loaded with a restricted size", 3, nullptr, 3},
       {"colour chosen over grey", 1,
-       [](const ScanOptionEditor::Controls& ui) { ASSERT_TRUE(ui.popupScanType->chooseItem(2)); }},
+       [](const ScanOptionEditor::Controls& ui) { ASSERT_TRUE(ui.popupScanType->chooseItem(2)); }, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -479,7 +481,7 @@ TEST(ScanToUSBPage, ChoicesGoToTheShownScanTypesSlot) {
     EXPECT_EQ(shown.page.scan2USB().wResolution_Auto, r.wResolution_Auto);
     EXPECT_EQ(shown.page.scan2USB().wResolution_Gray, r.wResolution_Gray);
     const Record out = shown.savedRecord();
-    EXPECT_EQ(out.byScanType, 2);
+    EXPECT_EQ(out.byScanType, c.savedScanType);
     EXPECT_EQ(out.byFileSize_Color, 2);
     EXPECT_EQ(out.wResolution_Color, 150);
   }
