@@ -183,6 +183,14 @@ class ProgramFixture : public ::testing::Test {
     return p;
   }
   QProcess& start() { return start(environment()); }
+  // The scanner's PC list holds this computer's entry already.
+  void listThisComputer() {
+    monitor::FCL_RS_PCLIST own{};
+    platform::textToField(own.szPCName, QStringLiteral("test-host"));
+    platform::textToField(own.szPCUUID, QString::fromLatin1(kPCUUID));
+    own.dwConnectType = monitor::kConnectTypeNetwork;
+    sim.model().setPCList({own});
+  }
   bool listed() {
     for (const auto& e : sim.model().pcList())
       if (std::strncmp(e.szPCUUID, kPCUUID, 40) == 0) return true;
@@ -256,11 +264,7 @@ TEST_F(ProgramFixture, TheScanApplicationInheritsNoDescriptorAndPowerOffReleases
   FakeLogind logind(system.connect());
   ASSERT_TRUE(logind.registered());
   writeDevice(sim.address(), true);
-  monitor::FCL_RS_PCLIST own{};
-  platform::textToField(own.szPCName, QStringLiteral("test-host"));
-  platform::textToField(own.szPCUUID, QString::fromLatin1(kPCUUID));
-  own.dwConnectType = monitor::kConnectTypeNetwork;
-  sim.model().setPCList({own});
+  listThisComputer();
   QProcess& monitor = start();
   ASSERT_TRUE(waitUntil([&] { return logind.inhibitCalls() >= 1 && logind.lastHeld(); }, 30s));
   ASSERT_TRUE(sim.model().pressScanButton(kPCUUID));
@@ -292,11 +296,7 @@ TEST_F(ProgramFixture, TheScanApplicationInheritsNoDescriptorAndPowerOffReleases
 // press still runs; the press is cleared on the scanner, so the next monitor starts no second one.
 TEST_F(ProgramFixture, APressWhoseApplicationRunsAtSIGTERMIsClearedAndTheNextMonitorStartsNoSecond) {
   writeDevice(sim.address(), true);
-  monitor::FCL_RS_PCLIST own{};
-  platform::textToField(own.szPCName, QStringLiteral("test-host"));
-  platform::textToField(own.szPCUUID, QString::fromLatin1(kPCUUID));
-  own.dwConnectType = monitor::kConnectTypeNetwork;
-  sim.model().setPCList({own});
+  listThisComputer();
   QProcess& first = start();
   ASSERT_TRUE(sim.model().pressScanButton(kPCUUID));
   ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(dir.filePath("started")); }, 30s));
