@@ -207,7 +207,7 @@ bool controllerScan::isScannerConnect() {
   while (!m_isGetDevice) {
     if (m_aborted) return false;
     const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
       debugLine(QStringLiteral("no discovery report"));
       return false;

@@ -100,7 +100,7 @@ bool USBWraper::usbPhase(bool write, void* buffer, uint32_t length, Clock::time_
   int failures = 0;
   for (;;) {
     if (m_aborted || !m_pobjUSB) return false;
-    const auto left = std::chrono::duration_cast<ms>(deadline - Clock::now());
+    const auto left = std::chrono::ceil<ms>(deadline - Clock::now());
     if (left.count() <= 0) {
       MonitorDebugLog::line(QStringLiteral("USB transfer: out of time"));
       return false;
