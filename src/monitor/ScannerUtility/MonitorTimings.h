@@ -35,6 +35,7 @@ struct MonitorTimings {
 
   // ---- Operations (controllerScan)
   ms idleEventPause{3000};       // after an event poll that brought no scan for this computer
+                                 // (the event loop served; a stop ends it)
   ms discoveryWait{4000};        // the wait for the discovery's report (its search takes 2 s)
 
   // ---- Discovery (NetworkSearch)

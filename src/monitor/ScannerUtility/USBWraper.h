@@ -12,9 +12,9 @@
 // One exchange, from OpenScanner (on USB the open of the device, on TCP the connect that
 // follows) to its last byte, ends within MonitorTimings::exchange, the event read within
 // MonitorTimings::eventExchange (its command phase within `exchange`); a deadline given with
-// limitTo() ends it earlier when it comes first. A USB phase runs as
-// bulk transfers of at most MonitorTimings::usbTry each and serves the event loop between them,
-// so a quit signal or power-off is handled, and breaks the phase off (abort()), within a try.
+// limitTo() ends it earlier when it comes first. A USB phase runs as bulk transfers of at most
+// MonitorTimings::usbTry each and serves the event loop between them, so a quit signal or
+// power-off is handled, and breaks the phase off (abort()), within a try.
 // A try that timed out is followed at once by one for the rest. A try that moved only part of
 // the bytes is followed by one for the rest after usbReadPause (the event loop served). In a data
 // read, a try that failed otherwise, or brought nothing, is followed by another after
