@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <utility>
 #include <vector>
 
 #include "monitor/AutostartEntry.h"
@@ -228,8 +230,8 @@ QString AppDelegate::autostartFile() const {
 void AppDelegate::addAppToSystemLoginItem() {
   QDir().mkpath(m_env.autostartDir);
   const QFileInfo exe(m_env.bundlePath);
-  if (AutostartEntry::ensure(autostartFile(), exe.absoluteFilePath(), exe.fileName()) ==
-      AutostartEntry::Outcome::Failed)
+  const QString model = resourceDeviceSetting().value(QStringLiteral("DriverName")).toString();
+  if (AutostartEntry::ensure(autostartFile(), exe.absoluteFilePath(), model) == AutostartEntry::Outcome::Failed)
     debugLine(QStringLiteral("the login item could not be read or written: %1").arg(autostartFile()));
 }
 
@@ -310,9 +312,11 @@ void AppDelegate::circulationMonitor() {
     }
   }
   if (!handedOff && !runScanApplication(scanApp)) return;
+  // A stop clears the press itself, before it removes this computer.
   if (m_stopping) return;
 
-  _backscan->clearEventChecking();
+  // A clear broken off by a stop is left to the stop's.
+  if (_backscan->clearEventChecking() || !m_stopping) m_pressTaken = false;
 }
 
 bool AppDelegate::runScanApplication(const QString& scanApp) {
@@ -326,6 +330,7 @@ bool AppDelegate::runScanApplication(const QString& scanApp) {
   // it started) does not hold the monitor. One that ended already has no start time.
   m_scanPid = pid;
   m_scanStartTime = RunningProcesses::startTime(pid);
+  m_pressTaken = true;
   m_found = true;
   while (m_found && !m_stopping) {
     debugLine("checkPageViewerRun");
@@ -345,6 +350,7 @@ void AppDelegate::handOff(const QString& thirdAppPath, const QString& program, c
   } else {
     notifier.notify(modelName, QString(), connection);
   }
+  m_pressTaken = true;
   while (!m_stopping) {
     const bool running = m_env.launcher.isTargetRunning ? m_env.launcher.isTargetRunning(thirdAppPath)
                                                         : RunningProcesses::runsProgram(program);
@@ -470,17 +476,28 @@ void AppDelegate::quitNow() {
   m_env.quit();
 }
 
+controllerScan::Removal AppDelegate::stopRemoval() {
+  controllerScan::Removal how;
+  // The press goes to this stop's clear: whatever comes of it, nothing else clears it.
+  how.clearEventFirst = std::exchange(m_pressTaken, false);
+  how.deadline = std::chrono::steady_clock::now() + m_env.timings.stopLimit;
+  return how;
+}
+
 void AppDelegate::startStopRemoval() {
   m_stopRemoval = StopRemoval::Running;
   const quint64 stop = ++m_stop;
+  const controllerScan::Removal how = stopRemoval();
   _backscan->abortOperation();
-  _backscan->removePCList([this, stop](bool) {
-    // A power-off that was called off meanwhile ended this stop: the inhibitor is kept.
-    if (stop != m_stop) return;
-    m_stopRemoval = StopRemoval::Done;
-    if (m_power) m_power->release();
-    if (m_quitting) quitNow();
-  });
+  _backscan->removePCList(
+      [this, stop](bool) {
+        // A power-off that was called off meanwhile ended this stop: the inhibitor is kept.
+        if (stop != m_stop) return;
+        m_stopRemoval = StopRemoval::Done;
+        if (m_power) m_power->release();
+        if (m_quitting) quitNow();
+      },
+      how);
 }
 
 void AppDelegate::quitRequested(int signalNumber) {
@@ -555,5 +572,5 @@ void AppDelegate::applicationWillTerminate() {
   m_stopRemoval = StopRemoval::Running;
   m_stopping = true;
   ++m_stop;
-  _backscan->removePCList();
+  _backscan->removePCList({}, stopRemoval());
 }

@@ -23,12 +23,16 @@
 // it does not hold the single-monitor lock against the next login's monitor nor start a scan
 // application on a dead bus. It is seen at once from the bus's "Disconnected" and, should that
 // not come, within Timings::busCheck from the connection's state. A monitor that started without
-// a session bus runs on without one. A stop breaks off the scanner exchange under way and ends the wait
-// for a scan application, stops the timer and removes this computer from the PC list once;
-// after that removal the power-off inhibitor is released, and a signal's stop quits. A stop
+// a session bus runs on without one. A stop breaks off the scanner exchange under way (or the
+// pause after an event poll) and ends the wait for a scan application, stops the timer and
+// removes this computer from the PC list once. When the monitor has started (or handed) a scan
+// application for a press that it has not cleared yet, the stop first clears that press on the
+// scanner, so that no later monitor starts an application for it again. The clear and the
+// removal run within one limit, Timings::stopLimit (inside logind's inhibitor delay, 5 s by
+// default); after that removal the power-off inhibitor is released, and a signal's stop quits. A stop
 // removes once whatever else comes: a signal during a power-off's removal lets that removal end
 // (within its own limits) and then quits without removing again, as does a signal after it;
-// any signal after the first, while the stop's removal runs, breaks that removal off and quits
+// any signal after the first, while the stop's clear or removal runs, breaks them off and quits
 // at once, the inhibitor released. A power-off that is called off (PrepareForShutdown(false)) ends its stop
 // unless a signal came meanwhile: the inhibitor is taken again and the cycle goes on. On a
 // signal "app will terminate" is logged once, before the removal; the quit that follows
@@ -36,7 +40,7 @@
 //
 // A termination request ("appWillTerminate" for this executable) is not a stop: it neither
 // ends the wait for a scan application nor breaks off the exchange under way. Its removal runs
-// once that exchange has ended (at once during the wait), the timer keeps running and a later
+// once that exchange has ended (at once during the wait or the pause after an event poll), the timer keeps running and a later
 // tick registers this computer again. During a stop a request removes nothing more. Only a
 // request whose argument is exactly a{sv} is read; any other shape is ignored.
 //
@@ -85,6 +89,7 @@ class AppDelegate : public QObject {
     ms appCheck{500};            // between two looks whether the scan application still runs
     ms rediscoveryPause{20};     // between two re-discovery attempts
     ms busCheck{1000};           // between two looks whether the session bus is still there
+    ms stopLimit{4000};          // a stop's clear and removal together (logind waits 5 s by default)
   };
 
   // What lies outside the monitor; empty members take the system's own.
@@ -164,6 +169,8 @@ class AppDelegate : public QObject {
   void logWillTerminate();
   void pauseServing(ms duration);
   bool runScanApplication(const QString& scanApp);
+  // The removal of a stop: the press taken up first, within the stop's limit.
+  controllerScan::Removal stopRemoval();
   void handOff(const QString& thirdAppPath, const QString& program, const QString& modelName);
   Notifier& notifierFor(const QString& targetPath);
   QVariantMap resourceDeviceSetting() const;
@@ -172,6 +179,7 @@ class AppDelegate : public QObject {
   std::unique_ptr<controllerScan> _backscan;
   QTimer m_timer;
   bool m_found = false;
+  bool m_pressTaken = false;  // an application was started (or handed) the press, not cleared yet
   qint64 m_scanPid = 0;                      // the scan application started last
   unsigned long long m_scanStartTime = 0;    // its start time (RunningProcesses::startTime)
   int32_t dwPcListCurrectCount = 0;

@@ -9,8 +9,10 @@
 
 #include "monitor/DesktopExec.h"
 
+using monitor::escapeDesktopString;
 using monitor::quoteDesktopExecArgument;
 using monitor::splitDesktopExec;
+using monitor::unescapeDesktopString;
 
 namespace {
 
@@ -24,6 +26,17 @@ QString resolved(const QString& path) {
 
 QByteArray execLine(const QString& executable) {
   return "Exec=" + quoteDesktopExecArgument(QFileInfo(executable).absoluteFilePath()).toUtf8();
+}
+
+QByteArray tryExecLine(const QString& executable) {
+  return "TryExec=" + escapeDesktopString(QFileInfo(executable).absoluteFilePath()).toUtf8();
+}
+
+// Whether `program` (a path, or a name looked up on PATH) is `executable`.
+bool isProgram(const QString& program, const QString& executable) {
+  if (program.isEmpty()) return false;
+  const QString found = program.contains(QLatin1Char('/')) ? program : QStandardPaths::findExecutable(program);
+  return !found.isEmpty() && resolved(found) == resolved(executable);
 }
 
 bool isGroupHeader(const QByteArray& line) { return line.trimmed().startsWith('['); }
@@ -48,12 +61,19 @@ bool write(const QString& file, const QByteArray& text) {
 
 }  // namespace
 
-QByteArray AutostartEntry::fresh(const QString& executable, const QString& name) {
+QByteArray AutostartEntry::fresh(const QString& executable, const QString& model) {
+  const QString scanner = model.isEmpty() ? QStringLiteral("Zerelta scanner") : QStringLiteral("Zerelta ") + model;
   QByteArray text;
   text += kGroup + "\n";
   text += "Type=Application\n";
-  text += "Name=" + name.toUtf8() + "\n";
-  text += "Comment=Push-scan monitor: starts the scan application when the scanner's scan button is pressed\n";
+  text += "Name=" + escapeDesktopString(scanner + QStringLiteral(" scan-button monitor")).toUtf8() + "\n";
+  text += "Comment=" +
+          escapeDesktopString(QStringLiteral("Starts the scan application when the scan button of the %1 is pressed")
+                                  .arg(scanner))
+              .toUtf8() +
+          "\n";
+  text += QByteArray("Icon=") + kIcon + "\n";
+  text += tryExecLine(executable) + "\n";
   text += execLine(executable) + "\n";
   text += "Terminal=false\n";
   text += "X-GNOME-Autostart-enabled=true\n";
@@ -64,14 +84,12 @@ bool AutostartEntry::runs(const QString& exec, const QString& executable) {
   bool ok = false;
   const QStringList words = splitDesktopExec(exec, &ok);
   if (!ok) return false;
-  const QString first = words.first();
-  const QString program = first.contains(QLatin1Char('/')) ? first : QStandardPaths::findExecutable(first);
-  return !program.isEmpty() && resolved(program) == resolved(executable);
+  return isProgram(words.first(), executable);
 }
 
-AutostartEntry::Outcome AutostartEntry::ensure(const QString& file, const QString& executable, const QString& name) {
+AutostartEntry::Outcome AutostartEntry::ensure(const QString& file, const QString& executable, const QString& model) {
   QFile in(file);
-  if (!in.exists()) return write(file, fresh(executable, name)) ? Outcome::Written : Outcome::Failed;
+  if (!in.exists()) return write(file, fresh(executable, model)) ? Outcome::Written : Outcome::Failed;
   if (!in.open(QIODevice::ReadOnly)) return Outcome::Failed;
   const QByteArray text = in.readAll();
   in.close();
@@ -87,7 +105,7 @@ AutostartEntry::Outcome AutostartEntry::ensure(const QString& file, const QStrin
   if (group < 0) {
     qsizetype at = 0;
     while (at < lines.size() && !isGroupHeader(lines[at])) ++at;
-    QList<QByteArray> entry = fresh(executable, name).split('\n');
+    QList<QByteArray> entry = fresh(executable, model).split('\n');
     entry.removeLast();
     for (qsizetype i = 0; i < entry.size(); ++i) lines.insert(at + i, entry[i]);
     changed = true;
@@ -95,20 +113,32 @@ AutostartEntry::Outcome AutostartEntry::ensure(const QString& file, const QStrin
     qsizetype end = group + 1;
     while (end < lines.size() && !isGroupHeader(lines[end])) ++end;
     qsizetype exec = -1;
+    qsizetype tryExec = -1;
     for (qsizetype i = end - 1; i > group; --i) {
       const QByteArray key = keyOf(lines[i]);
       if (key == "Exec") exec = i;  // the first one counts
+      if (key == "TryExec") tryExec = i;
       if (key == "NoDisplay" && valueOf(lines[i]) == "true") {
         lines.removeAt(i);
         if (exec > i) --exec;
+        if (tryExec > i) --tryExec;
         changed = true;
       }
     }
     if (exec < 0) {
-      lines.insert(group + 1, execLine(executable));
+      exec = group + 1;
+      lines.insert(exec, execLine(executable));
+      if (tryExec >= exec) ++tryExec;
       changed = true;
     } else if (!runs(QString::fromUtf8(valueOf(lines[exec])), executable)) {
       lines[exec] = execLine(executable);
+      changed = true;
+    }
+    if (tryExec < 0) {
+      lines.insert(exec + 1, tryExecLine(executable));
+      changed = true;
+    } else if (!isProgram(unescapeDesktopString(QString::fromUtf8(valueOf(lines[tryExec]))), executable)) {
+      lines[tryExec] = tryExecLine(executable);
       changed = true;
     }
   }

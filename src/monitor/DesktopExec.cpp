@@ -138,9 +138,13 @@ QString quoteDesktopExecArgument(const QString& arg) {
   }
   quoted += QLatin1Char('"');
   // The string escapes, applied last so that the reader's first step undoes them.
+  return escapeDesktopString(quoted);
+}
+
+QString escapeDesktopString(const QString& value) {
   QString out;
-  out.reserve(quoted.size());
-  for (const QChar c : quoted) {
+  out.reserve(value.size());
+  for (const QChar c : value) {
     switch (c.unicode()) {
       case '\\': out += QLatin1String("\\\\"); break;
       case '\n': out += QLatin1String("\\n"); break;

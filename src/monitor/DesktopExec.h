@@ -44,6 +44,9 @@ struct DesktopEntryFields {
 QStringList splitDesktopExec(const QString& exec, bool* ok, const DesktopEntryFields& fields = {});
 // The escapes of a string value ("\s", "\n", "\t", "\r", "\\"; any other backslash is kept).
 QString unescapeDesktopString(const QString& value);
+// The writer's side: a backslash, newline, tab and carriage return escaped, so that
+// unescapeDesktopString() gives `value` back.
+QString escapeDesktopString(const QString& value);
 QString quoteDesktopExecArgument(const QString& arg);
 
 }  // namespace monitor

@@ -61,19 +61,30 @@ controllerScan::Operation::~Operation() {
 }
 
 void controllerScan::runPendingRemovals() {
-  if (m_busy || m_pendingRemovals.empty()) return;
-  m_busy = true;
-  std::vector<std::function<void(bool)>> waiting;
-  waiting.swap(m_pendingRemovals);
-  const bool ok = removeNow();
-  // Requests that came while this removal waited are answered by it too.
-  for (auto& f : m_pendingRemovals) waiting.push_back(std::move(f));
-  m_pendingRemovals.clear();
-  m_busy = false;
-  for (auto& f : waiting) {
-    if (f) f(ok);
+  while (!m_busy && !m_pendingRemovals.empty()) {
+    m_busy = true;
+    std::vector<std::function<void(bool)>> waiting;
+    waiting.swap(m_pendingRemovals);
+    const Removal how = m_pendingHow;
+    m_pendingHow = {};
+    const bool ok = removeNow(how);
+    const bool brokenOff = m_aborted;
+    m_aborted = false;
+    // Requests that came while this removal ran are answered by it too, unless it was broken
+    // off or they ask for a clear it did not make: those run next.
+    if (!brokenOff && (how.clearEventFirst || !m_pendingHow.clearEventFirst)) {
+      for (auto& f : m_pendingRemovals) waiting.push_back(std::move(f));
+      m_pendingRemovals.clear();
+      m_pendingHow = {};
+    }
+    m_busy = false;
+    for (auto& f : waiting) {
+      if (f) f(ok);
+    }
   }
 }
+
+bool controllerScan::pastDeadline() const { return m_deadline && std::chrono::steady_clock::now() >= *m_deadline; }
 
 void controllerScan::abortOperation() {
   if (!m_busy) return;
@@ -155,7 +166,7 @@ bool controllerScan::isOwnEntry(const FCL_RS_PCLIST& entry) const {
 // Opening an operation, re-discovery
 
 bool controllerScan::confirmOpenConnect(const QString&) {
-  if (m_aborted) return false;
+  if (m_aborted || pastDeadline()) return false;
   if (!m_usbWraper.OpenScanner(m_IPAddressStr)) {
     m_usbWraper.CloseScanner();
     return false;
@@ -171,7 +182,7 @@ bool controllerScan::confirmOpenConnect(const QString&) {
     m_usbWraper.CloseScanner();
     return false;
   }
-  if (m_aborted || !m_usbWraper.OpenConnect(m_IPAddressStr)) return false;
+  if (m_aborted || pastDeadline() || !m_usbWraper.OpenConnect(m_IPAddressStr)) return false;
   saveNewIPAddress();
   return true;
 }
@@ -191,11 +202,12 @@ bool controllerScan::modifyNetIPConnect() {
 
 bool controllerScan::isScannerConnect() {
   const MonitorTimings t = MonitorTimings::current();
-  const auto deadline = std::chrono::steady_clock::now() + t.discoveryWait;
+  auto deadline = std::chrono::steady_clock::now() + t.discoveryWait;
+  if (m_deadline) deadline = std::min(deadline, *m_deadline);
   while (!m_isGetDevice) {
     if (m_aborted) return false;
     const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
       debugLine(QStringLiteral("no discovery report"));
       return false;
@@ -320,23 +332,39 @@ bool controllerScan::addPlistToDevice() {
   return true;
 }
 
-bool controllerScan::removePCList(std::function<void(bool)> done) {
+bool controllerScan::removePCList(std::function<void(bool)> done, Removal how) {
   if (m_busy) {
     // Called from a handler inside the wait of another operation: run it once that has ended.
     debugLine(QStringLiteral("remove pclist deferred until the running operation has ended"));
     m_pendingRemovals.push_back(std::move(done));
+    m_pendingHow.clearEventFirst |= how.clearEventFirst;
+    if (how.deadline && (!m_pendingHow.deadline || *how.deadline < *m_pendingHow.deadline))
+      m_pendingHow.deadline = how.deadline;
     return false;
   }
   bool ok;
   {
     Operation op(*this);
-    ok = removeNow();
+    ok = removeNow(how);
   }
   if (done) done(ok);
   return ok;
 }
 
-bool controllerScan::removeNow() {
+bool controllerScan::removeNow(const Removal& how) {
+  m_deadline = how.deadline;
+  m_usbWraper.limitTo(how.deadline);
+  if (how.clearEventFirst) {
+    debugLine("clearing the scan-button event taken up before removing this computer");
+    clearNow();
+  }
+  const bool ok = removeEntryNow();
+  m_deadline.reset();
+  m_usbWraper.limitTo(std::nullopt);
+  return ok;
+}
+
+bool controllerScan::removeEntryNow() {
   const char* failLine = "====Send Command FCLD_RS_PCLIST_REMOVE faild and return====";
   bool ok = false;
   if (!confirmOpenConnect(m_IPAddressStr)) {
@@ -428,22 +456,31 @@ int controllerScan::getNetWorkInterrupt() {
   m_usbWraper.CloseConnect();
   if (!ok) return 0;
 
-  const MonitorTimings t = MonitorTimings::current();
+  // The pause serves the event loop: a stop breaks it off (and its removal follows at once), as
+  // does a removal asked for meanwhile.
+  const auto idlePause = [this] {
+    MonitorTimings::pause(MonitorTimings::current().idleEventPause,
+                          [this] { return m_aborted || !m_pendingRemovals.empty(); });
+  };
   if (event.dwEventType == kEventTypeScanToPC) {
     const QByteArray target(event.szPCUUID, static_cast<qsizetype>(strnlen(event.szPCUUID, sizeof event.szPCUUID)));
     const QByteArray own(m_pPCList.szPCUUID,
                          static_cast<qsizetype>(strnlen(m_pPCList.szPCUUID, sizeof m_pPCList.szPCUUID)));
     if (target == own) return 2;
-    MonitorTimings::pause(t.idleEventPause);
+    idlePause();
     return 1;
   }
-  if (event.dwEventType == 0 || m_pPCList.dwConnectType != kConnectTypeNetwork) MonitorTimings::pause(t.idleEventPause);
+  if (event.dwEventType == 0 || m_pPCList.dwConnectType != kConnectTypeNetwork) idlePause();
   return 1;
 }
 
 bool controllerScan::clearEventChecking() {
   Operation op(*this);
   if (!op) return false;
+  return clearNow();
+}
+
+bool controllerScan::clearNow() {
   if (!confirmOpenConnect(m_IPAddressStr)) {
     m_usbWraper.CloseConnect();
     return false;

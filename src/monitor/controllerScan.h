@@ -17,11 +17,16 @@
 // the removal runs as soon as the operation has ended. Any other operation asked for meanwhile
 // fails at once. Operation is the same guard for exchanges a caller runs itself on usbWraper().
 //
+// The pause after an event poll that brought no scan for this computer serves the event loop;
+// it ends early when the operation is broken off or a removal is asked for, so that the removal
+// follows at once.
+//
 // Everything runs on the main thread.
 
 #include <QList>
 #include <QString>
 #include <QVariantMap>
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -68,10 +73,19 @@ class controllerScan : public NetworkSearchDelegate {
   bool comparePCListMaxCountAndCurrentCount();
   // Adds this computer's entry, then sets the clock (whose result does not count).
   bool addPlistToDevice();
-  // Removes this computer's entry. `done` (optional) receives the result. When another operation
-  // is under way, the removal is put off until it has ended: the call then answers false and
-  // `done` runs later.
-  bool removePCList(std::function<void(bool)> done = {});
+  // How a removal runs. A stop's removal first clears the scan-button event that the monitor
+  // has taken up (started an application for) and has not cleared yet, so that no later monitor
+  // takes it up again; the clear and the removal then run, together, before `deadline`.
+  struct Removal {
+    bool clearEventFirst = false;
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+  };
+  // Removes this computer's entry. `done` (optional) receives the removal's result. When another
+  // operation is under way, the removal is put off until it has ended: the call then answers
+  // false and `done` runs later. Removals put off together run as one: with the clear when any
+  // of them asks for it, before the earliest deadline.
+  bool removePCList(std::function<void(bool)> done, Removal how);
+  bool removePCList(std::function<void(bool)> done = {}) { return removePCList(std::move(done), Removal()); }
   // Polls the scan-button event: 0 failure, 2 a scan for this computer, 1 anything else.
   int getNetWorkInterrupt();
   bool clearEventChecking();
@@ -112,7 +126,10 @@ class controllerScan : public NetworkSearchDelegate {
   bool aborted() const { return m_aborted; }
   // Forgets the removals put off until the operation under way has ended: they never run and
   // their `done` is not called (a quit that breaks its removal off).
-  void dropPendingRemovals() { m_pendingRemovals.clear(); }
+  void dropPendingRemovals() {
+    m_pendingRemovals.clear();
+    m_pendingHow = {};
+  }
   bool removalPending() const { return !m_pendingRemovals.empty(); }
 
   // Marks an operation of the caller's own on usbWraper() (the list and count reads of the
@@ -137,9 +154,12 @@ class controllerScan : public NetworkSearchDelegate {
   // One exchange with a 4-byte answer (capacity or count).
   bool readCount(uint16_t qualifier, int32_t* value, const char* startLine, const char* successLine,
                  const char* failLine, const char* valueLine);
-  bool removeNow();
+  bool removeNow(const Removal& how);
+  bool removeEntryNow();
+  bool clearNow();
   bool clockNow();
   void runPendingRemovals();
+  bool pastDeadline() const;
 
   Environment m_env;
   USBWraper m_usbWraper;
@@ -154,4 +174,6 @@ class controllerScan : public NetworkSearchDelegate {
   bool m_busy = false;
   bool m_aborted = false;
   std::vector<std::function<void(bool)>> m_pendingRemovals;
+  Removal m_pendingHow;  // how the removals put off run
+  std::optional<std::chrono::steady_clock::time_point> m_deadline;  // of the removal under way
 };

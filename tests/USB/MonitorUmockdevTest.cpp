@@ -122,7 +122,7 @@ TEST_F(MonitorOverLibusb, ADeviceHeldElsewhereIsGivenUpAfterItsPause) {
 TEST_F(MonitorOverLibusb, ASilentScannerEndsAtTheCommandPhasesLimitInShortTries) {
   MonitorTimings t = ScopedMonitorTimings::quick();
   t.usbTry = 100ms;
-  t.command = 450ms;
+  t.exchange = 450ms;
   ScopedMonitorTimings shortLimit(t);
   device->faults().add(fault([](sim::Fault& f) { f.silent = true; }));
   USBWraper w;
@@ -145,7 +145,7 @@ TEST_F(MonitorOverLibusb, ASilentScannerEndsAtTheCommandPhasesLimitInShortTries)
 TEST_F(MonitorOverLibusb, ABreakOffFromTheEventLoopEndsAReadTheScannerNeverAnswers) {
   MonitorTimings t = ScopedMonitorTimings::quick();
   t.usbTry = 200ms;
-  t.command = 60s;
+  t.exchange = 60s;
   ScopedMonitorTimings longLimit(t);
   device->faults().add(fault([](sim::Fault& f) { f.silent = true; }));
   USBWraper w;

@@ -832,6 +832,86 @@ TEST_F(MonitorFixture, ARemovalAskedForWhileTheScanApplicationRunsRunsAtOnce) {
   EXPECT_TRUE(removedWhileRunning);
 }
 
+// One press, one application, across a stop: a stop that comes while the application started
+// (or handed) the press still runs clears the press on the scanner, then removes this computer,
+// so that no later monitor starts an application for it again.
+TEST_F(MonitorFixture, AStopWhileTheApplicationOfAPressRunsClearsThePressThenRemovesTheEntry) {
+  enum Way { Signal, SessionBusGone, PowerOff };
+  struct Case {
+    const char* name;
+    Way way;
+    bool chosen;  // the press is handed to the user's chosen application
+  };
+  const Case cases[] = {
+      {"a signal, the scan application", Signal, false},
+      {"the session bus gone, the scan application", SessionBusGone, false},
+      {"power-off, the scan application", PowerOff, false},
+      {"a signal, a chosen application", Signal, true},
+      {"power-off, a chosen application", PowerOff, true},
+  };
+  const QString chosen = dir.filePath("chosen.sh");
+  writeScript(chosen, QStringLiteral("i=0; while [ ! -e '%1/release' ] && [ $i -lt 400 ]; do sleep 0.05; "
+                                     "i=$((i+1)); done\n")
+                          .arg(dir.path()));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const char* name : {"started", "release", "ended"}) QFile::remove(dir.filePath(name));
+    writeUserDevice();
+    QVariantMap setting{{"IsThirdAppScan", c.chosen}};
+    if (c.chosen) setting.insert("ThirdAppPath", chosen);
+    writePlist(prefs() + "/Setting_RemoteSetup.plist", setting);
+    QProcess running;
+    if (c.chosen) {
+      running.start(chosen, {});
+      ASSERT_TRUE(running.waitForStarted());
+    }
+    sim.model().setPCList({entry("test-host", kPCUUID)});
+    quits = 0;
+    launch();
+    BusObserver observer(session.connect());
+    pressForUs();
+    bool stopped = false;
+    QTimer stop;
+    stop.setInterval(20);
+    QObject::connect(&stop, &QTimer::timeout, [&] {
+      const bool taken = c.chosen ? !observer.of(monitorbus::kExecutePushScan).empty()
+                                  : QFileInfo::exists(dir.filePath("started"));
+      if (!taken || stopped) return;
+      stopped = true;
+      sim.log().clear();
+      switch (c.way) {
+        case Signal: delegate->quitRequested(SIGTERM); break;
+        case SessionBusGone: delegate->sessionBusLost(); break;
+        case PowerOff: delegate->prepareForShutdown(true); break;
+      }
+    });
+    stop.start();
+    {
+      Watchdog watchdog(60s, "a tick whose application runs when the monitor stops");
+      delegate->circulationMonitor();
+    }
+    stop.stop();
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(seenAfter(2), (std::vector<SeenCommand>{kClear, kRemove})) << "the press cleared, then the entry removed";
+    EXPECT_FALSE(sim.model().eventPending());
+    EXPECT_TRUE(listedSettlesTo(false));
+    if (c.chosen)
+      EXPECT_EQ(running.state(), QProcess::Running) << "while the application still ran";
+    else
+      EXPECT_FALSE(QFileInfo::exists(dir.filePath("ended"))) << "while the application still ran";
+    EXPECT_EQ(quits, c.way == PowerOff ? 0 : 1);
+    delegate->applicationWillTerminate();  // what a quit leads to: nothing more
+    waitUntil([&] { return false; }, 100ms);
+    EXPECT_EQ(seen().size(), 2u);
+    QFile(dir.filePath("release")).open(QIODevice::WriteOnly);
+    if (c.chosen)
+      running.waitForFinished(20000);
+    else
+      waitUntil([&] { return QFileInfo::exists(dir.filePath("ended")); }, 20s);
+    delegate.reset();
+  }
+}
+
 TEST_F(MonitorFixture, SIGTERMRemovesTheEntryOnceAndQuits) {
   writeUserDevice();
   AppDelegate::Environment env = environment();
@@ -940,57 +1020,127 @@ TEST_F(MonitorFixture, ASignalDuringThePowerOffRemovalLetsItEndAndQuitsWithoutAn
   EXPECT_EQ(quits, 1);
 }
 
-TEST_F(MonitorFixture, AFurtherSignalBreaksTheRemovalOffAndQuitsWithTheInhibitorReleased) {
+// A stop's clear and removal end, the inhibitor released, when a further signal breaks them off
+// or when their one limit has passed, whatever the exchanges' own limits.
+TEST_F(MonitorFixture, AStopsClearAndRemovalEndAtAFurtherSignalOrTheirOneLimit) {
   if (!system.isRunning()) GTEST_SKIP() << "no private system bus: " << system.why().toStdString();
   FakeLogind logind(system.connect());
   ASSERT_TRUE(logind.registered());
   MonitorTimings t = ScopedMonitorTimings::quick();
-  t.command = 60s;  // a scanner that takes the removal and never answers
+  t.exchange = 60s;  // a scanner that takes the command and never answers
   ScopedMonitorTimings longWait(t);
-  writeUserDevice();
-  sim.model().setPCList({entry("test-host", kPCUUID)});
-  AppDelegate::Environment env = environment();
-  env.watchQuitSignals = true;
-  launch(std::move(env));
-  ASSERT_TRUE(waitUntil([&] { return delegate->powerOffWatch()->holdsInhibitor(); }));
-  sim.faults().add(fault([](sim::Fault& f) {
-    f.dtc = FCLC_RS_PCLIST;
-    f.dtq = FCLD_RS_PCLIST_REMOVE;
-    f.silent = true;
-  }));
-  ::raise(SIGTERM);
-  QTimer::singleShot(200ms, [] { ::raise(SIGINT); });
-  {
-    Watchdog watchdog(30s, "a removal that a further signal breaks off");
-    ASSERT_TRUE(waitUntil([&] { return quits > 0; }, 25s));
+  struct Case {
+    const char* name;
+    bool press;          // the stop comes while the application of a press runs
+    SeenCommand silent;  // the command the scanner never answers
+    bool furtherSignal;
+    std::chrono::milliseconds stopLimit;
+    std::vector<SeenCommand> sent;  // what the stop sent
+  };
+  const Case cases[] = {
+      {"a further signal during the removal", false, kRemove, true, 60s, {kRemove}},
+      {"a further signal during the clear", true, kClear, true, 60s, {kClear}},
+      {"the limit during the clear", true, kClear, false, 500ms, {kClear}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const char* name : {"started", "release", "ended"}) QFile::remove(dir.filePath(name));
+    writeUserDevice();
+    sim.model().setPCList({entry("test-host", kPCUUID)});
+    AppDelegate::Environment env = environment();
+    env.watchQuitSignals = true;
+    env.timings.stopLimit = c.stopLimit;
+    quits = 0;
+    launch(std::move(env));
+    ASSERT_TRUE(waitUntil([&] { return delegate->powerOffWatch()->holdsInhibitor(); }));
+    sim.faults().add(fault([&](sim::Fault& f) {
+      f.opcode = c.silent.opcode;
+      f.dtc = c.silent.dtc;
+      f.dtq = c.silent.dtq;
+      f.silent = true;
+    }));
+    auto stopSignals = [&] {
+      sim.log().clear();
+      ::raise(SIGTERM);
+      if (c.furtherSignal) QTimer::singleShot(200ms, [] { ::raise(SIGINT); });
+    };
+    {
+      Watchdog watchdog(30s, "a stop whose scanner never answers");
+      if (c.press) {
+        pressForUs();
+        QTimer stop;
+        stop.setInterval(20);
+        QObject::connect(&stop, &QTimer::timeout, [&] {
+          if (!QFileInfo::exists(dir.filePath("started"))) return;
+          stop.stop();
+          stopSignals();
+        });
+        stop.start();
+        delegate->circulationMonitor();
+      } else {
+        stopSignals();
+      }
+      ASSERT_TRUE(waitUntil([&] { return quits > 0; }, 25s));
+    }
+    EXPECT_EQ(quits, 1);
+    EXPECT_FALSE(delegate->powerOffWatch()->holdsInhibitor());
+    EXPECT_TRUE(waitUntil([&] { return !logind.lastHeld(); }));
+    delegate->applicationWillTerminate();
+    waitUntil([&] { return false; }, 200ms);
+    EXPECT_EQ(seenAfter(c.sent.size()), c.sent) << "nothing is sent after the break-off";
+    EXPECT_EQ(quits, 1);
+    QFile(dir.filePath("release")).open(QIODevice::WriteOnly);
+    sim.faults().clear();
+    delegate.reset();
   }
-  EXPECT_EQ(quits, 1);
-  EXPECT_FALSE(delegate->powerOffWatch()->holdsInhibitor());
-  EXPECT_TRUE(waitUntil([&] { return !logind.lastHeld(); }));
-  delegate->applicationWillTerminate();
-  waitUntil([&] { return false; }, 200ms);
-  EXPECT_EQ(seenAfter(1), (std::vector<SeenCommand>{kRemove})) << "nothing is removed again";
-  EXPECT_EQ(quits, 1);
 }
 
-TEST_F(MonitorFixture, ASignalDuringAHeldEventReadBreaksItOffAndRemovesTheEntry) {
-  writeUserDevice();
-  MonitorTimings t = ScopedMonitorTimings::quick();
-  t.eventDataIn = 60s;  // the event read waits as long as the scanner holds it
-  ScopedMonitorTimings longWait(t);
-  sim.model().setPCList({entry("test-host", kPCUUID)});
-  sim.model().setEventHold(50s);
-  AppDelegate::Environment env = environment();
-  env.watchQuitSignals = true;
-  launch(std::move(env));
-  QTimer::singleShot(300ms, [] { ::raise(SIGTERM); });
-  {
-    Watchdog watchdog(30s, "a tick whose event read is broken off");
-    delegate->circulationMonitor();
+// A signal while the tick waits for the scanner's event reply, or in the pause after a reply
+// without a scan for this computer, is acted on at once: the removal follows and the monitor
+// quits long before the wait would have ended.
+TEST_F(MonitorFixture, ASignalDuringAHeldEventReadOrThePauseAfterItIsActedOnAtOnce) {
+  struct Case {
+    const char* name;
+    bool hold;  // the scanner holds the event reply; otherwise the pause follows it
+  };
+  for (const Case& c : {Case{"a held event read", true}, Case{"the pause after the event read", false}}) {
+    SCOPED_TRACE(c.name);
+    writeUserDevice();
+    MonitorTimings t = ScopedMonitorTimings::quick();
+    t.eventExchange = 60s;  // the event read waits as long as the scanner holds it
+    t.idleEventPause = 60s;
+    ScopedMonitorTimings longWait(t, ScopedMonitorTimings::Pauses::Take);
+    sim.model().setPCList({entry("test-host", kPCUUID)});
+    sim.model().setEventHold(c.hold ? 50s : 0s);
+    AppDelegate::Environment env = environment();
+    env.watchQuitSignals = true;
+    quits = 0;
+    launch(std::move(env));
+    // The signal comes while the read waits, or once the reply is some time in.
+    QTimer signal;
+    signal.setSingleShot(true);
+    QObject::connect(&signal, &QTimer::timeout, [] { ::raise(SIGTERM); });
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      const auto all = seen();
+      if (std::find(all.begin(), all.end(), kPoll) == all.end()) return;
+      watch.stop();
+      signal.start(200ms);
+    });
+    if (c.hold)
+      signal.start(300ms);
+    else
+      watch.start();
+    {
+      Watchdog watchdog(30s, "a tick whose event read or pause is broken off");
+      delegate->circulationMonitor();
+    }
+    EXPECT_EQ(quits, 1);
+    EXPECT_TRUE(listedSettlesTo(false));
+    EXPECT_EQ(lastCommandAfter(kRemove), kRemove);
+    delegate.reset();
   }
-  EXPECT_EQ(quits, 1);
-  EXPECT_TRUE(listedSettlesTo(false));
-  EXPECT_EQ(lastCommandAfter(kRemove), kRemove);
 }
 
 TEST_F(MonitorFixture, PowerOffRemovesTheEntryAndReleasesTheInhibitor) {

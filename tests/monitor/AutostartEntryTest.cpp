@@ -1,5 +1,5 @@
 // The Exec value of desktop entries (split and quoted) and the monitor's autostart entry, which
-// stays the user's: edited in place only where it does not start this program.
+// stays the user's: edited in place only where it does not start this program or lacks TryExec.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -100,20 +100,27 @@ class AutostartEntryTest : public ::testing::Test {
   }
   void TearDown() override { qputenv("PATH", previousPath); }
   QByteArray execLine() const { return "Exec=" + quoteDesktopExecArgument(exe).toUtf8(); }
+  QByteArray tryExecLine() const { return "TryExec=" + QFile::encodeName(exe); }
 
   QTemporaryDir dir;
   QString exe, file;
   QByteArray previousPath;
 };
 
-TEST_F(AutostartEntryTest, AMissingEntryIsWrittenListedAndRunningThisProgram) {
-  EXPECT_EQ(AutostartEntry::ensure(file, exe, "tullet-test"), AutostartEntry::Outcome::Written);
+TEST_F(AutostartEntryTest, AMissingEntryIsWrittenListedNamedAfterTheModelAndRunningThisProgram) {
+  EXPECT_EQ(AutostartEntry::ensure(file, exe, "QMX-7315W"), AutostartEntry::Outcome::Written);
   const QByteArray text = readAll(file);
   EXPECT_TRUE(text.startsWith("[Desktop Entry]\n"));
   EXPECT_TRUE(text.contains("\n" + execLine() + "\n"));
+  EXPECT_TRUE(text.contains("\n" + tryExecLine() + "\n")) << "a desktop skips the entry once the program is gone";
+  EXPECT_TRUE(text.contains("\nName=Zerelta QMX-7315W scan-button monitor\n"));
+  EXPECT_TRUE(text.contains("\nIcon=zerelta-remote-setup\n"));
+  const qsizetype comment = text.indexOf("\nComment=");
+  ASSERT_GE(comment, 0);
+  EXPECT_TRUE(text.mid(comment, text.indexOf('\n', comment + 1) - comment).contains("Zerelta QMX-7315W"));
   EXPECT_FALSE(text.contains("NoDisplay")) << "the desktop's settings list it, so the user can turn it off";
   EXPECT_TRUE(text.contains("\nType=Application\n"));
-  EXPECT_EQ(AutostartEntry::ensure(file, exe, "tullet-test"), AutostartEntry::Outcome::Unchanged);
+  EXPECT_EQ(AutostartEntry::ensure(file, exe, "QMX-7315W"), AutostartEntry::Outcome::Unchanged);
 }
 
 TEST_F(AutostartEntryTest, AnExistingEntryIsEditedOnlyWhereItDoesNotRunThisProgram) {
@@ -130,17 +137,22 @@ TEST_F(AutostartEntryTest, AnExistingEntryIsEditedOnlyWhereItDoesNotRunThisProgr
     QByteArray before;
     QByteArray after;  // empty: unchanged, not written
   };
-  const QByteArray self = execLine();
+  // This program's Exec and TryExec, one after the other.
+  const QByteArray self = execLine() + "\n" + tryExecLine();
+  const QByteArray link = QFile::encodeName(dir.filePath("bin/link-to-tullet"));
   const Case cases[] = {
       {"runs this program", "[Desktop Entry]\n" + userPart + self + "\n" + otherGroup, {}},
-      {"by a link", "[Desktop Entry]\n" + userPart + "Exec=" + QFile::encodeName(dir.filePath("bin/link-to-tullet")) + "\n" + otherGroup, {}},
-      {"by its name on PATH, with arguments", "[Desktop Entry]\n" + userPart + "Exec=tullet-test --x %U\n" + otherGroup, {}},
+      {"by a link", "[Desktop Entry]\n" + userPart + "Exec=" + link + "\nTryExec=" + link + "\n" + otherGroup, {}},
+      {"by its name on PATH, with arguments",
+       "[Desktop Entry]\n" + userPart + "TryExec=tullet-test\nExec=tullet-test --x %U\n" + otherGroup, {}},
       {"NoDisplay=false stays", "[Desktop Entry]\nNoDisplay=false\n" + userPart + self + "\n", {}},
       {"another program",
-       "[Desktop Entry]\n" + userPart + "Exec=other --flag\n" + otherGroup,
+       "[Desktop Entry]\n" + userPart + "Exec=other --flag\nTryExec=other\n" + otherGroup,
        "[Desktop Entry]\n" + userPart + self + "\n" + otherGroup},
-      {"a program that is gone",
-       "[Desktop Entry]\n" + userPart + "Exec=/nonexistent/tullet-test\n" + otherGroup,
+      {"a program that has moved",
+       "[Desktop Entry]\n" + userPart + "TryExec=/nonexistent/tullet-test\nExec=/nonexistent/tullet-test\n" + otherGroup,
+       "[Desktop Entry]\n" + userPart + tryExecLine() + "\n" + execLine() + "\n" + otherGroup},
+      {"no TryExec", "[Desktop Entry]\n" + userPart + execLine() + "\n" + otherGroup,
        "[Desktop Entry]\n" + userPart + self + "\n" + otherGroup},
       {"an Exec the rules reject",
        "[Desktop Entry]\n" + userPart + "Exec=\"" + exe.toUtf8() + "\n" + otherGroup,
@@ -157,7 +169,7 @@ TEST_F(AutostartEntryTest, AnExistingEntryIsEditedOnlyWhereItDoesNotRunThisProgr
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     writeAll(file, c.before);
-    const AutostartEntry::Outcome outcome = AutostartEntry::ensure(file, exe, "tullet-test");
+    const AutostartEntry::Outcome outcome = AutostartEntry::ensure(file, exe, "QMX-7315W");
     EXPECT_EQ(outcome, c.after.isEmpty() ? AutostartEntry::Outcome::Unchanged : AutostartEntry::Outcome::Written);
     EXPECT_EQ(readAll(file).toStdString(), (c.after.isEmpty() ? c.before : c.after).toStdString());
   }
@@ -165,8 +177,8 @@ TEST_F(AutostartEntryTest, AnExistingEntryIsEditedOnlyWhereItDoesNotRunThisProgr
 
 TEST_F(AutostartEntryTest, AFileWithoutTheMainGroupGetsOneInFrontAndKeepsTheRest) {
   writeAll(file, "# note\n[Other]\nKey=1\n");
-  EXPECT_EQ(AutostartEntry::ensure(file, exe, "tullet-test"), AutostartEntry::Outcome::Written);
-  EXPECT_EQ(readAll(file), "# note\n" + AutostartEntry::fresh(exe, "tullet-test") + "[Other]\nKey=1\n");
+  EXPECT_EQ(AutostartEntry::ensure(file, exe, "QMX-7315W"), AutostartEntry::Outcome::Written);
+  EXPECT_EQ(readAll(file), "# note\n" + AutostartEntry::fresh(exe, "QMX-7315W") + "[Other]\nKey=1\n");
 }
 
 TEST_F(AutostartEntryTest, AnEntryThatCannotBeReadIsLeftAlone) {
@@ -174,7 +186,7 @@ TEST_F(AutostartEntryTest, AnEntryThatCannotBeReadIsLeftAlone) {
   // written in its place.
   QDir().mkpath(file);
   writeAll(file + "/inside", "kept");
-  EXPECT_EQ(AutostartEntry::ensure(file, exe, "tullet-test"), AutostartEntry::Outcome::Failed);
+  EXPECT_EQ(AutostartEntry::ensure(file, exe, "QMX-7315W"), AutostartEntry::Outcome::Failed);
   EXPECT_TRUE(QFileInfo(file).isDir());
   EXPECT_EQ(readAll(file + "/inside"), "kept");
 }

@@ -462,7 +462,7 @@ TEST_P(ControllerScanTest, FailedPollAnswersZero) {
 
 TEST_P(ControllerScanTest, SilentScannerFailsEveryOperationWithinItsLimitsAndLeavesNothingOpen) {
   MonitorTimings t = ScopedMonitorTimings::quick();
-  t.command = 200ms;
+  t.exchange = 200ms;
   t.discoveryWait = 200ms;
   ScopedMonitorTimings shortWaits(t);
   auto scan = f.make();
@@ -574,7 +574,7 @@ TEST(ControllerScanSerialTest, ABreakOffEndsAUsbReadWithinATryAndTheRemovalFollo
   ScanFixture f(true);
   MonitorTimings t = ScopedMonitorTimings::quick();
   t.usbTry = 100ms;
-  t.eventDataIn = 120s;
+  t.eventExchange = 120s;
   ScopedMonitorTimings longRead(t);
   auto scan = f.make();
   ASSERT_TRUE(scan->addPlistToDevice());

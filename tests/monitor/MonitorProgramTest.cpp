@@ -109,8 +109,8 @@ TEST(MonitorProgramTest, RegistersAnswersATerminationRequestAndRemovesTheEntryOn
 }
 
 // A copy of the program whose resources are the test's: its scan application is a stand-in that
-// lists the descriptors it was started with, notes that it started, waits until the test lets it
-// go (at most 20 s) and notes that it ended.
+// lists the descriptors it was started with, notes that it started (once more in "starts" at each
+// start), waits until the test lets it go (at most 20 s) and notes that it ended.
 class ProgramFixture : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -135,6 +135,7 @@ class ProgramFixture : public ::testing::Test {
     f.write(QStringLiteral("#!/bin/sh\n"
                            "ls -l /proc/self/fd > '%1/fds'\n"
                            "touch '%1/started'\n"
+                           "echo started >> '%1/starts'\n"
                            "i=0; while [ ! -e '%1/release' ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done\n"
                            "touch '%1/ended'\n")
                 .arg(dir.path())
@@ -182,6 +183,14 @@ class ProgramFixture : public ::testing::Test {
     return p;
   }
   QProcess& start() { return start(environment()); }
+  // The scanner's PC list holds this computer's entry already.
+  void listThisComputer() {
+    monitor::FCL_RS_PCLIST own{};
+    platform::textToField(own.szPCName, QStringLiteral("test-host"));
+    platform::textToField(own.szPCUUID, QString::fromLatin1(kPCUUID));
+    own.dwConnectType = monitor::kConnectTypeNetwork;
+    sim.model().setPCList({own});
+  }
   bool listed() {
     for (const auto& e : sim.model().pcList())
       if (std::strncmp(e.szPCUUID, kPCUUID, 40) == 0) return true;
@@ -255,11 +264,7 @@ TEST_F(ProgramFixture, TheScanApplicationInheritsNoDescriptorAndPowerOffReleases
   FakeLogind logind(system.connect());
   ASSERT_TRUE(logind.registered());
   writeDevice(sim.address(), true);
-  monitor::FCL_RS_PCLIST own{};
-  platform::textToField(own.szPCName, QStringLiteral("test-host"));
-  platform::textToField(own.szPCUUID, QString::fromLatin1(kPCUUID));
-  own.dwConnectType = monitor::kConnectTypeNetwork;
-  sim.model().setPCList({own});
+  listThisComputer();
   QProcess& monitor = start();
   ASSERT_TRUE(waitUntil([&] { return logind.inhibitCalls() >= 1 && logind.lastHeld(); }, 30s));
   ASSERT_TRUE(sim.model().pressScanButton(kPCUUID));
@@ -285,6 +290,73 @@ TEST_F(ProgramFixture, TheScanApplicationInheritsNoDescriptorAndPowerOffReleases
   monitor.terminate();
   ASSERT_TRUE(monitor.waitForFinished(30000));
   EXPECT_EQ(monitor.exitCode(), 0);
+}
+
+// One press, one application, across a stop: the monitor is stopped while the application of a
+// press still runs; the press is cleared on the scanner, so the next monitor starts no second one.
+TEST_F(ProgramFixture, APressWhoseApplicationRunsAtSIGTERMIsClearedAndTheNextMonitorStartsNoSecond) {
+  writeDevice(sim.address(), true);
+  listThisComputer();
+  QProcess& first = start();
+  ASSERT_TRUE(sim.model().pressScanButton(kPCUUID));
+  ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(dir.filePath("started")); }, 30s));
+
+  first.terminate();
+  ASSERT_TRUE(first.waitForFinished(30000));
+  EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(first.exitCode(), 0);
+  EXPECT_FALSE(sim.model().eventPending()) << "the press was cleared";
+  EXPECT_TRUE(waitUntil([&] { return !listed(); }, 10s)) << "and this computer removed";
+  EXPECT_FALSE(QFileInfo::exists(dir.filePath("ended"))) << "while the application still ran";
+
+  // The next monitor polls twice and starts nothing.
+  sim.log().clear();
+  QProcess& next = start();
+  auto polls = [&] {
+    int n = 0;
+    for (const SeenCommand& c : seenCommands(sim.log()))
+      n += c.opcode == monitor::FOP_READ && c.dtc == monitor::FCLC_RS_EVENT_CHECKING;
+    return n;
+  };
+  ASSERT_TRUE(waitUntil([&] { return polls() >= 2; }, 30s));
+  EXPECT_EQ(readAll(dir.filePath("starts")), "started\n") << "one application in all";
+  next.terminate();
+  ASSERT_TRUE(next.waitForFinished(30000));
+  EXPECT_EQ(next.exitCode(), 0);
+}
+
+// The login item: named after the model, with the programs' icon and TryExec, so a desktop skips
+// it once the program is gone; when the program has moved, its Exec and TryExec follow it and
+// the rest stays as the user left it.
+TEST_F(ProgramFixture, TheLoginItemNamesTheModelCarriesTryExecAndFollowsTheProgramWhenItMoved) {
+  writeDevice(sim.address(), true);
+  const QString entry = dir.filePath("config/autostart/tullet-qmx7315w.desktop");
+  const QString exe = QFileInfo(program).canonicalFilePath();
+  auto startAndStop = [&] {
+    QProcess& monitor = start();
+    const bool written = waitUntil([&] { return readAll(entry).contains(QFile::encodeName(exe)); }, 30s);
+    monitor.terminate();
+    EXPECT_TRUE(monitor.waitForFinished(30000));
+    return written;
+  };
+  ASSERT_TRUE(startAndStop());
+  QByteArray text = readAll(entry);
+  EXPECT_TRUE(text.contains("\nTryExec=" + QFile::encodeName(exe) + "\n")) << text.toStdString();
+  EXPECT_TRUE(text.contains("\nName=Zerelta QMX-7315W scan-button monitor\n"));
+  EXPECT_TRUE(text.contains("\nIcon=zerelta-remote-setup\n"));
+
+  // An entry of the program at its old place, turned off by the user.
+  {
+    QFile f(entry);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("[Desktop Entry]\nType=Application\nName=My monitor\nExec=/opt/old/tullet-qmx7315w\n"
+            "TryExec=/opt/old/tullet-qmx7315w\nHidden=true\n");
+  }
+  ASSERT_TRUE(startAndStop());
+  text = readAll(entry);
+  EXPECT_EQ(text.toStdString(), ("[Desktop Entry]\nType=Application\nName=My monitor\nExec=\"" + QFile::encodeName(exe) +
+                                 "\"\nTryExec=" + QFile::encodeName(exe) + "\nHidden=true\n")
+                                    .toStdString());
 }
 
 TEST_F(ProgramFixture, WhenItsSessionBusGoesItRemovesTheEntryReleasesWhatItHoldsAndQuits) {

@@ -65,14 +65,20 @@ class MonitorUsbSim {
   platform::UsbHost* m_previous = nullptr;
 };
 
-// Short waits for the fixture's lifetime, and the blocking pauses recorded instead of slept.
+// Short waits for the fixture's lifetime, and the pauses recorded instead of taken (with
+// Pauses::Take they are taken as the monitor takes them).
 class ScopedMonitorTimings {
  public:
-  explicit ScopedMonitorTimings(const MonitorTimings& t) : m_previous(MonitorTimings::set(t)) {
-    m_previousPause = MonitorTimings::setPauseFunction([this](std::chrono::milliseconds d) {
-      std::lock_guard lock(m_mutex);
-      m_pauses.push_back(d);
-    });
+  enum class Pauses { Record, Take };
+  explicit ScopedMonitorTimings(const MonitorTimings& t, Pauses pauses = Pauses::Record)
+      : m_previous(MonitorTimings::set(t)) {
+    MonitorTimings::PauseFunction record;
+    if (pauses == Pauses::Record)
+      record = [this](std::chrono::milliseconds d) {
+        std::lock_guard lock(m_mutex);
+        m_pauses.push_back(d);
+      };
+    m_previousPause = MonitorTimings::setPauseFunction(std::move(record));
   }
   ~ScopedMonitorTimings() {
     MonitorTimings::setPauseFunction(m_previousPause);
@@ -89,7 +95,7 @@ class ScopedMonitorTimings {
   // Every limit of a few hundred milliseconds; pauses keep their defaults (they are recorded).
   static MonitorTimings quick() {
     MonitorTimings t;
-    t.connect = t.command = t.dataOut = t.dataIn = t.eventDataIn = std::chrono::milliseconds(3000);
+    t.connect = t.exchange = t.eventExchange = std::chrono::milliseconds(3000);
     t.discoveryWait = std::chrono::milliseconds(3000);
     t.searchTimeout = t.resolveTimeout = std::chrono::milliseconds(300);
     return t;

@@ -109,7 +109,7 @@ TEST_F(TcpTransportTest, StatusBlockIsHandedBackAsTheScannerSentIt) {
 TEST_F(TcpTransportTest, RefusedConnectionFailsAtTheConnect) {
   MonitorTimings t = ScopedMonitorTimings::quick();
   t.connect = 30s;  // a refusal must not wait for any limit
-  t.command = 30s;
+  t.exchange = 30s;
   ScopedMonitorTimings longWaits(t);
   const int before = openDescriptors();
   Watchdog dog(20s, "a refused connect");
@@ -154,7 +154,7 @@ TEST_F(TcpTransportTest, ScannerThatIsOffTimesOutAtTheConnect) {
 
 TEST_F(TcpTransportTest, SilentScannerFailsTheCommandPhaseAtItsLimit) {
   MonitorTimings t = ScopedMonitorTimings::quick();
-  t.command = 300ms;
+  t.exchange = 300ms;
   ScopedMonitorTimings shortCommand(t);
   sim.faults().add(fault([](sim::Fault& f) { f.silent = true; }));
   const int before = openDescriptors();
@@ -175,7 +175,7 @@ TEST_F(TcpTransportTest, SilentScannerFailsTheCommandPhaseAtItsLimit) {
 
 TEST_F(TcpTransportTest, ScannerClosingMidDataFailsAtOnceAndClosesTheSocket) {
   MonitorTimings t = ScopedMonitorTimings::quick();
-  t.dataIn = 30s;  // the end of the stream must not wait for the limit
+  t.exchange = 30s;  // the end of the stream must not wait for the limit
   ScopedMonitorTimings longData(t);
   sim.model().setPCList({sim::ScannerModel::pcEntry("a", "1"), sim::ScannerModel::pcEntry("b", "2")});
   sim.faults().add(fault([](sim::Fault& f) { f.closeAfterSent = std::size_t{32 + 100}; }));
@@ -198,7 +198,7 @@ TEST_F(TcpTransportTest, ScannerClosingMidDataFailsAtOnceAndClosesTheSocket) {
 
 TEST_F(TcpTransportTest, DataThatComesAfterTheWaitGaveUpNeverReachesTheCallersBuffer) {
   MonitorTimings t = ScopedMonitorTimings::quick();
-  t.dataIn = 200ms;
+  t.exchange = 200ms;
   ScopedMonitorTimings shortData(t);
   sim.faults().add(fault([](sim::Fault& f) { f.delayData = 600ms; }));
   std::vector<uint8_t> buffer(4, 0xAA);
@@ -219,7 +219,7 @@ TEST_F(TcpTransportTest, DataThatComesAfterTheWaitGaveUpNeverReachesTheCallersBu
 
 TEST_F(TcpTransportTest, EventReadThatGetsNothingGivesUpAtTheEventLimit) {
   MonitorTimings t = ScopedMonitorTimings::quick();
-  t.eventDataIn = 300ms;
+  t.eventExchange = 300ms;
   ScopedMonitorTimings shortEvent(t);
   sim.model().setEventHold(1s);  // the scanner holds the reply: no press comes
   const int before = openDescriptors();
@@ -517,9 +517,9 @@ TEST_F(ScriptedUsbTest, ReadsThatKeepAnsweringNothingCountAsFailures) {
   w.CloseConnect();
 }
 
-// A phase over USB never takes longer in all than the same phase over TCP: the tries (each at
-// most usbTry) share the phase's limit, and the last one gets only what is left of it.
-TEST_F(ScriptedUsbTest, EveryPhaseEndsWithinTheLimitOfTheSamePhaseOverTcp) {
+// A phase over USB never takes longer than its exchange's limit: the tries (each at most usbTry)
+// share it, and the last one gets only what is left of it.
+TEST_F(ScriptedUsbTest, EveryPhaseEndsWithinTheExchangesLimit) {
   struct Case {
     const char* phase;
     bool write;
@@ -533,13 +533,11 @@ TEST_F(ScriptedUsbTest, EveryPhaseEndsWithinTheLimitOfTheSamePhaseOverTcp) {
   };
   MonitorTimings t = ScopedMonitorTimings::quick();
   t.usbTry = 40ms;
-  t.command = 130ms;
-  t.dataOut = 150ms;
-  t.dataIn = 170ms;
-  t.eventDataIn = 190ms;
+  t.exchange = 150ms;
+  t.eventExchange = 190ms;
   ScopedMonitorTimings shortLimits(t);
   const std::map<std::string, std::chrono::milliseconds> limitOf = {
-      {"command", t.command}, {"data out", t.dataOut}, {"data in", t.dataIn}, {"event data in", t.eventDataIn}};
+      {"command", t.exchange}, {"data out", t.exchange}, {"data in", t.exchange}, {"event data in", t.eventExchange}};
   auto silent = std::make_shared<SilentPeer>();
   const int i = addScanner();
   host.device(i).peer = silent;
@@ -571,6 +569,63 @@ TEST_F(ScriptedUsbTest, EveryPhaseEndsWithinTheLimitOfTheSamePhaseOverTcp) {
     EXPECT_GE(tries, 3u) << "the phase was tried again within its limit";
     EXPECT_LE(total, limitOf.at(c.phase));
     w.CloseConnect();
+  }
+}
+
+// One exchange, from its open to its last byte, ends within its limit however the scanner spreads
+// its delays over the phases: a scanner that keeps each phase under the limit does not stretch
+// the exchange to a limit per phase. The event read has the longer limit.
+TEST(ExchangeLimitTest, AScannerSlowInEveryPhaseEndsTheExchangeAtItsLimit) {
+  MonitorTimings t = ScopedMonitorTimings::quick();
+  t.exchange = 500ms;
+  t.eventExchange = 800ms;
+  t.usbTry = 50ms;
+  ScopedMonitorTimings limits(t);
+  struct Case {
+    const char* name;
+    bool event;
+    std::chrono::milliseconds status, data;  // the scanner's delay before each phase
+    bool completes;
+  };
+  const Case cases[] = {
+      {"a read within the limit", false, 100ms, 100ms, true},
+      {"a read slow in both phases", false, 350ms, 350ms, false},
+      {"an event read within its limit", true, 350ms, 300ms, true},
+      {"an event read slow in both phases", true, 350ms, 600ms, false},
+  };
+  MonitorSim tcp;
+  MonitorUsbSim usb;
+  for (const bool overUsb : {false, true}) {
+    sim::FaultPlan& faults = overUsb ? usb.faults() : tcp.faults();
+    sim::CommandLog& log = overUsb ? usb.log() : tcp.log();
+    const QString connection = overUsb ? QStringLiteral("USB") : tcp.address();
+    std::size_t exchanges = 0;
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(overUsb ? "USB: " : "TCP: ") + c.name);
+      faults.add(fault([&](sim::Fault& f) {
+        f.delayStatus = c.status;
+        f.delayData = c.data;
+      }));
+      USBWraper w;
+      w.scannerVendorID = MonitorUsbSim::kVendor;
+      w.scannerProductID = MonitorUsbSim::kProduct;
+      ASSERT_TRUE(w.OpenScanner(connection) && w.OpenConnect(connection));
+      const FCL_CMD cmd =
+          c.event ? commandOf(monitor::FOP_READ, FCLC_RS_EVENT_CHECKING, overUsb ? 0 : kEventQualifierNetwork, 64)
+                  : commandOf(monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_CUR_COUNT, 4);
+      monitor::FCL_DEVICE_STATUS status{};
+      uint8_t data[64];
+      bool ok;
+      {
+        Watchdog dog(20s, "an exchange with a slow scanner");
+        ok = w.SendCommand(&cmd, &status) &&
+             (c.event ? w.GetEventData(data, sizeof(FCL_RS_EVENT_INFO)) : w.GetData(data, 4));
+      }
+      EXPECT_EQ(ok, c.completes);
+      w.CloseConnect();
+      // The scanner's side of the exchange ends before the next one starts.
+      ASSERT_TRUE(log.waitForCount(++exchanges, 10s));
+    }
   }
 }
 
@@ -614,7 +669,7 @@ TEST_F(ScriptedUsbTest, ADeviceThatIsGoneEndsThePhaseWithoutAnotherTry) {
 TEST_F(ScriptedUsbTest, ABreakOffEndsAUsbReadAfterTheTryUnderWay) {
   MonitorTimings t = ScopedMonitorTimings::quick();
   t.usbTry = 50ms;
-  t.dataIn = t.eventDataIn = 60s;
+  t.exchange = t.eventExchange = 60s;
   ScopedMonitorTimings longWait(t);
   const int i = addScanner();
   host.device(i).peer = std::make_shared<SilentPeer>();

@@ -1,7 +1,10 @@
 #include "monitor/ScannerUtility/MonitorTimings.h"
 
+#include <algorithm>
 #include <mutex>
 #include <thread>
+
+#include "monitor/ScannerUtility/MonitorRunLoop.h"
 
 namespace {
 std::mutex g_mutex;
@@ -21,16 +24,28 @@ MonitorTimings MonitorTimings::set(const MonitorTimings& timings) {
   return previous;
 }
 
-void MonitorTimings::pause(ms duration) {
+void MonitorTimings::pause(ms duration, const std::function<bool()>& until) {
   PauseFunction f;
+  ms slice;
   {
     std::lock_guard lock(g_mutex);
     f = g_pause;
+    slice = g_timings.slice;
   }
-  if (f)
+  if (f) {
     f(duration);
-  else if (duration.count() > 0)
-    std::this_thread::sleep_for(duration);
+    return;
+  }
+  if (!until) {
+    if (duration.count() > 0) std::this_thread::sleep_for(duration);
+    return;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + duration;
+  while (!until()) {
+    const auto left = std::chrono::duration_cast<ms>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    MonitorRunLoop::runFor(std::min(left, std::max(slice, ms(1))));
+  }
 }
 
 MonitorTimings::PauseFunction MonitorTimings::setPauseFunction(PauseFunction f) {

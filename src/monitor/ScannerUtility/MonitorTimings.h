@@ -3,8 +3,7 @@
 //
 // The values are process-wide: each operation reads them when it starts (current()), so a test
 // installs shorter ones with set() (or ScopedMonitorTimings in the tests) and restores them.
-// The pauses that block the thread without serving the event loop go through pause(), which a
-// test can replace to record them instead of sleeping.
+// The pauses go through pause(), which a test can replace to record them instead of waiting.
 
 #include <chrono>
 #include <cstdint>
@@ -13,19 +12,21 @@
 struct MonitorTimings {
   using ms = std::chrono::milliseconds;
 
+  // ---- One exchange, on TCP and USB alike
+  // An exchange runs from its connect (on USB: the open of the device) to its last byte, all
+  // its phases (command block out, status block in, data) within one limit.
+  ms exchange{20000};            // every exchange
+  ms eventExchange{61000};       // the event read, whose reply the scanner may hold; its command
+                                 // phase still ends within `exchange`
+
   // ---- TCP (NetworkControl)
   uint16_t port = 5566;          // the scanner's command port
-  ms connect{2000};              // the connect
-  ms command{20000};             // command block out and status block in
-  ms dataOut{20000};             // a data phase to the scanner
-  ms dataIn{20000};              // a data phase from the scanner
-  ms eventDataIn{61000};         // the reply to the event read, which the scanner may hold
+  ms connect{2000};              // the connect, within the exchange's limit
   ms slice{50};                  // the event loop is served in slices of this length while waiting
 
   // ---- USB (CFITUSBControl, USBWraper)
-  // A USB phase has the limit of the same phase over TCP (command, dataOut, dataIn,
-  // eventDataIn) in all; it runs as bulk transfers of at most usbTry each, and the event loop
-  // is served between them.
+  // A USB phase runs as bulk transfers of at most usbTry each, and the event loop is served
+  // between them.
   ms usbTry{1000};               // each bulk transfer, passed to the USB host
   ms usbDrainTry{100};           // a read's try for what follows all it asked for (already sent, if anything)
   ms usbReadPause{200};          // after a failed (or empty) try, before the next
@@ -34,6 +35,7 @@ struct MonitorTimings {
 
   // ---- Operations (controllerScan)
   ms idleEventPause{3000};       // after an event poll that brought no scan for this computer
+                                 // (the event loop served; a stop ends it)
   ms discoveryWait{4000};        // the wait for the discovery's report (its search takes 2 s)
 
   // ---- Discovery (NetworkSearch)
@@ -44,9 +46,10 @@ struct MonitorTimings {
   // Installs `timings` for the operations that start afterwards; answers the previous ones.
   static MonitorTimings set(const MonitorTimings& timings);
 
-  // A pause that blocks the calling thread (the event loop is not served).
+  // A pause. Without `until` it blocks the calling thread (the event loop is not served); with
+  // it, the event loop is served in slices and the pause ends early once until() is true.
   using PauseFunction = std::function<void(ms)>;
-  static void pause(ms duration);
-  // Replaces the sleep of pause(); an empty function restores it. Answers the previous one.
+  static void pause(ms duration, const std::function<bool()>& until = {});
+  // Replaces the wait of pause(); an empty function restores it. Answers the previous one.
   static PauseFunction setPauseFunction(PauseFunction f);
 };

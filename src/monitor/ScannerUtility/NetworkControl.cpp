@@ -1,5 +1,6 @@
 #include "monitor/ScannerUtility/NetworkControl.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
@@ -20,7 +21,7 @@ namespace {
 
 int remainingMs(std::chrono::steady_clock::time_point deadline) {
   const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
   return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
@@ -53,8 +54,14 @@ NetworkControl::~NetworkControl() { CloseConnect(); }
 
 // ---- Connect and close ----------------------------------------------------------------------------
 
+NetworkControl::Clock::time_point NetworkControl::deadline(bool event) const {
+  const Clock::time_point own = m_start + (event ? m_timings.eventExchange : m_timings.exchange);
+  return m_outerDeadline ? std::min(own, *m_outerDeadline) : own;
+}
+
 bool NetworkControl::SocketOpenConnect(const QString& host) {
   CloseConnect();
+  m_start = Clock::now();
   in_addr address{};
   if (!lookUp(host, &address)) return false;
 
@@ -78,10 +85,10 @@ bool NetworkControl::SocketOpenConnect(const QString& host) {
   }
 
   // The connect blocks the thread for at most its limit; the event loop is not served.
-  const auto deadline = Clock::now() + m_timings.connect;
+  const auto connectDeadline = std::min(Clock::now() + m_timings.connect, deadline(false));
   for (;;) {
     pollfd p{m_socket, POLLOUT, 0};
-    const int r = poll(&p, 1, remainingMs(deadline));
+    const int r = poll(&p, 1, remainingMs(connectDeadline));
     if (r > 0) break;
     if (r == 0) {
       if (MonitorDebugLog::enabled()) {
@@ -181,10 +188,10 @@ NetworkControl::Io NetworkControl::receiveAll(void* out, std::size_t length, Clo
 
 bool NetworkControl::SendCommand(const monitor::FCL_CMD* cmd, monitor::FCL_DEVICE_STATUS* status) {
   m_isSendCommand = false;
-  const auto deadline = Clock::now() + m_timings.command;
-  Io io = sendAll(cmd, sizeof *cmd, deadline, true);
+  const auto end = deadline(false);
+  Io io = sendAll(cmd, sizeof *cmd, end, true);
   monitor::FCL_DEVICE_STATUS received{};
-  if (io == Io::Done) io = receiveAll(&received, sizeof received, deadline, false);
+  if (io == Io::Done) io = receiveAll(&received, sizeof received, end, false);
   if (io == Io::Done) {
     std::memcpy(status, &received, sizeof received);
     m_isSendCommand = true;
@@ -196,21 +203,19 @@ bool NetworkControl::SendCommand(const monitor::FCL_CMD* cmd, monitor::FCL_DEVIC
 }
 
 bool NetworkControl::SendData(const void* data, uint32_t length) {
-  return sendAll(data, length, Clock::now() + m_timings.dataOut, false) == Io::Done;
+  return sendAll(data, length, deadline(false), false) == Io::Done;
 }
 
-bool NetworkControl::GetData(void* buffer, uint32_t length) {
-  return getScannerData(buffer, length, m_timings.dataIn);
-}
+bool NetworkControl::GetData(void* buffer, uint32_t length) { return getScannerData(buffer, length, deadline(false)); }
 
 bool NetworkControl::GetEventData(void* buffer, uint32_t length) {
-  return getScannerData(buffer, length, m_timings.eventDataIn);
+  return getScannerData(buffer, length, deadline(true));
 }
 
-bool NetworkControl::getScannerData(void* buffer, uint32_t length, std::chrono::milliseconds limit) {
+bool NetworkControl::getScannerData(void* buffer, uint32_t length, Clock::time_point end) {
   m_isGetDataSuccess = 0;
   std::vector<uint8_t> received(length);
-  const Io io = receiveAll(received.data(), received.size(), Clock::now() + limit, true);
+  const Io io = receiveAll(received.data(), received.size(), end, true);
   if (io != Io::Done) {
     m_isGetDataSuccess = -1;
     CloseConnect();

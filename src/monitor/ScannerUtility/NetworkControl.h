@@ -10,14 +10,18 @@
 // the caller's memory after a wait has given up, and the socket is closed only by this object,
 // which no other thread uses.
 //
-// Limits (MonitorTimings, read when the object is made): connect 2 s (blocking), command phase
-// 20 s, data to the scanner 20 s (blocking), data from the scanner 20 s, the event reply 61 s.
+// Limits (MonitorTimings, read when the object is made): one exchange, from the start of the
+// connect to its last byte, within 20 s (MonitorTimings::exchange), the event read within 61 s
+// (eventExchange; its command phase within the 20 s). The connect itself blocks for at most 2 s,
+// data to the scanner is sent blocking; the other waits serve the event loop. A deadline given
+// with limitTo() (a stop's) ends every phase earlier when it comes first.
 // Every operation answers true for success.
 
 #include <QString>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 #include "monitor/ScannerUtility/MonitorRecords.h"
 #include "monitor/ScannerUtility/MonitorTimings.h"
@@ -29,9 +33,13 @@ class NetworkControl {
   NetworkControl(const NetworkControl&) = delete;
   NetworkControl& operator=(const NetworkControl&) = delete;
 
+  using Clock = std::chrono::steady_clock;
+
   // Looks `host` up (first IPv4 address), connects to its command port within the connect
-  // limit. A refused connection fails here, at once.
+  // limit. A refused connection fails here, at once. The exchange's limit starts here.
   bool SocketOpenConnect(const QString& host);
+  // No phase of this object goes on beyond `deadline` (none: only the exchange's own limit).
+  void limitTo(std::optional<Clock::time_point> deadline) { m_outerDeadline = deadline; }
   // Closes the socket, if any. Always true.
   bool CloseConnect();
   // Breaks off the exchange under way, from a handler that runs inside one of its waits (quit,
@@ -44,8 +52,8 @@ class NetworkControl {
   bool SendCommand(const monitor::FCL_CMD* cmd, monitor::FCL_DEVICE_STATUS* status);
   // Sends `length` bytes of `data`.
   bool SendData(const void* data, uint32_t length);
-  // Receives `length` bytes into `buffer`, within the data limit (GetData) or the event limit
-  // (GetEventData). A failure or a time-out closes the socket.
+  // Receives `length` bytes into `buffer`, within the exchange's limit (GetData) or the event
+  // read's (GetEventData). A failure or a time-out closes the socket.
   bool GetData(void* buffer, uint32_t length);
   bool GetEventData(void* buffer, uint32_t length);
 
@@ -57,16 +65,19 @@ class NetworkControl {
   int getDataState() const { return m_isGetDataSuccess.load(); }
 
  private:
-  using Clock = std::chrono::steady_clock;
   enum class Io { Done, Failed, TimedOut };
+  // The end of this exchange (of the event read's, with `event`), the outer deadline included.
+  Clock::time_point deadline(bool event) const;
   // Sends all bytes before `deadline`; serving the event loop while the socket is not writable
   // when `serveLoop` is set, blocking otherwise.
   Io sendAll(const void* data, std::size_t length, Clock::time_point deadline, bool serveLoop);
   // Receives exactly `length` bytes into `out` before `deadline`, serving the event loop.
   Io receiveAll(void* out, std::size_t length, Clock::time_point deadline, bool logErrors);
-  bool getScannerData(void* buffer, uint32_t length, std::chrono::milliseconds limit);
+  bool getScannerData(void* buffer, uint32_t length, Clock::time_point deadline);
 
   int m_socket = -1;
+  Clock::time_point m_start = Clock::now();  // the exchange's start: the connect
+  std::optional<Clock::time_point> m_outerDeadline;
   bool m_aborted = false;
   std::atomic<bool> m_isSendCommand{false};
   std::atomic<int> m_isGetDataSuccess{0};

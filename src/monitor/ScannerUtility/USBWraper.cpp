@@ -13,6 +13,7 @@ USBWraper::~USBWraper() = default;
 
 bool USBWraper::OpenScanner(const QString& connection) {
   m_aborted = false;
+  m_start = Clock::now();
   if (connection == QLatin1String(kUSBConnection)) {
     m_networkCtrl.reset();
     m_pobjUSB = std::make_unique<CFITUSBControl>();
@@ -23,8 +24,20 @@ bool USBWraper::OpenScanner(const QString& connection) {
   }
   m_pobjUSB.reset();
   m_networkCtrl = std::make_unique<NetworkControl>();
+  m_networkCtrl->limitTo(m_outerDeadline);
   isUSBScan_ = false;
   return true;
+}
+
+void USBWraper::limitTo(std::optional<Clock::time_point> deadline) {
+  m_outerDeadline = deadline;
+  if (m_networkCtrl) m_networkCtrl->limitTo(deadline);
+}
+
+USBWraper::Clock::time_point USBWraper::deadline(bool event) const {
+  const MonitorTimings t = MonitorTimings::current();
+  const Clock::time_point own = m_start + (event ? t.eventExchange : t.exchange);
+  return m_outerDeadline ? std::min(own, *m_outerDeadline) : own;
 }
 
 bool USBWraper::OpenConnect(const QString& connection) {
@@ -44,12 +57,11 @@ void USBWraper::CreateCommand(monitor::FCL_CMD* cmd, uint8_t operationCode, uint
 
 bool USBWraper::SendCommand(const monitor::FCL_CMD* cmd, monitor::FCL_DEVICE_STATUS* status) {
   if (isUSBScan_) {
-    // The command block out and the status block in share the command phase's limit.
-    const auto deadline = Clock::now() + MonitorTimings::current().command;
+    const auto end = deadline(false);
     monitor::FCL_CMD block = *cmd;
-    if (!usbPhase(true, &block, sizeof block, deadline, false)) return false;
+    if (!usbPhase(true, &block, sizeof block, end, false)) return false;
     monitor::FCL_DEVICE_STATUS received{};
-    if (!usbPhase(false, &received, sizeof received, deadline, false)) return false;
+    if (!usbPhase(false, &received, sizeof received, end, false)) return false;
     std::memcpy(status, &received, sizeof received);
     return true;
   }
@@ -59,20 +71,20 @@ bool USBWraper::SendCommand(const monitor::FCL_CMD* cmd, monitor::FCL_DEVICE_STA
 bool USBWraper::SendData(const void* data, uint32_t length) {
   if (isUSBScan_) {
     std::vector<uint8_t> copy(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + length);
-    return usbPhase(true, copy.data(), length, Clock::now() + MonitorTimings::current().dataOut, false);
+    return usbPhase(true, copy.data(), length, deadline(false), false);
   }
   return m_networkCtrl && m_networkCtrl->SendData(data, length);
 }
 
 bool USBWraper::GetData(void* buffer, uint32_t length) {
   if (length) std::memset(buffer, 0, length);
-  if (isUSBScan_) return usbPhase(false, buffer, length, Clock::now() + MonitorTimings::current().dataIn, true);
+  if (isUSBScan_) return usbPhase(false, buffer, length, deadline(false), true);
   return m_networkCtrl && m_networkCtrl->GetData(buffer, length);
 }
 
 bool USBWraper::GetEventData(void* buffer, uint32_t length) {
   if (length) std::memset(buffer, 0, length);
-  if (isUSBScan_) return usbPhase(false, buffer, length, Clock::now() + MonitorTimings::current().eventDataIn, true);
+  if (isUSBScan_) return usbPhase(false, buffer, length, deadline(true), true);
   return m_networkCtrl && m_networkCtrl->GetEventData(buffer, length);
 }
 
@@ -88,7 +100,7 @@ bool USBWraper::usbPhase(bool write, void* buffer, uint32_t length, Clock::time_
   int failures = 0;
   for (;;) {
     if (m_aborted || !m_pobjUSB) return false;
-    const auto left = std::chrono::duration_cast<ms>(deadline - Clock::now());
+    const auto left = std::chrono::ceil<ms>(deadline - Clock::now());
     if (left.count() <= 0) {
       MonitorDebugLog::line(QStringLiteral("USB transfer: out of time"));
       return false;

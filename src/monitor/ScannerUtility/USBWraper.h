@@ -9,10 +9,12 @@
 // ends it, so nothing is held between operations. Every call answers true for success; the
 // status block is handed back, never judged here.
 //
-// USB phases (command block out and status in, data out, data in) have the limits of the same
-// phases over TCP in all (MonitorTimings command, dataOut, dataIn, eventDataIn). A phase runs as
-// bulk transfers of at most MonitorTimings::usbTry each and serves the event loop between them,
-// so a quit signal or power-off is handled, and breaks the phase off (abort()), within a try.
+// One exchange, from OpenScanner (on USB the open of the device, on TCP the connect that
+// follows) to its last byte, ends within MonitorTimings::exchange, the event read within
+// MonitorTimings::eventExchange (its command phase within `exchange`); a deadline given with
+// limitTo() ends it earlier when it comes first. A USB phase runs as bulk transfers of at most
+// MonitorTimings::usbTry each and serves the event loop between them, so a quit signal or
+// power-off is handled, and breaks the phase off (abort()), within a try.
 // A try that timed out is followed at once by one for the rest. A try that moved only part of
 // the bytes is followed by one for the rest after usbReadPause (the event loop served). In a data
 // read, a try that failed otherwise, or brought nothing, is followed by another after
@@ -28,6 +30,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "monitor/ScannerUtility/CFITUSBControl.h"
 #include "monitor/ScannerUtility/MonitorRecords.h"
@@ -58,6 +61,8 @@ class USBWraper {
   // Closes the connection and ends the transport object. Always true.
   bool CloseConnect();
   bool CloseScanner();
+  // No exchange goes on beyond `deadline` until it is lifted (none): a stop's limit.
+  void limitTo(std::optional<std::chrono::steady_clock::time_point> deadline);
   // Breaks off the exchange under way, from a handler that runs inside one of its waits: on TCP
   // through NetworkControl::abort; on USB the phase ends after the try under way (at most
   // MonitorTimings::usbTry). Every later phase fails until the next OpenScanner; CloseConnect
@@ -73,9 +78,13 @@ class USBWraper {
   using ms = std::chrono::milliseconds;
   // One USB phase (see above) before `deadline`; `toTheEnd` for a data read.
   bool usbPhase(bool write, void* buffer, uint32_t length, Clock::time_point deadline, bool toTheEnd);
+  // The end of the exchange under way (of the event read's, with `event`).
+  Clock::time_point deadline(bool event) const;
 
   std::unique_ptr<CFITUSBControl> m_pobjUSB;
   std::unique_ptr<NetworkControl> m_networkCtrl;
   bool isUSBScan_ = false;
   bool m_aborted = false;
+  Clock::time_point m_start = Clock::now();  // the exchange's start: the open
+  std::optional<Clock::time_point> m_outerDeadline;
 };
