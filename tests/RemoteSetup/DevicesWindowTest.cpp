@@ -92,12 +92,13 @@ class DevicesWindowTest : public ::testing::Test {
     window->findDevice();
     settleDiscovery();
   }
-  // Serves the discovery callbacks until none is left: the window queues its resolve after a
-  // found service, so the fake is idle in between.
+  // Serves the discovery callbacks and the status reads until none is left: the window queues
+  // its resolve after a found service, so the fake is idle in between.
   void settleDiscovery() {
     for (int i = 0; i < 4; ++i) {
       dns.waitIdle();
       QCoreApplication::processEvents();
+      if (window) EXPECT_TRUE(window->waitForStatusReads(std::chrono::seconds(20)));
     }
   }
 
