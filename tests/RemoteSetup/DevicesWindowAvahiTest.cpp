@@ -7,7 +7,10 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QThread>
+#include <QTimer>
+#include <algorithm>
 #include <optional>
 
 #include "RemoteSetup/ViewController.h"
@@ -118,6 +121,137 @@ TEST(DevicesWindowAvahi, ListsSimulatorsSideBySideAsTwoRows) {
     EXPECT_TRUE(rowAt(address)->startsWith("Zerelta QMX-7315W [")) << rowAt(address)->toStdString();
     EXPECT_EQ(entry.value(device_entry::kStatus), platform::Localizer::text("IDS_DD_READY"));
   }
+  EXPECT_TRUE(dialogs.alerts().empty());
+  window.close();
+  platform::setUsbHost(previousHost);
+}
+
+// Announces a scanner service for `serial` on the loopback interface at `address`, under a host
+// name of its own; false (with the reason in `why`) when the daemon does not take it.
+bool announce(platform::AvahiPublisher& publisher, const QString& serviceName, const QString& serial,
+              const QString& address, std::string* why) {
+  platform::AvahiPublisher::Registration r;
+  r.name = serviceName;
+  r.type = "_scanner._tcp";
+  r.port = 5566;
+  r.txt = {{"ty", "Zerelta QMX-7315W"}, {"mfg", "Zerelta"}, {"mdl", "QMX-7315W"},
+           {"sn", serial.toUtf8()},     {"ADP", "WIRED"},   {"uuid", "UUID-" + serial.toUtf8()}};
+  r.interfaceIndex = static_cast<int>(if_nametoindex("lo"));
+  r.hostName = QStringLiteral("zr-%1-%2.local").arg(::getpid()).arg(address.section('.', 2).replace('.', '-'));
+  r.address = address;
+  if (!publisher.publish(r)) {
+    *why = publisher.error().toStdString();
+    return false;
+  }
+  return true;
+}
+
+// A scanner that takes every connection and never answers.
+std::unique_ptr<SimScanner> silentScanner() {
+  auto scanner = std::make_unique<SimScanner>();
+  sim::Fault silent;
+  silent.silent = true;
+  silent.count = -1;
+  scanner->faults().add(silent);
+  return scanner;
+}
+
+// Counts the turns of the window's event loop with a 100 ms timer; the longest gap between two
+// ticks shows whether anything held the loop.
+struct LoopWatch {
+  QTimer timer;
+  QElapsedTimer sinceTick;
+  qint64 longestGap = 0;
+  LoopWatch() {
+    timer.setInterval(100);
+    QObject::connect(&timer, &QTimer::timeout, [this] {
+      longestGap = std::max(longestGap, sinceTick.restart());
+    });
+    sinceTick.start();
+    timer.start();
+  }
+};
+
+// Three services whose addresses take the connection and stay silent, announced before the
+// simulator: with the transport's own limits the simulator is listed ready while those are still
+// read, the window's loop runs throughout, and the silent ones are listed too once their reads
+// gave up (none of them dropped).
+TEST(DevicesWindowAvahi, ReadyScannerIsListedWhileSilentServicesAreRead) {
+  LoopbackAvahi& avahi = LoopbackAvahi::shared();
+  ZR_REQUIRE_LOOPBACK_AVAHI(avahi);
+
+  TempHome home;
+  ScriptedDialogs dialogs;
+  platform::FakeUsbHost noUsb;
+  platform::UsbHost* previousHost = platform::setUsbHost(&noUsb);
+  std::unique_ptr<SimScanner> silent[] = {silentScanner(), silentScanner(), silentScanner()};
+  SimScanner sim;
+
+  platform::AvahiPublisher publishers[4];
+  QStringList names;
+  std::string why;
+  for (int i = 0; i < 4; ++i) {
+    const QString serial = QStringLiteral("%1-%2").arg(i < 3 ? "SILENT" : "SIM").arg(::getpid());
+    names << "Zerelta QMX-7315W [" + serial + "]";
+    ASSERT_TRUE(announce(publishers[i], names.last(), serial, i < 3 ? silent[i]->address() : sim.address(), &why)) << why;
+  }
+  ASSERT_TRUE(spinUntil([&] {
+    return std::all_of(std::begin(publishers), std::end(publishers),
+                       [](const platform::AvahiPublisher& p) { return p.state() == platform::AvahiPublisher::State::Established; });
+  }));
+
+  PageFactory noPages;
+  DevicesViewController window(true);
+  window.setTimings(std::chrono::milliseconds(1), std::chrono::seconds(30));
+  LoopWatch loop;
+  window.show();
+  ASSERT_TRUE(spinUntil([&] { return window.foundDevices().contains(names[3]); }));
+  EXPECT_EQ(window.foundDevices().value(names[3]).value(device_entry::kStatus), platform::Localizer::text("IDS_DD_READY"));
+  ASSERT_TRUE(spinUntil([&] {
+    return std::all_of(names.begin(), names.end(), [&](const QString& n) { return window.foundDevices().contains(n); });
+  }));
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(window.foundDevices().value(names[i]).value(device_entry::kStatus), "General Error");
+  // Reads of 6 s each: a loop held by one of them would show a gap of that length.
+  EXPECT_LT(loop.longestGap, 2000);
+  EXPECT_TRUE(dialogs.alerts().empty());
+  window.close();
+  platform::setUsbHost(previousHost);
+}
+
+// The same scanner announced a second time at an address where nothing answers: its one row keeps
+// the simulator's address and status, also after the silent address's read gave up.
+TEST(DevicesWindowAvahi, ScannerAlsoAnnouncedWhereNothingAnswersKeepsTheAddressThatAnswered) {
+  LoopbackAvahi& avahi = LoopbackAvahi::shared();
+  ZR_REQUIRE_LOOPBACK_AVAHI(avahi);
+
+  TempHome home;
+  ScriptedDialogs dialogs;
+  platform::FakeUsbHost noUsb;
+  platform::UsbHost* previousHost = platform::setUsbHost(&noUsb);
+  ScopedSocketLimits limits(std::chrono::seconds(2));
+  SimScanner sim;
+  std::unique_ptr<SimScanner> silent = silentScanner();
+
+  const QString serial = QStringLiteral("TWICE%1").arg(::getpid());
+  const QString name = "Zerelta QMX-7315W [" + serial + "]";
+  platform::AvahiPublisher atSim, atSilent;
+  std::string why;
+  ASSERT_TRUE(announce(atSim, name, serial, sim.address(), &why)) << why;
+  ASSERT_TRUE(announce(atSilent, name + " (2)", serial, silent->address(), &why)) << why;
+  ASSERT_TRUE(spinUntil([&] {
+    return atSim.state() == platform::AvahiPublisher::State::Established &&
+           atSilent.state() == platform::AvahiPublisher::State::Established;
+  }));
+
+  PageFactory noPages;
+  DevicesViewController window(true);
+  window.setTimings(std::chrono::milliseconds(1), std::chrono::seconds(30));
+  window.show();
+  ASSERT_TRUE(spinUntil([&] { return window.foundDevices().contains(name); }));
+  ASSERT_TRUE(spinUntil([&] { return silent->scanner().connectionCount() > 0 && window.statusReadsInFlight() == 0; }));
+  const DeviceEntry entry = window.foundDevices().value(name);
+  EXPECT_EQ(entry.value(device_entry::kAddress).toStdString(), sim.address().toStdString());
+  EXPECT_EQ(entry.value(device_entry::kStatus).toStdString(), platform::Localizer::text("IDS_DD_READY").toStdString());
   EXPECT_TRUE(dialogs.alerts().empty());
   window.close();
   platform::setUsbHost(previousHost);

@@ -201,3 +201,42 @@ TEST(DnssdLoopback, SimulatorsSideBySideAnnounceSerialsAndHostsOfTheirOwn) {
     EXPECT_EQ(simulator.stop(), 0);
   }
 }
+
+// Answers that came while the thread was busy past the resolves' time limit still count: the
+// limit takes in what the daemon already sent before it decides. Several resolves at once, so
+// their answers queue up behind one another as they do when the program was busy.
+TEST(DnssdLoopback, AnswersThatCameWhileTheThreadWasBusyCountAfterTheLimit) {
+  LoopbackAvahi& avahi = LoopbackAvahi::shared();
+  ZR_REQUIRE_LOOPBACK_AVAHI(avahi);
+
+  AvahiPublisher publisher;
+  AvahiPublisher::Registration r;
+  r.name = QStringLiteral("zr-busy-%1 [SN-2]").arg(::getpid());
+  r.type = "_scanner._tcp.";
+  r.port = 5566;
+  r.interfaceIndex = static_cast<int>(if_nametoindex("lo"));
+  r.hostName = QStringLiteral("zr-busy-%1.local").arg(::getpid());
+  r.address = ownLoopbackAddress();
+  r.txt = {{"ty", "Zerelta QMX-7315W"}, {"sn", "SN-2"}};
+  ASSERT_TRUE(publisher.publish(r)) << publisher.error().toStdString();
+  ASSERT_TRUE(spinUntil([&] { return publisher.state() == AvahiPublisher::State::Established; }))
+      << publisher.error().toStdString();
+
+  AvahiBrowser browser;
+  Discovery d(browser);
+  const QString name = publisher.publishedName();
+  ASSERT_TRUE(spinUntil([&] { return d.hasFound(name); }));
+  const auto service = std::find_if(d.found.begin(), d.found.end(), [&](const DnssdService& s) { return s.name == name; });
+
+  constexpr int kResolves = 4;
+  int resolved = 0;
+  std::vector<platform::DnssdError> errors;
+  for (int i = 0; i < kResolves; ++i) {
+    browser.resolve(*service, 300ms, {[&](const DnssdResolved& got) { resolved += got.addresses.isEmpty() ? 0 : 1; },
+                                      [&](const platform::DnssdError& e) { errors.push_back(e); }});
+  }
+  QThread::msleep(1500);  // busy: the daemon answers meanwhile, and every limit passes
+  spinUntil([&] { return resolved + static_cast<int>(errors.size()) >= kResolves; }, 5000);
+  EXPECT_EQ(resolved, kResolves);
+  EXPECT_TRUE(errors.empty()) << errors.front().toString().toStdString();
+}
