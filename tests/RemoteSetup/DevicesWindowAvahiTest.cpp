@@ -146,16 +146,6 @@ bool announce(platform::AvahiPublisher& publisher, const QString& serviceName, c
   return true;
 }
 
-// A scanner that takes every connection and never answers.
-std::unique_ptr<SimScanner> silentScanner() {
-  auto scanner = std::make_unique<SimScanner>();
-  sim::Fault silent;
-  silent.silent = true;
-  silent.count = -1;
-  scanner->faults().add(silent);
-  return scanner;
-}
-
 // Counts the turns of the window's event loop with a 100 ms timer; the longest gap between two
 // ticks shows whether anything held the loop.
 struct LoopWatch {
@@ -184,7 +174,7 @@ TEST(DevicesWindowAvahi, ReadyScannerIsListedWhileSilentServicesAreRead) {
   ScriptedDialogs dialogs;
   platform::FakeUsbHost noUsb;
   platform::UsbHost* previousHost = platform::setUsbHost(&noUsb);
-  std::unique_ptr<SimScanner> silent[] = {silentScanner(), silentScanner(), silentScanner()};
+  std::unique_ptr<SimScanner> silent[] = {silentSimScanner(), silentSimScanner(), silentSimScanner()};
   SimScanner sim;
 
   platform::AvahiPublisher publishers[4];
@@ -230,7 +220,7 @@ TEST(DevicesWindowAvahi, ScannerAlsoAnnouncedWhereNothingAnswersKeepsTheAddressT
   platform::UsbHost* previousHost = platform::setUsbHost(&noUsb);
   ScopedSocketLimits limits(std::chrono::seconds(2));
   SimScanner sim;
-  std::unique_ptr<SimScanner> silent = silentScanner();
+  std::unique_ptr<SimScanner> silent = silentSimScanner();
 
   const QString serial = QStringLiteral("TWICE%1").arg(::getpid());
   const QString name = "Zerelta QMX-7315W [" + serial + "]";

@@ -42,16 +42,6 @@ bool waitFor(F done, int ms = 2000) {
   return done();
 }
 
-// A scanner that takes every connection and never answers.
-std::unique_ptr<SimScanner> silentScanner() {
-  auto scanner = std::make_unique<SimScanner>();
-  sim::Fault silent;
-  silent.silent = true;
-  silent.count = -1;
-  scanner->faults().add(silent);
-  return scanner;
-}
-
 class DevicesWindowTest : public ::testing::Test {
  public:
   DevicesWindowTest() : m_limits(std::chrono::seconds(2)) {
@@ -389,7 +379,7 @@ TEST_F(DevicesWindowTest, NetworkServicesAndTheirEntries) {
 // results of the reads it leaves behind; the window waits for its reads when it goes, and they
 // leave nothing open.
 TEST_F(DevicesWindowTest, StatusReadsRunApartAndEndWithTheirSearch) {
-  std::unique_ptr<SimScanner> silent[] = {silentScanner(), silentScanner()};
+  std::unique_ptr<SimScanner> silent[] = {silentSimScanner(), silentSimScanner()};
   SimScanner ready;
   const QList<FakeDnssd::Service> services = {
       FakeDnssd::service("silent-0", scannerTxt("SN-S0"), {FakeDnssd::ipv4(silent[0]->address())}),
