@@ -37,7 +37,7 @@ uint32_t Utilities::messageImportExport(const QString& message, const QString& i
 }
 
 void Utilities::debugMsg2(int32_t level, const QString& text) {
-  if ((level & m_nDebugMask) == 0) return;
+  if ((level & nDebugMask()) == 0) return;
   platform::systemLog(text);
 }
 

@@ -12,6 +12,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <atomic>
 #include <cstdint>
 #include <type_traits>
 
@@ -34,8 +35,8 @@ class Utilities {
   // The process's instance, created on first use (thread-safe), never destroyed.
   static Utilities& sharedInstance();
 
-  int32_t nDebugMask() const { return m_nDebugMask; }
-  void setDebugMask(int32_t mask) { m_nDebugMask = mask; }
+  int32_t nDebugMask() const { return m_nDebugMask.load(std::memory_order_relaxed); }
+  void setDebugMask(int32_t mask) { m_nDebugMask.store(mask, std::memory_order_relaxed); }
 
   // An alert with OK (first, default) and, when hasCancel, Cancel. YES when OK ended it; an
   // OK-only alert always answers YES.
@@ -48,7 +49,7 @@ class Utilities {
 
   template <typename... Args>
   void debugMsg(int32_t level, const QString& format, const Args&... args) {
-    if ((level & m_nDebugMask) == 0) return;
+    if ((level & nDebugMask()) == 0) return;
     debugMsg2(level, platform::formatText(format, {toLogArg(args)...}));
   }
   // Writes `text` as it is.
@@ -75,6 +76,6 @@ class Utilities {
 
  private:
   Utilities() = default;
-  // Read from any thread without a lock: it is set once, before any other thread logs.
-  int32_t m_nDebugMask = 0;
+  // Read from any thread (the device window's status reads log from theirs).
+  std::atomic<int32_t> m_nDebugMask{0};
 };

@@ -38,6 +38,10 @@ const char* const kGeneralError = "General Error";
 const char* const kNotOnList = "NOT ON LIST";
 const char* const kNotApplicable = "N/A";
 
+// Status reads that run at once; more wait for a thread (an address each, so far beyond any
+// network's count of scanners).
+constexpr int kMaxStatusReads = 64;
+
 constexpr uint32_t kFwRejectRemoteSetup = 0x7007;
 constexpr uint16_t kFwAutoStartScan = 16;
 
@@ -109,10 +113,16 @@ DevicesViewController::DevicesViewController(bool isBNT, QWidget* parent)
       bIsBNT(isBNT),
       ut(Utilities::sharedInstance()),
       m_mainWindowCreator([] { return std::make_unique<ViewController>(); }),
-      m_terminateHandler([] { QCoreApplication::quit(); }) {}
+      m_terminateHandler([] { QCoreApplication::quit(); }) {
+  m_statusReads.setMaxThreadCount(kMaxStatusReads);
+}
 
 DevicesViewController::~DevicesViewController() {
-  stopBonjour();
+  stopBonjour();  // the status reads under way no longer count
+  // Each read still running ends within the transport's limits; the window leaves the screen
+  // while they do.
+  if (m_statusReads.activeThreadCount() > 0 && isVisible()) hide();
+  m_statusReads.waitForDone();
   // The table must stop asking before this object is only a QWidget any more.
   if (tableDevices != nullptr) tableDevices->setModel(nullptr);
   delete m_tableModel;
@@ -359,12 +369,14 @@ void DevicesViewController::stopBonjour() {
   netServiceBrowser = 0;
   for (const platform::DnssdHandle h : std::as_const(netServices)) platform::dnssd().stop(h);
   netServices.clear();
+  discardStatusReads();
   leave("stopBonjour");
 }
 
 void DevicesViewController::cleanList() {
   enter("cleanList");
   dicFoundDevices.clear();
+  m_addressStatus.clear();
   reloadTable();
   leave("cleanList");
 }
@@ -466,6 +478,12 @@ void DevicesViewController::showDeviceNotFound() {
     leave("showDeviceNotFound");
     return;
   }
+  // Services found are still having their status read: the list is judged once they are done.
+  if (m_readsInFlight > 0) {
+    m_notFoundAfterReads = true;
+    leave("showDeviceNotFound");
+    return;
+  }
   findDeviceTimer->stop();
   if (bIsBNT) {
     ut.message(text("IDS_DV_NOT_FOUND_MSG"),
@@ -541,7 +559,6 @@ void DevicesViewController::didResolveAddress(const platform::DnssdResolved& res
   const QString name = platform::formatText(QStringLiteral("%@ %@ [%@]"), {mfg, mdl, sn});
   ut.debugMsg(0x01, QStringLiteral("@@@@@ modleName: %@\n"), name);
   const QString interfaceText = text(adp == QLatin1String("WIRED") ? "IDS_N_WIRED_LAN" : "IDS_N_WLAN");
-  QString statusText = QString::fromLatin1(kGeneralError);
 
   for (const platform::DnssdAddress& address : resolved.addresses) {
     if (address.family == platform::DnssdAddress::Family::IPv6) {
@@ -549,19 +566,79 @@ void DevicesViewController::didResolveAddress(const platform::DnssdResolved& res
       continue;
     }
     if (address.text.isEmpty()) continue;
-    ioWrapper->openScanner(address.text);
-    FCL_DEVICE_STATUS status{};
-    if (ioWrapper->getDeviceStatus(&status)) statusText = getDeviceStatusString(status);
-    ioWrapper->closeScanner();
-
     const std::optional<QString> twainName = checkPListNGetTWAINName(uuid);
-    if (sn.isEmpty()) statusText = QString::fromLatin1(kGeneralError);
-    if (!twainName) continue;  // not a device of this computer's driver
-    dicFoundDevices.insert(name, DeviceEntry{address.text, name, interfaceText, text("IDS_DD_ONLINE"), statusText,
-                                             QStringLiteral("BNT"), uuid, *twainName});
-    reloadTable();
+    if (!twainName) continue;  // not a device of this computer's driver: not listed, not read
+    startStatusRead(DeviceEntry{address.text, name, interfaceText, text("IDS_DD_ONLINE"), QString(),
+                                QStringLiteral("BNT"), uuid, *twainName},
+                    sn.isEmpty());
   }
   leave("netServiceDidResolveAddress");
+}
+
+void DevicesViewController::startStatusRead(const DeviceEntry& entry, bool snEmpty) {
+  const quint64 generation = m_searchGeneration.load();
+  const quint64 sequence = ++m_readSequence;
+  ++m_readsInFlight;
+  // A command layer of the read's own, made here so that it takes the transport's limits as they
+  // are now; the window's IOWrapper stays on this thread.
+  auto io = std::make_shared<IOWrapper>(ut);
+  m_statusReads.start([this, io, generation, sequence, entry, snEmpty] {
+    FCL_DEVICE_STATUS status{};
+    bool answered = false;
+    if (m_searchGeneration.load() == generation) {  // else its search is over: skip the read
+      io->openScanner(entry.at(device_entry::kAddress));
+      answered = io->getDeviceStatus(&status);
+      io->closeScanner();
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, sequence, entry, snEmpty, answered, status] {
+          statusReadDone(generation, sequence, entry, snEmpty, answered, status);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void DevicesViewController::statusReadDone(quint64 generation, quint64 sequence, DeviceEntry entry, bool snEmpty,
+                                           bool answered, const FCL_DEVICE_STATUS& status) {
+  if (generation != m_searchGeneration.load()) return;  // a search since discarded
+  --m_readsInFlight;
+  entry[device_entry::kStatus] = answered && !snEmpty ? getDeviceStatusString(status) : QString::fromLatin1(kGeneralError);
+
+  // One scanner may be announced at several addresses (interfaces, services): its row keeps the
+  // address that answered best (ready, then any answer, then none), the later read among equals.
+  const QString name = entry.at(device_entry::kName);
+  const QString address = entry.at(device_entry::kAddress);
+  QMap<QString, AddressStatus>& addresses = m_addressStatus[name];
+  const auto known = addresses.constFind(address);
+  if (known == addresses.constEnd() || known->sequence < sequence) {
+    const int rank = !answered ? 0 : (status.dwLastErr == 0 && status.wFWInfo == 0 ? 2 : 1);
+    addresses.insert(address, AddressStatus{rank, sequence, entry});
+  }
+  const AddressStatus* best = nullptr;
+  for (const AddressStatus& a : std::as_const(addresses)) {
+    if (!best || std::pair(a.rank, a.sequence) > std::pair(best->rank, best->sequence)) best = &a;
+  }
+  dicFoundDevices.insert(name, best->entry);
+  reloadTable();
+
+  if (m_readsInFlight == 0 && m_notFoundAfterReads) {
+    m_notFoundAfterReads = false;
+    showDeviceNotFound();
+  }
+}
+
+void DevicesViewController::discardStatusReads() {
+  ++m_searchGeneration;
+  m_statusReads.clear();
+  m_readsInFlight = 0;
+  m_notFoundAfterReads = false;
+}
+
+bool DevicesViewController::waitForStatusReads(std::chrono::milliseconds limit) {
+  const bool done = m_statusReads.waitForDone(static_cast<int>(limit.count()));
+  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+  return done;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -14,14 +14,20 @@
 // A found-device entry is a list of exactly eight texts (DeviceEntry below), built by the USB
 // probe or by the network resolution and handed on unchanged.
 //
-// Main thread only. The scanner transfers (USB probe, status reads, connect checks) are
-// synchronous; the window does not respond while they run. Alerts are modal, OK only.
+// Main thread only, except the status reads of the network services found: each runs on a thread
+// of the window's own pool with a command layer of its own, side by side and each within the
+// transport's limits, so a silent address delays no other and the window keeps repainting and
+// taking clicks. Results come back to the main thread by a queued call and count only for the
+// search that started them. The USB probe and the connect checks are synchronous. Alerts are
+// modal, OK only.
 
 #include <QMap>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QThreadPool>
 #include <QWidget>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -122,6 +128,11 @@ class DevicesViewController : public QWidget {
   IOWrapper& io() { return *ioWrapper; }
   // Selects row `row` as the user would (-1 clears the selection).
   void selectRow(int row);
+  // Status reads of the current search whose result has not come yet.
+  int statusReadsInFlight() const { return m_readsInFlight; }
+  // Blocks until no status read runs any more (at most `limit`), then takes in the results that
+  // came meanwhile; true when none runs.
+  bool waitForStatusReads(std::chrono::milliseconds limit);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -140,6 +151,13 @@ class DevicesViewController : public QWidget {
   void error(const char* op, const QString& text) const;
   static QString statusText(const FCL_DEVICE_STATUS& status);
   QString txtValue(const platform::TxtRecord& txt, const QString& key) const;
+  // Reads the status at `entry`'s address on a pool thread; the entry (status text still to
+  // come) is listed when the result is back. `snEmpty`: the status column shows "General Error".
+  void startStatusRead(const DeviceEntry& entry, bool snEmpty);
+  void statusReadDone(quint64 generation, quint64 sequence, DeviceEntry entry, bool snEmpty, bool answered,
+                      const FCL_DEVICE_STATUS& status);
+  // Results of the reads under way will not count; reads not started yet never start.
+  void discardStatusReads();
   void connectFailed(const QString& messageKey, const QString& infoKey);
 
   bool bIsBNT;
@@ -149,6 +167,20 @@ class DevicesViewController : public QWidget {
   QMap<QString, platform::DnssdHandle> netServices;           // service name -> its resolve
   QMap<QString, DeviceEntry> dicFoundDevices;                 // display name -> entry
   DeviceEntry selectedDevice;
+
+  // The status reads of the network services found (see the top of this file).
+  struct AddressStatus {
+    int rank = 0;           // 0 no answer, 1 answered, 2 answered ready (dwLastErr and wFWInfo 0)
+    quint64 sequence = 0;   // order the reads were started in
+    DeviceEntry entry;
+  };
+  QThreadPool m_statusReads;
+  std::atomic<quint64> m_searchGeneration{0};  // bumped when the reads under way stop counting
+  quint64 m_readSequence = 0;
+  int m_readsInFlight = 0;
+  bool m_notFoundAfterReads = false;  // the not-found check waits for the reads under way
+  // display name -> address -> its latest read; the row shows the best of them
+  QMap<QString, QMap<QString, AddressStatus>> m_addressStatus;
 
   QLabel* textDevicesDiscovery = nullptr;
   QLabel* m_busyHint = nullptr;

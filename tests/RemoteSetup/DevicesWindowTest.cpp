@@ -33,12 +33,12 @@ platform::TxtRecord scannerTxt(const QString& sn, const QString& uuid = QStringL
           {"sn", sn.toUtf8()},         {"ADP", "WIRED"},   {"uuid", uuid.toUtf8()}};
 }
 
-// Serves the event loop until `done` or two seconds passed.
+// Serves the event loop until `done` or `ms` passed.
 template <typename F>
-bool waitFor(F done) {
+bool waitFor(F done, int ms = 2000) {
   QElapsedTimer t;
   t.start();
-  while (!done() && t.elapsed() < 2000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   return done();
 }
 
@@ -92,12 +92,13 @@ class DevicesWindowTest : public ::testing::Test {
     window->findDevice();
     settleDiscovery();
   }
-  // Serves the discovery callbacks until none is left: the window queues its resolve after a
-  // found service, so the fake is idle in between.
+  // Serves the discovery callbacks and the status reads until none is left: the window queues
+  // its resolve after a found service, so the fake is idle in between.
   void settleDiscovery() {
     for (int i = 0; i < 4; ++i) {
       dns.waitIdle();
       QCoreApplication::processEvents();
+      if (window) EXPECT_TRUE(window->waitForStatusReads(std::chrono::seconds(20)));
     }
   }
 
@@ -341,6 +342,20 @@ TEST_F(DevicesWindowTest, NetworkServicesAndTheirEntries) {
         FakeDnssd::service("wireless", [] { auto t = scannerTxt("SN-A"); t["ADP"] = "WIRELESS"; return t; }(),
                            {FakeDnssd::ipv4(simB.address())})},
        {{nameA, {simB.address(), nameA, wlan, online, ready, "BNT", "UUID-NET-1", "NOT ON LIST"}}}},
+      // A scanner seen at an address where nothing answers as well keeps, in its row, the
+      // address that answered and its status, whichever came later.
+      {"two addresses, the later one unanswered", [](DevicesWindowTest&) {},
+       {FakeDnssd::service("a", scannerTxt("SN-A"), {FakeDnssd::ipv4(simA.address()), FakeDnssd::ipv4("127.0.3.1")})},
+       {{nameA, {simA.address(), nameA, wired, online, ready, "BNT", "UUID-NET-1", "NOT ON LIST"}}}},
+      {"one scanner announced twice, the later service where nothing answers", [](DevicesWindowTest&) {},
+       {FakeDnssd::service("wired", scannerTxt("SN-A"), {FakeDnssd::ipv4(simA.address())}),
+        FakeDnssd::service("gone", [] { auto t = scannerTxt("SN-A"); t["ADP"] = "WIRELESS"; return t; }(),
+                           {FakeDnssd::ipv4("127.0.3.2")})},
+       {{nameA, {simA.address(), nameA, wired, online, ready, "BNT", "UUID-NET-1", "NOT ON LIST"}}}},
+      // Last: it leaves simB busy.
+      {"ready at one address, busy at the later one: the ready one", [&](DevicesWindowTest&) { simB.model().setFWInfo(4); },
+       {FakeDnssd::service("a", scannerTxt("SN-A"), {FakeDnssd::ipv4(simA.address()), FakeDnssd::ipv4(simB.address())})},
+       {{nameA, {simA.address(), nameA, wired, online, ready, "BNT", "UUID-NET-1", "NOT ON LIST"}}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -355,6 +370,55 @@ TEST_F(DevicesWindowTest, NetworkServicesAndTheirEntries) {
     QFile::remove(DevicesViewController::modeInfoPlistPath());
     DevicesViewController::setRemoteSetupPlistPath(QStringLiteral(":/RemoteSetup.plist"));
   }
+  EXPECT_TRUE(dialogs.alerts().empty());
+}
+
+// The status reads run apart from the window, each within its limit: a scanner that answers is
+// listed while silent addresses are still being read, and a search whose only service is silent
+// lists it once its read gave up, without the not-found alert in between. A Refresh drops the
+// results of the reads it leaves behind; the window waits for its reads when it goes, and they
+// leave nothing open.
+TEST_F(DevicesWindowTest, StatusReadsRunApartAndEndWithTheirSearch) {
+  std::unique_ptr<SimScanner> silent[] = {silentSimScanner(), silentSimScanner()};
+  SimScanner ready;
+  const QList<FakeDnssd::Service> services = {
+      FakeDnssd::service("silent-0", scannerTxt("SN-S0"), {FakeDnssd::ipv4(silent[0]->address())}),
+      FakeDnssd::service("silent-1", scannerTxt("SN-S1"), {FakeDnssd::ipv4(silent[1]->address())}),
+      FakeDnssd::service("ready", scannerTxt("SN-R"), {FakeDnssd::ipv4(ready.address())}),
+  };
+
+  dns.addService(services[0]);
+  open(true);
+  window->setTimings(std::chrono::milliseconds(1), std::chrono::milliseconds(50));
+  window->show();
+  ASSERT_TRUE(waitFor([&] { return window->foundDevices().size() == 1; }, 20000));
+  EXPECT_EQ(window->foundDevices().first().value(device_entry::kStatus), "General Error");
+  EXPECT_TRUE(dialogs.alerts().empty());
+
+  dns.addService(services[1]);
+  dns.addService(services[2]);
+  window->setTimings(std::chrono::milliseconds(1), std::chrono::seconds(30));
+  window->RefreshBtnPushed();
+  ASSERT_TRUE(waitFor([&] { return window->foundDevices().contains("Zerelta QMX-7315W [SN-R]"); }));
+  EXPECT_EQ(window->foundDevices().value("Zerelta QMX-7315W [SN-R]").value(device_entry::kStatus), text("IDS_DD_READY"));
+  EXPECT_EQ(window->statusReadsInFlight(), 2);  // the silent ones, side by side
+
+  for (const FakeDnssd::Service& s : services) dns.removeService(s.service);
+  dns.waitIdle();
+  window->RefreshBtnPushed();
+  EXPECT_EQ(window->statusReadsInFlight(), 0);
+  ASSERT_TRUE(window->waitForStatusReads(std::chrono::seconds(20)));
+  EXPECT_TRUE(window->foundDevices().isEmpty());  // what the left-behind reads found does not count
+
+  const int descriptors = openDescriptorCount();
+  const std::size_t accepted = silent[0]->scanner().connectionCount();
+  dns.addService(services[0]);
+  window->RefreshBtnPushed();
+  ASSERT_TRUE(waitFor([&] { return silent[0]->scanner().connectionCount() > accepted; }));
+  EXPECT_EQ(window->statusReadsInFlight(), 1);
+  window.reset();
+  EXPECT_TRUE(waitFor([&] { return openDescriptorCount() <= descriptors; }, 10000))
+      << openDescriptorCount() << " descriptors open, " << descriptors << " before";
   EXPECT_TRUE(dialogs.alerts().empty());
 }
 

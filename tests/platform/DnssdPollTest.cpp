@@ -192,6 +192,40 @@ TEST(DnssdPoll, TimeoutsFireOnceWhenDueAndFollowUpdatesAndFrees) {
   EXPECT_EQ(early.fired, 0);
 }
 
+// dispatchPending runs at once, without the loop, what is ready: a readable watch, a timeout
+// whose time passed and one that a callback sets for now; nothing runs twice, and nothing that
+// is not due.
+TEST(DnssdPoll, DispatchPendingRunsWhatIsReadyNowAndOnlyOnce) {
+  AvahiQtPoll poll;
+  const AvahiPoll* api = poll.api();
+  SocketPair sp;
+  WatchProbe watch{api, {}, {}, {}};
+  api->watch_new(api, sp.fd[0], AVAHI_WATCH_IN, &WatchProbe::callback, &watch);
+  ASSERT_EQ(write(sp.fd[1], "x", 1), 1);
+
+  TimeoutProbe chained{api, 0, {}};
+  TimeoutProbe past{api, 0, {}};
+  past.then = [&](AvahiTimeout*) {
+    const timeval now = inMs(0);
+    api->timeout_new(api, &now, &TimeoutProbe::callback, &chained);
+  };
+  const timeval before = inMs(-10), later = inMs(10000);
+  api->timeout_new(api, &before, &TimeoutProbe::callback, &past);
+  TimeoutProbe future{api, 0, {}};
+  api->timeout_new(api, &later, &TimeoutProbe::callback, &future);
+
+  poll.dispatchPending();
+  EXPECT_EQ(watch.events, std::vector<int>{AVAHI_WATCH_IN});
+  EXPECT_EQ(past.fired, 1);
+  EXPECT_EQ(chained.fired, 1);
+  EXPECT_EQ(future.fired, 0);
+
+  spinFor(50);
+  EXPECT_EQ(watch.events.size(), 1u);
+  EXPECT_EQ(past.fired, 1);
+  EXPECT_EQ(chained.fired, 1);
+}
+
 TEST(DnssdPoll, TimeoutRearmedAndFreedFromItsOwnCallback) {
   AvahiQtPoll poll;
   const AvahiPoll* api = poll.api();

@@ -29,6 +29,15 @@ SimScanner::SimScanner(sim::ScannerModel::Kind kind)
 
 SimScanner::~SimScanner() { m_scanner->stop(); }
 
+std::unique_ptr<SimScanner> silentSimScanner() {
+  auto scanner = std::make_unique<SimScanner>();
+  sim::Fault silent;
+  silent.silent = true;
+  silent.count = -1;
+  scanner->faults().add(silent);
+  return scanner;
+}
+
 int openDescriptorCount() {
   DIR* dir = opendir("/proc/self/fd");
   if (!dir) return -1;

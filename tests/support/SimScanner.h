@@ -64,5 +64,8 @@ class ScopedSocketLimits {
   uint16_t m_previousPort;
 };
 
+// A simulated scanner that takes every connection and never answers (a silent address).
+std::unique_ptr<SimScanner> silentSimScanner();
+
 // Open descriptors of this process (entries of /proc/self/fd).
 int openDescriptorCount();

@@ -397,6 +397,9 @@ void AvahiBrowser::deliverResolve(DnssdHandle id) {
 void AvahiBrowser::limitPassed(DnssdHandle id, std::chrono::milliseconds limit) {
   auto it = m_resolves.find(id);
   if (it == m_resolves.end()) return;
+  // When the thread was busy past the limit, the daemon's answer may be waiting unread behind
+  // this timer: take in what has arrived first, so an answer that came in time still counts.
+  m_poll->dispatchPending();
   deliverResolve(id);  // what came just before the limit still counts
   it = m_resolves.find(id);
   if (it == m_resolves.end()) return;

@@ -11,7 +11,9 @@
 //  - A resolve runs one service resolver per interface and family the service was seen on by a
 //    running browse (and for those seen while it resolves), each asking for addresses of its own
 //    family, so IPv4 and IPv6 addresses come together in one list; a service no browse has seen
-//    gets one resolver on any interface and family. The time limit is a QTimer of its own.
+//    gets one resolver on any interface and family. The time limit is a QTimer of its own;
+//    when it fires, whatever the daemon has already sent is taken in first, so a resolve the
+//    daemon answered in time is not failed because the thread was busy when the limit passed.
 //    Resolvers that fail are dropped; when the last one failed before any address came, the
 //    resolve ends with notResolved (NotFound for Avahi's own time-out, Failed otherwise).
 //  - The connection to the daemon is made on the first browse or resolve. When no daemon

@@ -6,6 +6,7 @@
 #include <climits>
 #include <poll.h>
 #include <sys/time.h>
+#include <vector>
 
 using platform::AvahiQtPoll;
 
@@ -37,7 +38,7 @@ struct AvahiWatch {
   }
 
   QSocketNotifier* notifier(QSocketNotifier::Type type);
-  void dispatch();
+  bool dispatch();  // true when the callback ran
   void release();
 };
 
@@ -46,10 +47,13 @@ struct AvahiTimeout {
   AvahiTimeoutCallback callback = nullptr;
   void* userdata = nullptr;
   QTimer* timer = nullptr;
+  bool armed = false;  // a time is set (the timer may not have fired yet although it passed)
+  timeval due{};
   int running = 0;
   bool freed = false;
 
   void update(const struct timeval* tv);
+  bool isDue() const;
   void fire();
   void release();
 };
@@ -75,8 +79,8 @@ QSocketNotifier* AvahiWatch::notifier(QSocketNotifier::Type type) {
   return n;
 }
 
-void AvahiWatch::dispatch() {
-  if (freed) return;
+bool AvahiWatch::dispatch() {
+  if (freed) return false;
   // The notifier says "something happened"; poll says what, including errors and hang-ups
   // that Qt folds into readability.
   pollfd p{fd, static_cast<short>(wanted & (AVAHI_WATCH_IN | AVAHI_WATCH_OUT)), 0};
@@ -85,13 +89,14 @@ void AvahiWatch::dispatch() {
     r = ::poll(&p, 1, 0);
   } while (r < 0 && errno == EINTR);
   const int events = r > 0 ? (p.revents & (wanted | AVAHI_WATCH_ERR | AVAHI_WATCH_HUP)) : 0;
-  if (events == 0) return;  // nothing (any more): no callback
+  if (events == 0) return false;  // nothing (any more): no callback
   ++running;
   happened = events;
   callback(this, fd, static_cast<AvahiWatchEvent>(events), userdata);
   happened = 0;
   --running;
   if (freed && running == 0) release();
+  return true;
 }
 
 void AvahiWatch::release() {
@@ -100,10 +105,12 @@ void AvahiWatch::release() {
 }
 
 void AvahiTimeout::update(const struct timeval* tv) {
+  armed = tv != nullptr;
   if (!tv) {
     timer->stop();
     return;
   }
+  due = *tv;
   timeval now{};
   gettimeofday(&now, nullptr);
   // Milliseconds until tv, rounded up so it never fires before its time.
@@ -113,8 +120,16 @@ void AvahiTimeout::update(const struct timeval* tv) {
   timer->start(static_cast<int>(ms));
 }
 
+bool AvahiTimeout::isDue() const {
+  if (freed || !armed) return false;
+  timeval now{};
+  gettimeofday(&now, nullptr);
+  return due.tv_sec < now.tv_sec || (due.tv_sec == now.tv_sec && due.tv_usec <= now.tv_usec);
+}
+
 void AvahiTimeout::fire() {
   if (freed) return;
+  armed = false;  // fires once per time set
   ++running;
   callback(this, userdata);
   --running;
@@ -189,6 +204,26 @@ AvahiTimeout* AvahiQtPoll::timeoutNew(const AvahiPoll* api, const struct timeval
   self->m_timeouts.insert(t);
   t->update(tv);
   return t;
+}
+
+void AvahiQtPoll::dispatchPending() {
+  constexpr int kRounds = 16;
+  for (int round = 0; round < kRounds; ++round) {
+    bool ran = false;
+    // Copies: a callback may free any watch or timeout, or make new ones.
+    const std::vector<AvahiWatch*> watches(m_watches.begin(), m_watches.end());
+    for (AvahiWatch* w : watches) {
+      if (m_watches.count(w) && w->running == 0) ran = w->dispatch() || ran;
+    }
+    const std::vector<AvahiTimeout*> timeouts(m_timeouts.begin(), m_timeouts.end());
+    for (AvahiTimeout* t : timeouts) {
+      if (!m_timeouts.count(t) || t->running > 0 || !t->isDue()) continue;
+      t->timer->stop();
+      t->fire();
+      ran = true;
+    }
+    if (!ran) return;
+  }
 }
 
 void AvahiQtPoll::timeoutUpdate(AvahiTimeout* t, const struct timeval* tv) {

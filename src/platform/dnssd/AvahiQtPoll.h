@@ -34,6 +34,12 @@ class AvahiQtPoll {
   // The table to hand to avahi_client_new(); valid for the object's life.
   const AvahiPoll* api() const { return &m_api; }
 
+  // Runs now what the event loop would run next for this poll: the callbacks of watches whose
+  // descriptors are ready and of timeouts whose time has come, again while that brings more
+  // (a bounded number of rounds). For a decision that must first see what already arrived, such
+  // as a time limit that ran out while the thread was busy. Not from inside a callback of this poll.
+  void dispatchPending();
+
   // Live watches and timeouts (freed ones no longer count).
   std::size_t watchCount() const { return m_watches.size(); }
   std::size_t timeoutCount() const { return m_timeouts.size(); }
