@@ -205,7 +205,9 @@ void ViewController::buildLayout() {
 
   myContainer = new QWidget(this);
   myContainer->setObjectName(QStringLiteral("myContainer"));
-  myContainer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  QSizePolicy containerPolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  containerPolicy.setRetainSizeWhenHidden(true);  // empty until the first load shows a page
+  myContainer->setSizePolicy(containerPolicy);
   m_containerLayout = new QStackedLayout(myContainer);
   m_containerLayout->setStackingMode(QStackedLayout::StackAll);
   m_containerLayout->setContentsMargins(0, 0, 0, 0);
@@ -377,6 +379,9 @@ void ViewController::viewDidAppear() {
   if (!isVisible() || m_terminating || m_appeared) return;
   m_appeared = true;
   m_scannerLost = false;
+  // The pages hold nothing the scanner gave until the first load has filled one: the page area
+  // stays empty meanwhile, and for good when the load does not get that far.
+  myContainer->hide();
 
   setWindowTitle(text("IDS_REMOTE_SETUP") + QStringLiteral(" - ") + m_deviceName + QStringLiteral(" (") +
                  m_state.deviceInterface + QStringLiteral(")"));
@@ -512,9 +517,12 @@ void ViewController::loadData(bool initial) {
     return;
   }
 
-  if (initial && generalVC != nullptr) {
-    generalVC->setParam(m_state);
-    displaySubview(generalVC);
+  if (initial) {
+    if (generalVC != nullptr) {
+      generalVC->setParam(m_state);
+      displaySubview(generalVC);
+    }
+    myContainer->show();
   }
 }
 
