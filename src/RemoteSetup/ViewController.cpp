@@ -403,12 +403,9 @@ void ViewController::viewDidAppear() {
   }
 
   ut.debugMsg2(2, QStringLiteral("ViewController::loadData openScanner FAIL!"));
-  // OK leaves the window open with nothing loaded (the Devices button still leads back);
-  // Cancel quits, as in every other no-connection alert.
-  if (!ut.message(text("IDS_CM_NO_CONNECTION_MSG"), text("IDS_CM_NO_CONNECTION_INFO"), true)) {
-    ut.debugMsg2(2, QString::fromLatin1(kTerminateOnConnection));
-    terminate();
-  }
+  // Nothing can be loaded: as when the scanner stops answering during the load, OK leads back to
+  // the device window and Cancel quits.
+  endLoad(CommandOutcome::failed());
 }
 
 void ViewController::viewDidDisappear() {

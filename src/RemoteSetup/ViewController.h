@@ -88,12 +88,12 @@ class ViewController : public QWidget {
   // The first load (`initial`) ends at once when the scanner stops answering (no connection, no
   // answer within the limit, an answer cut short) at the status inquiry, the lock or the settings
   // block, or at two exchanges in a row, and when it refuses the settings block: nothing is shown
-  // and one alert says why; OK closes the window and emits returnToDevices(), Cancel quits. Each
-  // exchange of the first load waits at most the load's exchange limit, and one right after an
-  // exchange that got no answer at most the follow-up limit. Another record that fails while the
-  // scanner goes on answering is left unread (never written back) and the no-connection question
-  // is asked once the next exchange has answered. The reload after an import asks that question
-  // after each record that fails.
+  // and one alert says why; OK closes the window and emits returnToDevices(), Cancel quits. The
+  // same alert follows a device that cannot be opened. Each exchange of the first load waits at
+  // most the load's exchange limit, and one right after an exchange that got no answer at most
+  // the follow-up limit. Another record that fails while the scanner goes on answering is left
+  // unread (never written back) and the no-connection question is asked once the scanner has been
+  // seen answering. The reload after an import asks that question after each record that fails.
   void loadData(bool initial);
   void lockScanner();
   // One status inquiry into sDeviceStatus; procNoConnection when it got no whole answer or wFWInfo

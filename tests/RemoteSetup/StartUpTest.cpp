@@ -375,7 +375,7 @@ TEST_F(MainWindowTest, OpenStatusAndLockFailures) {
     bool loaded;
   };
   const Case cases[] = {
-      // The device cannot be opened: OK leaves the window open with nothing loaded...
+      // The device cannot be opened: OK leads back to the device window with nothing loaded...
       {"open fails, OK", Transport::Usb,
        [](MainWindowTest& t) { static_cast<UsbLink&>(*t.link).host().device(0).openResult = platform::UsbResult::NoDevice; },
        {{0, "IDS_CM_NO_CONNECTION_MSG"}}, 0, false},
@@ -402,13 +402,14 @@ TEST_F(MainWindowTest, OpenStatusAndLockFailures) {
     start(c.transport, Kind::Qmx7315w);
     c.arrange(*this);
     for (const auto& [button, key] : c.answers) dialogs.expectAlert(button, text(key));
+    QSignalSpy back(vc.get(), &ViewController::returnToDevices);
     appear();
     EXPECT_EQ(dialogs.pendingAlerts(), 0u);
     EXPECT_EQ(terminations, c.terminations);
     EXPECT_EQ(callsOf("generalSetup").size(), c.loaded ? 1u : 0u);
-    if (c.terminations > 0) {
-      EXPECT_FALSE(vc->isVisible());
-    }
+    // A window that loaded nothing is gone: back to the device window, or Remote Setup quit.
+    EXPECT_EQ(vc->isVisible(), c.loaded);
+    EXPECT_EQ(back.count(), !c.loaded && c.terminations == 0 ? 1 : 0);
     vc.reset();
     dialogs.clear();
     calls.clear();
