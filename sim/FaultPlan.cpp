@@ -26,7 +26,14 @@ std::optional<Fault> FaultPlan::take(const FCL_VENDOR_CMD& cmd) {
   for (auto it = m_faults.begin(); it != m_faults.end(); ++it) {
     if (!it->matches(cmd)) continue;
     Fault fault = *it;
-    if (it->count > 0 && --it->count == 0) m_faults.erase(it);
+    if (it->fromThenOn) {
+      it->opcode.reset();
+      it->dtc.reset();
+      it->dtq.reset();
+      it->count = -1;
+    } else if (it->count > 0 && --it->count == 0) {
+      m_faults.erase(it);
+    }
     return fault;
   }
   return std::nullopt;

@@ -23,6 +23,9 @@ struct Fault {
   std::optional<uint8_t> dtc;
   std::optional<uint16_t> dtq;
   int count = 1;  // matching commands it applies to; -1 for all
+  // Once it has matched, it takes every later command too, whatever it is (and `count` no longer
+  // counts): a scanner that stopped answering at that command.
+  bool fromThenOn = false;
 
   // --- what happens
   // Answer with these in the status block (whatever the model says).

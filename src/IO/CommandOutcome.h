@@ -23,6 +23,9 @@ struct CommandOutcome {
 
   bool ok() const { return kind == Kind::Accepted; }
   explicit operator bool() const { return ok(); }
+  // The scanner did not answer the step in full: no connection, no answer within the limit, or
+  // an answer cut short. A refusal is an answer.
+  bool noAnswer() const { return kind == Kind::Failed || kind == Kind::ShortStatus; }
 
   static CommandOutcome accepted() { return {}; }
   static CommandOutcome failed() { return {Kind::Failed, 0}; }

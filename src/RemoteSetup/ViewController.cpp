@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QShowEvent>
 #include <QStackedLayout>
 #include <QTreeView>
@@ -204,7 +205,9 @@ void ViewController::buildLayout() {
 
   myContainer = new QWidget(this);
   myContainer->setObjectName(QStringLiteral("myContainer"));
-  myContainer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  QSizePolicy containerPolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  containerPolicy.setRetainSizeWhenHidden(true);  // empty until the first load shows a page
+  myContainer->setSizePolicy(containerPolicy);
   m_containerLayout = new QStackedLayout(myContainer);
   m_containerLayout->setStackingMode(QStackedLayout::StackAll);
   m_containerLayout->setContentsMargins(0, 0, 0, 0);
@@ -375,6 +378,10 @@ void ViewController::viewDidAppear() {
   // again before the first queued call ran): nothing to do.
   if (!isVisible() || m_terminating || m_appeared) return;
   m_appeared = true;
+  m_scannerLost = false;
+  // The pages hold nothing the scanner gave until the first load has filled one: the page area
+  // stays empty meanwhile, and for good when the load does not get that far.
+  myContainer->hide();
 
   setWindowTitle(text("IDS_REMOTE_SETUP") + QStringLiteral(" - ") + m_deviceName + QStringLiteral(" (") +
                  m_state.deviceInterface + QStringLiteral(")"));
@@ -396,20 +403,23 @@ void ViewController::viewDidAppear() {
   }
 
   ut.debugMsg2(2, QStringLiteral("ViewController::loadData openScanner FAIL!"));
-  // OK leaves the window open with nothing loaded (the Devices button still leads back);
-  // Cancel quits, as in every other no-connection alert.
-  if (!ut.message(text("IDS_CM_NO_CONNECTION_MSG"), text("IDS_CM_NO_CONNECTION_INFO"), true)) {
-    ut.debugMsg2(2, QString::fromLatin1(kTerminateOnConnection));
-    terminate();
-  }
+  // Nothing can be loaded: as when the scanner stops answering during the load, OK leads back to
+  // the device window and Cancel quits.
+  endLoad(CommandOutcome::failed());
 }
 
 void ViewController::viewDidDisappear() {
   if (!m_appeared) return;
   m_appeared = false;
   ViewControllerTrace trace(ut, "viewDidDisappear()");
-  ioWrapper->unlockScanner();
-  ioWrapper->CtrlPipeUnlockScanner();
+  const auto unlock = [this] {
+    ioWrapper->unlockScanner();
+    ioWrapper->CtrlPipeUnlockScanner();
+    return true;
+  };
+  // A scanner that stopped answering during the load gets one try within the follow-up limit.
+  if (m_scannerLost) ioWrapper->judgeWithin(m_loadFollowUpLimit, unlock);
+  else unlock();
   ioWrapper->closeScanner();
   ioWrapper->resetIP();
 }
@@ -427,43 +437,69 @@ void ViewController::terminate() {
 
 void ViewController::loadData(bool initial) {
   ViewControllerTrace trace(ut, "loadData(initial:)");
+  m_firstLoad = initial;
+  m_noAnswerRun = 0;
+  m_unreadRecordPending = false;
+  const auto done = qScopeGuard([this] { m_firstLoad = false; });
+
   // At start-up the scanner must be ready; on the reload after an import it is busy with this
   // computer's lock.
   if (!checkConnection(initial ? 0 : 4)) return;
 
   if (initial) {
     lockScanner();
-    if (m_terminating) return;
+    if (m_terminating || m_scannerLost) return;
   }
 
   // Each read fills its record only when it completed and the scanner accepted it; a failed read
-  // leaves what the record held and marks it unread, so it is never written back.
-  if (!loadRecord(m_state.sParamAll, &m_state.bParamAllRead,
+  // leaves what the record held and marks it unread, so it is never written back. Without the
+  // settings block there is nothing to show.
+  if (!loadRecord(m_state.sParamAll, &m_state.bParamAllRead, LoadStep::Essential,
                   [this](FCL_RS_PARAM_ALL* r) { return ioWrapper->getParamAll(r); }))
     return;
-  if (!loadRecord(m_state.sLampState, &m_state.bLampStateRead,
+  if (!loadRecord(m_state.sLampState, &m_state.bLampStateRead, LoadStep::Record,
                   [this](FCL_LAMP_STATE* r) { return ioWrapper->getLampState(r); }))
     return;
-  if (!loadRecord(m_state.sCapabilities, nullptr,
+  if (!loadRecord(m_state.sCapabilities, nullptr, LoadStep::Record,
                   [this](FCL_CAP_HALVERN* r) { return ioWrapper->getCapabilities(r); }))
     return;
-  if (!loadRecord(m_state.byLanguage, &m_state.bLanguageRead,
+  if (!loadRecord(m_state.byLanguage, &m_state.bLanguageRead, LoadStep::Record,
                   [this](uint8_t* r) { return ioWrapper->getLanguage(r); }))
     return;
-  if (!loadRecord(m_state.sMachineInfo, nullptr,
+  if (!loadRecord(m_state.sMachineInfo, nullptr, LoadStep::Record,
                   [this](FCL_RS_MACHINE_INFO* r) { return ioWrapper->getMachineInfo(r); }))
     return;
-  if (!loadRecord(m_state.sFactoryDef, nullptr,
+  if (!loadRecord(m_state.sFactoryDef, nullptr, LoadStep::Record,
                   [this](FCL_RS_FACTORY_DEFSETTING* r) { return ioWrapper->getFactoryDefsetting(r); }))
     return;
 
   // No readable vendor string leaves the serial text empty rather than stale.
-  m_state.serialString = ioWrapper->getVendorString().value_or(QString());
+  std::optional<QString> vendor;
+  if (!loadGoesOn(loadExchange([&] {
+                    vendor = ioWrapper->getVendorString();
+                    return vendor.has_value();
+                  }),
+                  LoadStep::Quiet))
+    return;
+  m_state.serialString = vendor.value_or(QString());
 
+  // The lists are judged by their exchanges only: a key count no scanner holds is not a lost scanner.
   m_state.clientKeyList.clear();
   m_state.serverKeyList.clear();
-  const uint32_t clientCount = ioWrapper->getSFTPClientKeyPair(m_state.clientKeyList);
-  const uint32_t serverCount = ioWrapper->getSFTPServerKeyPair(m_state.serverKeyList);
+  uint32_t clientCount = 0;
+  uint32_t serverCount = 0;
+  if (!loadGoesOn(loadExchange([&] {
+                    clientCount = ioWrapper->getSFTPClientKeyPair(m_state.clientKeyList);
+                    return true;
+                  }),
+                  LoadStep::Quiet))
+    return;
+  if (!loadGoesOn(loadExchange([&] {
+                    serverCount = ioWrapper->getSFTPServerKeyPair(m_state.serverKeyList);
+                    return true;
+                  }),
+                  LoadStep::Quiet))
+    return;
   if (clientCount != static_cast<uint32_t>(m_state.clientKeyList.size())) {
     ut.debugMsg(2, QStringLiteral("ERROR: ClientKeyCnt %u doesn't match to clientKeyList.count %lu"), clientCount,
                 static_cast<unsigned long>(m_state.clientKeyList.size()));
@@ -478,19 +514,85 @@ void ViewController::loadData(bool initial) {
     return;
   }
 
-  if (initial && generalVC != nullptr) {
-    generalVC->setParam(m_state);
-    displaySubview(generalVC);
+  if (initial) {
+    if (generalVC != nullptr) {
+      generalVC->setParam(m_state);
+      displaySubview(generalVC);
+    }
+    myContainer->show();
   }
 }
 
 template <typename Record, typename Read>
-bool ViewController::loadRecord(Record& record, bool* readFlag, Read read) {
+bool ViewController::loadRecord(Record& record, bool* readFlag, LoadStep step, Read read) {
   Record fresh = record;
-  const bool ok = ioWrapper->judge([&] { return read(&fresh); }).ok();
-  if (ok) record = fresh;
-  if (readFlag != nullptr) *readFlag = ok;
-  return ok || procNoConnection();
+  const CommandOutcome outcome = loadExchange([&] { return read(&fresh); });
+  if (outcome.ok()) record = fresh;
+  if (readFlag != nullptr) *readFlag = outcome.ok();
+  return loadGoesOn(outcome, step);
+}
+
+CommandOutcome ViewController::loadExchange(const std::function<bool()>& step) {
+  if (!m_firstLoad) return ioWrapper->judge(step);
+  // Whether a scanner that did not answer has gone shows within a moment; a wait per record
+  // would keep the window from repainting for a minute.
+  const CommandOutcome outcome =
+      ioWrapper->judgeWithin(m_noAnswerRun > 0 ? m_loadFollowUpLimit : m_loadExchangeLimit, step);
+  m_noAnswerRun = outcome.noAnswer() ? m_noAnswerRun + 1 : 0;
+  return outcome;
+}
+
+bool ViewController::loadGoesOn(const CommandOutcome& outcome, LoadStep step) {
+  if (m_terminating) return false;
+  if (!m_firstLoad) return outcome.ok() || step == LoadStep::Quiet || procNoConnection();
+
+  if (outcome.noAnswer()) {
+    if (step == LoadStep::Essential || m_noAnswerRun > 1) {
+      endLoad(outcome);
+      return false;
+    }
+    // One exchange without an answer: the next one tells whether the scanner is still there.
+    if (step == LoadStep::Record) m_unreadRecordPending = true;
+    return true;
+  }
+  if (!outcome.ok() && step == LoadStep::Essential) {
+    endLoad(outcome);
+    return false;
+  }
+  // The scanner answers: a record it did not give (now, or before this exchange) is asked about.
+  if (m_unreadRecordPending || (!outcome.ok() && step == LoadStep::Record)) {
+    m_unreadRecordPending = false;
+    return procNoConnection();
+  }
+  return true;
+}
+
+void ViewController::endLoad(const CommandOutcome& outcome) {
+  // Nothing was written and no page shows the scanner's settings: one alert says what the
+  // scanner did, and the user goes back to the device window (to connect again) or quits. A
+  // refusal of remote setup noticed by the lock is not told on top of it.
+  m_fwRejectPending = false;
+  QString message;
+  QString info;
+  if (outcome.noAnswer()) {
+    m_scannerLost = true;
+    ut.debugMsg2(2, QStringLiteral("ERROR: ViewController::loadData the scanner stopped answering"));
+    message = text("IDS_CM_NO_CONNECTION_MSG");
+    info = withOutcome(text("IDS_RS_LOAD_NO_ANSWER_INFO"), outcome);
+  } else {
+    ut.debugMsg(2, QStringLiteral("ERROR: ViewController::loadData settings refused, dwLastErr 0x%x"),
+                outcome.deviceError);
+    message = text("IDS_RS_LOAD_REFUSED_MSG");
+    info = withOutcome(text("IDS_RS_LOAD_REFUSED_INFO"), outcome);
+  }
+  info += QLatin1Char('\n') + text("IDS_RS_RETURN_TO_DEVICES_INFO");
+  if (!ut.message(message, info, true)) {
+    ut.debugMsg2(2, QString::fromLatin1(kTerminateOnConnection));
+    terminate();
+    return;
+  }
+  emit returnToDevices();
+  close();
 }
 
 void ViewController::lockScanner() {
@@ -502,10 +604,11 @@ void ViewController::lockScanner() {
     return;
   }
 
-  const CommandOutcome locked = ioWrapper->judge([this] { return ioWrapper->lockScanner(); });
-  if (locked.kind == CommandOutcome::Kind::Failed) {
-    showFatalAlert(QStringLiteral("IDS_LOCK_SCANNER_FAIL_MSG"), QStringLiteral("IDS_LOCK_SCANNER_FAIL_INFO"),
-                   QString::fromLatin1(kTerminateOnLock));
+  // A lock command without a whole answer is a scanner that stopped answering, not one that
+  // another computer holds.
+  const CommandOutcome locked = loadExchange([this] { return ioWrapper->lockScanner(); });
+  if (locked.noAnswer()) {
+    endLoad(locked);
     return;
   }
   // The refusal is shown once the whole load has run and control is back in the event loop
@@ -537,8 +640,12 @@ void ViewController::showFatalAlert(const QString& messageKey, const QString& in
 
 bool ViewController::checkConnection(uint16_t status) {
   ViewControllerTrace trace(ut, "checkConnection(status:)");
-  const bool ok = ioWrapper->getDeviceStatus(&m_state.sDeviceStatus);
-  if (ok && m_state.sDeviceStatus.wFWInfo == status) return true;
+  const CommandOutcome inquiry = loadExchange([this] { return ioWrapper->getDeviceStatus(&m_state.sDeviceStatus); });
+  if (inquiry.noAnswer() && m_firstLoad) {
+    endLoad(inquiry);
+    return false;
+  }
+  if (!inquiry.noAnswer() && m_state.sDeviceStatus.wFWInfo == status) return true;
   return procNoConnection();
 }
 
@@ -747,9 +854,7 @@ HoldStatus ViewController::checkHold() {
     ours = chkUUID();
     return true;
   });
-  if (lockRead.kind == CommandOutcome::Kind::Failed || lockRead.kind == CommandOutcome::Kind::ShortStatus) {
-    return HoldStatus::NoAnswer;
-  }
+  if (lockRead.noAnswer()) return HoldStatus::NoAnswer;
   return ours && lockRead.ok() ? HoldStatus::Held : HoldStatus::ReservationGone;
 }
 

@@ -85,11 +85,30 @@ class ViewController : public QWidget {
   // ---- Appearance, load, lock, release ---------------------------------------------------------
   void viewDidAppear();
   void viewDidDisappear();
+  // The first load (`initial`) ends at once when the scanner stops answering (no connection, no
+  // answer within the limit, an answer cut short) at the status inquiry, the lock or the settings
+  // block, or at two exchanges in a row, and when it refuses the settings block: nothing is shown
+  // and one alert says why; OK closes the window and emits returnToDevices(), Cancel quits. The
+  // same alert follows a device that cannot be opened. Each exchange of the first load waits at
+  // most the load's exchange limit, and one right after an exchange that got no answer at most
+  // the follow-up limit. Another record that fails while the scanner goes on answering is left
+  // unread (never written back) and the no-connection question is asked once the scanner has been
+  // seen answering. The reload after an import asks that question after each record that fails.
   void loadData(bool initial);
   void lockScanner();
-  // One status inquiry into sDeviceStatus; procNoConnection when it fails or wFWInfo is not
-  // `status`. Answers whether the caller goes on (false only after the user chose to quit).
+  // One status inquiry into sDeviceStatus; procNoConnection when it got no whole answer or wFWInfo
+  // is not `status` (the first load ends instead when there was no answer). Answers whether the
+  // caller goes on.
   bool checkConnection(uint16_t status);
+  // How long an exchange of the first load may wait (the network's per-call limit, on USB too),
+  // and one that follows an exchange the scanner did not answer.
+  static constexpr std::chrono::milliseconds kLoadExchangeLimit{6000};
+  static constexpr std::chrono::milliseconds kLoadFollowUpLimit{2000};
+  // Tests set shorter limits.
+  void setLoadLimits(std::chrono::milliseconds exchange, std::chrono::milliseconds followUp) {
+    m_loadExchangeLimit = exchange;
+    m_loadFollowUpLimit = followUp;
+  }
   // The no-connection alert with OK and Cancel. True: OK, the caller goes on; false: Cancel,
   // the program quits.
   bool procNoConnection();
@@ -225,10 +244,29 @@ class ViewController : public QWidget {
   bool shownPageDiffersFromAccepted();
   QString lostHoldMessage(HoldStatus hold);
   void showFatalAlert(const QString& messageKey, const QString& infoKey, const QString& logLine);
+  // ---- The load's steps --------------------------------------------------------------------------
+  // What a step that did not work means for the load: Essential ends the first load (the settings
+  // block); Record leaves one record unread and asks the no-connection question; Quiet (the
+  // vendor string, the key lists) goes on without a word.
+  enum class LoadStep : uint8_t { Essential, Record, Quiet };
+  // Runs one step of the load (an exchange or a short fixed sequence of them), judged; during the
+  // first load within the load's limits.
+  CommandOutcome loadExchange(const std::function<bool()>& step);
+  // Whether the load goes on after a step with `outcome` (see loadData).
+  bool loadGoesOn(const CommandOutcome& outcome, LoadStep step);
+  // Ends the first load with the alert that names `outcome` (no answer, or the refusal of the
+  // settings block): OK leads back to the device window, Cancel quits.
+  void endLoad(const CommandOutcome& outcome);
   // One read of the load into `record` (only when it completed and was accepted) and its flag;
-  // answers whether the load goes on (a failed read asks the no-connection question).
+  // answers whether the load goes on.
   template <typename Record, typename Read>
-  bool loadRecord(Record& record, bool* readFlag, Read read);
+  bool loadRecord(Record& record, bool* readFlag, LoadStep step, Read read);
+  bool m_firstLoad = false;             // the first load is running
+  int m_noAnswerRun = 0;                // exchanges in a row of the first load that got no answer
+  bool m_unreadRecordPending = false;   // a record got no answer; asked about once the scanner answers
+  bool m_scannerLost = false;           // the first load ended because the scanner stopped answering
+  std::chrono::milliseconds m_loadExchangeLimit = kLoadExchangeLimit;
+  std::chrono::milliseconds m_loadFollowUpLimit = kLoadFollowUpLimit;
 
   // Layout outlets.
   QTreeView* sourceView = nullptr;

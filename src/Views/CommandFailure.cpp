@@ -66,9 +66,7 @@ QString statusConditionText(const FCL_DEVICE_STATUS& status) {
 }
 
 HoldStatus judgeHoldStatus(const CommandOutcome& inquiry, const FCL_DEVICE_STATUS& status, uint16_t expectedFWInfo) {
-  if (inquiry.kind == CommandOutcome::Kind::Failed || inquiry.kind == CommandOutcome::Kind::ShortStatus) {
-    return HoldStatus::NoAnswer;
-  }
+  if (inquiry.noAnswer()) return HoldStatus::NoAnswer;
   if (status.dwLastErr != 0) return HoldStatus::NotReady;
   if (status.wFWInfo == expectedFWInfo) return HoldStatus::Held;
   if (expectedFWInfo == 4 && status.wFWInfo == 0) return HoldStatus::ReservationGone;

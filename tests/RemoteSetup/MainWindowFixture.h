@@ -89,6 +89,8 @@ class SimLink {
   virtual std::vector<std::pair<std::string, bool>> controlRequests() const { return {}; }
   // The fake host's calls (USB only).
   virtual std::vector<std::string> hostCalls() const { return {}; }
+  // The scanner is gone: nothing answers on this link any more.
+  virtual void vanish() { ADD_FAILURE() << "this link cannot lose its scanner"; }
 };
 
 class TcpLink : public SimLink {
@@ -99,6 +101,7 @@ class TcpLink : public SimLink {
   sim::CommandLog& log() override { return m_sim.log(); }
   QString ip() const override { return m_sim.address(); }
   QString interface() const override { return QStringLiteral("Wired LAN"); }
+  void vanish() override { m_sim.scanner().setRefuseConnections(true); }
 
  private:
   ScopedSocketLimits m_limits;
@@ -127,6 +130,7 @@ class UsbLink : public SimLink {
   QString interface() const override { return QStringLiteral("USB"); }
   std::vector<std::pair<std::string, bool>> controlRequests() const override { return m_host.requests(); }
   std::vector<std::string> hostCalls() const override { return m_host.calls(); }
+  void vanish() override { m_scanner->stop(); }
   platform::FakeUsbHost& host() { return m_host; }
 
  private:

@@ -184,6 +184,25 @@ TEST_F(ProtocolEngineTest, FaultsMatchByOpcodeClassAndQualifierForTheirCount) {
   EXPECT_TRUE(faults.empty());
 }
 
+// A scanner that stops answering at one command: the fault takes every command after it.
+TEST_F(ProtocolEngineTest, FaultFromThenOnTakesEveryLaterCommand) {
+  sim::Fault f;
+  f.dtc = 0x10;
+  f.dtq = 2;
+  f.fromThenOn = true;
+  f.lastErr = 0x77;
+  faults.add(f);
+  const FCL_VENDOR_CMD cmds[] = {command(FOP_INQUIRY, 0x10, 1, 0), command(FOP_INQUIRY, 0x10, 2, 0),
+                                 command(FOP_COMMAND, 0x20, 5, 0), command(FOP_INQUIRY, 0x10, 1, 0)};
+  for (const auto& c : cmds) t.feed(c);
+  std::vector<uint32_t> errors;
+  for (std::size_t i = 0; i < std::size(cmds); ++i) {
+    ASSERT_TRUE(engine.serveOne(t));
+    errors.push_back(t.statusAt(32 * i).dwLastErr);
+  }
+  EXPECT_EQ(errors, (std::vector<uint32_t>{0, 0x77, 0x77, 0x77}));
+}
+
 TEST_F(ProtocolEngineTest, PiecesSplitTheWrites) {
   sim::Fault f;
   f.statusPieces = {20, 12};
