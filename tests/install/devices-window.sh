@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# A Remote Setup program started as a user starts it (offscreen, a temporary HOME, no session
-# bus of the machine) shows its device window; with a simulator given, the simulated scanner,
+# A Remote Setup program started as a user starts it (with Qt's own option "-platform offscreen",
+# a temporary HOME, no session bus of the machine) shows its device window; with a simulator given, the simulated scanner,
 # announced on the loopback interface through a private Avahi daemon, appears in that window's
 # list as ready. Then SIGTERM ends the program normally.
 #
@@ -75,9 +75,9 @@ mkdir -p "$work/home" "$work/config" "$work/data" "$work/cache" "$work/runtime"
 chmod 700 "$work/runtime"
 HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_CACHE_HOME="$work/cache" \
   XDG_RUNTIME_DIR="$work/runtime" DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus" \
-  QT_QPA_PLATFORM=offscreen QT_LOAD_TESTABILITY=1 ZR_PROBE_OUT="$work/window" \
+  QT_LOAD_TESTABILITY=1 ZR_PROBE_OUT="$work/window" \
   LD_LIBRARY_PATH="$probe_dir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" \
-  "$program" </dev/null >"$work/program.out" 2>&1 &
+  "$program" -platform offscreen </dev/null >"$work/program.out" 2>&1 &
 pid=$!
 started+=($pid)
 
