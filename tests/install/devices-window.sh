@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # A Remote Setup program started as a user starts it (with Qt's own option "-platform offscreen",
-# a temporary HOME, no session bus of the machine) shows its device window; with a simulator given, the simulated scanner,
-# announced on the loopback interface through a private Avahi daemon, appears in that window's
-# list as ready. Then SIGTERM ends the program normally.
+# a temporary HOME, no session bus of the machine) shows its device window; with a simulator
+# given, the simulated scanner, announced on the loopback interface through a private Avahi
+# daemon, appears in that window's list as ready. Then SIGTERM ends the program normally.
 #
 #   devices-window.sh PROGRAM PROBE_DIR [SIMULATOR]
 #
