@@ -30,15 +30,10 @@ constexpr QtOption kQtGuiOptions[] = {
 };
 
 // The option name of "-name", "--name" or "-name=value" ("" for anything else).
-QString optionName(const QString& arg, QString* afterEquals) {
+QString optionName(const QString& arg) {
   if (!arg.startsWith(u'-') || arg == QStringLiteral("-") || arg == QStringLiteral("--")) return {};
-  QString name = arg.mid(arg.startsWith(QStringLiteral("--")) ? 2 : 1);
-  const qsizetype eq = name.indexOf(u'=');
-  if (eq >= 0) {
-    *afterEquals = name.mid(eq + 1);
-    name.truncate(eq);
-  }
-  return name;
+  const QString name = arg.mid(arg.startsWith(QStringLiteral("--")) ? 2 : 1);
+  return name.section(u'=', 0, 0);
 }
 
 // An argument as it may be shown: control characters (escape sequences a terminal would obey)
@@ -92,9 +87,8 @@ std::optional<int> CommandLine::judge(int argc, const char* const* argv) const {
   for (int i = 1; i < argc; ++i) {
     const QString arg = QString::fromLocal8Bit(argv[i]);
     if (m_toolkit == QtGuiOptions) {
-      QString value;
       const bool hasEquals = arg.contains(u'=');
-      const QString name = optionName(arg, &value);
+      const QString name = optionName(arg);
       const QtOption* qt = nullptr;
       for (const QtOption& o : kQtGuiOptions)
         if (name == QLatin1String(o.name)) qt = &o;
