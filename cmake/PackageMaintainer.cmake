@@ -9,4 +9,7 @@ if(CPACK_GENERATOR STREQUAL "DEB")
       "-DZR_PACKAGE_MAINTAINER=\"Your Name <you@example.org>\" and run cpack again "
       "(given: \"${CPACK_DEBIAN_PACKAGE_MAINTAINER}\").")
   endif()
+  # The changelog's entries are signed by the package's maintainer: the install that cpack runs
+  # next, in this process, reads it here (cmake/InstallCompressed.cmake).
+  set(ENV{ZR_CHANGELOG_MAINTAINER} "${CPACK_DEBIAN_PACKAGE_MAINTAINER}")
 endif()

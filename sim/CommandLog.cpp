@@ -1,8 +1,30 @@
 #include "CommandLog.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace sim {
+
+namespace {
+const char* opcodeName(uint8_t op) {
+  switch (op) {
+    case FOP_INQUIRY: return "INQUIRY";
+    case FOP_COMMAND: return "COMMAND";
+    case FOP_READ: return "READ";
+    case FOP_WRITE: return "WRITE";
+    case FOP_WRITE2: return "WRITE2";
+    default: return "?";
+  }
+}
+}  // namespace
+
+std::string describe(const LoggedCommand& e) {
+  char line[160];
+  std::snprintf(line, sizeof line, "opcode 0x%02X (%s) class 0x%02X qualifier %u length %u%s", e.cmd.byOPCode,
+                opcodeName(e.cmd.byOPCode), e.cmd.byDTC, static_cast<unsigned>(e.cmd.wDTQ),
+                static_cast<unsigned>(e.cmd.dwDataLength), e.completed ? "" : " (incomplete)");
+  return line;
+}
 
 void CommandLog::append(LoggedCommand entry) {
   std::function<void(const LoggedCommand&)> listener;

@@ -11,6 +11,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "IO/FCLCommand.h"
@@ -26,6 +27,11 @@ struct LoggedCommand {
   Bytes dataOut;  // data answered to the host (FOP_READ), as much as went out
   bool completed = false;  // every phase ran in full
 };
+
+// One line for a person watching the simulator: "opcode 0x28 (READ) class 0x9D qualifier 4
+// length 4", then " (incomplete)" when a phase did not run in full. The simulator programs print
+// it for each command; scripts/demo-monitor reads it.
+std::string describe(const LoggedCommand& entry);
 
 class CommandLog {
  public:

@@ -178,17 +178,6 @@ void runCommand(sim::ScannerModel& model, const std::string& line) {
   std::fflush(stdout);
 }
 
-const char* opcodeName(uint8_t op) {
-  switch (op) {
-    case FOP_INQUIRY: return "INQUIRY";
-    case FOP_COMMAND: return "COMMAND";
-    case FOP_READ: return "READ";
-    case FOP_WRITE: return "WRITE";
-    case FOP_WRITE2: return "WRITE2";
-    default: return "?";
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -257,9 +246,7 @@ int main(int argc, char** argv) {
   sim::TcpScanner scanner(model);
   scanner.log().setCapacity(0);  // the listener prints each command; nothing needs keeping
   scanner.log().setListener([](const sim::LoggedCommand& e) {
-    std::printf("opcode 0x%02X (%s) class 0x%02X qualifier %u length %u%s\n", e.cmd.byOPCode,
-                opcodeName(e.cmd.byOPCode), e.cmd.byDTC, static_cast<unsigned>(e.cmd.wDTQ),
-                static_cast<unsigned>(e.cmd.dwDataLength), e.completed ? "" : " (incomplete)");
+    std::printf("%s\n", sim::describe(e).c_str());
     std::fflush(stdout);
   });
   int err = 0;

@@ -26,6 +26,7 @@
 #include "support/TestBytes.h"
 
 using platform::UsbResult;
+using sim::UmockdevScanner;
 
 namespace {
 

@@ -17,6 +17,7 @@
 
 using namespace monitor;
 using namespace std::chrono_literals;
+using sim::UmockdevScanner;
 
 namespace {
 

@@ -15,6 +15,7 @@
 namespace {
 
 using Kind = sim::ScannerModel::Kind;
+using sim::UmockdevScanner;
 
 // The simulated scanner as a USB device, with the libusb host installed.
 class UmockdevLink : public SimLink {

@@ -2,18 +2,22 @@
 # Checks an installed tree: `cmake --install` into a temporary prefix, or the package unpacked
 # with dpkg-deb -x (its usr/ folder).
 #
-#   check-tree.sh ROOT PROBE_DIR SIMULATOR
+#   check-tree.sh ROOT PROBE_DIR SIMULATOR [USB_SIMULATOR]
 #
 #  - it holds exactly the files promised (tests/install/expected-files.txt): the programs, the
-#    monitors' resources, the desktop entries, the icon, the udev rule, the README and the copyright file; nothing
-#    of the simulator, the benchmarks or the tests;
+#    monitors' resources, the desktop entries, the icon, the udev rule, the manual pages, the
+#    AppStream metadata, the README, the changelog and the copyright file; nothing of the
+#    simulator, the benchmarks or the tests;
 #  - the desktop entries pass desktop-file-validate and name a program and an icon of the tree;
+#  - the AppStream metadata passes `appstreamcli validate --no-net`, one component per menu
+#    entry, naming its entry and its program;
 #  - the programs carry no path of the source or build tree;
 #  - each monitor, started with a temporary HOME, XDG folders and a private session bus, makes
 #    its preference files from the tree's resources and writes its autostart entry pointing at
 #    the tree's program, and ends normally on SIGTERM;
 #  - each Remote Setup program shows its device window; the network model's lists the simulated
-#    scanner announced on the loopback interface (devices-window.sh).
+#    scanner announced on the loopback interface, the USB-only model's the one the USB simulator
+#    plugs in, when it is given (devices-window.sh).
 # Environment: ZR_SOURCE_DIR, ZR_BUILD_DIR.
 source "$(dirname "$0")/lib.sh"
 here=$(cd "$(dirname "$0")" && pwd)
@@ -21,7 +25,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$1" && pwd) || { fail "no tree at $1"; finish; }
 probe_dir=$2
 sim=$3
-require_tools desktop-file-validate dbus-run-session objcopy strings cmp
+usb_sim=${4:-}
+require_tools desktop-file-validate appstreamcli dbus-run-session objcopy strings cmp gzip
 
 # ---- The files -------------------------------------------------------------------------------
 (cd "$root" && find . \( -type f -o -type l \) | sed 's|^\./||' | LC_ALL=C sort) >"$work/files"
@@ -36,7 +41,8 @@ for f in bin/morvane-qmx7315w bin/morvane-qmx7305 bin/tullet-qmx7315w bin/tullet
 done
 cmp -s "$root/lib/udev/rules.d/70-zerelta-scanners.rules" "$ZR_SOURCE_DIR/resources/udev/70-zerelta-scanners.rules" ||
   fail "the udev rule differs from resources/udev"
-cmp -s "$root/share/doc/zerelta-scanner-tools/README.md" "$ZR_SOURCE_DIR/README.md" || fail "the README differs"
+gzip -dc "$root/share/doc/zerelta-scanner-tools/README.md.gz" | cmp -s - "$ZR_SOURCE_DIR/README.md" ||
+  fail "the README differs"
 cmp -s "$root/share/doc/zerelta-scanner-tools/copyright" "$ZR_SOURCE_DIR/resources/debian/copyright" || fail "the copyright file differs"
 cmp -s "$root/share/icons/hicolor/scalable/apps/zerelta-remote-setup.svg" \
   "$ZR_SOURCE_DIR/resources/icons/zerelta-remote-setup.svg" || fail "the icon differs from resources/icons"
@@ -70,6 +76,22 @@ done
 for program in tullet-qmx7315w tullet-qmx7305; do
   out=$(desktop-file-validate "$root/share/$program/scanModel.desktop" 2>&1) && [ -z "$out" ] ||
     fail "desktop-file-validate share/$program/scanModel.desktop: $out"
+done
+
+# ---- AppStream metadata ----------------------------------------------------------------------
+for program in morvane-qmx7315w morvane-qmx7305; do
+  id="com.zerelta.${program//-/_}"
+  metainfo="$root/share/metainfo/$id.metainfo.xml"
+  [ -f "$metainfo" ] || continue
+  if out=$(appstreamcli validate --no-net "$metainfo" 2>&1); then
+    pass "appstreamcli validate --no-net $id.metainfo.xml"
+  else
+    fail "appstreamcli validate --no-net $id.metainfo.xml: $out"
+  fi
+  grep -qF "<id>$id</id>" "$metainfo" || fail "$id.metainfo.xml: not the component $id"
+  grep -qF "<launchable type=\"desktop-id\">$program.desktop</launchable>" "$metainfo" &&
+    [ -f "$root/share/applications/$program.desktop" ] || fail "$id.metainfo.xml: no launchable $program.desktop of the tree"
+  grep -qF "<binary>$program</binary>" "$metainfo" || fail "$id.metainfo.xml: does not provide $program"
 done
 
 # ---- Nothing of the build tree in the programs ----------------------------------------------
@@ -147,9 +169,9 @@ case $? in
   77) skip "morvane-qmx7315w and the simulated scanner" ;;
   *) fail "morvane-qmx7315w and the simulated scanner" ;;
 esac
-bash "$here/devices-window.sh" "$root/bin/morvane-qmx7305" "$probe_dir"
+bash "$here/devices-window.sh" "$root/bin/morvane-qmx7305" "$probe_dir" "$usb_sim"
 case $? in
-  0) pass "morvane-qmx7305 shows its device window" ;;
+  0) pass "morvane-qmx7305 shows its device window${usb_sim:+ and lists the simulated scanner on USB}" ;;
   77) skip "morvane-qmx7305's device window" ;;
   *) fail "morvane-qmx7305's device window" ;;
 esac

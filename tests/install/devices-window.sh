@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# A Remote Setup program started as a user starts it (offscreen, a temporary HOME, no session
-# bus of the machine) shows its device window; with a simulator given, the simulated scanner,
-# announced on the loopback interface through a private Avahi daemon, appears in that window's
-# list as ready. Then SIGTERM ends the program normally.
+# A Remote Setup program started as a user starts it (with Qt's own option "-platform offscreen",
+# a temporary HOME, no session bus of the machine) shows its device window; with a simulator
+# given, the simulated scanner, announced on the loopback interface through a private Avahi
+# daemon, appears in that window's list as ready. Then SIGTERM ends the program normally.
 #
 #   devices-window.sh PROGRAM PROBE_DIR [SIMULATOR]
 #
@@ -14,6 +14,14 @@ source "$(dirname "$0")/lib.sh"
 program=$1
 probe_dir=$2
 sim=${3:-}
+usb_sim=""
+scanner=""
+if [ "${sim##*/}" = zerelta-scanner-sim-usb ]; then
+  usb_sim=$sim
+  sim=""
+  # umockdev's preload library comes before the sanitizer runtime of a sanitizer build.
+  export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
+fi
 [ -x "$program" ] || { fail "$program is not an executable program"; finish; }
 [ -f "$probe_dir/libqttestability.so" ] || { fail "no probe library in $probe_dir"; finish; }
 name_of=$(basename "$program")
@@ -75,17 +83,30 @@ mkdir -p "$work/home" "$work/config" "$work/data" "$work/cache" "$work/runtime"
 chmod 700 "$work/runtime"
 HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_CACHE_HOME="$work/cache" \
   XDG_RUNTIME_DIR="$work/runtime" DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus" \
-  QT_QPA_PLATFORM=offscreen QT_LOAD_TESTABILITY=1 ZR_PROBE_OUT="$work/window" \
+  QT_LOAD_TESTABILITY=1 ZR_PROBE_OUT="$work/window" \
   LD_LIBRARY_PATH="$probe_dir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" \
-  "$program" </dev/null >"$work/program.out" 2>&1 &
+  ${usb_sim:+"$usb_sim" --} "$program" -platform offscreen </dev/null >"$work/program.out" 2>&1 &
 pid=$!
 started+=($pid)
+if [ -n "$usb_sim" ]; then
+  # Its first line names the scanner: "QMX-7305 simulator on USB (1209:0002), serial S".
+  usb_sim_started() { grep -q '^QMX-.* simulator on USB .*, serial ' "$work/program.out"; }
+  if wait_until 30 usb_sim_started; then
+    scanner=$(sed -n 's/^\(QMX-[^ ]*\) simulator on USB .*, serial \(.*\)$/Zerelta \1 [\2]/p' "$work/program.out" | head -n 1)
+    say "the simulator on USB is \"$scanner\""
+  else
+    cat "$work/program.out" >&2
+    fail "the simulator on USB did not start"
+    finish
+  fi
+fi
 
 shown() { grep -q '^tables [1-9]' "$work/window" 2>/dev/null; }
-# A row of the device list: name, interface, connection, status.
+# A row of the device list: name, interface, connection, status. (The name of a scanner on USB
+# ends with a space.)
 listed_ready() {
-  awk -F '\t' -v n="$scanner" '$1 == "row" && $2 == n && $5 == "Ready" { found = 1 } END { exit !found }' \
-    "$work/window" 2>/dev/null
+  awk -F '\t' -v n="$scanner" '$1 == "row" { name = $2; sub(/ $/, "", name) }
+    $1 == "row" && name == n && $5 == "Ready" { found = 1 } END { exit !found }' "$work/window" 2>/dev/null
 }
 
 if wait_until 60 shown; then
@@ -101,7 +122,7 @@ else
   fail "$name_of did not title its device window \"Zerelta $model Remote Setup\"; its windows:"
   grep '^window' "$work/window" >&2 2>/dev/null
 fi
-if [ -n "$sim" ]; then
+if [ -n "$scanner" ]; then
   if wait_until 90 listed_ready; then
     pass "$name_of lists \"$scanner\" as ready"
   else

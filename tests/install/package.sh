@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # The Debian package: built with cpack into a temporary folder, never installed here. Its
-# control data and file list are checked with dpkg-deb --info and --contents, its maintainer
-# scripts are run with a failing and with a missing udevadm, and the unpacked tree (dpkg-deb -x)
-# gets the checks of an installed one (check-tree.sh).
+# control data and file list are checked with dpkg-deb --info and --contents, lintian finds no
+# error (nor any of the warnings and hardening tags named below), its changelog is this version's
+# and signed by its maintainer, its maintainer scripts are run with a failing and with a missing
+# udevadm, the unpacked tree (dpkg-deb -x) gets the checks of an installed one (check-tree.sh),
+# and `cmake --install --strip` (the README's install without the package) installs the same
+# files, byte for byte.
 #
-#   package.sh PROBE_DIR SIMULATOR
+#   package.sh PROBE_DIR SIMULATOR [USB_SIMULATOR]
 # Environment: ZR_SOURCE_DIR, ZR_BUILD_DIR.
 source "$(dirname "$0")/lib.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 probe_dir=$1
 sim=$2
-require_tools cpack dpkg-deb dpkg-shlibdeps file
+usb_sim=${3:-}
+require_tools cpack cmake dpkg-deb dpkg-shlibdeps file lintian gzip
 
 # The maintainer is the packager's (ZR_PACKAGE_MAINTAINER): without one, cpack refuses and says
 # how to name one; with one, it is the package's Maintainer field.
@@ -72,6 +76,29 @@ done
 for s in postinst postrm; do grep -q "^ *[0-9]* bytes, *[0-9]* lines *\* *$s " "$work/info" || fail "no $s"; done
 [ "$failures" -eq 0 ] && pass "control: $(field Package) $(field Version); Depends: $(field Depends); Recommends: $(field Recommends)"
 
+# ---- lintian ---------------------------------------------------------------------------------
+# No error, and none of the tags the package once had: no changelog, no manual pages, long
+# description lines, programs built without bindnow or fortified functions.
+lintian --info --display-info "$deb" >"$work/lintian" 2>&1
+lintian_status=$?
+grep -E '^[EWI]: ' "$work/lintian" >"$work/lintian.tags"
+sed 's/^/  /' "$work/lintian.tags"
+if [ $lintian_status -ne 0 ] || grep -q '^E: ' "$work/lintian.tags"; then
+  fail "lintian reports errors (status $lintian_status)"
+  grep -v '^[EWIN]: \|^N:' "$work/lintian" >&2
+elif grep -E ' (no-changelog|no-manual-page|extended-description-line-too-long|hardening-no-bindnow|hardening-no-fortify-functions|hardening-no-relro|hardening-no-pie)( |$)' \
+  "$work/lintian.tags" >"$work/lintian.named"; then
+  fail "lintian: $(tr '\n' ';' <"$work/lintian.named")"
+else
+  pass "lintian: no error, no changelog, manual page, description or hardening tag"
+fi
+
+# ---- Changelog ---------------------------------------------------------------------------------
+changelog=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/zerelta-scanner-tools/changelog.gz | gzip -dc)
+[ "$(sed -n 1p <<<"$changelog")" = "zerelta-scanner-tools ($version) unstable; urgency=medium" ] ||
+  fail "the changelog's latest entry: $(sed -n 1p <<<"$changelog"), the project's version is $version"
+grep -q "^ -- $maintainer  [A-Z][a-z][a-z], " <<<"$changelog" || fail "the changelog is not signed by $maintainer"
+
 # ---- Maintainer scripts: udevadm failing, then missing ---------------------------------------
 dpkg-deb --control "$deb" "$work/control" || fail "dpkg-deb --control"
 mkdir -p "$work/failing-udevadm" "$work/no-udevadm"
@@ -101,10 +128,26 @@ awk '$1 !~ /^d/ && $6 ~ /^\.\/usr\/bin\// && $1 != "-rwxr-xr-x" { print }' "$wor
 
 # ---- Unpacked --------------------------------------------------------------------------------
 dpkg-deb -x "$deb" "$work/root" || fail "dpkg-deb -x"
-bash "$here/check-tree.sh" "$work/root/usr" "$probe_dir" "$sim"
+bash "$here/check-tree.sh" "$work/root/usr" "$probe_dir" "$sim" "$usb_sim"
 case $? in
   0) ;;
   77) skip "some checks of the unpacked package" ;;
   *) fail "the unpacked package" ;;
 esac
+
+# ---- The install without the package -------------------------------------------------------------
+# The same files as the package, byte for byte (the changelog signed by the same maintainer,
+# named as cpack passes it on).
+if ZR_CHANGELOG_MAINTAINER="$maintainer" cmake --install "$ZR_BUILD_DIR" --prefix "$work/install" --strip \
+  >"$work/install.log" 2>&1; then
+  if diff -r "$work/root/usr" "$work/install" >"$work/install.diff" 2>&1; then
+    pass "cmake --install --strip installs the package's files"
+  else
+    fail "cmake --install --strip differs from the package:"
+    cat "$work/install.diff" >&2
+  fi
+else
+  cat "$work/install.log" >&2
+  fail "cmake --install --strip"
+fi
 finish

@@ -1,13 +1,16 @@
 #pragma once
 // The simulated scanner as a real USB device for libusb: umockdev emulates the device in sysfs,
-// udev and /dev/bus/usb, and this fixture answers the usbdevfs requests libusb sends to its
+// udev and /dev/bus/usb, and this object answers the usbdevfs requests libusb sends to its
 // device node from the simulator's protocol engine (sim::UsbScanner, the engine the TCP and
 // fake-USB tests talk to). LibusbHost runs unchanged on top: device list, descriptors, open,
 // claim, the asynchronous URBs of its bulk and control transfers, stall clearing, release.
 //
-// Requirements: the test program runs under umockdev's preload library (LD_PRELOAD of
-// libumockdev-preload.so.0, as umockdev-wrapper does); available() says whether it does. The
-// testbed must exist before the libusb context is made, so make the LibusbHost after this.
+// Who sees the device: a process that runs under umockdev's preload library (LD_PRELOAD of
+// libumockdev-preload.so.0, as umockdev-wrapper does) with UMOCKDEV_DIR naming rootDir(). That
+// is this process itself in the libusb tests (available() says whether it runs so; the testbed
+// must exist before the libusb context is made, so make the LibusbHost after this), or a
+// program started with that environment (zerelta-scanner-sim-usb, main_usb.cpp): umockdev
+// forwards its requests to this process over a socket in the testbed.
 //
 // What the emulated device does
 //  - One configuration, one interface (0) with the scanner's pipes: bulk out 0x01, bulk in
@@ -25,7 +28,7 @@
 // reaches libusb as a short bulk-in transfer, a silent or late one as a pending URB.
 //
 // Threads: umockdev calls the handler on its own worker thread; the URBs are served on a
-// thread of this fixture, so a transfer waiting for the engine never blocks umockdev.
+// thread of this object, so a transfer waiting for the engine never blocks umockdev.
 
 #include <condition_variable>
 #include <cstdint>
@@ -47,6 +50,8 @@ struct _UMockdevTestbed;
 struct _UMockdevIoctlBase;
 struct _UMockdevIoctlClient;
 
+namespace sim {
+
 class UmockdevScanner {
  public:
   // Whether this process runs under umockdev's preload library.
@@ -61,9 +66,12 @@ class UmockdevScanner {
   UmockdevScanner(const UmockdevScanner&) = delete;
   UmockdevScanner& operator=(const UmockdevScanner&) = delete;
 
-  sim::ScannerModel& model() { return m_model; }
-  sim::FaultPlan& faults() { return m_faults; }
-  sim::CommandLog& log() { return m_log; }
+  ScannerModel& model() { return m_model; }
+  FaultPlan& faults() { return m_faults; }
+  CommandLog& log() { return m_log; }
+
+  // The testbed's folder: UMOCKDEV_DIR of a process that is to see the device.
+  std::string rootDir() const;
 
   // ---- Script (set before the operation it concerns) ----------------------------------------
   void setBusyClaims(int n);
@@ -101,10 +109,10 @@ class UmockdevScanner {
   void serveControl(Urb& urb);
   void finish(Urb& urb, int status, std::vector<uint8_t> in, uint32_t actual);
 
-  sim::ScannerModel m_model;
-  sim::FaultPlan m_faults;
-  sim::CommandLog m_log;
-  std::shared_ptr<sim::UsbScanner> m_scanner;
+  ScannerModel m_model;
+  FaultPlan m_faults;
+  CommandLog m_log;
+  std::shared_ptr<UsbScanner> m_scanner;
 
   _UMockdevTestbed* m_testbed = nullptr;
   _UMockdevIoctlBase* m_handler = nullptr;
@@ -127,3 +135,5 @@ class UmockdevScanner {
   std::vector<std::string> m_urbs;
   std::thread m_thread;
 };
+
+}  // namespace sim

@@ -14,6 +14,8 @@
 
 #include "USB/UsbIds.h"
 
+namespace sim {
+
 namespace {
 
 // ---- The device as sysfs and udev show it ----------------------------------------------------------
@@ -169,9 +171,8 @@ std::string UmockdevScanner::unavailableReason() {
 }
 
 UmockdevScanner::UmockdevScanner(uint16_t productId)
-    : m_model(productId == usbids::kProductIdQMX7305 ? sim::ScannerModel::Kind::Qmx7305
-                                                     : sim::ScannerModel::Kind::Qmx7315w),
-      m_scanner(sim::UsbScanner::create(m_model, &m_faults, &m_log)) {
+    : m_model(productId == usbids::kProductIdQMX7305 ? ScannerModel::Kind::Qmx7305 : ScannerModel::Kind::Qmx7315w),
+      m_scanner(UsbScanner::create(m_model, &m_faults, &m_log)) {
   m_testbed = umockdev_testbed_new();
   GError* error = nullptr;
   const std::string description = deviceDescription(usbids::kScannerVendorId, productId);
@@ -207,6 +208,13 @@ UmockdevScanner::~UmockdevScanner() {
     m_inFlight.clear();
   }
   g_object_unref(m_testbed);
+}
+
+std::string UmockdevScanner::rootDir() const {
+  gchar* dir = umockdev_testbed_get_root_dir(m_testbed);
+  std::string root = dir ? dir : "";
+  g_free(dir);
+  return root;
 }
 
 // ---- Script and record ---------------------------------------------------------------------------
@@ -569,3 +577,5 @@ void UmockdevScanner::serveControl(Urb& urb) {
   urb.inOffset = 8;
   finish(urb, 0, std::move(reply), n);
 }
+
+}  // namespace sim
