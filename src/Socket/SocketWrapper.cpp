@@ -238,8 +238,9 @@ bool SocketWrapper::sendData(const void* data, uint32_t length, const char* exch
     if (n < 0) {
       const bool timedOut = errno == EAGAIN || errno == EWOULDBLOCK;
       logSystem((std::string(exchange) + " bytes_sent return kCSocketError!").c_str());
-      // A send cut short by the phase's own limit says so too.
-      if (timedOut && remainingMs(deadline) <= 0) logDataPhaseOverrun(exchange);
+      // A send cut short by the phase's own limit says so too (the kernel may end a wait up to
+      // a clock tick early, so a wait given the phase's remainder counts as the phase's).
+      if (timedOut && (remainingMs(deadline) <= 0 || applied < m_limits.send)) logDataPhaseOverrun(exchange);
       return false;
     }
     sent += static_cast<uint32_t>(n);
@@ -265,7 +266,7 @@ bool SocketWrapper::receiveData(void* data, uint32_t length) {
     if (n < 0) {
       const bool timedOut = errno == EAGAIN || errno == EWOULDBLOCK;
       logSystem("SocketWrapper::ReadCommand bytes_recv return kCSocketError!");
-      if (timedOut && remainingMs(deadline) <= 0) logDataPhaseOverrun(kExchange);
+      if (timedOut && (remainingMs(deadline) <= 0 || applied < m_limits.receive)) logDataPhaseOverrun(kExchange);
       return false;
     }
     sum += static_cast<uint64_t>(n);
