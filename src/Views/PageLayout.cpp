@@ -5,11 +5,13 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPointer>
+#include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
 #include <vector>
 
 #include "platform/Localizer.h"
+#include "platform/widgets/WindowPlacement.h"
 
 namespace pagelayout {
 
@@ -74,6 +76,36 @@ QSize neededSize(QWidget* page, const QList<QWidget*>& shown) {
   }
   for (QWidget* w : hidden) w->setVisible(false);
   return size;
+}
+
+void fixEditorSize(QWidget* editor) {
+  auto* scroll = editor->findChild<QScrollArea*>(QString(), Qt::FindDirectChildrenOnly);
+  QLayout* layout = editor->layout();
+  if (scroll == nullptr || layout == nullptr) return;
+  // The body's area asks for the room of its whole content (a scrolling area's own size hint is
+  // capped), so that the editor's size hint is the size that needs no scrolling.
+  QWidget* body = scroll->widget();
+  const int border = 2 * scroll->frameWidth();
+  scroll->setMinimumSize(body->sizeHint().expandedTo(body->minimumSizeHint()) + QSize(border, border));
+  layout->activate();
+  const QSize whole = editor->sizeHint();
+  scroll->setMinimumSize(0, 0);
+  layout->activate();
+  // It opens over the window it belongs to, on that window's screen, and lies on its free area.
+  const QWidget* owner = editor->parentWidget() != nullptr ? editor->parentWidget()->window() : nullptr;
+  const QScreen* screen = owner != nullptr && owner->screen() != nullptr ? owner->screen() : editor->screen();
+  if (screen == nullptr) {
+    editor->setFixedSize(whole);
+    return;
+  }
+  const QRect available = screen->availableGeometry();
+  const QMargins frame = platform::expectedFrame();
+  const QSize size = platform::openingSize(whole, editor->minimumSizeHint(), available, frame);
+  editor->setFixedSize(size);
+  if (owner != nullptr && owner->isVisible() && platform::placesOwnWindows()) {
+    const QRect placed = platform::centredFrame(size.grownBy(frame), owner->frameGeometry().center(), available);
+    editor->move(placed.topLeft());  // a window's position is that of its frame
+  }
 }
 
 namespace {

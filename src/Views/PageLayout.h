@@ -43,6 +43,12 @@ QWidget* content(QWidget* page);
 // shown for the measurement and then put back as it was. A content whose height follows its
 // width (wrapped text) is measured at the width it asks for.
 QSize neededSize(QWidget* page, const QList<QWidget*>& shown = {});
+// Fixes the size of `editor`, an editor window the user does not resize whose body is a scrolling
+// area (scrollingContent) with its buttons below: the size that shows the whole body where the
+// free area of its screen has the room for it and a frame, else the size that fits there (the
+// body then scrolls; the buttons always show). It opens centred over the window it belongs to,
+// on that window's screen, within the screen's free area.
+void fixEditorSize(QWidget* editor);
 // Keeps column 1 of `grid` (its fields) starting where `leader` starts, so that the fields of a
 // grid below another group of label / field rows line up with that group's fields at any font:
 // column 0 (the labels, aligned right) takes up the difference. Labels that need more room keep

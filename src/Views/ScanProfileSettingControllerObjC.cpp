@@ -99,9 +99,10 @@ ScanProfileSettingControllerObjC::~ScanProfileSettingControllerObjC() {
 }
 
 void ScanProfileSettingControllerObjC::buildLayout() {
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(16, 14, 16, 12);
-  outer->setSpacing(10);
+  // The body scrolls (on a small screen or with large text the window is smaller than it); the
+  // OK and Cancel row below it always shows.
+  QVBoxLayout* outer = pagelayout::scrollingContent(this, 10);
+  outer->setContentsMargins(16, 14, 16, 4);
 
   auto* heading = new QHBoxLayout;
   m_ui.labelScanProfileSetting = pagelayout::titleLabel(this);
@@ -187,11 +188,14 @@ void ScanProfileSettingControllerObjC::buildLayout() {
   buttons->addStretch(1);
   m_ui.btnCancel = new QPushButton(this);
   m_ui.btnCancel->setAutoDefault(false);
+  m_ui.btnCancel->setObjectName(QStringLiteral("btnCancel"));
   m_ui.btnOK = new QPushButton(this);
+  m_ui.btnOK->setObjectName(QStringLiteral("btnOK"));
   m_ui.btnOK->setDefault(true);
   buttons->addWidget(m_ui.btnCancel);
   buttons->addWidget(m_ui.btnOK);
-  outer->addLayout(buttons);
+  buttons->setContentsMargins(16, 6, 16, 12);
+  static_cast<QVBoxLayout*>(layout())->addLayout(buttons);
 }
 
 void ScanProfileSettingControllerObjC::initLocalizedString() {
@@ -242,7 +246,7 @@ void ScanProfileSettingControllerObjC::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   const QString name = op("viewDidAppear");
   funcEnter(name);
-  setFixedSize(sizeHint());
+  pagelayout::fixEditorSize(this);
   if (m_loaded) {
     // The copy takes the option changes made so far (the fields left alone as read).
     m_ui.options->applyData();

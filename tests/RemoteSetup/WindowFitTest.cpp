@@ -14,6 +14,7 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -38,6 +39,7 @@
 #include "Views/NetworkLANControllerBase.h"
 #include "Views/PageLayout.h"
 #include "Views/ScanOptionEditor.h"
+#include "Views/ScanProfileControllerObjC.h"
 #include "Views/ScanToUSBControllerObjC.h"
 #include "Views/TableDataSource.h"
 #include "platform/widgets/Widgets.h"
@@ -122,8 +124,8 @@ std::vector<std::string> cutOff(PageController* page, bool mayScroll = false) {
 }
 
 // What a user would miss of `window` itself on its screen: a frame that leaves the screen's free
-// area, a least size larger than 1024x600, or one of its own buttons hidden, outside the window or
-// squeezed.
+// area, a least size larger than 1024x600 (for a window the user may resize), or one of its own
+// buttons hidden, outside the window or squeezed.
 std::vector<std::string> windowCutOff(QWidget* window, const QStringList& buttons) {
   std::vector<std::string> found;
   const QRect screen = window->screen()->availableGeometry();
@@ -132,7 +134,8 @@ std::vector<std::string> windowCutOff(QWidget* window, const QStringList& button
   };
   if (!screen.contains(window->frameGeometry()))
     found.push_back("frame " + text(window->frameGeometry()) + " leaves the free area " + text(screen));
-  if (window->minimumWidth() > 1024 || window->minimumHeight() > 600)
+  const bool resizable = window->minimumSize() != window->maximumSize();
+  if (resizable && (window->minimumWidth() > 1024 || window->minimumHeight() > 600))
     found.push_back("least size " + text(QRect(QPoint(), window->minimumSize())) + " above 1024x600");
   for (const QString& name : buttons) {
     const auto* button = window->findChild<QPushButton*>(name);
@@ -270,6 +273,30 @@ class WindowFitTest : public MainWindowTest {
     return shownPages;
   }
 
+  // The profile editor of the first profile, opened from the loaded window of the network model
+  // (its text `textScale` times the screen's) and on show; `check` sees it; a picture goes to
+  // "<prefix>-profile-editor.png".
+  void profileEditor(const QString& prefix, const std::function<void(QDialog&)>& check, double textScale = 1) {
+    loaded();
+    EXPECT_TRUE(QDir().mkpath(QStringLiteral(ZR_SCREENSHOT_DIR)));
+    auto* list = qobject_cast<ScanProfileControllerObjC*>(show(pages::kScanProfileTitle));
+    ASSERT_NE(list, nullptr);
+    bool opened = false;
+    list->setEditorPresenter([&](QDialog& editor) {
+      QFont font = editor.font();
+      font.setPointSizeF(font.pointSizeF() * textScale);
+      editor.setFont(font);
+      editor.show();
+      settle();
+      opened = true;
+      check(editor);
+      EXPECT_TRUE(editor.grab().toImage().save(QStringLiteral(ZR_SCREENSHOT_DIR "/%1-profile-editor.png").arg(prefix)));
+      editor.hide();
+    });
+    QTest::mouseClick(list->controls().btnProfile[0], Qt::LeftButton);
+    EXPECT_TRUE(opened);
+  }
+
   // The device window of the USB-only build (no search starts: nothing on this screen needs it),
   // on show; `check` sees it; a picture goes to "<prefix>-devices.png".
   static void deviceWindow(const QString& prefix, const std::function<void(DevicesViewController&)>& check) {
@@ -288,6 +315,27 @@ using SmallScreenTest = WindowFitTest;
 using LargeTextTest = WindowFitTest;
 
 const QStringList kDeviceWindowButtons{"btnRefresh", "btnConnect", "btnCancel"};
+const QStringList kEditorButtons{"btnOK", "btnCancel"};
+
+// What a user would miss of an editor whose body scrolls: a scroll bar where the window shows the
+// body whole (`whole`), or a control the scroll bars cannot bring into view.
+std::vector<std::string> editorBodyCutOff(QDialog& editor, bool whole) {
+  std::vector<std::string> found;
+  auto* scroll = editor.findChild<QScrollArea*>(QString(), Qt::FindDirectChildrenOnly);
+  if (scroll == nullptr) return {"the editor's body does not scroll"};
+  const QWidget* body = scroll->widget();
+  for (const QScrollBar* bar : {scroll->horizontalScrollBar(), scroll->verticalScrollBar()}) {
+    if (whole && bar->isVisibleTo(&editor)) found.push_back("scroll bar shown");
+  }
+  if (body->width() < body->minimumSizeHint().width() || body->height() < body->minimumSizeHint().height())
+    found.push_back("the scrolled body is smaller than it needs");
+  const QSize shown = scroll->viewport()->size();
+  if (body->width() > shown.width() && scroll->horizontalScrollBar()->maximum() < body->width() - shown.width())
+    found.push_back("no horizontal scroll bar reaches the end of the body");
+  if (body->height() > shown.height() && scroll->verticalScrollBar()->maximum() < body->height() - shown.height())
+    found.push_back("no vertical scroll bar reaches the end of the body");
+  return found;
+}
 
 }  // namespace
 
@@ -310,6 +358,14 @@ TEST_F(WindowFitTest, EveryPageFitsTheOpeningSizeInEveryState) {
   }
 }
 
+// The profile editor, the largest editor window, opens showing its whole body on a desktop.
+TEST_F(WindowFitTest, ProfileEditorOpensWhole) {
+  profileEditor(QStringLiteral("window"), [](QDialog& editor) {
+    for (const std::string& problem : windowCutOff(&editor, kEditorButtons)) ADD_FAILURE() << problem;
+    for (const std::string& problem : editorBodyCutOff(editor, true)) ADD_FAILURE() << problem;
+  });
+}
+
 // On a 1024x600 screen both windows fit the free area with their buttons on show, and can be made
 // as small as the screen; every control of every page can be scrolled to.
 TEST_F(SmallScreenTest, WindowsFitTheFreeAreaWithTheirButtonsOnShow) {
@@ -324,6 +380,31 @@ TEST_F(SmallScreenTest, WindowsFitTheFreeAreaWithTheirButtonsOnShow) {
   deviceWindow(QStringLiteral("small-screen"), [](DevicesViewController& devices) {
     for (const std::string& problem : windowCutOff(&devices, kDeviceWindowButtons)) ADD_FAILURE() << problem;
   });
+}
+
+// On a 1024x600 screen, and with text 1.5 times its size on a 1280x720 one, the profile editor fits
+// the free area with OK and Cancel on show, and its body scrolls to every control.
+TEST_F(SmallScreenTest, ProfileEditorFitsWithItsButtonsOnShow) {
+  profileEditor(QStringLiteral("small-screen"), [](QDialog& editor) {
+    for (const std::string& problem : windowCutOff(&editor, kEditorButtons)) ADD_FAILURE() << problem;
+    for (const std::string& problem : editorBodyCutOff(editor, false)) ADD_FAILURE() << problem;
+  });
+}
+// With its text larger still, the editor's body is larger than the screen: the window still fits
+// and its body scrolls.
+TEST_F(LargeTextTest, ProfileEditorFitsWithItsButtonsOnShow) {
+  for (const double scale : {1.0, 1.5}) {
+    SCOPED_TRACE(scale);
+    profileEditor(QStringLiteral("large-text-%1").arg(scale), [scale](QDialog& editor) {
+      for (const std::string& problem : windowCutOff(&editor, kEditorButtons)) ADD_FAILURE() << problem;
+      for (const std::string& problem : editorBodyCutOff(editor, false)) ADD_FAILURE() << problem;
+      if (scale > 1) {
+        const auto* scroll = editor.findChild<QScrollArea*>(QString(), Qt::FindDirectChildrenOnly);
+        ASSERT_NE(scroll, nullptr);
+        EXPECT_GT(scroll->widget()->width(), scroll->viewport()->width()) << "the body does not need to scroll";
+      }
+    }, scale);
+  }
 }
 
 // With text 1.5 times its size on a 1280x720 screen, the main window's buttons show and the pages
