@@ -1,6 +1,7 @@
 #include "RemoteSetup/AppDelegate.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QThread>
 #include <QTimer>
 
@@ -13,6 +14,15 @@ namespace Morvane {
 namespace {
 // How often a pending quit looks whether the main loop is free again.
 constexpr int kQuitPollMs = 10;
+
+// The windows that run a loop of their own besides the alerts and panels (the contact, group and
+// profile editors): closed as Cancel closes them, so that nothing the user was editing is kept
+// and their loop ends.
+void cancelOpenEditors() {
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (auto* dialog = qobject_cast<QDialog*>(window); dialog != nullptr && dialog->isVisible()) dialog->reject();
+  }
+}
 }  // namespace
 
 AppDelegate::AppDelegate(QApplication& app) : QObject(&app), m_app(app) {
@@ -45,13 +55,17 @@ void AppDelegate::requestQuit() {
   m_quitRequested = true;
   platform::setQuitting(true);
   platform::cancelOpenDialogs();
+  cancelOpenEditors();
   m_quitTimer->start();
 }
 
 void AppDelegate::finishQuitWhenIdle() {
   // Inside a nested loop (an alert being answered, a step still running) the caller of that loop
   // must finish first; the timer comes back.
-  if (QThread::currentThread()->loopLevel() > 1) return;
+  if (QThread::currentThread()->loopLevel() > 1) {
+    cancelOpenEditors();  // one opened since
+    return;
+  }
   m_quitTimer->stop();
   QApplication::closeAllWindows();
   QCoreApplication::quit();

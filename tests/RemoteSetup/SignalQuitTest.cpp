@@ -1,6 +1,6 @@
 // Stopping Remote Setup with a signal (as a desktop does at logout, or a user with kill) while its
 // main window holds the scanner: the scanner is unlocked exactly once and the program ends,
-// also when a modal alert was open at that moment.
+// also when a modal alert or an editor window was open at that moment.
 
 #include <gtest/gtest.h>
 
@@ -26,10 +26,11 @@ TEST(SignalQuit, EachQuitSignalReleasesTheScannerOnce) {
   struct Case {
     const char* name;
     int signalNumber;
-    bool alertOpen;
+    const char* open;  // what is open when the signal comes: "alert", "editor" or nothing
   };
-  for (const Case& c : {Case{"SIGTERM", SIGTERM, false}, Case{"SIGHUP", SIGHUP, false},
-                        Case{"SIGINT during an alert", SIGINT, true}, Case{"SIGTERM during an alert", SIGTERM, true}}) {
+  for (const Case& c : {Case{"SIGTERM", SIGTERM, nullptr}, Case{"SIGHUP", SIGHUP, nullptr},
+                        Case{"SIGINT during an alert", SIGINT, "alert"}, Case{"SIGTERM during an alert", SIGTERM, "alert"},
+                        Case{"SIGTERM while an editor is open", SIGTERM, "editor"}}) {
     SCOPED_TRACE(c.name);
     TempHome home;
     SimScanner sim;
@@ -40,7 +41,7 @@ TEST(SignalQuit, EachQuitSignalReleasesTheScannerOnce) {
     program.setProcessEnvironment(env);
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QStringList args{sim.address()};
-    if (c.alertOpen) args << QStringLiteral("alert");
+    if (c.open != nullptr) args << QString::fromLatin1(c.open);
     program.start(QStringLiteral(ZR_SIGNAL_HARNESS), args);
     ASSERT_TRUE(program.waitForStarted(20000));
     // Generous limits: they only keep a broken program from hanging the test.
