@@ -552,6 +552,8 @@ void GeneralSetupControllerObjC::initUI() {
   funcEnd(name);
 }
 
+void GeneralSetupControllerObjC::saveAccepted() { bindFields(); }
+
 void GeneralSetupControllerObjC::bindFields() {
   // Which field each control edits. A control the user leaves alone puts its field back as read
   // (also a value no item or radio stands for, or one outside the checks); the hidden rows of the

@@ -92,6 +92,8 @@ class GeneralSetupControllerObjC : public PageController {
   bool isDataChanged(const MainWindowState& state) override;
   int32_t isDataError() override;
   bool isFromPCClockON() const override;
+  // What was written becomes what the controls the user leaves alone stand for.
+  void saveAccepted() override;
 
   // ---- The same on the records themselves -----------------------------------------------------------
   // `language`: the language record, handed back as it came unless the user picks a language (the

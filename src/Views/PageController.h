@@ -37,10 +37,12 @@
 //   isFromPCClockON()     general setup page only: its "clock from this computer" check box.
 //                         Every other page answers false (the base).
 //   saveAccepted()        sent after the scanner accepted every write of a save and the user was
-//                         told it was saved: the page stores what it keeps on this computer (the
-//                         scan-to-PC page's preference file) and tells the user itself when that
-//                         fails; the cycle's answer stays the scanner's. Every other page does
-//                         nothing (the base).
+//                         told it was saved: what was written becomes what the controls the user
+//                         leaves alone stand for from then on (general setup, scan file name,
+//                         scan to e-mail, USB and PC), and the page stores what it keeps on this
+//                         computer (the scan-to-PC page's preference file), telling the user
+//                         itself when that fails; the cycle's answer stays the scanner's. Other
+//                         pages do nothing (the base).
 //   differsFromAccepted(state)
 //                         true when the page's content differs from its last accepted content,
 //                         judged without asking the scanner (the main window asks it when the

@@ -226,6 +226,16 @@ void ScanFileNameControllerObjC::setParam(const FCL_RS_PARAM_FILENAME& filename,
   strSN = serialNumber;
   pIOWrapper = io;
   initUI();
+  bindFields();
+  funcEnd(name);
+}
+
+void ScanFileNameControllerObjC::saveAccepted() {
+  m_texts.show(m_ui.textFileName, fileName.szName);
+  bindFields();
+}
+
+void ScanFileNameControllerObjC::bindFields() {
   // Which field each control edits: a control the user leaves alone puts its field back as read
   // (the name keeps its bytes through m_texts).
   m_filled.clear();
@@ -235,7 +245,6 @@ void ScanFileNameControllerObjC::setParam(const FCL_RS_PARAM_FILENAME& filename,
   m_filled.bind(fileName.byCountType, {m_ui.popupCounter});
   m_filled.bind(fileName.dwCountInitValue, {m_ui.textInitialValue});
   m_filled.bind(fileName.byCountDigit, {m_ui.textMinimumNumberDigits});
-  funcEnd(name);
 }
 
 void ScanFileNameControllerObjC::getParam(FCL_RS_PARAM_FILENAME& filename) {

@@ -89,6 +89,8 @@ class ScanFileNameControllerObjC : public PageController {
   bool getParam(MainWindowState& state) override;
   bool isDataChanged(const MainWindowState& state) override;
   int32_t isDataError() override;
+  // What was written becomes what the controls the user leaves alone stand for.
+  void saveAccepted() override;
 
   // ---- The same on the record itself --------------------------------------------------------------
   // `io` is kept for the counter reset; it must outlive the page or be replaced by the next
@@ -149,6 +151,7 @@ class ScanFileNameControllerObjC : public PageController {
   void initUI();
   void updateCounterUI();
   void applyData();
+  void bindFields();
 
   void funcEnter(const QString& name) const;
   void funcEnd(const QString& name) const;

@@ -248,6 +248,11 @@ void ScanOptionEditor::load(const FCL_RS_PARAM_SCANPROFILE& record, bool isB) {
   funcEnd(name);
 }
 
+void ScanOptionEditor::acceptStored() {
+  std::memcpy(&m_read, &m_stored, sizeof m_read);
+  bindFields();
+}
+
 void ScanOptionEditor::bindFields() {
   // Which field of the stored record each control edits, with its bytes as read: the option
   // update that ends the loading may already have shown another value (colour for automatic, off
@@ -256,12 +261,16 @@ void ScanOptionEditor::bindFields() {
   FCL_RS_PARAM_SCANPROFILE& r = m_stored;
   FCL_RS_PARAM_SCANPROFILE& read = m_read;
   const Controls& ui = m_ui;
+  // The fields the document-size rule forces (scan type, blank-page skipping, two-sided scan, the
+  // shown slot's resolution) count as changed when the user chooses another document size, so a
+  // choice the rule follows is written as shown even where the controls showed the forced values
+  // already.
   m_filled.clear();
-  m_filled.bind(r.byScanType, read.byScanType, {ui.popupScanType});
+  m_filled.bind(r.byScanType, read.byScanType, {ui.popupScanType, ui.popupDocumentSize});
   m_filled.bind(r.byDocumentSize, read.byDocumentSize, {ui.popupDocumentSize});
   m_filled.bind(r.byAutoDeskew, read.byAutoDeskew, {ui.popupAutoDeskew});
-  m_filled.bind(r.bySkipBlankPage, read.bySkipBlankPage, {ui.popupSkipBlankPages});
-  m_filled.bind(r.byDuplexScan, read.byDuplexScan, {ui.popupDuplexScan});
+  m_filled.bind(r.bySkipBlankPage, read.bySkipBlankPage, {ui.popupSkipBlankPages, ui.popupDocumentSize});
+  m_filled.bind(r.byDuplexScan, read.byDuplexScan, {ui.popupDuplexScan, ui.popupDocumentSize});
   m_filled.bind(r.byMultifeedDetection, read.byMultifeedDetection, {ui.popupMultifeedDetection});
   m_filled.bind(r.bySkipBlankPageSensitivity, read.bySkipBlankPageSensitivity, {ui.popupSkipBlankPageSensitivity});
   m_filled.bind(r.byAutoColorDetectSensitivity, read.byAutoColorDetectSensitivity, {ui.popupAutoColorDetectAdjust});
@@ -280,7 +289,7 @@ void ScanOptionEditor::bindFields() {
   if (uint8_t* z = fileSizeSlot(r, shown))
     m_filled.bind(*z, *fileSizeSlot(read, shown), {ui.popupFileSize, ui.popupScanType});
   if (uint16_t* d = resolutionSlot(r, shown))
-    m_filled.bind(*d, *resolutionSlot(read, shown), {ui.popupResolution, ui.popupScanType});
+    m_filled.bind(*d, *resolutionSlot(read, shown), {ui.popupResolution, ui.popupScanType, ui.popupDocumentSize});
 }
 
 void ScanOptionEditor::applyData() {

@@ -98,6 +98,9 @@ class ScanOptionEditor : public QWidget {
   // Reads the controls into the editor's copy, and makes the record to store of it: every field
   // whose controls the user did not change since load() as it was loaded.
   void applyData();
+  // The scanner accepted the record to store: it becomes what the controls the user leaves alone
+  // from now on stand for (as a fresh load would make it, without refilling the controls).
+  void acceptStored();
   // The record to store, as the last applyData made it (as loaded before the first).
   const FCL_RS_PARAM_SCANPROFILE& record() const { return m_stored; }
   // The editor's working copy: what the handlers and applyData wrote into the record loaded.

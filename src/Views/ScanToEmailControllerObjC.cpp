@@ -83,6 +83,8 @@ bool ScanToEmailControllerObjC::isDataChanged(const FCL_RS_PARAM_SCANPROFILE& sc
   return false;
 }
 
+void ScanToEmailControllerObjC::saveAccepted() { m_editor->acceptStored(); }
+
 int32_t ScanToEmailControllerObjC::isDataError() {
   const QString name = op("isDataError");
   funcEnter(name);

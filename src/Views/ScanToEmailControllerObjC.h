@@ -31,6 +31,8 @@ class ScanToEmailControllerObjC : public PageController {
   bool getParam(MainWindowState& state) override;
   bool isDataChanged(const MainWindowState& state) override;
   int32_t isDataError() override;
+  // What was written becomes what the controls the user leaves alone stand for.
+  void saveAccepted() override;
 
   // ---- The same on the record itself ---------------------------------------------------------------
   void setParam(const FCL_RS_PARAM_SCANPROFILE& scan2Email, bool isB);

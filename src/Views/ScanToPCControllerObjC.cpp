@@ -171,6 +171,7 @@ void ScanToPCControllerObjC::getParam(FCL_RS_PARAM_SCANPROFILE& scan2PC) {
 void ScanToPCControllerObjC::saveAccepted() {
   const QString name = op("saveAccepted");
   funcEnter(name);
+  m_editor->acceptStored();
   if (!m_localPending) {
     funcEnd(name);
     return;

@@ -149,6 +149,8 @@ bool ScanToUSBControllerObjC::isDataChanged(const FCL_RS_PARAM_SCANPROFILE& scan
   return false;
 }
 
+void ScanToUSBControllerObjC::saveAccepted() { m_editor->acceptStored(); }
+
 int32_t ScanToUSBControllerObjC::isDataError() {
   const QString name = op("isDataError");
   funcEnter(name);

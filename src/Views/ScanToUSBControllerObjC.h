@@ -57,6 +57,8 @@ class ScanToUSBControllerObjC : public PageController {
   // With the secure-PDF password rows shown.
   QSize neededSize() override;
   int32_t isDataError() override;
+  // What was written becomes what the controls the user leaves alone stand for.
+  void saveAccepted() override;
 
   // ---- The same on the records themselves -------------------------------------------------
   void setParam(const FCL_RS_PARAM_SCANPROFILE& scan2USB, const FCL_RS_PARAM_GENERAL& general, bool isB);

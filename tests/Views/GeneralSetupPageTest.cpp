@@ -678,6 +678,25 @@ TEST(GeneralSetupPage, PickedLanguageGoesIntoTheBlockAndTheRecord) {
   }
 }
 
+// Once the scanner has taken a save, the language the user picks back is the one written, into the
+// block and the record alike: the record read at first is not put back.
+TEST(GeneralSetupPage, AfterAnAcceptedSaveUntouchedMeansAsSaved) {
+  MainWindowState state = scannerState();
+  state.sParamAll.sGeneral.sPanel.u64PanelLangCap = ~uint64_t(0);
+  state.sParamAll.sGeneral.sPanel.dwPanelLangCur = 5;
+  state.byLanguage = 7;
+  ShownPage shown(state);
+  ASSERT_TRUE(shown.ui().popupLanguage->chooseItem(2));
+  const MainWindowState first = saved(shown.page, state);
+  EXPECT_EQ(first.byLanguage, 2);
+  shown.page.saveAccepted();
+  EXPECT_FALSE(shown.page.isDataChanged(first));
+  ASSERT_TRUE(shown.ui().popupLanguage->chooseItem(5));
+  const MainWindowState second = saved(shown.page, first);
+  EXPECT_EQ(second.sParamAll.sGeneral.sPanel.dwPanelLangCur, 5u);
+  EXPECT_EQ(second.byLanguage, 5);
+}
+
 TEST(GeneralSetupPage, DaylightSavingRowOnlyForItsCountries) {
   for (uint32_t country : {1u, 3u, 4u, 57u, 0u, 2u, 5u, 56u}) {
     const bool offered = country == 1 || country == 3 || country == 4 || country == 57;

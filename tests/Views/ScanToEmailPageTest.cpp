@@ -242,6 +242,20 @@ TEST(ScanToEmailPage, TheUsersChangesAndWhatFollowsFromThemAreWritten) {
       {"hidden file type, another chosen", [](Record& r) { r.byFileType_Color = 9; },
        [](const Controls& ui) { choose(ui.popupFileType, 0); },
        [](Record& r) { r.byFileType_Color = 0; }},
+      {"stored restricted combination, the other restricted size chosen", [](Record& r) {
+         r.byDocumentSize = 23;
+         r.byScanType = 3;
+         r.wResolution_Auto = 600;
+       },
+       [](const Controls& ui) { choose(ui.popupDocumentSize, 24); },
+       [](Record& r) {
+         // What the controls showed all along (colour, off, off, 300 dpi) is what the rule
+         // makes of the new size, and is written.
+         r.byDocumentSize = 24;
+         r.byScanType = 2;
+         r.byDuplexScan = 0;
+         r.bySkipBlankPage = 0;
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -254,6 +268,27 @@ TEST(ScanToEmailPage, TheUsersChangesAndWhatFollowsFromThemAreWritten) {
     EXPECT_TRUE(shown.page.isDataChanged(r));
     EXPECT_TRUE(sameBytes(shown.saved(), expected));
   }
+}
+
+// Once the scanner has taken a save, a control the user moves back to what it first showed stands
+// for what it now shows, not for the bytes first read.
+TEST(ScanToEmailPage, AfterAnAcceptedSaveUntouchedMeansAsSaved) {
+  Record r = scannerRecord();
+  r.byFileType_Gray = 9;  // not offered under grey: shown as multi-page PDF
+  r.byScanType = 1;
+  ShownPage shown(r);
+  const int shownType = shown.ui().popupFileType->indexOfSelectedItem();
+  choose(shown.ui().popupFileType, 0);
+  const Record first = shown.saved();
+  EXPECT_EQ(first.byFileType_Gray, 0);
+  shown.page.saveAccepted();
+  EXPECT_FALSE(shown.page.isDataChanged(first));
+  choose(shown.ui().popupFileType, shownType);
+  const Record second = shown.saved();
+  EXPECT_EQ(second.byFileType_Gray, shownType);
+  Record expected = first;
+  expected.byFileType_Gray = uint8_t(shownType);
+  EXPECT_TRUE(sameBytes(second, expected));
 }
 
 TEST(ScanToEmailPage, ReservedBytesAreNeitherComparedNorChanged) {
