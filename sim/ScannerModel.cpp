@@ -254,7 +254,7 @@ uint32_t ScannerModel::write(const FCL_VENDOR_CMD& cmd, const Bytes& in) {
 FCL_DEVICE_STATUS ScannerModel::statusFor(uint32_t lastErr) const {
   std::lock_guard lock(m_mutex);
   FCL_DEVICE_STATUS status = m_status;
-  if (m_lock) status.wFWInfo = 4;
+  if (m_lock) status.wFWInfo = FCL_FWINFO_LOCKED;
   if (lastErr != 0) status.dwLastErr = lastErr;
   return status;
 }
