@@ -34,7 +34,7 @@
 #include <optional>
 
 #include "IO/CommandOutcome.h"
-
+#include "IO/FCLCodes.h"
 #include "IO/FCLCommand.h"
 #include "IO/FCLRecords.h"
 
@@ -166,8 +166,8 @@ class IOWrapper {
   uint32_t getSFTPServerKeyPair(QStringList& list);
   // The five counters from NVRAM; all zero after a failure.
   bool getMachineInfo(FCL_RS_MACHINE_INFO* info);
-  // The identifying text (NVRAM 104, 24 bytes) / serial number (NVRAM 25, 14 bytes); nothing when
-  // the read failed.
+  // The identifying text (FCL_NVRAM_VENDOR_STRING) / serial number (FCL_NVRAM_SERIAL_NUMBER);
+  // nothing when the read failed.
   std::optional<QString> getVendorString();
   std::optional<QString> getSerialNumber();
   // Takes the lock with a new UUID (kept in uuid(), also when the write fails). True means the
@@ -235,7 +235,7 @@ class IOWrapper {
   bool runSimple(const QString& op, uint8_t opcode, uint8_t dtc, uint16_t dtq, uint32_t length, const void* data,
                  const QString& error);
   uint32_t readKeyList(const QString& op, uint16_t countQualifier, uint16_t listQualifier, QStringList& list);
-  std::optional<QString> readNvramText(const QString& op, uint16_t offset, uint32_t length);
+  std::optional<QString> readNvramText(const QString& op, FCL_NVRAM_AREA area);
   bool refuseFileFormat();
   // Runs one import write, judged; counts it in failedImportWrites() when it failed (`hasPage`:
   // the model has a page for the record; see the .cpp for the USB-only model's rule).
