@@ -190,12 +190,16 @@ class IOWrapper {
   // Reads the records from the scanner and writes the file atomically, readable by its owner
   // only. False, and no file, when a read from the scanner fails or is refused, or the write fails.
   bool writeToFile(const QString& path, const QString& twainName, bool onlyAddress, bool isBNT, bool isUSB);
-  // The readers answer false only for a file whose signature is wrong (after the format alert);
-  // failed or refused writes to the scanner are counted in failedImportWrites(), and so is a
-  // driver's preference file that is there but cannot be rewritten.
+  // The readers answer false only for a file they refuse, after the format alert: a wrong
+  // signature (a file shorter than its kind reads as zeros there), and for the address-book file
+  // (readAddressBookFromAddr) any file shorter than FCL_ADDRESS_FILE_SIZE. Failed or refused
+  // writes to the scanner are counted in failedImportWrites(), and so is a driver's preference
+  // file that is there but cannot be rewritten; on the USB-only model a refusal of a record it
+  // has no page for is not counted.
   bool readParamAllFromFile(const QString& path, const QString& twainName, bool onlyAddress, bool isBNT, bool isUSB);
   bool readAddressBookFromFile(const QString& path, bool onlyAddress, bool isBNT);
-  // `sent`, when given, receives the profiles the file holds, as they were sent to the scanner.
+  // `sent`, when given, receives the profiles the file holds (as they were sent to the scanner
+  // unless `onlyAddress`, which sends nothing).
   bool readProfileAllFromFile(const QString& path, bool onlyAddress, bool isBNT, FCL_RS_PROFILE_ALL* sent = nullptr);
   bool readAddressBookFromAddr(const QString& path);
   // Writes (to the scanner, or of the preference file) that failed during the readers since the last reset.

@@ -103,6 +103,9 @@ class DevicesViewController : public QWidget {
   void showDeviceNotFound();
   void ConnectBtnPushed();
   void doubleClickRow();
+  // The connect checks (a whole status answer, no refusal of remote setup, ready, the settings
+  // block's structure version) and the hand-over to a new main window. Nothing happens while no
+  // device was ever selected.
   void doConnect();
   void CancelBtnPushed();
 
