@@ -208,11 +208,6 @@ void ScannerModel::setHandler(uint8_t dtc, uint16_t dtq, Handler handler) {
   m_handlers[{dtc, dtq}] = std::move(handler);
 }
 
-void ScannerModel::clearHandlers() {
-  std::lock_guard lock(m_mutex);
-  m_handlers.clear();
-}
-
 std::optional<ScannerModel::Handler> ScannerModel::handlerFor(const FCL_VENDOR_CMD& cmd) const {
   std::lock_guard lock(m_mutex);
   const auto it = m_handlers.find({cmd.byDTC, cmd.wDTQ});

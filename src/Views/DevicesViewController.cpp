@@ -198,8 +198,7 @@ void DevicesViewController::buildLayout() {
   btnRefresh->setObjectName(QStringLiteral("btnRefresh"));
   btnConnect->setObjectName(QStringLiteral("btnConnect"));
   btnCancel->setObjectName(QStringLiteral("btnCancel"));
-  connectButton = btnConnect;
-  connectButton->setEnabled(false);  // until a ready device is selected
+  btnConnect->setEnabled(false);  // until a ready device is selected
   btnConnect->setDefault(true);  // drawn as the button Return presses (keyPressEvent)
 
   auto* buttons = new QHBoxLayout;
@@ -281,7 +280,7 @@ void DevicesViewController::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      if (connectButton != nullptr && connectButton->isEnabled()) connectButton->click();
+      if (btnConnect != nullptr && btnConnect->isEnabled()) btnConnect->click();
       event->accept();
       return;
     case Qt::Key_Escape:
@@ -329,7 +328,7 @@ void DevicesViewController::RefreshBtnPushed() {
 void DevicesViewController::findDevice() {
   enter("findDevice");
   loadViewIfNeeded();
-  connectButton->setEnabled(false);
+  btnConnect->setEnabled(false);
   stopBonjour();
   cleanList();
   checkUSB();
@@ -439,12 +438,10 @@ void DevicesViewController::checkUSB() {
 
 QString DevicesViewController::getDeviceStatusString(const FCL_DEVICE_STATUS& status) const {
   enter("getDeviceStatusString");
-  const QString result = statusText(status);
+  const QString result = deviceStatusText(status);
   leave("getDeviceStatusString");
   return result;
 }
-
-QString DevicesViewController::statusText(const FCL_DEVICE_STATUS& status) { return deviceStatusText(status); }
 
 std::optional<QString> DevicesViewController::checkPListNGetTWAINName(const QString& uuid) {
   ut.debugMsg(0x01, QStringLiteral(">>> DevicesView::checkPListNGetTWAINName ENTER uuid:%@"), uuid);
@@ -670,10 +667,10 @@ void DevicesViewController::tableViewSelectionDidChange() {
   const QModelIndexList rows = tableDevices->selectionModel()->selectedRows();
   const QStringList keys = dicFoundDevices.keys();
   if (rows.isEmpty()) {
-    connectButton->setEnabled(false);  // the last selected device stays remembered
+    btnConnect->setEnabled(false);  // the last selected device stays remembered
   } else if (const int row = rows.front().row(); row < keys.size()) {
     selectedDevice = dicFoundDevices.value(keys.at(row));
-    connectButton->setEnabled(selectedDevice.value(device_entry::kStatus) != text("IDS_DD_BUSY"));
+    btnConnect->setEnabled(selectedDevice.value(device_entry::kStatus) != text("IDS_DD_BUSY"));
   }
   leave("tableViewSelectionDidChange");
 }
