@@ -36,7 +36,6 @@ void CommandLog::append(LoggedCommand entry) {
   {
     std::lock_guard lock(m_mutex);
     m_entries.push_back(std::move(entry));
-    ++m_appended;
     while (m_entries.size() > m_capacity) m_entries.pop_front();
   }
   m_changed.notify_all();
@@ -56,11 +55,6 @@ void CommandLog::setCapacity(std::size_t capacity) {
 std::size_t CommandLog::capacity() const {
   std::lock_guard lock(m_mutex);
   return m_capacity;
-}
-
-std::size_t CommandLog::appended() const {
-  std::lock_guard lock(m_mutex);
-  return m_appended;
 }
 
 std::size_t CommandLog::size() const {

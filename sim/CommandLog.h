@@ -2,8 +2,7 @@
 // Every command the simulated scanner received, with its data, for tests to assert on.
 // Thread-safe; an entry is added when the scanner has finished with the command (answered it,
 // or given up on it), so a test waits for the entries it expects with waitForCount().
-// It keeps the last capacity() entries (a long run would otherwise keep every byte it was sent);
-// appended() counts every entry ever added.
+// It keeps the last capacity() entries (a long run would otherwise keep every byte it was sent).
 
 #include <chrono>
 #include <condition_variable>
@@ -47,14 +46,12 @@ class CommandLog {
   void setListener(std::function<void(const LoggedCommand&)> listener);
   void setCapacity(std::size_t capacity);
   std::size_t capacity() const;
-  std::size_t appended() const;
 
  private:
   mutable std::mutex m_mutex;
   mutable std::condition_variable m_changed;
   std::deque<LoggedCommand> m_entries;
   std::size_t m_capacity = kDefaultCapacity;
-  std::size_t m_appended = 0;
   std::function<void(const LoggedCommand&)> m_listener;
 };
 

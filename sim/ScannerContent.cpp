@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "IO/FCLCodes.h"
+
 namespace sim {
 
 namespace {
@@ -15,13 +17,13 @@ void put(char (&field)[N], const char* text) {
 }
 
 template <typename T>
-void putNvram(std::vector<uint8_t>& nvram, std::size_t offset, T value) {
-  std::memcpy(nvram.data() + offset, &value, sizeof value);  // little-endian host, as the scanner
+void putNvram(std::vector<uint8_t>& nvram, FCL_NVRAM_AREA area, T value) {
+  std::memcpy(nvram.data() + area.wOffset, &value, sizeof value);  // little-endian host, as the scanner
 }
 
-void putNvramText(std::vector<uint8_t>& nvram, std::size_t offset, std::size_t size, const char* text) {
-  std::fill_n(nvram.begin() + static_cast<std::ptrdiff_t>(offset), size, uint8_t{0});
-  std::memcpy(nvram.data() + offset, text, std::min(std::strlen(text), size));
+void putNvramText(std::vector<uint8_t>& nvram, FCL_NVRAM_AREA area, const char* text) {
+  std::fill_n(nvram.begin() + area.wOffset, area.dwLength, uint8_t{0});
+  std::memcpy(nvram.data() + area.wOffset, text, std::min<std::size_t>(std::strlen(text), area.dwLength));
 }
 
 FCL_RS_PARAM_SCANPROFILE scanOptions(uint8_t scanType, uint16_t colorDpi, bool duplex) {
@@ -304,13 +306,13 @@ std::unique_ptr<ScannerContent> makeScannerContent(bool networkModel) {
   cap.dwVers_FPGA = 0x00010005;
 
   c->nvram.assign(kNvramSize, 0);
-  putNvram<uint32_t>(c->nvram, 0, 12873);      // scan count
-  putNvramText(c->nvram, 25, 14, networkModel ? "Z7315W0012345" : "Z7305B0067890");
-  putNvram<uint32_t>(c->nvram, 60, 200000);    // pick-up roller replacement interval
-  putNvram<uint32_t>(c->nvram, 64, 12000);     // count at the last cleaning
-  putNvram<uint32_t>(c->nvram, 68, 4150);      // count at the last roller replacement
-  putNvramText(c->nvram, 104, 24, factorySerial(networkModel));
-  putNvram<uint16_t>(c->nvram, 162, 5000);     // scheduled cleaning interval
+  putNvram<uint32_t>(c->nvram, FCL_NVRAM_SCAN_COUNT, 12873);
+  putNvramText(c->nvram, FCL_NVRAM_SERIAL_NUMBER, networkModel ? "Z7315W0012345" : "Z7305B0067890");
+  putNvram<uint32_t>(c->nvram, FCL_NVRAM_ROLLER_REPLACE_VAL, 200000);
+  putNvram<uint32_t>(c->nvram, FCL_NVRAM_COUNT_AT_CLEAN, 12000);
+  putNvram<uint32_t>(c->nvram, FCL_NVRAM_COUNT_AT_ROLLER, 4150);
+  putNvramText(c->nvram, FCL_NVRAM_VENDOR_STRING, factorySerial(networkModel));
+  putNvram<uint16_t>(c->nvram, FCL_NVRAM_MAINT_CLEAN_VAL, 5000);
 
   if (networkModel) {
     fillAddressBook(c->addressBook);

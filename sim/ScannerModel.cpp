@@ -104,10 +104,12 @@ bool sameLockText(const uint8_t* a, const uint8_t* b) {
   return la == lb && std::memcmp(a, b, la) == 0;
 }
 
-constexpr std::size_t kNvramScanCount = 0;
-constexpr std::size_t kNvramCountAtClean = 64;
-constexpr std::size_t kNvramCountAtRoller = 68;
 const std::pair<uint8_t, uint16_t> kBlockKey{FCLC_RS_PARAM, FCLD_RS_PARAM_ALL};
+
+// A counter reset: the scan count becomes the count at the reset.
+void copyNvram(std::vector<uint8_t>& nvram, FCL_NVRAM_AREA from, FCL_NVRAM_AREA to) {
+  std::copy_n(nvram.begin() + from.wOffset, std::min(from.dwLength, to.dwLength), nvram.begin() + to.wOffset);
+}
 
 }  // namespace
 
@@ -206,11 +208,6 @@ void ScannerModel::setHandler(uint8_t dtc, uint16_t dtq, Handler handler) {
   m_handlers[{dtc, dtq}] = std::move(handler);
 }
 
-void ScannerModel::clearHandlers() {
-  std::lock_guard lock(m_mutex);
-  m_handlers.clear();
-}
-
 std::optional<ScannerModel::Handler> ScannerModel::handlerFor(const FCL_VENDOR_CMD& cmd) const {
   std::lock_guard lock(m_mutex);
   const auto it = m_handlers.find({cmd.byDTC, cmd.wDTQ});
@@ -254,7 +251,7 @@ uint32_t ScannerModel::write(const FCL_VENDOR_CMD& cmd, const Bytes& in) {
 FCL_DEVICE_STATUS ScannerModel::statusFor(uint32_t lastErr) const {
   std::lock_guard lock(m_mutex);
   FCL_DEVICE_STATUS status = m_status;
-  if (m_lock) status.wFWInfo = 4;
+  if (m_lock) status.wFWInfo = FCL_FWINFO_LOCKED;
   if (lastErr != 0) status.dwLastErr = lastErr;
   return status;
 }
@@ -290,10 +287,10 @@ uint32_t ScannerModel::scannerCommandLocked(const FCL_VENDOR_CMD& cmd) {
       m_records[{FCLC_LANGUAGE, FCLD_LANGUAGE}] = Bytes{static_cast<uint8_t>(m_factoryDefaults.dwDefPanelLang)};
       break;
     case FCLD_RS_RESET_SCHEDULED_MAINTENANCE:
-      std::copy_n(m_nvram.begin() + kNvramScanCount, 4, m_nvram.begin() + kNvramCountAtClean);
+      copyNvram(m_nvram, FCL_NVRAM_SCAN_COUNT, FCL_NVRAM_COUNT_AT_CLEAN);
       break;
     case FCLD_RS_RESET_PICKUP_ROLLER:
-      std::copy_n(m_nvram.begin() + kNvramScanCount, 4, m_nvram.begin() + kNvramCountAtRoller);
+      copyNvram(m_nvram, FCL_NVRAM_SCAN_COUNT, FCL_NVRAM_COUNT_AT_ROLLER);
       break;
     case FCLD_RS_RESET_FILENAME_COUNTER: {
       const uint32_t zero = 0;

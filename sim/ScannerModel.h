@@ -127,7 +127,6 @@ class ScannerModel {
   void clearRecords();
 
   void setHandler(uint8_t dtc, uint16_t dtq, Handler handler);
-  void clearHandlers();
 
   // Command hooks called by the protocol engine, each answering dwLastErr.
   virtual uint32_t command(const FCL_VENDOR_CMD& cmd);

@@ -345,7 +345,7 @@ void TcpScanner::serveConnection(int fd) {
   const int one = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 
-  TcpTransport transport(fd, m_wakeFd, m_idleLimit.load(), m_pace.load());
+  TcpTransport transport(fd, m_wakeFd, kIdleLimit, m_pace.load());
   if (m_engine.serveOne(transport)) {
     // Hang up first, as the scanner does once it has answered: the client's connect port is
     // then free at once (the wait state stays on this side). Then count what the client still

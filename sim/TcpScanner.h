@@ -42,7 +42,7 @@ class TcpScanner {
   static constexpr uint16_t kDefaultPort = 5566;
   // A connection that sends nothing for this long is dropped (a held connection keeps the
   // scanner from serving anyone else).
-  static constexpr std::chrono::milliseconds kDefaultIdleLimit{30000};
+  static constexpr std::chrono::milliseconds kIdleLimit{30000};
   // connections() keeps the records of this many recent connections.
   static constexpr std::size_t kKeptConnections = 1024;
 
@@ -72,7 +72,6 @@ class TcpScanner {
   void setRefuseConnections(bool refuse);
   void setPaceWrites(bool pace) { m_pace = pace; }
   void setReceiveBufferBytes(int bytes) { m_receiveBuffer = bytes; }
-  void setIdleLimit(std::chrono::milliseconds limit) { m_idleLimit = limit; }
 
   // Connections accepted so far.
   std::size_t connectionCount() const;
@@ -104,7 +103,6 @@ class TcpScanner {
 
   std::atomic<bool> m_pace{false};
   std::atomic<int> m_receiveBuffer{0};
-  std::atomic<std::chrono::milliseconds> m_idleLimit{kDefaultIdleLimit};
 };
 
 }  // namespace sim

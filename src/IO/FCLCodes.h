@@ -20,7 +20,8 @@
 //   FCLC_RS_FACTORY_DEFSETTING 0xA8  FCLD_RS_FACTORY_DEFSETTING       4  R       64
 //   FCLC_RS_SFTP_KEY      0xA9   count 7 / 9 (R, 4), list 8 / 10 (R, count x 72)
 //
-// The device error FCLE_FW_REJECT_RS is declared with the status block in FCLCommand.h.
+// The device errors (FCLE_*) and device states (FCL_FWINFO_*) of the status block are declared with
+// it in FCLCommand.h.
 
 #include <cstdint>
 

@@ -23,8 +23,30 @@ enum : uint8_t {
   FOP_WRITE2 = 0x2B,
 };
 
-// The device refuses remote setup.
-constexpr uint32_t FCLE_FW_REJECT_RS = 0x7007;
+// ---- Device errors (FCL_DEVICE_STATUS::dwLastErr) ----------------------------------------------
+// 0 is none. The pending device conditions have names of their own; a jam and a cancelled scan
+// each come as one of two codes.
+constexpr uint32_t FCLE_MISFEED = 0x2001;
+constexpr uint32_t FCLE_PAPER_JAM = 0x2002;
+constexpr uint32_t FCLE_PAPER_JAM_2 = 0x2003;
+constexpr uint32_t FCLE_MULTI_FEED = 0x2004;
+constexpr uint32_t FCLE_HATCH_OPEN = 0x2009;
+constexpr uint32_t FCLE_SCAN_CANCELLED = 0x4001;
+constexpr uint32_t FCLE_SCAN_CANCELLED_2 = 0x4002;
+constexpr uint32_t FCLE_FW_REJECT_RS = 0x7007;  // the device refuses remote setup
+
+// ---- Device states (FCL_DEVICE_STATUS::wFWInfo) ------------------------------------------------
+// Any other value is a state this system has no name for.
+constexpr uint16_t FCL_FWINFO_READY = 0;
+constexpr uint16_t FCL_FWINFO_INITIALIZING = 1;
+constexpr uint16_t FCL_FWINFO_PROCESSING = 2;
+constexpr uint16_t FCL_FWINFO_PROCESSING_2 = 3;
+// A computer holds the remote-setup lock: busy to every other one, and the state the holder
+// expects while its main window is open.
+constexpr uint16_t FCL_FWINFO_LOCKED = 4;
+constexpr uint16_t FCL_FWINFO_SLEEP = 5;
+constexpr uint16_t FCL_FWINFO_UPDATE = 7;
+constexpr uint16_t FCL_FWINFO_AUTO_START_SCAN = 16;
 
 struct FCL_VENDOR_CMD {
   uint32_t dwVendorID;    // always FCL_VENDOR_ID
@@ -47,8 +69,8 @@ static_assert(offsetof(FCL_VENDOR_CMD, byReserve3) == 10);
 static_assert(offsetof(FCL_VENDOR_CMD, dwDataLength) == 12);
 
 struct FCL_DEVICE_STATUS {
-  uint32_t dwLastErr;     // 0 none; FCLE_FW_REJECT_RS and the other FCLE_* codes
-  uint16_t wFWInfo;       // device state; 0 ready, 4 while this computer holds the lock
+  uint32_t dwLastErr;     // 0 none, or an FCLE_* code
+  uint16_t wFWInfo;       // device state, an FCL_FWINFO_* value
   uint8_t byFlowStatus;
   uint8_t byID;
   uint16_t wSensorStatus;

@@ -34,7 +34,7 @@
 #include <optional>
 
 #include "IO/CommandOutcome.h"
-
+#include "IO/FCLCodes.h"
 #include "IO/FCLCommand.h"
 #include "IO/FCLRecords.h"
 
@@ -166,8 +166,8 @@ class IOWrapper {
   uint32_t getSFTPServerKeyPair(QStringList& list);
   // The five counters from NVRAM; all zero after a failure.
   bool getMachineInfo(FCL_RS_MACHINE_INFO* info);
-  // The identifying text (NVRAM 104, 24 bytes) / serial number (NVRAM 25, 14 bytes); nothing when
-  // the read failed.
+  // The identifying text (FCL_NVRAM_VENDOR_STRING) / serial number (FCL_NVRAM_SERIAL_NUMBER);
+  // nothing when the read failed.
   std::optional<QString> getVendorString();
   std::optional<QString> getSerialNumber();
   // Takes the lock with a new UUID (kept in uuid(), also when the write fails). True means the
@@ -190,12 +190,16 @@ class IOWrapper {
   // Reads the records from the scanner and writes the file atomically, readable by its owner
   // only. False, and no file, when a read from the scanner fails or is refused, or the write fails.
   bool writeToFile(const QString& path, const QString& twainName, bool onlyAddress, bool isBNT, bool isUSB);
-  // The readers answer false only for a file whose signature is wrong (after the format alert);
-  // failed or refused writes to the scanner are counted in failedImportWrites(), and so is a
-  // driver's preference file that is there but cannot be rewritten.
+  // The readers answer false only for a file they refuse, after the format alert: a wrong
+  // signature (a file shorter than its kind reads as zeros there), and for the address-book file
+  // (readAddressBookFromAddr) any file shorter than FCL_ADDRESS_FILE_SIZE. Failed or refused
+  // writes to the scanner are counted in failedImportWrites(), and so is a driver's preference
+  // file that is there but cannot be rewritten; on the USB-only model a refusal of a record it
+  // has no page for is not counted.
   bool readParamAllFromFile(const QString& path, const QString& twainName, bool onlyAddress, bool isBNT, bool isUSB);
   bool readAddressBookFromFile(const QString& path, bool onlyAddress, bool isBNT);
-  // `sent`, when given, receives the profiles the file holds, as they were sent to the scanner.
+  // `sent`, when given, receives the profiles the file holds (as they were sent to the scanner
+  // unless `onlyAddress`, which sends nothing).
   bool readProfileAllFromFile(const QString& path, bool onlyAddress, bool isBNT, FCL_RS_PROFILE_ALL* sent = nullptr);
   bool readAddressBookFromAddr(const QString& path);
   // Writes (to the scanner, or of the preference file) that failed during the readers since the last reset.
@@ -235,7 +239,7 @@ class IOWrapper {
   bool runSimple(const QString& op, uint8_t opcode, uint8_t dtc, uint16_t dtq, uint32_t length, const void* data,
                  const QString& error);
   uint32_t readKeyList(const QString& op, uint16_t countQualifier, uint16_t listQualifier, QStringList& list);
-  std::optional<QString> readNvramText(const QString& op, uint16_t offset, uint32_t length);
+  std::optional<QString> readNvramText(const QString& op, FCL_NVRAM_AREA area);
   bool refuseFileFormat();
   // Runs one import write, judged; counts it in failedImportWrites() when it failed (`hasPage`:
   // the model has a page for the record; see the .cpp for the USB-only model's rule).

@@ -248,21 +248,20 @@ bool IOWrapper::getMachineInfo(FCL_RS_MACHINE_INFO* info) {
   funcEnter(op);
   std::memset(info, 0, sizeof *info);
   struct Read {
-    uint16_t offset;
-    uint32_t length;
+    FCL_NVRAM_AREA area;
     const char* error;
   };
   static constexpr Read reads[] = {
-      {0, 4, " readCommand for Scan count return FALSE!"},
-      {64, 4, " readCommand for Count at clean return FALSE!"},
-      {68, 4, " readCommand for Count at roller return FALSE!"},
-      {162, 2, " readCommand for Maint clean int return FALSE!"},
-      {60, 4, " readCommand for Maint roller replace interval return FALSE!"},
+      {FCL_NVRAM_SCAN_COUNT, " readCommand for Scan count return FALSE!"},
+      {FCL_NVRAM_COUNT_AT_CLEAN, " readCommand for Count at clean return FALSE!"},
+      {FCL_NVRAM_COUNT_AT_ROLLER, " readCommand for Count at roller return FALSE!"},
+      {FCL_NVRAM_MAINT_CLEAN_VAL, " readCommand for Maint clean int return FALSE!"},
+      {FCL_NVRAM_ROLLER_REPLACE_VAL, " readCommand for Maint roller replace interval return FALSE!"},
   };
   uint32_t values[5] = {};
   for (int i = 0; i < 5; ++i) {
     uint32_t scratch = 0;
-    if (!getNVRAM(&scratch, reads[i].offset, reads[i].length)) {
+    if (!getNVRAM(&scratch, reads[i].area.wOffset, reads[i].area.dwLength)) {
       funcErr(op, reads[i].error);
       return false;
     }
@@ -277,10 +276,12 @@ bool IOWrapper::getMachineInfo(FCL_RS_MACHINE_INFO* info) {
   return true;
 }
 
-std::optional<QString> IOWrapper::readNvramText(const QString& op, uint16_t offset, uint32_t length) {
+std::optional<QString> IOWrapper::readNvramText(const QString& op, FCL_NVRAM_AREA area) {
   funcEnter(op);
+  const uint32_t length = area.dwLength;
   char buffer[64] = {};
-  if (!getNVRAM(buffer, offset, length)) {
+  static_assert(FCL_NVRAM_VENDOR_STRING.dwLength <= sizeof buffer && FCL_NVRAM_SERIAL_NUMBER.dwLength <= sizeof buffer);
+  if (!getNVRAM(buffer, area.wOffset, length)) {
     funcErr(op, " readCommand return FALSE!");
     return std::nullopt;
   }
@@ -291,8 +292,12 @@ std::optional<QString> IOWrapper::readNvramText(const QString& op, uint16_t offs
   return QString::fromLatin1(buffer, n);
 }
 
-std::optional<QString> IOWrapper::getVendorString() { return readNvramText(name("getVendorString"), 104, 24); }
-std::optional<QString> IOWrapper::getSerialNumber() { return readNvramText(name("getSerialNumber"), 25, 14); }
+std::optional<QString> IOWrapper::getVendorString() {
+  return readNvramText(name("getVendorString"), FCL_NVRAM_VENDOR_STRING);
+}
+std::optional<QString> IOWrapper::getSerialNumber() {
+  return readNvramText(name("getSerialNumber"), FCL_NVRAM_SERIAL_NUMBER);
+}
 
 // ---- Lock -------------------------------------------------------------------------------------
 

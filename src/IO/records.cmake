@@ -10,4 +10,4 @@ add_library(zr_records STATIC
   ${CMAKE_CURRENT_LIST_DIR}/FCLCodes.h
   ${CMAKE_CURRENT_LIST_DIR}/FCLCommand.h
 )
-target_link_libraries(zr_records PUBLIC zr_platform Qt6::Core)
+target_link_libraries(zr_records PUBLIC zr_platform_core Qt6::Core)

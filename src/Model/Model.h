@@ -49,7 +49,6 @@ class Family : public SourceListItemDisplayable {
 
   // The parent given at creation (not owned).
   Order* order() const { return m_order; }
-  const std::vector<std::unique_ptr<SourceListItemDisplayable>>& genues() const { return m_genues; }
 
  private:
   QString m_name;

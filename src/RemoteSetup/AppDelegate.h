@@ -37,7 +37,6 @@ class AppDelegate : public QObject {
 
   // A quit was asked for (by a signal, or directly): see above. Idempotent.
   void requestQuit();
-  bool isQuitRequested() const { return m_quitRequested; }
 
  private:
   // Runs while a quit is pending: closes the windows and quits once no nested loop is running.

@@ -35,9 +35,6 @@ namespace {
 
 QString text(const char* key) { return Localizer::text(QString::fromLatin1(key)); }
 
-constexpr uint32_t kSupportedStructMajor = 0;
-constexpr uint32_t kSupportedStructMinor = 57;
-
 const char* const kTerminateOnConnection = "***** ViewController::checkConnection FAIL! TERMINATE REMOTE SETUP!!! *****";
 const char* const kTerminateOnLock = "***** ViewController::lockScanner FAIL! TERMINATE REMOTE SETUP!!! *****";
 
@@ -444,7 +441,7 @@ void ViewController::loadData(bool initial) {
 
   // At start-up the scanner must be ready; on the reload after an import it is busy with this
   // computer's lock.
-  if (!checkConnection(initial ? 0 : 4)) return;
+  if (!checkConnection(initial ? FCL_FWINFO_READY : FCL_FWINFO_LOCKED)) return;
 
   if (initial) {
     lockScanner();
@@ -665,8 +662,7 @@ void ViewController::procFWReject() {
 
 bool ViewController::checkStructureVersion() {
   ViewControllerTrace trace(ut, "checkStructureVersion()");
-  const uint32_t version = m_state.sParamAll.dwStructVersion;
-  if ((version >> 16) == kSupportedStructMajor && (version & 0xFFFFu) == kSupportedStructMinor) return true;
+  if (fclStructVersionSupported(m_state.sParamAll.dwStructVersion)) return true;
   ut.message(text("IDS_CM_ERROR"), text("IDS_PV_ERROR_MSG"), false);
   return false;
 }
@@ -838,7 +834,7 @@ HoldStatus ViewController::checkHold() {
   ViewControllerTrace trace(ut, "checkConnection(status:)");
   // The scanner answers wFWInfo 0 after a job reservation it has finished (byReserveJobId 1),
   // and 4 while it is locked for this computer.
-  const uint16_t expected = m_state.sDeviceStatus.byReserveJobId == 1 ? 0 : 4;
+  const uint16_t expected = m_state.sDeviceStatus.byReserveJobId == 1 ? FCL_FWINFO_READY : FCL_FWINFO_LOCKED;
   FCL_DEVICE_STATUS status{};
   const CommandOutcome inquiry = ioWrapper->judge([&] { return ioWrapper->getDeviceStatus(&status); });
   const HoldStatus hold = judgeHoldStatus(inquiry, status, expected);

@@ -110,7 +110,7 @@ class ViewController : public QWidget {
     m_loadFollowUpLimit = followUp;
   }
   // The no-connection alert with OK and Cancel. True: OK, the caller goes on; false: Cancel,
-  // the program quits.
+  // the program quits (and at once, without the alert, while it is already quitting).
   bool procNoConnection();
   void procFWReject();
   bool checkStructureVersion();
@@ -186,10 +186,15 @@ class ViewController : public QWidget {
   // Import: the network model first asks which of the two (choice alert); the chosen file must
   // pass the name, size and signature checks and, on the network model, no entry of the
   // scanner's address book may be used by a panel shortcut; otherwise an alert says why and
-  // nothing is written. The file's records then go to the scanner in steps, each dispatched
-  // synchronously onto a private serial queue of its own import (the main thread waits, serving
-  // only the readers' alerts) and followed by the import step pause. Then every record is read
-  // again (loadData(false)), the page on show is refilled (setParamToVC) and an alert says
+  // nothing is written. The scanner must then still answer and be this computer's
+  // (checkStillHeld; its alert otherwise, nothing written). The file's records go to the scanner
+  // in steps, each dispatched synchronously onto a private serial queue of its own import (the
+  // main thread waits, serving only the readers' alerts) and followed by the import step pause;
+  // a step that refuses the file leaves out the steps after it. When the first step refused it,
+  // an alert says that nothing was written and nothing else happens. Otherwise the scan-profile
+  // page is told which profiles the scanner accepted (importedProfiles, import of all settings
+  // on the network model), every page is told of the import (settingsImported), every record is
+  // read again (loadData(false)), the page on show is refilled (setParamToVC) and an alert says
   // whether every step worked. No apply cycle runs before an import: unapplied edits on the page
   // are replaced by what the scanner holds afterwards.
   //

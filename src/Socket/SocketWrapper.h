@@ -90,9 +90,8 @@ class SocketWrapper {
   bool ReadCommand(const FCL_VENDOR_CMD* cmd, FCL_DEVICE_STATUS* status, void* data,
                    uint32_t length);
 
-  // The counts returned by the last data-phase send and receive (for inspection only).
+  // The count returned by the last data-phase send (for inspection only).
   int64_t bytesSent() const { return bytes_sent; }
-  int64_t bytesRecv() const { return bytes_recv; }
 
  private:
   bool sendCommand(const FCL_VENDOR_CMD* cmd);

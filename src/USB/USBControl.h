@@ -64,8 +64,6 @@ class CFISHUSBControl {
   bool deviceLost() const { return m_deviceLost; }
 
   // For tests and diagnostics.
-  bool hasDevice() const { return m_pdev != 0; }
-  bool hasInterface() const { return m_pinterface != 0; }
   uint8_t bulkInPipeRef() const { return byBulkInPipeRef; }
   uint8_t bulkOutPipeRef() const { return byBulkOutPipeRef; }
   uint8_t interruptInPipeRef() const { return byInterruptInRef; }

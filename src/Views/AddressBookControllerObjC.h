@@ -122,7 +122,6 @@ class AddressBookControllerObjC : public PageController {
   // ---- Towards the editors ---------------------------------------------------------------------
   AddressBookDictionary& groupDictionary() { return m_groups; }
   AddressBookDictionary& contactDictionary() { return m_contacts; }
-  void setGroupDictionary(const AddressBookDictionary& d) { m_groups = d; }
   void setContactDictionary(const AddressBookDictionary& d) { m_contacts = d; }
   // Reloads both tables (group table first).
   void updateUI();

@@ -80,14 +80,4 @@ inline int32_t keyOfRow(const AddressBookDictionary& dictionary, int row) {
   return it->first;
 }
 
-// The row of `key`, or -1.
-inline int rowOfKey(const AddressBookDictionary& dictionary, int32_t key) {
-  int row = 0;
-  for (const auto& [k, e] : dictionary) {
-    if (k == key) return row;
-    ++row;
-  }
-  return -1;
-}
-
 }  // namespace addressbook

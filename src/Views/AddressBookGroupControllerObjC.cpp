@@ -15,13 +15,14 @@
 #include "Model/Utilities.h"
 #include "Views/AddressBookControllerObjC.h"
 #include "Views/PageLayout.h"
+#include "Views/PageTrace.h"
 #include "Views/TableDataSource.h"
 #include "platform/NumberText.h"
 #include "platform/widgets/PopUpButton.h"
 
 namespace {
 
-constexpr int32_t kTraceLevel = 0x40;
+constexpr int32_t kTraceLevel = PageTrace::kTraceLevel;
 
 }  // namespace
 

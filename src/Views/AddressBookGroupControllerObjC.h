@@ -89,10 +89,6 @@ class AddressBookGroupControllerObjC : public AddressBookEditorBase {
   QString objectValue(const QString& tableId, const QString& columnTitle, int row);
   void tableViewSelectionDidChange();
 
-  // The working lists (non-members, members).
-  const AddressBookDictionary& groupContactDictionary() const { return m_nonMembers; }
-  const AddressBookDictionary& groupMemberDictionary() const { return m_members; }
-
   struct Controls : Fields {
     QLabel* labelGroup;
     platform::PopUpButton* contactType;
@@ -122,6 +118,6 @@ class AddressBookGroupControllerObjC : public AddressBookEditorBase {
 
   Controls m_ui{};
   AddressBookDictionary m_nonMembers;  // groupContactDictionary
-  AddressBookDictionary m_members;     // groupMembertDictionary
+  AddressBookDictionary m_members;     // groupMemberDictionary
   QList<int32_t> m_membersAsOpened;    // the members' keys when the window was filled
 };

@@ -10,13 +10,13 @@ QString text(const char* key) { return Localizer::text(QString::fromLatin1(key))
 
 std::optional<QString> deviceConditionText(uint32_t dwLastErr) {
   switch (dwLastErr) {
-    case 0x2001: return text("IDS_DD_MISFEED");
-    case 0x2002:
-    case 0x2003: return text("IDS_DD_PAPER_JAM");
-    case 0x2004: return text("IDS_DD_MULTI_FEED");
-    case 0x2009: return text("IDS_DD_HATCH_OPEN");
-    case 0x4001:
-    case 0x4002: return text("IDS_DD_SCAN_CANCELLED");
+    case FCLE_MISFEED: return text("IDS_DD_MISFEED");
+    case FCLE_PAPER_JAM:
+    case FCLE_PAPER_JAM_2: return text("IDS_DD_PAPER_JAM");
+    case FCLE_MULTI_FEED: return text("IDS_DD_MULTI_FEED");
+    case FCLE_HATCH_OPEN: return text("IDS_DD_HATCH_OPEN");
+    case FCLE_SCAN_CANCELLED:
+    case FCLE_SCAN_CANCELLED_2: return text("IDS_DD_SCAN_CANCELLED");
     default: return std::nullopt;
   }
 }
@@ -46,14 +46,14 @@ QString withOutcome(const QString& information, const CommandOutcome& outcome) {
 QString deviceStatusText(const FCL_DEVICE_STATUS& status) {
   if (const auto condition = deviceConditionText(status.dwLastErr)) return *condition;
   switch (status.wFWInfo) {
-    case 0: return text("IDS_DD_READY");
-    case 1: return text("IDS_DD_INITIALIZE");
-    case 2:
-    case 3: return text("IDS_DD_PROCESSING");
-    case 4: return text("IDS_DD_BUSY");
-    case 5: return text("IDS_DD_SLEEP");
-    case 7: return text("IDS_DD_UPDATE");
-    case 16: return text("IDS_DD_AUTO_START_SCAN");
+    case FCL_FWINFO_READY: return text("IDS_DD_READY");
+    case FCL_FWINFO_INITIALIZING: return text("IDS_DD_INITIALIZE");
+    case FCL_FWINFO_PROCESSING:
+    case FCL_FWINFO_PROCESSING_2: return text("IDS_DD_PROCESSING");
+    case FCL_FWINFO_LOCKED: return text("IDS_DD_BUSY");
+    case FCL_FWINFO_SLEEP: return text("IDS_DD_SLEEP");
+    case FCL_FWINFO_UPDATE: return text("IDS_DD_UPDATE");
+    case FCL_FWINFO_AUTO_START_SCAN: return text("IDS_DD_AUTO_START_SCAN");
     default: return text("IDS_DD_UNKNOWN_ERROR");
   }
 }
@@ -69,6 +69,6 @@ HoldStatus judgeHoldStatus(const CommandOutcome& inquiry, const FCL_DEVICE_STATU
   if (inquiry.noAnswer()) return HoldStatus::NoAnswer;
   if (status.dwLastErr != 0) return HoldStatus::NotReady;
   if (status.wFWInfo == expectedFWInfo) return HoldStatus::Held;
-  if (expectedFWInfo == 4 && status.wFWInfo == 0) return HoldStatus::ReservationGone;
+  if (expectedFWInfo == FCL_FWINFO_LOCKED && status.wFWInfo == FCL_FWINFO_READY) return HoldStatus::ReservationGone;
   return HoldStatus::NotReady;
 }

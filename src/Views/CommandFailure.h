@@ -33,10 +33,10 @@ QString statusConditionText(const FCL_DEVICE_STATUS& status);
 enum class HoldStatus : uint8_t {
   Held,             // a whole answer, no pending condition, wFWInfo as expected
   NoAnswer,         // no answer, or a status block shorter than 32 bytes
-  ReservationGone,  // the answer says ready (0) where this computer's reservation gives 4: the
-                    // scanner was restarted, or the lock was given up
+  ReservationGone,  // the answer says ready where this computer's reservation gives
+                    // FCL_FWINFO_LOCKED: the scanner was restarted, or the lock was given up
   NotReady,         // any other answer than the expected one (a pending condition, another state)
 };
 // Judges the inquiry (`inquiry` its verdict, `status` the block it brought) against the wFWInfo
-// this computer expects (0 or 4).
+// this computer expects (FCL_FWINFO_READY or FCL_FWINFO_LOCKED).
 HoldStatus judgeHoldStatus(const CommandOutcome& inquiry, const FCL_DEVICE_STATUS& status, uint16_t expectedFWInfo);

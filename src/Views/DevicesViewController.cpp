@@ -42,9 +42,6 @@ const char* const kNotApplicable = "N/A";
 // network's count of scanners).
 constexpr int kMaxStatusReads = 64;
 
-constexpr uint32_t kFwRejectRemoteSetup = 0x7007;
-constexpr uint16_t kFwAutoStartScan = 16;
-
 // The column titles, in column order.
 const char* const kColumnKeys[] = {"IDS_DD_DEVICE_NAME", "IDS_DD_INTERFACE", "IDS_DD_CONNECTION", "IDS_DD_STATUS"};
 
@@ -201,8 +198,7 @@ void DevicesViewController::buildLayout() {
   btnRefresh->setObjectName(QStringLiteral("btnRefresh"));
   btnConnect->setObjectName(QStringLiteral("btnConnect"));
   btnCancel->setObjectName(QStringLiteral("btnCancel"));
-  connectButton = btnConnect;
-  connectButton->setEnabled(false);  // until a ready device is selected
+  btnConnect->setEnabled(false);  // until a ready device is selected
   btnConnect->setDefault(true);  // drawn as the button Return presses (keyPressEvent)
 
   auto* buttons = new QHBoxLayout;
@@ -284,7 +280,7 @@ void DevicesViewController::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      if (connectButton != nullptr && connectButton->isEnabled()) connectButton->click();
+      if (btnConnect != nullptr && btnConnect->isEnabled()) btnConnect->click();
       event->accept();
       return;
     case Qt::Key_Escape:
@@ -332,7 +328,7 @@ void DevicesViewController::RefreshBtnPushed() {
 void DevicesViewController::findDevice() {
   enter("findDevice");
   loadViewIfNeeded();
-  connectButton->setEnabled(false);
+  btnConnect->setEnabled(false);
   stopBonjour();
   cleanList();
   checkUSB();
@@ -442,12 +438,10 @@ void DevicesViewController::checkUSB() {
 
 QString DevicesViewController::getDeviceStatusString(const FCL_DEVICE_STATUS& status) const {
   enter("getDeviceStatusString");
-  const QString result = statusText(status);
+  const QString result = deviceStatusText(status);
   leave("getDeviceStatusString");
   return result;
 }
-
-QString DevicesViewController::statusText(const FCL_DEVICE_STATUS& status) { return deviceStatusText(status); }
 
 std::optional<QString> DevicesViewController::checkPListNGetTWAINName(const QString& uuid) {
   ut.debugMsg(0x01, QStringLiteral(">>> DevicesView::checkPListNGetTWAINName ENTER uuid:%@"), uuid);
@@ -612,7 +606,7 @@ void DevicesViewController::statusReadDone(quint64 generation, quint64 sequence,
   QMap<QString, AddressStatus>& addresses = m_addressStatus[name];
   const auto known = addresses.constFind(address);
   if (known == addresses.constEnd() || known->sequence < sequence) {
-    const int rank = !answered ? 0 : (status.dwLastErr == 0 && status.wFWInfo == 0 ? 2 : 1);
+    const int rank = !answered ? 0 : (status.dwLastErr == 0 && status.wFWInfo == FCL_FWINFO_READY ? 2 : 1);
     addresses.insert(address, AddressStatus{rank, sequence, entry});
   }
   const AddressStatus* best = nullptr;
@@ -673,10 +667,10 @@ void DevicesViewController::tableViewSelectionDidChange() {
   const QModelIndexList rows = tableDevices->selectionModel()->selectedRows();
   const QStringList keys = dicFoundDevices.keys();
   if (rows.isEmpty()) {
-    connectButton->setEnabled(false);  // the last selected device stays remembered
+    btnConnect->setEnabled(false);  // the last selected device stays remembered
   } else if (const int row = rows.front().row(); row < keys.size()) {
     selectedDevice = dicFoundDevices.value(keys.at(row));
-    connectButton->setEnabled(selectedDevice.value(device_entry::kStatus) != text("IDS_DD_BUSY"));
+    btnConnect->setEnabled(selectedDevice.value(device_entry::kStatus) != text("IDS_DD_BUSY"));
   }
   leave("tableViewSelectionDidChange");
 }
@@ -717,24 +711,24 @@ void DevicesViewController::doConnect() {
   // or unplugged since the search, not one that is busy.
   FCL_DEVICE_STATUS status{};
   const CommandOutcome inquiry = io.judge([&] { return io.getDeviceStatus(&status); });
-  if (judgeHoldStatus(inquiry, status, 0) == HoldStatus::NoAnswer) {
+  if (judgeHoldStatus(inquiry, status, FCL_FWINFO_READY) == HoldStatus::NoAnswer) {
     error("doConnect", QStringLiteral("Connection Fail!"));
     io.closeScanner();
     connectFailed(QStringLiteral("IDS_DV_UNREACHABLE_MSG"), QStringLiteral("IDS_DV_UNREACHABLE_INFO"));
     leave("doConnect");
     return;
   }
-  if (status.dwLastErr == kFwRejectRemoteSetup) {
+  if (status.dwLastErr == FCLE_FW_REJECT_RS) {
     error("doConnect", QStringLiteral("FCLE_FW_REJECT_RS"));
     io.closeScanner();
     connectFailed(QStringLiteral("IDS_DV_FW_REJECT_MSG"), QStringLiteral("IDS_DV_FW_REJECT_INFO"));
     leave("doConnect");
     return;
   }
-  if (status.dwLastErr != 0 || status.wFWInfo != 0) {
+  if (status.dwLastErr != 0 || status.wFWInfo != FCL_FWINFO_READY) {
     error("doConnect", platform::formatText(QStringLiteral("Status[%d]"), {static_cast<long long>(status.wFWInfo)}));
     io.closeScanner();
-    if (status.wFWInfo == kFwAutoStartScan) {
+    if (status.wFWInfo == FCL_FWINFO_AUTO_START_SCAN) {
       connectFailed(QStringLiteral("IDS_CM_WARNING"), QStringLiteral("IDS_DD_AUTO_START_SCAN_MSG"));
     } else {
       connectFailed(QStringLiteral("IDS_DV_NOT_READY_MSG"), QStringLiteral("IDS_DV_NOT_READY_INFO"));
@@ -758,11 +752,7 @@ void DevicesViewController::doConnect() {
     leave("doConnect");
     return;
   }
-  const auto versionText = [](uint32_t major, uint32_t minor) {
-    return platform::formatText(QStringLiteral("%u.%u"), {static_cast<unsigned long long>(major),
-                                                          static_cast<unsigned long long>(minor)});
-  };
-  if (versionText(param.dwStructVersion >> 16, param.dwStructVersion & 0xFFFFu) != versionText(0, 57)) {
+  if (!fclStructVersionSupported(param.dwStructVersion)) {
     io.closeScanner();
     ut.message(text("IDS_CM_ERROR"), text("IDS_PV_ERROR_MSG"), false);
     leave("doConnect");

@@ -103,6 +103,9 @@ class DevicesViewController : public QWidget {
   void showDeviceNotFound();
   void ConnectBtnPushed();
   void doubleClickRow();
+  // The connect checks (a whole status answer, no refusal of remote setup, ready, the settings
+  // block's structure version) and the hand-over to a new main window. Nothing happens while no
+  // device was ever selected.
   void doConnect();
   void CancelBtnPushed();
 
@@ -121,7 +124,7 @@ class DevicesViewController : public QWidget {
   const DeviceEntry& selected() const { return selectedDevice; }
   QTableView* table() const { return tableDevices; }
   QLabel* busyHint() const { return m_busyHint; }
-  QPushButton* connectButtonWidget() const { return connectButton; }
+  QPushButton* connectButtonWidget() const { return btnConnect; }
   bool isNotFoundTimerRunning() const;
   // The main window the last connect opened (null once it is gone).
   ViewController* mainWindow() const;
@@ -149,7 +152,6 @@ class DevicesViewController : public QWidget {
   void enter(const char* op) const;
   void leave(const char* op) const;
   void error(const char* op, const QString& text) const;
-  static QString statusText(const FCL_DEVICE_STATUS& status);
   QString txtValue(const platform::TxtRecord& txt, const QString& key) const;
   // Reads the status at `entry`'s address on a pool thread; the entry (status text still to
   // come) is listed when the result is back. `snEmpty`: the status column shows "General Error".
@@ -189,7 +191,6 @@ class DevicesViewController : public QWidget {
   QPushButton* btnRefresh = nullptr;
   QPushButton* btnConnect = nullptr;
   QPushButton* btnCancel = nullptr;
-  QPushButton* connectButton = nullptr;  // the Connect button whose enabled state the window switches
   QTimer* delayToFindDeviceTimer = nullptr;
   QTimer* findDeviceTimer = nullptr;
 

@@ -44,7 +44,8 @@ class FixedTextFields {
   }
   // Reads `control` into `field`: the remembered bytes when it still shows the text show()
   // put there and `field` is the field show() read; else the text when it fits; else nothing
-  // (the field keeps what it holds).
+  // (the field keeps what it holds). The rules above hold only for a control that was add()ed:
+  // one that was not is written as platform::textToField writes any text, cut to fit.
   template <std::size_t N>
   void store(const QLineEdit* control, char (&field)[N]) const {
     storeBytes(control, field, N);

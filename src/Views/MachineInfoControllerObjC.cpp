@@ -24,8 +24,6 @@
 namespace {
 
 constexpr int32_t kTraceLevel = PageTrace::kTraceLevel;
-constexpr uint16_t kFWInfoIdle = 0;
-constexpr uint16_t kFWInfoLockedForUs = 4;
 
 QString op(const char* selector) { return PageTrace::operationName("MachineInfoControllerObjC", selector); }
 
@@ -245,7 +243,7 @@ void MachineInfoControllerObjC::initUI() {
   // The page is shown only by the main window, which holds the scanner's lock: the scanner then
   // answers 4 (locked for this computer), and that is ready too. Every other non-zero value is a
   // scanner busy with something else.
-  const bool ready = sDeviceStatus.wFWInfo == kFWInfoIdle || sDeviceStatus.wFWInfo == kFWInfoLockedForUs;
+  const bool ready = sDeviceStatus.wFWInfo == FCL_FWINFO_READY || sDeviceStatus.wFWInfo == FCL_FWINFO_LOCKED;
   m_ui.textStatus->setText(localized(ready ? "IDS_DD_READY" : "IDS_DD_BUSY"));
 
   showCounter(m_ui.textRoller, m_ui.btnResetRoller, sMachineInfo.dwCountAtRoller, sMachineInfo.dwRollerReplaceVal);

@@ -19,7 +19,7 @@ struct MainWindowState {
   FCL_RS_FACTORY_DEFSETTING sFactoryDef{};   // factory defaults
   FCL_RS_MACHINE_INFO sMachineInfo{};        // counters
   FCL_CAP_HALVERN sCapabilities{};           // capabilities and versions
-  FCL_DEVICE_STATUS sDeviceStatus{};         // the reply of the last status inquiry
+  FCL_DEVICE_STATUS sDeviceStatus{};         // the last whole reply to a status inquiry
 
   // Which of the records the pages write back hold what the scanner sent: a read fills a record
   // only when it completed and the scanner accepted it, and the flag says whether the last read

@@ -431,7 +431,7 @@ void NetworkLANControllerBase::hideEvent(QHideEvent* event) {
 bool NetworkLANControllerBase::readForPoll(FCL_RS_PARAM_NETWORK& buffer) {
   if (pIOWrapper == nullptr) return false;
   const CommandOutcome read =
-      pIOWrapper->judgeWithin(m_pollReadLimit, [&] { return (pIOWrapper->*m_variant.read)(&buffer); });
+      pIOWrapper->judgeWithin(kDHCPPollReadLimit, [&] { return (pIOWrapper->*m_variant.read)(&buffer); });
   return read.ok();
 }
 

@@ -155,16 +155,11 @@ class NetworkLANControllerBase : public PageController {
   // ---- The DHCP poll ----------------------------------------------------------------------------------
   // Tests shorten the interval; a running poll keeps its own.
   void setDHCPPollInterval(std::chrono::milliseconds interval) { m_pollInterval = interval; }
-  void setDHCPPollReadLimit(std::chrono::milliseconds limit) { m_pollReadLimit = limit; }
   bool isPollingDHCP() const;
   int32_t updateDHCPTimes() const { return nUpdateDHCPTimes; }
 
  protected:
   NetworkLANControllerBase(const Variant& variant, QWidget* parent);
-  // The page's copy of the record.
-  const FCL_RS_PARAM_NETWORK& record() const { return m_net; }
-
- protected:
   void hideEvent(QHideEvent* event) override;
 
  private slots:
@@ -197,7 +192,6 @@ class NetworkLANControllerBase : public PageController {
   int32_t nUpdateDHCPTimes = 0;
   QTimer* updateDHCPTimer = nullptr;
   std::chrono::milliseconds m_pollInterval = kDHCPPollInterval;
-  std::chrono::milliseconds m_pollReadLimit = kDHCPPollReadLimit;
   // The record getParam handed DHCP to (the main window's), while a poll is armed.
   const FCL_RS_PARAM_NETWORK* m_switchedRecord = nullptr;
   // What the controls showed when the poll started: the user's later edits are kept.

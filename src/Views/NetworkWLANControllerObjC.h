@@ -12,8 +12,5 @@ class NetworkWLANControllerObjC : public NetworkLANControllerBase {
   explicit NetworkWLANControllerObjC(QWidget* parent = nullptr);
   ~NetworkWLANControllerObjC() override;
 
-  // The page's copy of the record.
-  const FCL_RS_PARAM_NETWORK& netWLAN() const { return record(); }
-
   static const Variant kVariant;
 };

@@ -12,8 +12,5 @@ class NetworkWiredLANControllerObjC : public NetworkLANControllerBase {
   explicit NetworkWiredLANControllerObjC(QWidget* parent = nullptr);
   ~NetworkWiredLANControllerObjC() override;
 
-  // The page's copy of the record.
-  const FCL_RS_PARAM_NETWORK& netWiredLAN() const { return record(); }
-
   static const Variant kVariant;
 };

@@ -3,7 +3,10 @@
 //
 // Each page is one PageController subclass; its widget is the page's view and its objectName()
 // is its view identifier (Views/PageTable.h), by which the main window finds the page on show.
-// The main window calls only the page on show, and only through these operations:
+// The main window calls a page only through these operations, and all but two of them only on
+// the page on show: settingsImported goes to every page after an import, and neededSize to every
+// page once before the window opens. (The scan-profile page also receives importedProfiles,
+// ScanProfileControllerObjC.h, after an import of all settings, whether it is on show or not.)
 //
 //   setParam(state)       copy what the page needs out of `state` (records by value, the command
 //                         layer pointer and key lists as noted below) and fill the controls from
@@ -43,6 +46,14 @@
 //                         computer (the scan-to-PC page's preference file), telling the user
 //                         itself when that fails; the cycle's answer stays the scanner's. Other
 //                         pages do nothing (the base).
+//   settingsImported(io, imported)
+//                         sent to every page, shown or not, after an import that wrote anything,
+//                         before the records are read again and the page on show is refilled;
+//                         `imported` is true when every write of the import was accepted. The
+//                         address-book page takes the book the import wrote (io's
+//                         importedAddressBook) as the scanner's content, and forgets its content
+//                         when the import failed without writing the book. Every other page does
+//                         nothing (the base).
 //   differsFromAccepted(state)
 //                         true when the page's content differs from its last accepted content,
 //                         judged without asking the scanner (the main window asks it when the
@@ -51,8 +62,8 @@
 //                         compare with the records; the self-writing pages override it and
 //                         compare with the content they last accepted, with no read, alert or
 //                         change of their state.
-//   neededSize()          asked once by the main window before it opens, with the page hidden:
-//                         the size the page needs to show every control it can show (in any
+//   neededSize()          asked of every page once, while the main window is built and before it
+//                         opens: the size the page needs to show every control it can show (in any
 //                         state, for either model) without scrolling or cutting one off. The
 //                         base measures the page's size hints (PageLayout.h); a page that
 //                         shows some controls only in some states counts them as shown.
@@ -79,9 +90,9 @@
 //                     deviceTWAINName, deviceInterface
 //   scanProfile       ioWrapper, clientKeyList,             (writes the 25       the scanner     0
 //                     serverKeyList                         profiles itself)     via ioWrapper
-//   networkWiredLAN   sParamAll.sWiredLAN, ioWrapper        sParamAll.sWiredLAN  sWiredLAN       0, 2, 5
-//   networkWLAN       sParamAll.sWirelessLAN, ioWrapper     sParamAll.sWirelessLAN sWirelessLAN  0, 2, 5
-//   networkEmail      sParamAll.sEmail                      sParamAll.sEmail     sEmail          0, 3, 999
+//   networkWiredLAN   sParamAll.sWiredLAN, ioWrapper        sParamAll.sWiredLAN  sWiredLAN       0, 2
+//   networkWLAN       sParamAll.sWirelessLAN, ioWrapper     sParamAll.sWirelessLAN sWirelessLAN  0, 2
+//   networkEmail      sParamAll.sEmail                      sParamAll.sEmail     sEmail          0, 2, 3, 999
 //   machineInfo       sParamAll.sGeneral, sMachineInfo,     sParamAll.sGeneral   sGeneral        not asked
 //                     sCapabilities, sDeviceStatus,
 //                     serialString, bIsB, ioWrapper
@@ -90,7 +101,8 @@
 // main window and outlives every page; a page may keep it. The key lists are copied.
 //
 // Lifetime: the main window creates the eleven pages once (PageFactory) and keeps them for its
-// life. A page not on show receives no call; its state stays as left until its next setParam.
+// life. A page not on show receives no call but settingsImported and neededSize (and, for the
+// scan-profile page, importedProfiles); its state stays as left until its next setParam.
 
 #include <QSize>
 #include <QString>
@@ -120,9 +132,8 @@ class PageController : public QWidget {
   virtual bool isFromPCClockON() const { return false; }
   // After a save the scanner accepted: stores what the page keeps on this computer.
   virtual void saveAccepted() {}
-  // After an import, on every page (shown or not): `imported` is true when every write of it was
-  // accepted. A self-writing page takes what the import wrote as the scanner's content, and
-  // forgets its content when the import failed without writing its record; others do nothing.
+  // After an import, on every page (see the operations above); only the address-book page does
+  // something.
   virtual void settingsImported(const IOWrapper& io, bool imported) {
     (void)io;
     (void)imported;

@@ -11,8 +11,9 @@
 //   3     malformed mail address               IDS_CM_ERROR / IDS_MAIL_FORMAT_ERR_MSG
 //   4     a folder does not exist (no page     IDS_CM_ERROR / IDS_FOLDER_NOT_EXITS_MSG
 //         answers it today)
-//   5     the node name is empty               IDS_CANNOT_EMPTY_ERR_MSG filled with the text of
-//                                              IDS_N_NODE_NAME twice / empty
+//   5     the node name is empty (no page      IDS_CANNOT_EMPTY_ERR_MSG filled with the text of
+//         answers it today: the LAN pages      IDS_N_NODE_NAME twice / empty
+//         show the node name, not edit it)
 //   999   the page already showed its alert    none
 //
 // For codes 1 and 2 the page reports which field it refused (PageController::failedField); the

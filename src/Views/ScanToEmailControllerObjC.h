@@ -40,7 +40,6 @@ class ScanToEmailControllerObjC : public PageController {
   bool isDataChanged(const FCL_RS_PARAM_SCANPROFILE& scan2Email);
 
   // For tests and screenshots.
-  QLabel* labelScanToEmail() const { return m_title; }
   ScanOptionEditor* editor() const { return m_editor; }
   const FCL_RS_PARAM_SCANPROFILE& scan2Email() const { return m_editor->copy(); }
 

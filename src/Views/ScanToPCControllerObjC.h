@@ -90,14 +90,11 @@ class ScanToPCControllerObjC : public PageController {
   // For tests and screenshots.
   QLabel* labelScanToPC() const { return m_title; }
   ScanOptionEditor* editor() const { return m_editor; }
-  QLabel* labelSavePath() const { return m_labelSavePath; }
   QLineEdit* textFilePath() const { return m_textFilePath; }
   QPushButton* btnFilePath() const { return m_btnFilePath; }
   QCheckBox* chkFilePath() const { return m_chkFilePath; }
   QLabel* labelNoPreferences() const { return m_labelNoPreferences; }
   bool hasPreferenceFile() const { return m_hasPreferenceFile; }
-  const QString& defaultPathString() const { return m_defaultPathString; }
-  bool openAfterScan() const { return m_bOpenAfterScan; }
   const FCL_RS_PARAM_SCANPROFILE& scan2PC() const { return m_editor->copy(); }
 
  private:

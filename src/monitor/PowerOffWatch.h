@@ -8,7 +8,7 @@
 // holder releases the inhibitor with release() when it has done its work, and takes it again
 // with takeInhibitor() when the power-off was called off.
 //
-// Without a system bus (containers, some test machines) isWatching() is false and the monitor
+// Without a system bus (containers, some test machines) start() answers false and the monitor
 // runs on without it. The inhibitor is asked for asynchronously: nothing here blocks.
 #include <QDBusConnection>
 #include <QObject>
@@ -23,7 +23,6 @@ class PowerOffWatch : public QObject {
 
   // False when there is no system bus to watch.
   bool start();
-  bool isWatching() const { return m_watching; }
   void takeInhibitor();
   void release();
   // The inhibitor's descriptor is held.

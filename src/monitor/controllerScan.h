@@ -116,8 +116,6 @@ class controllerScan : public NetworkSearchDelegate {
   const QString& myUUID() const { return m_myUUID; }
   const QString& PCUUID() const { return m_PCUUID; }
   const monitor::FCL_RS_PCLIST& pPCList() const { return m_pPCList; }
-  bool isGetDevice() const { return m_isGetDevice; }
-  const QList<QVariantMap>& deviceArray() const { return m_deviceArray; }
   bool busy() const { return m_busy; }
   // Breaks off the operation under way (quit, power-off): its network exchange fails at once, a
   // re-discovery wait ends and no further open succeeds until the operation has ended; then a

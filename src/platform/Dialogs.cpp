@@ -111,7 +111,6 @@ void setProgramDisplayName(const QString& name) { g_displayName = name; }
 QString programDisplayName() {
   return g_displayName.isEmpty() ? QGuiApplication::applicationDisplayName() : g_displayName;
 }
-bool isQuitting() { return g_quitting; }
 
 void cancelOpenDialogs() {
   const std::vector<OpenDialog> open = g_open;

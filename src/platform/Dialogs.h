@@ -94,7 +94,6 @@ void setQuitting(bool quitting);
 void setProgramDisplayName(const QString& name);
 QString programDisplayName();
 
-bool isQuitting();
 void cancelOpenDialogs();
 
 // The Qt Widgets implementation: QMessageBox with a QCheckBox, QFileDialog.

@@ -73,8 +73,6 @@ class NetworkSearch {
   // takes, keeps and saves from a search.
   static bool isDottedIPv4(const QString& text);
 
-  const QList<platform::DnssdService>& serviceArray() const { return m_serviceArray; }
-  const QList<QVariantMap>& devicesArray() const { return m_devicesArray; }
   quint64 currentSearch() const { return m_search; }
 
  private:

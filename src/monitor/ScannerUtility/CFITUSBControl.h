@@ -52,8 +52,6 @@ class CFITUSBControl {
   // True when every step answered success; nothing stays open either way.
   bool CloseScannerFile();
 
-  bool hasDevice() const { return m_pdev != 0; }
-  bool hasInterface() const { return m_pinterface != 0; }
   uint8_t bulkInPipeRef() const { return byBulkInPipeRef; }
   uint8_t bulkOutPipeRef() const { return byBulkOutPipeRef; }
   uint8_t interruptInPipeRef() const { return byInterruptInRef; }

@@ -187,14 +187,12 @@ NetworkControl::Io NetworkControl::receiveAll(void* out, std::size_t length, Clo
 // ---- Phases ---------------------------------------------------------------------------------------
 
 bool NetworkControl::SendCommand(const monitor::FCL_CMD* cmd, monitor::FCL_DEVICE_STATUS* status) {
-  m_isSendCommand = false;
   const auto end = deadline(false);
   Io io = sendAll(cmd, sizeof *cmd, end, true);
   monitor::FCL_DEVICE_STATUS received{};
   if (io == Io::Done) io = receiveAll(&received, sizeof received, end, false);
   if (io == Io::Done) {
     std::memcpy(status, &received, sizeof received);
-    m_isSendCommand = true;
     MonitorDebugLog::line(QStringLiteral("===send Command success==="));
     return true;
   }

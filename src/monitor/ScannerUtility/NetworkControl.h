@@ -59,8 +59,6 @@ class NetworkControl {
 
   // -1 when no socket is open.
   int socketDescriptor() const { return m_socket; }
-  // Set when the last command exchange completed.
-  bool isSendCommand() const { return m_isSendCommand.load(); }
   // The last data read: 0 running, 1 every byte received, -1 failed or given up.
   int getDataState() const { return m_isGetDataSuccess.load(); }
 
@@ -79,7 +77,6 @@ class NetworkControl {
   Clock::time_point m_start = Clock::now();  // the exchange's start: the connect
   std::optional<Clock::time_point> m_outerDeadline;
   bool m_aborted = false;
-  std::atomic<bool> m_isSendCommand{false};
   std::atomic<int> m_isGetDataSuccess{0};
   MonitorTimings m_timings;
 };

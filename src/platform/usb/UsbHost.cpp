@@ -6,23 +6,6 @@
 
 namespace platform {
 
-const char* usbResultName(UsbResult r) {
-  switch (r) {
-    case UsbResult::Success: return "success";
-    case UsbResult::ExclusiveAccess: return "exclusive access";
-    case UsbResult::PipeStalled: return "pipe stalled";
-    case UsbResult::NotResponding: return "not responding";
-    case UsbResult::NotOpen: return "not open";
-    case UsbResult::NoDevice: return "no device";
-    case UsbResult::AccessDenied: return "access denied";
-    case UsbResult::Overflow: return "overflow";
-    case UsbResult::InvalidArgument: return "invalid argument";
-    case UsbResult::TimedOut: return "timed out";
-    case UsbResult::OtherError: break;
-  }
-  return "error";
-}
-
 namespace {
 LibusbHost& defaultHost() {
   static LibusbHost host;

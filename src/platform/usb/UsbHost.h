@@ -54,9 +54,6 @@ enum class UsbResult : int {
   TimedOut = 10,        // the transfer did not finish within the caller's limit and was cancelled
 };
 
-// A short English name for diagnostics ("pipe stalled").
-const char* usbResultName(UsbResult r);
-
 enum class UsbDirection : uint8_t { Out, In, Any };  // Any: the control pipe
 enum class UsbTransferType : uint8_t { Control, Isochronous, Bulk, Interrupt };
 

@@ -11,7 +11,7 @@
 
 #include "IO/FCLCodes.h"
 #include "IO/FCLRecords.h"
-#include "MainWindowFixture.h"
+#include "RemoteSetup/MainWindowFixture.h"
 #include "Views/DevicesViewController.h"
 #include "platform/Dialogs.h"
 #include "platform/Localizer.h"
