@@ -401,8 +401,9 @@ void ViewController::viewDidAppear() {
 
   ut.debugMsg2(2, QStringLiteral("ViewController::loadData openScanner FAIL!"));
   // Nothing can be loaded: as when the scanner stops answering during the load, OK leads back to
-  // the device window and Cancel quits.
-  endLoad(CommandOutcome::failed());
+  // the device window and Cancel quits; the alert says the device could not be opened (no
+  // exchange took place).
+  endLoad(CommandOutcome::failed(), false);
 }
 
 void ViewController::viewDidDisappear() {
@@ -564,14 +565,18 @@ bool ViewController::loadGoesOn(const CommandOutcome& outcome, LoadStep step) {
   return true;
 }
 
-void ViewController::endLoad(const CommandOutcome& outcome) {
+void ViewController::endLoad(const CommandOutcome& outcome, bool opened) {
   // Nothing was written and no page shows the scanner's settings: one alert says what the
   // scanner did, and the user goes back to the device window (to connect again) or quits. A
   // refusal of remote setup noticed by the lock is not told on top of it.
   m_fwRejectPending = false;
   QString message;
   QString info;
-  if (outcome.noAnswer()) {
+  if (!opened) {
+    m_scannerLost = true;
+    message = text("IDS_RS_OPEN_FAILED_MSG");
+    info = text("IDS_RS_OPEN_FAILED_INFO");
+  } else if (outcome.noAnswer()) {
     m_scannerLost = true;
     ut.debugMsg2(2, QStringLiteral("ERROR: ViewController::loadData the scanner stopped answering"));
     message = text("IDS_CM_NO_CONNECTION_MSG");
@@ -642,8 +647,20 @@ bool ViewController::checkConnection(uint16_t status) {
     endLoad(inquiry);
     return false;
   }
-  if (!inquiry.noAnswer() && m_state.sDeviceStatus.wFWInfo == status) return true;
-  return procNoConnection();
+  if (inquiry.noAnswer()) return procNoConnection();
+  // It answered: with the state expected the load goes on; otherwise the alert names what it
+  // reported (a condition, another state, or ready where this computer's reservation was
+  // expected), and OK reads all the same while Cancel quits.
+  const HoldStatus hold = judgeHoldStatus(inquiry, m_state.sDeviceStatus, status);
+  if (hold == HoldStatus::Held) return true;
+  if (m_terminating) return false;
+  const QString info = hold == HoldStatus::ReservationGone
+                           ? text("IDS_CHECK_DEVICE_ID_FAIL_INFO")
+                           : statusConditionText(m_state.sDeviceStatus) + QLatin1Char('\n') + text("IDS_RS_LOAD_NOT_READY_INFO");
+  if (ut.message(lostHoldMessage(hold), info, true)) return true;
+  ut.debugMsg2(2, QString::fromLatin1(kTerminateOnConnection));
+  terminate();
+  return false;
 }
 
 bool ViewController::procNoConnection() {

@@ -89,16 +89,18 @@ class ViewController : public QWidget {
   // answer within the limit, an answer cut short) at the status inquiry, the lock or the settings
   // block, or at two exchanges in a row, and when it refuses the settings block: nothing is shown
   // and one alert says why; OK closes the window and emits returnToDevices(), Cancel quits. The
-  // same alert follows a device that cannot be opened. Each exchange of the first load waits at
-  // most the load's exchange limit, and one right after an exchange that got no answer at most
-  // the follow-up limit. Another record that fails while the scanner goes on answering is left
+  // same choice follows a device that cannot be opened (its alert says so). In the first load each
+  // wait of an exchange (the connect, each send and receive; each USB transfer) is cut to the
+  // load's exchange limit, and to the follow-up limit right after an exchange that got no
+  // answer. Another record that fails while the scanner goes on answering is left
   // unread (never written back) and the no-connection question is asked once the scanner has been
   // seen answering. The reload after an import asks that question after each record that fails.
   void loadData(bool initial);
   void lockScanner();
-  // One status inquiry into sDeviceStatus; procNoConnection when it got no whole answer or wFWInfo
-  // is not `status` (the first load ends instead when there was no answer). Answers whether the
-  // caller goes on.
+  // One status inquiry into sDeviceStatus. No whole answer: the first load ends (endLoad), a later
+  // one asks procNoConnection. An answer with another state than `status`: an alert names what
+  // the scanner reported (its condition or state, or that the reservation is gone), OK goes on and
+  // Cancel quits. Answers whether the caller goes on.
   bool checkConnection(uint16_t status);
   // How long an exchange of the first load may wait (the network's per-call limit, on USB too),
   // and one that follows an exchange the scanner did not answer.
@@ -260,8 +262,9 @@ class ViewController : public QWidget {
   // Whether the load goes on after a step with `outcome` (see loadData).
   bool loadGoesOn(const CommandOutcome& outcome, LoadStep step);
   // Ends the first load with the alert that names `outcome` (no answer, or the refusal of the
-  // settings block): OK leads back to the device window, Cancel quits.
-  void endLoad(const CommandOutcome& outcome);
+  // settings block), or says that the device could not be opened (`opened` false): OK leads back
+  // to the device window, Cancel quits.
+  void endLoad(const CommandOutcome& outcome, bool opened = true);
   // One read of the load into `record` (only when it completed and was accepted) and its flag;
   // answers whether the load goes on.
   template <typename Record, typename Read>

@@ -472,9 +472,9 @@ void DevicesViewController::showDeviceNotFound() {
     leave("showDeviceNotFound");
     return;
   }
-  // Services found are still having their status read: the list is judged once they are done.
+  // A service found is still having its status read: every read ends with its row in the list
+  // (a status, or "General Error"), so something was found.
   if (m_readsInFlight > 0) {
-    m_notFoundAfterReads = true;
     leave("showDeviceNotFound");
     return;
   }
@@ -615,18 +615,12 @@ void DevicesViewController::statusReadDone(quint64 generation, quint64 sequence,
   }
   dicFoundDevices.insert(name, best->entry);
   reloadTable();
-
-  if (m_readsInFlight == 0 && m_notFoundAfterReads) {
-    m_notFoundAfterReads = false;
-    showDeviceNotFound();
-  }
 }
 
 void DevicesViewController::discardStatusReads() {
   ++m_searchGeneration;
   m_statusReads.clear();
   m_readsInFlight = 0;
-  m_notFoundAfterReads = false;
 }
 
 bool DevicesViewController::waitForStatusReads(std::chrono::milliseconds limit) {

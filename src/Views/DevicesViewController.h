@@ -180,7 +180,6 @@ class DevicesViewController : public QWidget {
   std::atomic<quint64> m_searchGeneration{0};  // bumped when the reads under way stop counting
   quint64 m_readSequence = 0;
   int m_readsInFlight = 0;
-  bool m_notFoundAfterReads = false;  // the not-found check waits for the reads under way
   // display name -> address -> its latest read; the row shows the best of them
   QMap<QString, QMap<QString, AddressStatus>> m_addressStatus;
 

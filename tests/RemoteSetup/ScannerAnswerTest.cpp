@@ -219,8 +219,9 @@ TEST_F(ScannerAnswerTest, LockHeldByAnotherSessionEndsWithThatReason) {
   IOWrapper other;
   ASSERT_TRUE(other.openScanner(link->ip()));
   ASSERT_TRUE(other.judge([&] { return other.lockScanner(); }).ok());
-  // The held scanner is busy at the start-up status check: going on tries the lock anyway.
-  dialogs.expectAlert(0, text("IDS_CM_NO_CONNECTION_MSG"));
+  // The held scanner is busy at the start-up status check (the alert says so): going on tries
+  // the lock anyway.
+  dialogs.expectAlert(0, text("IDS_DV_NOT_READY_MSG"));
   dialogs.expectAlert(0, text("IDS_LOCK_SCANNER_REFUSED_MSG"));
   appear();
   EXPECT_EQ(dialogs.pendingAlerts(), 0u);

@@ -378,18 +378,18 @@ TEST_F(MainWindowTest, OpenStatusAndLockFailures) {
       // The device cannot be opened: OK leads back to the device window with nothing loaded...
       {"open fails, OK", Transport::Usb,
        [](MainWindowTest& t) { static_cast<UsbLink&>(*t.link).host().device(0).openResult = platform::UsbResult::NoDevice; },
-       {{0, "IDS_CM_NO_CONNECTION_MSG"}}, 0, false},
+       {{0, "IDS_RS_OPEN_FAILED_MSG"}}, 0, false},
       // ...and Cancel quits.
       {"open fails, Cancel", Transport::Usb,
        [](MainWindowTest& t) { static_cast<UsbLink&>(*t.link).host().device(0).openResult = platform::UsbResult::NoDevice; },
-       {{1, "IDS_CM_NO_CONNECTION_MSG"}}, 1, false},
-      // The scanner is busy at the first status check (another computer holds its lock):
-      // Cancel quits before anything is read.
+       {{1, "IDS_RS_OPEN_FAILED_MSG"}}, 1, false},
+      // The scanner is busy at the first status check (another computer holds its lock): the
+      // alert says it is not ready, and Cancel quits before anything is read.
       {"locked elsewhere, Cancel", Transport::Tcp, [](MainWindowTest& t) { t.link->model().forceLock("OTHER"); },
-       {{1, "IDS_CM_NO_CONNECTION_MSG"}}, 1, false},
+       {{1, "IDS_DV_NOT_READY_MSG"}}, 1, false},
       // Not ready, OK: the load goes on.
       {"not ready, OK", Transport::Tcp, [](MainWindowTest& t) { t.link->model().setFWInfo(2); },
-       {{0, "IDS_CM_NO_CONNECTION_MSG"}}, 0, true},
+       {{0, "IDS_DV_NOT_READY_MSG"}}, 0, true},
       // The control pipe refuses the lock on USB.
       {"control-pipe lock refused", Transport::Usb,
        [](MainWindowTest& t) {
