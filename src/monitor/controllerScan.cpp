@@ -81,14 +81,14 @@ void controllerScan::runPendingRemovals() {
       m_pendingHow = {};
     }
     m_busy = false;
-    if (clearedToo) clearedToo(cleared);
+    if (clearedToo && how.clearEventFirst) clearedToo(cleared);
     for (auto& f : waiting) {
       if (f) f(ok);
     }
   }
 }
 
-bool controllerScan::brokenOff() const {
+bool controllerScan::shouldStop() const {
   if (m_aborted) return true;
   if (!m_deadline || std::chrono::steady_clock::now() < *m_deadline) return false;
   debugLine("the stop's time limit has passed: nothing more is sent to the scanner");
@@ -175,7 +175,7 @@ bool controllerScan::isOwnEntry(const FCL_RS_PCLIST& entry) const {
 // Opening an operation, re-discovery
 
 bool controllerScan::confirmOpenConnect(const QString&) {
-  if (brokenOff()) return false;
+  if (shouldStop()) return false;
   if (!m_usbWraper.OpenScanner(m_IPAddressStr)) {
     m_usbWraper.CloseScanner();
     return false;
@@ -184,7 +184,7 @@ bool controllerScan::confirmOpenConnect(const QString&) {
 
   m_usbWraper.CloseConnect();
   m_usbWraper.CloseScanner();
-  if (brokenOff()) return false;
+  if (shouldStop()) return false;
   startSearch();
   if (!isScannerConnect()) return false;
 
@@ -192,7 +192,7 @@ bool controllerScan::confirmOpenConnect(const QString&) {
     m_usbWraper.CloseScanner();
     return false;
   }
-  if (brokenOff() || !m_usbWraper.OpenConnect(m_IPAddressStr)) return false;
+  if (shouldStop() || !m_usbWraper.OpenConnect(m_IPAddressStr)) return false;
   saveNewIPAddress();
   return true;
 }

@@ -163,7 +163,7 @@ class controllerScan : public NetworkSearchDelegate {
   void runPendingRemovals();
   // True when the operation is broken off or the deadline of the removal under way (a stop's
   // limit) has passed; the latter is said in the debug log.
-  bool brokenOff() const;
+  bool shouldStop() const;
 
   Environment m_env;
   USBWraper m_usbWraper;

@@ -958,7 +958,9 @@ TEST_F(MonitorFixture, APowerOffCalledOffWhileTheApplicationRunsClearsThePressOn
       if (!c.duringTheClear) delegate->prepareForShutdown(false);
       calledOff = true;
       EXPECT_FALSE(delegate->stopping());
-      if (!c.refused) EXPECT_TRUE(sim.model().pressScanButton(otherUUID));
+      if (!c.refused) {
+        EXPECT_TRUE(sim.model().pressScanButton(otherUUID));
+      }
       QFile(dir.filePath("release")).open(QIODevice::WriteOnly);
     });
     powerOff.start();

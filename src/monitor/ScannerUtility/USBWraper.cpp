@@ -149,7 +149,7 @@ bool USBWraper::usbPhase(bool write, void* buffer, uint32_t length, Clock::time_
         continue;
       }
     }
-    const auto pauseLeft = std::chrono::duration_cast<ms>(deadline - Clock::now());
+    const auto pauseLeft = std::chrono::ceil<ms>(deadline - Clock::now());
     MonitorRunLoop::runFor(std::max(ms(0), std::min(t.usbReadPause, pauseLeft)));
   }
 }
