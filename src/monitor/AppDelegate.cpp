@@ -21,6 +21,7 @@
 #include "monitor/RunningProcesses.h"
 #include "monitor/ScannerUtility/MonitorDebugLog.h"
 #include "monitor/ScannerUtility/MonitorRunLoop.h"
+#include "monitor/ScannerUtility/MonitorTimings.h"
 #include "platform/PropertyList.h"
 #include "platform/QuitSignals.h"
 #include "platform/dnssd/Dnssd.h"
@@ -249,17 +250,6 @@ void AppDelegate::readDebugSwitch() {
   MonitorDebugLog::setEnabled(map.value(QStringLiteral("isShowDebugLog")).toBool());
 }
 
-void AppDelegate::pauseServing(ms duration) {
-  // The event loop is served, so a removal, a signal or power-off is handled at once and ends
-  // the pause; the timer's ticks that fall in it are skipped.
-  const auto deadline = std::chrono::steady_clock::now() + duration;
-  while (!m_stopping) {
-    const auto left = std::chrono::duration_cast<ms>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
-    MonitorRunLoop::runFor(std::min(left, ms(50)));
-  }
-}
-
 void AppDelegate::circulationMonitor() {
   if (m_inTick || m_stopping || !_backscan) return;
   m_inTick = true;
@@ -273,7 +263,10 @@ void AppDelegate::circulationMonitor() {
   const QString scanApp = resourcePath(kScanModel);
 
   if (!getCurrentPlistCount()) {
-    pauseServing(m_env.timings.countFailurePause);
+    // The event loop is served, so a removal, a signal or power-off is handled at once and ends
+    // the pause; the timer's ticks that fall in it are skipped.
+    MonitorRunLoop::runUntil(m_env.timings.countFailurePause, [this] { return m_stopping; },
+                             MonitorTimings::current().slice);
     return;
   }
   if (m_stopping) return;
@@ -315,8 +308,15 @@ void AppDelegate::circulationMonitor() {
   // A stop clears the press itself, before it removes this computer.
   if (m_stopping) return;
 
-  // A clear broken off by a stop is left to the stop's.
-  if (_backscan->clearEventChecking() || !m_stopping) m_pressTaken = false;
+  // The clear names no press: it takes whatever event the scanner holds. Once a stop has taken
+  // this press over (a power-off called off while the application ran), it is that stop's, and
+  // what the scanner holds now may be another computer's press.
+  if (!m_pressTaken) {
+    debugLine("the press was cleared by the power-off that was called off: no clear");
+    return;
+  }
+  _backscan->clearEventChecking();
+  m_pressTaken = false;
 }
 
 bool AppDelegate::runScanApplication(const QString& scanApp) {
@@ -332,12 +332,14 @@ bool AppDelegate::runScanApplication(const QString& scanApp) {
   m_scanStartTime = RunningProcesses::startTime(pid);
   m_pressTaken = true;
   m_found = true;
+  m_awaitingApplication = true;
   while (m_found && !m_stopping) {
     debugLine("checkPageViewerRun");
     MonitorRunLoop::runFor(m_env.timings.appCheck);
     if (m_stopping) break;
     checkPageViewerRun();
   }
+  m_awaitingApplication = false;
   return true;
 }
 
@@ -351,12 +353,14 @@ void AppDelegate::handOff(const QString& thirdAppPath, const QString& program, c
     notifier.notify(modelName, QString(), connection);
   }
   m_pressTaken = true;
+  m_awaitingApplication = true;
   while (!m_stopping) {
     const bool running = m_env.launcher.isTargetRunning ? m_env.launcher.isTargetRunning(thirdAppPath)
                                                         : RunningProcesses::runsProgram(program);
     if (!running) break;
     MonitorRunLoop::runFor(m_env.timings.appCheck);
   }
+  m_awaitingApplication = false;
 }
 
 Notifier& AppDelegate::notifierFor(const QString& targetPath) {
@@ -478,10 +482,31 @@ void AppDelegate::quitNow() {
 
 controllerScan::Removal AppDelegate::stopRemoval() {
   controllerScan::Removal how;
-  // The press goes to this stop's clear: whatever comes of it, nothing else clears it.
+  // The press goes to this stop's clear: nothing else clears it, unless the scanner did not take
+  // that clear and the stop is called off while the tick still waits for the press's
+  // application (givePressBack).
   how.clearEventFirst = std::exchange(m_pressTaken, false);
+  m_stopLeftPress = false;
+  if (how.clearEventFirst) {
+    const quint64 stop = m_stop;
+    how.cleared = [this, stop](bool made) {
+      if (made) return;
+      if (stop == m_stop)
+        m_stopLeftPress = true;  // decided when the power-off is called off
+      else
+        givePressBack();
+    };
+  }
   how.deadline = std::chrono::steady_clock::now() + m_env.timings.stopLimit;
   return how;
+}
+
+void AppDelegate::givePressBack() {
+  // The wait goes on and clears the press once the application has ended, as without the stop.
+  // A wait the stop has ended left the press on the scanner: the next tick finds it again.
+  if (!m_awaitingApplication) return;
+  debugLine("the press was not cleared before the power-off was called off: it is cleared when the application ends");
+  m_pressTaken = true;
 }
 
 void AppDelegate::startStopRemoval() {
@@ -558,6 +583,7 @@ void AppDelegate::prepareForShutdown(bool start) {
   m_stopping = false;
   m_stopRemoval = StopRemoval::None;
   ++m_stop;
+  if (std::exchange(m_stopLeftPress, false)) givePressBack();
   if (m_power) m_power->takeInhibitor();
   m_timer.start();
 }

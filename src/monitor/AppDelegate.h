@@ -34,7 +34,11 @@
 // (within its own limits) and then quits without removing again, as does a signal after it;
 // any signal after the first, while the stop's clear or removal runs, breaks them off and quits
 // at once, the inhibitor released. A power-off that is called off (PrepareForShutdown(false)) ends its stop
-// unless a signal came meanwhile: the inhibitor is taken again and the cycle goes on. On a
+// unless a signal came meanwhile: the inhibitor is taken again and the cycle goes on. When it
+// is called off while the tick still waits for the application of a press, the wait goes on,
+// and once the application has ended the tick clears nothing: the stop has cleared that press,
+// and a clear names no press, so a second one could take another computer's (only a clear the
+// scanner did not take is left to the tick). The next tick registers this computer again. On a
 // signal "app will terminate" is logged once, before the removal; the quit that follows
 // (applicationWillTerminate) removes nothing more.
 //
@@ -167,10 +171,11 @@ class AppDelegate : public QObject {
   void beginQuit();
   void quitNow();
   void logWillTerminate();
-  void pauseServing(ms duration);
   bool runScanApplication(const QString& scanApp);
   // The removal of a stop: the press taken up first, within the stop's limit.
   controllerScan::Removal stopRemoval();
+  // A power-off called off whose clear the scanner did not take: the press is the tick's again.
+  void givePressBack();
   void handOff(const QString& thirdAppPath, const QString& program, const QString& modelName);
   Notifier& notifierFor(const QString& targetPath);
   QVariantMap resourceDeviceSetting() const;
@@ -180,6 +185,8 @@ class AppDelegate : public QObject {
   QTimer m_timer;
   bool m_found = false;
   bool m_pressTaken = false;  // an application was started (or handed) the press, not cleared yet
+  bool m_awaitingApplication = false;  // the tick waits for that application
+  bool m_stopLeftPress = false;  // the running stop's clear of the press was not taken
   qint64 m_scanPid = 0;                      // the scan application started last
   unsigned long long m_scanStartTime = 0;    // its start time (RunningProcesses::startTime)
   int32_t dwPcListCurrectCount = 0;

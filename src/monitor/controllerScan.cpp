@@ -65,26 +65,35 @@ void controllerScan::runPendingRemovals() {
     m_busy = true;
     std::vector<std::function<void(bool)>> waiting;
     waiting.swap(m_pendingRemovals);
-    const Removal how = m_pendingHow;
+    const Removal how = std::move(m_pendingHow);
     m_pendingHow = {};
-    const bool ok = removeNow(how);
+    bool cleared = false;
+    const bool ok = removeNow(how, &cleared);
     const bool brokenOff = m_aborted;
     m_aborted = false;
     // Requests that came while this removal ran are answered by it too, unless it was broken
     // off or they ask for a clear it did not make: those run next.
+    std::function<void(bool)> clearedToo;
     if (!brokenOff && (how.clearEventFirst || !m_pendingHow.clearEventFirst)) {
       for (auto& f : m_pendingRemovals) waiting.push_back(std::move(f));
       m_pendingRemovals.clear();
+      clearedToo = std::move(m_pendingHow.cleared);
       m_pendingHow = {};
     }
     m_busy = false;
+    if (clearedToo && how.clearEventFirst) clearedToo(cleared);
     for (auto& f : waiting) {
       if (f) f(ok);
     }
   }
 }
 
-bool controllerScan::pastDeadline() const { return m_deadline && std::chrono::steady_clock::now() >= *m_deadline; }
+bool controllerScan::shouldStop() const {
+  if (m_aborted) return true;
+  if (!m_deadline || std::chrono::steady_clock::now() < *m_deadline) return false;
+  debugLine("the stop's time limit has passed: nothing more is sent to the scanner");
+  return true;
+}
 
 void controllerScan::abortOperation() {
   if (!m_busy) return;
@@ -166,7 +175,7 @@ bool controllerScan::isOwnEntry(const FCL_RS_PCLIST& entry) const {
 // Opening an operation, re-discovery
 
 bool controllerScan::confirmOpenConnect(const QString&) {
-  if (m_aborted || pastDeadline()) return false;
+  if (shouldStop()) return false;
   if (!m_usbWraper.OpenScanner(m_IPAddressStr)) {
     m_usbWraper.CloseScanner();
     return false;
@@ -175,6 +184,7 @@ bool controllerScan::confirmOpenConnect(const QString&) {
 
   m_usbWraper.CloseConnect();
   m_usbWraper.CloseScanner();
+  if (shouldStop()) return false;
   startSearch();
   if (!isScannerConnect()) return false;
 
@@ -182,7 +192,7 @@ bool controllerScan::confirmOpenConnect(const QString&) {
     m_usbWraper.CloseScanner();
     return false;
   }
-  if (m_aborted || pastDeadline() || !m_usbWraper.OpenConnect(m_IPAddressStr)) return false;
+  if (shouldStop() || !m_usbWraper.OpenConnect(m_IPAddressStr)) return false;
   saveNewIPAddress();
   return true;
 }
@@ -338,6 +348,15 @@ bool controllerScan::removePCList(std::function<void(bool)> done, Removal how) {
     debugLine(QStringLiteral("remove pclist deferred until the running operation has ended"));
     m_pendingRemovals.push_back(std::move(done));
     m_pendingHow.clearEventFirst |= how.clearEventFirst;
+    if (how.cleared) {
+      if (m_pendingHow.cleared)
+        m_pendingHow.cleared = [first = std::move(m_pendingHow.cleared), next = std::move(how.cleared)](bool made) {
+          first(made);
+          next(made);
+        };
+      else
+        m_pendingHow.cleared = std::move(how.cleared);
+    }
     if (how.deadline && (!m_pendingHow.deadline || *how.deadline < *m_pendingHow.deadline))
       m_pendingHow.deadline = how.deadline;
     return false;
@@ -345,18 +364,20 @@ bool controllerScan::removePCList(std::function<void(bool)> done, Removal how) {
   bool ok;
   {
     Operation op(*this);
-    ok = removeNow(how);
+    ok = removeNow(how, nullptr);
   }
   if (done) done(ok);
   return ok;
 }
 
-bool controllerScan::removeNow(const Removal& how) {
+bool controllerScan::removeNow(const Removal& how, bool* cleared) {
   m_deadline = how.deadline;
   m_usbWraper.limitTo(how.deadline);
   if (how.clearEventFirst) {
     debugLine("clearing the scan-button event taken up before removing this computer");
-    clearNow();
+    const bool made = clearNow();
+    if (cleared) *cleared = made;
+    if (how.cleared) how.cleared(made);
   }
   const bool ok = removeEntryNow();
   m_deadline.reset();

@@ -76,9 +76,12 @@ class controllerScan : public NetworkSearchDelegate {
   // How a removal runs. A stop's removal first clears the scan-button event that the monitor
   // has taken up (started an application for) and has not cleared yet, so that no later monitor
   // takes it up again; the clear and the removal then run, together, before `deadline`.
+  // `cleared` (optional, with clearEventFirst) is told, once the clear has run, whether the
+  // scanner took it.
   struct Removal {
     bool clearEventFirst = false;
     std::optional<std::chrono::steady_clock::time_point> deadline;
+    std::function<void(bool)> cleared;
   };
   // Removes this computer's entry. `done` (optional) receives the removal's result. When another
   // operation is under way, the removal is put off until it has ended: the call then answers
@@ -152,12 +155,15 @@ class controllerScan : public NetworkSearchDelegate {
   // One exchange with a 4-byte answer (capacity or count).
   bool readCount(uint16_t qualifier, int32_t* value, const char* startLine, const char* successLine,
                  const char* failLine, const char* valueLine);
-  bool removeNow(const Removal& how);
+  // Runs a removal; `cleared` (when given) receives whether its clear was made.
+  bool removeNow(const Removal& how, bool* cleared);
   bool removeEntryNow();
   bool clearNow();
   bool clockNow();
   void runPendingRemovals();
-  bool pastDeadline() const;
+  // True when the operation is broken off or the deadline of the removal under way (a stop's
+  // limit) has passed; the latter is said in the debug log.
+  bool shouldStop() const;
 
   Environment m_env;
   USBWraper m_usbWraper;

@@ -119,8 +119,9 @@ TEST_F(MonitorOverLibusb, ADeviceHeldElsewhereIsGivenUpAfterItsPause) {
 
 // A status read the scanner never answers runs as tries of the monitor's try limit (1 s, made
 // short here): libusb discards each URB at its limit, the read is tried again, and the command
-// fails once the command phase's own limit has passed, without hanging.
-TEST_F(MonitorOverLibusb, ASilentScannerEndsAtTheCommandPhasesLimitInShortTries) {
+// fails once the exchange's limit, counted from the open of the device, has passed, without
+// hanging.
+TEST_F(MonitorOverLibusb, ASilentScannerEndsAtTheExchangesLimitInShortTries) {
   MonitorTimings t = ScopedMonitorTimings::quick();
   t.usbTry = 100ms;
   t.exchange = 450ms;

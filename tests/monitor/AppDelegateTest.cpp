@@ -912,6 +912,82 @@ TEST_F(MonitorFixture, AStopWhileTheApplicationOfAPressRunsClearsThePressThenRem
   }
 }
 
+// A power-off called off while the application of a press runs: the wait goes on, and when the
+// application has ended the tick clears nothing, since the stop's clear took the press and a
+// clear names none (a second one would take another computer's press). Only a clear the
+// scanner refused leaves the press to the tick. The next tick registers this computer again
+// and starts nothing for the press that was cleared.
+TEST_F(MonitorFixture, APowerOffCalledOffWhileTheApplicationRunsClearsThePressOnce) {
+  struct Case {
+    const char* name;
+    bool duringTheClear;  // called off while the stop's clear waits for the scanner, else after the removal
+    bool refused;         // the scanner refuses the stop's clear
+    std::vector<SeenCommand> sent;  // from the power-off to the application's end
+  };
+  const Case cases[] = {
+      {"called off after the removal", false, false, {kClear, kRemove}},
+      {"called off during the clear", true, false, {kClear, kRemove}},
+      {"called off after a refused clear", false, true, {kClear, kRemove, kClear}},
+      {"called off during a clear then refused", true, true, {kClear, kRemove, kClear}},
+  };
+  const std::string otherUUID = "99999999-2222-3333-4444-555555555555";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const char* name : {"started", "release", "ended"}) QFile::remove(dir.filePath(name));
+    writeUserDevice();
+    sim.model().setPCList({entry("other", QString::fromStdString(otherUUID)), entry("test-host", kPCUUID)});
+    sim.faults().clear();
+    quits = 0;
+    launch();
+    pressForUs();
+    bool calledOff = false;
+    QTimer powerOff;
+    powerOff.setInterval(20);
+    QObject::connect(&powerOff, &QTimer::timeout, [&] {
+      if (!QFileInfo::exists(dir.filePath("started")) || calledOff) return;
+      powerOff.stop();
+      sim.log().clear();
+      sim.faults().add(fault([&](sim::Fault& f) {
+        f.opcode = monitor::FOP_COMMAND;
+        f.dtc = FCLC_RS_EVENT_CHECKING;
+        if (c.refused) f.lastErr = 0x7007u;
+        if (c.duringTheClear) f.delayStatus = 500ms;
+      }));
+      if (c.duringTheClear) QTimer::singleShot(100ms, [&] { delegate->prepareForShutdown(false); });
+      delegate->prepareForShutdown(true);  // its clear and removal run here, while the application runs
+      if (!c.duringTheClear) delegate->prepareForShutdown(false);
+      calledOff = true;
+      EXPECT_FALSE(delegate->stopping());
+      if (!c.refused) {
+        EXPECT_TRUE(sim.model().pressScanButton(otherUUID));
+      }
+      QFile(dir.filePath("release")).open(QIODevice::WriteOnly);
+    });
+    powerOff.start();
+    {
+      Watchdog watchdog(60s, "a tick whose application runs through a called-off power-off");
+      delegate->circulationMonitor();
+    }
+    ASSERT_TRUE(calledOff);
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("ended"))) << "the wait went on until the application ended";
+    waitUntil([&] { return false; }, 100ms);
+    EXPECT_EQ(seenAfter(c.sent.size()), c.sent);
+    EXPECT_EQ(sim.model().eventPending(), !c.refused) << "another computer's press stays";
+    EXPECT_EQ(quits, 0);
+
+    // The next tick registers this computer again and starts nothing.
+    QFile::remove(dir.filePath("started"));
+    sim.log().clear();
+    delegate->circulationMonitor();
+    EXPECT_TRUE(listedSettlesTo(true)) << "registered again";
+    const auto next = seen();
+    EXPECT_NE(std::find(next.begin(), next.end(), kAdd), next.end());
+    EXPECT_EQ(std::find(next.begin(), next.end(), kClear), next.end());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("started")));
+    delegate.reset();
+  }
+}
+
 TEST_F(MonitorFixture, SIGTERMRemovesTheEntryOnceAndQuits) {
   writeUserDevice();
   AppDelegate::Environment env = environment();
@@ -1095,28 +1171,39 @@ TEST_F(MonitorFixture, AStopsClearAndRemovalEndAtAFurtherSignalOrTheirOneLimit) 
   }
 }
 
-// A signal while the tick waits for the scanner's event reply, or in the pause after a reply
-// without a scan for this computer, is acted on at once: the removal follows and the monitor
-// quits long before the wait would have ended.
-TEST_F(MonitorFixture, ASignalDuringAHeldEventReadOrThePauseAfterItIsActedOnAtOnce) {
+// A signal while the tick waits for the scanner's event reply, in the pause after a reply
+// without a scan for this computer, or while a connect gets no answer, is acted on at once: the
+// removal follows and the monitor quits long before the wait would have ended. A removal that
+// cannot reach the scanner within the stop's limit says so in the debug log.
+TEST_F(MonitorFixture, ASignalDuringAHeldEventReadThePauseAfterItOrAConnectIsActedOnAtOnce) {
+  enum Wait { HeldRead, Pause, Connect };
   struct Case {
     const char* name;
-    bool hold;  // the scanner holds the event reply; otherwise the pause follows it
+    Wait wait;
   };
-  for (const Case& c : {Case{"a held event read", true}, Case{"the pause after the event read", false}}) {
+  for (const Case& c : {Case{"a held event read", HeldRead}, Case{"the pause after the event read", Pause},
+                        Case{"a connect without an answer", Connect}}) {
     SCOPED_TRACE(c.name);
-    writeUserDevice();
+    FullListener off;
+    writeUserDevice(c.wait == Connect ? QVariantMap{{"IPAddress", off.address()}} : QVariantMap{});
+    writePlist(prefs() + "/DebugLogInfo.plist", {{"isShowDebugLog", true}});
     MonitorTimings t = ScopedMonitorTimings::quick();
     t.eventExchange = 60s;  // the event read waits as long as the scanner holds it
     t.idleEventPause = 60s;
+    t.connect = t.exchange = 60s;
     ScopedMonitorTimings longWait(t, ScopedMonitorTimings::Pauses::Take);
     sim.model().setPCList({entry("test-host", kPCUUID)});
-    sim.model().setEventHold(c.hold ? 50s : 0s);
+    sim.model().setEventHold(c.wait == HeldRead ? 50s : 0s);
     AppDelegate::Environment env = environment();
     env.watchQuitSignals = true;
+    env.timings.stopLimit = 1s;
     quits = 0;
     launch(std::move(env));
-    // The signal comes while the read waits, or once the reply is some time in.
+    {
+      std::lock_guard lock(logMutex);
+      logLines.clear();
+    }
+    // The signal comes while the read or the connect waits, or once the reply is some time in.
     QTimer signal;
     signal.setSingleShot(true);
     QObject::connect(&signal, &QTimer::timeout, [] { ::raise(SIGTERM); });
@@ -1128,17 +1215,24 @@ TEST_F(MonitorFixture, ASignalDuringAHeldEventReadOrThePauseAfterItIsActedOnAtOn
       watch.stop();
       signal.start(200ms);
     });
-    if (c.hold)
-      signal.start(300ms);
-    else
+    if (c.wait == Pause)
       watch.start();
+    else
+      signal.start(300ms);
     {
-      Watchdog watchdog(30s, "a tick whose event read or pause is broken off");
+      Watchdog watchdog(30s, "a tick whose event read, pause or connect is broken off");
       delegate->circulationMonitor();
     }
     EXPECT_EQ(quits, 1);
-    EXPECT_TRUE(listedSettlesTo(false));
-    EXPECT_EQ(lastCommandAfter(kRemove), kRemove);
+    if (c.wait == Connect) {
+      std::lock_guard lock(logMutex);
+      const auto limit = logLines.indexOf("the stop's time limit has passed: nothing more is sent to the scanner");
+      EXPECT_GE(limit, 0);
+      EXPECT_GT(logLines.indexOf("remove pclist end"), limit);
+    } else {
+      EXPECT_TRUE(listedSettlesTo(false));
+      EXPECT_EQ(lastCommandAfter(kRemove), kRemove);
+    }
     delegate.reset();
   }
 }

@@ -357,7 +357,9 @@ TEST_P(ControllerScanTest, ListReadAsksForTheCountUpToItsBoundAndSendsNothingEls
     EXPECT_EQ(seen(), (std::vector<SeenCommand>{{monitor::FOP_READ, FCLC_RS_PCLIST, FCLD_RS_PCLIST_ALL, c.asked * 316}}))
         << "the list read alone, no capacity read before it";
     EXPECT_EQ(fieldText(entries[1].szPCName, 256), "b");
-    if (!GetParam()) EXPECT_TRUE(scan->isOwnEntry(entries[1]));
+    if (!GetParam()) {
+      EXPECT_TRUE(scan->isOwnEntry(entries[1]));
+    }
   }
   std::vector<FCL_RS_PCLIST> none;
   f.link->log().clear();

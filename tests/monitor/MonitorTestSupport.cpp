@@ -50,6 +50,28 @@ QString unusedLoopbackAddress() {
   return QStringLiteral("127.0.1.1");
 }
 
+FullListener::FullListener() : m_address(unusedLoopbackAddress()) {
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(5566);
+  inet_pton(AF_INET, m_address.toLatin1().constData(), &sa.sin_addr);
+  m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (::bind(m_listener, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0 || ::listen(m_listener, 0) != 0)
+    throw std::runtime_error("no listener for a connect without an answer");
+  // Fill the queue; these connects may themselves go unanswered: non-blocking.
+  for (int i = 0; i < 4; ++i) {
+    const int f = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    ::connect(f, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+    m_fillers.push_back(f);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+FullListener::~FullListener() {
+  for (int f : m_fillers) ::close(f);
+  ::close(m_listener);
+}
+
 MonitorUsbSim::MonitorUsbSim() : m_scanner(sim::UsbScanner::create(m_model, &m_faults, &m_log)) {
   m_host.addDevice(m_scanner->device(kVendor, kProduct));
   m_previous = platform::setUsbHost(&m_host);

@@ -44,6 +44,22 @@ class MonitorSim {
 // A loopback address on which nothing listens (a connect is refused at once).
 QString unusedLoopbackAddress();
 
+// A listener on a loopback address of its own whose accept queue is full: a connect to it gets
+// no answer, as one to a scanner that is switched off does.
+class FullListener {
+ public:
+  FullListener();
+  ~FullListener();
+  FullListener(const FullListener&) = delete;
+  FullListener& operator=(const FullListener&) = delete;
+  QString address() const { return m_address; }
+
+ private:
+  QString m_address;
+  int m_listener = -1;
+  std::vector<int> m_fillers;
+};
+
 // The simulated scanner as a USB device of a fake host installed for the fixture's lifetime.
 class MonitorUsbSim {
  public:

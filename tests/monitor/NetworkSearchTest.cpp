@@ -230,21 +230,26 @@ class RediscoveryTest : public NetworkSearchTest {
 
 }  // namespace
 
+// A stored address where nothing answers, or a host name (never looked up: no address).
 TEST_F(RediscoveryTest, ScannerIsFoundAtItsNewAddressByItsUUIDAndTheAddressIsSaved) {
   struct Case {
     platform::TxtRecord txt;
     bool found;
+    QString stored;  // "IPAddress" of the device file; empty: an address where nothing listens
   };
   const Case cases[] = {
-      {{{"uuid", kScannerUUID}}, true},
-      {{{"UUID", kScannerUUID}}, true},
-      {{{"uuid", kScannerUUID}, {"UUID", "other"}}, true},
-      {{{"uuid", "other"}, {"UUID", kScannerUUID}}, false},  // only "uuid" counts when both are there
+      {{{"uuid", kScannerUUID}}, true, {}},
+      {{{"UUID", kScannerUUID}}, true, {}},
+      {{{"uuid", kScannerUUID}, {"UUID", "other"}}, true, {}},
+      {{{"uuid", "other"}, {"UUID", kScannerUUID}}, false, {}},  // only "uuid" counts when both are there
+      {{{"uuid", kScannerUUID}}, true, "localhost"},
   };
   for (const Case& c : cases) {
+    const QString stored = c.stored.isEmpty() ? oldAddress : c.stored;
+    SCOPED_TRACE(stored.toStdString());
     writeDeviceFile(path, [&] {
       QVariantMap m = readDeviceFile(path);
-      m["IPAddress"] = oldAddress;
+      m["IPAddress"] = stored;
       return m;
     }());
     announce(c.txt);
@@ -254,8 +259,8 @@ TEST_F(RediscoveryTest, ScannerIsFoundAtItsNewAddressByItsUUIDAndTheAddressIsSav
     EXPECT_EQ(scan->comparePCListMaxCountAndCurrentCount(), c.found);
     sim.scanner().waitIdle();
     EXPECT_EQ(openDescriptorsSettled(before), before);
-    EXPECT_EQ(scan->IPAddressStr(), c.found ? sim.address() : oldAddress);
-    EXPECT_EQ(readDeviceFile(path).value("IPAddress").toString(), c.found ? sim.address() : oldAddress);
+    EXPECT_EQ(scan->IPAddressStr(), c.found ? sim.address() : stored);
+    EXPECT_EQ(readDeviceFile(path).value("IPAddress").toString(), c.found ? sim.address() : stored);
     dnssd.waitIdle();
   }
 }

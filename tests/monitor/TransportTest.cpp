@@ -119,37 +119,68 @@ TEST_F(TcpTransportTest, RefusedConnectionFailsAtTheConnect) {
   EXPECT_EQ(openDescriptorsSettled(before), before);
 }
 
-TEST_F(TcpTransportTest, ScannerThatIsOffTimesOutAtTheConnect) {
-  // A listener whose accept queue is full drops new connection attempts, as a scanner that is
-  // switched off leaves them unanswered.
-  MonitorTimings t = ScopedMonitorTimings::quick();
-  t.connect = 300ms;
-  ScopedMonitorTimings shortConnect(t);
-  const QString address = unusedLoopbackAddress();
-  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(5566);
-  inet_pton(AF_INET, address.toLatin1().constData(), &sa.sin_addr);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&sa), sizeof sa), 0);
-  ASSERT_EQ(::listen(listener, 0), 0);
-  std::vector<int> fillers;
-  for (int i = 0; i < 4; ++i) {  // fill the queue; these connects may themselves hang: non-blocking
-    const int f = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    ::connect(f, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
-    fillers.push_back(f);
-  }
-  usleep(50000);
-  const int before = openDescriptors();
-  {
-    Watchdog dog(20s, "a connect to a full listener");
-    NetworkControl n;
-    EXPECT_FALSE(n.SocketOpenConnect(address));
+// Only a dotted IPv4 address is connected to: nothing is looked up, not even the other numeric
+// forms a resolver takes, which would reach the scanner here.
+TEST_F(TcpTransportTest, OnlyADottedIPv4AddressIsConnectedTo) {
+  const QString dotted = sim.address();  // 127.0.0.N
+  const QString host = dotted.section('.', 3);
+  const quint32 number = (127u << 24) + host.toUInt();
+  const QString refused[] = {
+      "127." + host,             // 127.0.0.N in a resolver's short form
+      QString::number(number),   // and as one number
+      "localhost",
+      dotted + QChar(0),
+      " " + dotted,
+      "",
+  };
+  NetworkControl n;
+  EXPECT_TRUE(n.SocketOpenConnect(dotted));
+  n.CloseConnect();
+  for (const QString& text : refused) {
+    SCOPED_TRACE(text.toStdString());
+    EXPECT_FALSE(n.SocketOpenConnect(text));
     EXPECT_EQ(n.socketDescriptor(), -1);
   }
-  EXPECT_EQ(openDescriptorsSettled(before), before);
-  for (int f : fillers) ::close(f);
-  ::close(listener);
+  sim.scanner().waitIdle();
+  EXPECT_EQ(sim.scanner().connectionCount(), 1u) << "only the dotted address reached the scanner";
+}
+
+// A scanner that is switched off leaves the connect unanswered: it fails at the connect limit,
+// or at once when a handler of the event loop (a stop's) breaks it off meanwhile.
+TEST_F(TcpTransportTest, AConnectWithoutAnAnswerEndsAtItsLimitOrWhenBrokenOff) {
+  struct Case {
+    const char* name;
+    std::chrono::milliseconds limit;
+    bool breakOff;  // 300 ms in
+  };
+  const Case cases[] = {
+      {"at the limit", 300ms, false},
+      {"broken off", 60s, true},
+  };
+  FullListener off;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MonitorTimings t = ScopedMonitorTimings::quick();
+    t.connect = t.exchange = c.limit;
+    ScopedMonitorTimings limit(t);
+    const int before = openDescriptors();
+    {
+      Watchdog dog(20s, "a connect to a full listener");
+      USBWraper w;
+      ASSERT_TRUE(w.OpenScanner(off.address()));
+      bool brokenOff = false;
+      if (c.breakOff)
+        QTimer::singleShot(300ms, [&] {
+          brokenOff = true;
+          w.abort();
+        });
+      EXPECT_FALSE(w.OpenConnect(off.address()));
+      EXPECT_EQ(brokenOff, c.breakOff);
+      EXPECT_EQ(w.networkControl()->socketDescriptor(), -1);
+      w.CloseConnect();
+    }
+    EXPECT_EQ(openDescriptorsSettled(before), before);
+  }
 }
 
 TEST_F(TcpTransportTest, SilentScannerFailsTheCommandPhaseAtItsLimit) {

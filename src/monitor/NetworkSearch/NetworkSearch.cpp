@@ -2,9 +2,9 @@
 
 #include <QStringDecoder>
 #include <QTimer>
-#include <arpa/inet.h>
 
 #include "monitor/ScannerUtility/MonitorTimings.h"
+#include "monitor/ScannerUtility/NetworkControl.h"
 
 NetworkSearch& NetworkSearch::shareInstance() {
   // Made on first use and never destroyed: callbacks of a running search may refer to it up to
@@ -63,11 +63,7 @@ quint64 NetworkSearch::search() {
   return id;
 }
 
-bool NetworkSearch::isDottedIPv4(const QString& text) {
-  const QByteArray bytes = text.toLatin1();
-  in_addr address{};
-  return !text.isEmpty() && text.size() <= 15 && inet_pton(AF_INET, bytes.constData(), &address) == 1;
-}
+bool NetworkSearch::isDottedIPv4(const QString& text) { return NetworkControl::numericIPv4(text); }
 
 void NetworkSearch::netServiceBrowser(const platform::DnssdService& service) {
   if (m_serviceArray.contains(service)) return;

@@ -5,6 +5,7 @@
 #include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 #include <poll.h>
 #include <thread>
@@ -39,4 +40,16 @@ void MonitorRunLoop::runFor(std::chrono::milliseconds duration, int fd, bool for
   }
   timer.start(duration);
   loop.exec();
+}
+
+void MonitorRunLoop::runUntil(std::chrono::milliseconds duration, const std::function<bool()>& until,
+                              std::chrono::milliseconds slice) {
+  using namespace std::chrono;
+  const auto deadline = steady_clock::now() + duration;
+  slice = std::max(slice, milliseconds(1));
+  while (!until()) {
+    const auto left = ceil<milliseconds>(deadline - steady_clock::now());
+    if (left.count() <= 0) break;
+    runFor(std::min(left, slice));
+  }
 }

@@ -6,10 +6,16 @@
 // `fd` (if >= 0) is ready for reading (or writing, with `forWrite`). Without an application
 // object, or off the application's thread, there is no loop to serve: it then only waits for the
 // descriptor (or sleeps) for at most `duration`.
+//
+// runUntil() runs it in slices of at most `slice` until `duration` has passed or until() is true
+// (asked before every slice).
 
 #include <chrono>
+#include <functional>
 
 class MonitorRunLoop {
  public:
   static void runFor(std::chrono::milliseconds duration, int fd = -1, bool forWrite = false);
+  static void runUntil(std::chrono::milliseconds duration, const std::function<bool()>& until,
+                       std::chrono::milliseconds slice);
 };

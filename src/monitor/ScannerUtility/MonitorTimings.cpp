@@ -1,6 +1,5 @@
 #include "monitor/ScannerUtility/MonitorTimings.h"
 
-#include <algorithm>
 #include <mutex>
 #include <thread>
 
@@ -40,12 +39,7 @@ void MonitorTimings::pause(ms duration, const std::function<bool()>& until) {
     if (duration.count() > 0) std::this_thread::sleep_for(duration);
     return;
   }
-  const auto deadline = std::chrono::steady_clock::now() + duration;
-  while (!until()) {
-    const auto left = std::chrono::duration_cast<ms>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
-    MonitorRunLoop::runFor(std::min(left, std::max(slice, ms(1))));
-  }
+  MonitorRunLoop::runUntil(duration, until, slice);
 }
 
 MonitorTimings::PauseFunction MonitorTimings::setPauseFunction(PauseFunction f) {

@@ -5,9 +5,11 @@
 // installs shorter ones with set() (or ScopedMonitorTimings in the tests) and restores them.
 // The pauses go through pause(), which a test can replace to record them instead of waiting.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 struct MonitorTimings {
   using ms = std::chrono::milliseconds;
@@ -42,12 +44,26 @@ struct MonitorTimings {
   ms searchTimeout{2000};        // the search reports at the latest after this
   ms resolveTimeout{2000};       // each service's resolve
 
+  // One exchange's time: it starts at the connect (on USB at the open of the device) and ends
+  // `exchange` later (`eventExchange` for the event read), or at an outer deadline (a stop's)
+  // when that comes first.
+  struct ExchangeTime {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point start = Clock::now();
+    std::optional<Clock::time_point> outer;
+    Clock::time_point end(const MonitorTimings& t, bool event) const {
+      const Clock::time_point own = start + (event ? t.eventExchange : t.exchange);
+      return outer ? std::min(own, *outer) : own;
+    }
+  };
+
   static MonitorTimings current();
   // Installs `timings` for the operations that start afterwards; answers the previous ones.
   static MonitorTimings set(const MonitorTimings& timings);
 
   // A pause. Without `until` it blocks the calling thread (the event loop is not served); with
-  // it, the event loop is served in slices and the pause ends early once until() is true.
+  // it, the event loop is served in slices (MonitorRunLoop::runUntil) and the pause ends early
+  // once until() is true.
   using PauseFunction = std::function<void(ms)>;
   static void pause(ms duration, const std::function<bool()>& until = {});
   // Replaces the wait of pause(); an empty function restores it. Answers the previous one.

@@ -25,28 +25,18 @@ int remainingMs(std::chrono::steady_clock::time_point deadline) {
   return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-// The first IPv4 address of `host` (a dotted address or a name).
-bool lookUp(const QString& host, in_addr* out) {
-  const QByteArray name = host.toUtf8();
-  if (name.isEmpty()) return false;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(name.constData(), nullptr, &hints, &found) != 0 || !found) return false;
-  bool ok = false;
-  for (addrinfo* a = found; a; a = a->ai_next) {
-    if (a->ai_family == AF_INET && a->ai_addrlen >= sizeof(sockaddr_in)) {
-      *out = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr;
-      ok = true;
-      break;
-    }
-  }
-  freeaddrinfo(found);
-  return ok;
-}
-
 }  // namespace
+
+bool NetworkControl::numericIPv4(const QString& text, in_addr* address) {
+  // Latin-1 turns any other character into one inet_pton refuses; a NUL would end the text early.
+  const QByteArray bytes = text.toLatin1();
+  in_addr parsed{};
+  if (text.isEmpty() || text.size() > 15 || bytes.contains('\0') ||
+      inet_pton(AF_INET, bytes.constData(), &parsed) != 1)
+    return false;
+  if (address) *address = parsed;
+  return true;
+}
 
 NetworkControl::NetworkControl() : m_timings(MonitorTimings::current()) {}
 
@@ -54,16 +44,15 @@ NetworkControl::~NetworkControl() { CloseConnect(); }
 
 // ---- Connect and close ----------------------------------------------------------------------------
 
-NetworkControl::Clock::time_point NetworkControl::deadline(bool event) const {
-  const Clock::time_point own = m_start + (event ? m_timings.eventExchange : m_timings.exchange);
-  return m_outerDeadline ? std::min(own, *m_outerDeadline) : own;
-}
-
 bool NetworkControl::SocketOpenConnect(const QString& host) {
   CloseConnect();
-  m_start = Clock::now();
+  m_time.start = Clock::now();
   in_addr address{};
-  if (!lookUp(host, &address)) return false;
+  if (m_aborted) return false;
+  if (!numericIPv4(host, &address)) {
+    MonitorDebugLog::line(QStringLiteral("\"%1\" is no IPv4 address: nothing is connected").arg(host));
+    return false;
+  }
 
   m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (m_socket < 0) {
@@ -84,13 +73,24 @@ bool NetworkControl::SocketOpenConnect(const QString& host) {
     return false;
   }
 
-  // The connect blocks the thread for at most its limit; the event loop is not served.
+  // The wait serves the event loop in slices, so a stop is handled at once and breaks it off.
   const auto connectDeadline = std::min(Clock::now() + m_timings.connect, deadline(false));
   for (;;) {
+    if (m_aborted) {
+      CloseConnect();
+      return false;
+    }
     pollfd p{m_socket, POLLOUT, 0};
-    const int r = poll(&p, 1, remainingMs(connectDeadline));
+    const int r = poll(&p, 1, 0);
     if (r > 0) break;
-    if (r == 0) {
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) {
+      std::perror("select");
+      CloseConnect();
+      return false;
+    }
+    const int left = remainingMs(connectDeadline);
+    if (left <= 0) {
       if (MonitorDebugLog::enabled()) {
         std::fputs("timeoutn", stderr);
         std::fflush(stderr);
@@ -100,10 +100,7 @@ bool NetworkControl::SocketOpenConnect(const QString& host) {
       CloseConnect();
       return false;
     }
-    if (errno == EINTR) continue;
-    std::perror("select");
-    CloseConnect();
-    return false;
+    MonitorRunLoop::runFor(std::min(m_timings.slice, std::chrono::milliseconds(left)), m_socket, true);
   }
   // Writable: connected, or the connect failed (refused, unreachable). Only the pending error
   // tells the two apart.
@@ -185,6 +182,8 @@ NetworkControl::Io NetworkControl::receiveAll(void* out, std::size_t length, Clo
 }
 
 // ---- Phases ---------------------------------------------------------------------------------------
+
+NetworkControl::Clock::time_point NetworkControl::deadline(bool event) const { return m_time.end(m_timings, event); }
 
 bool NetworkControl::SendCommand(const monitor::FCL_CMD* cmd, monitor::FCL_DEVICE_STATUS* status) {
   const auto end = deadline(false);

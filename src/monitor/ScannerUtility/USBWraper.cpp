@@ -13,8 +13,8 @@ USBWraper::~USBWraper() = default;
 
 bool USBWraper::OpenScanner(const QString& connection) {
   m_aborted = false;
-  m_start = Clock::now();
   if (connection == QLatin1String(kUSBConnection)) {
+    m_time.start = Clock::now();
     m_networkCtrl.reset();
     m_pobjUSB = std::make_unique<CFITUSBControl>();
     m_pobjUSB->scannerVendorID = scannerVendorID;
@@ -24,20 +24,18 @@ bool USBWraper::OpenScanner(const QString& connection) {
   }
   m_pobjUSB.reset();
   m_networkCtrl = std::make_unique<NetworkControl>();
-  m_networkCtrl->limitTo(m_outerDeadline);
+  m_networkCtrl->limitTo(m_time.outer);
   isUSBScan_ = false;
   return true;
 }
 
 void USBWraper::limitTo(std::optional<Clock::time_point> deadline) {
-  m_outerDeadline = deadline;
+  m_time.outer = deadline;
   if (m_networkCtrl) m_networkCtrl->limitTo(deadline);
 }
 
 USBWraper::Clock::time_point USBWraper::deadline(bool event) const {
-  const MonitorTimings t = MonitorTimings::current();
-  const Clock::time_point own = m_start + (event ? t.eventExchange : t.exchange);
-  return m_outerDeadline ? std::min(own, *m_outerDeadline) : own;
+  return m_time.end(MonitorTimings::current(), event);
 }
 
 bool USBWraper::OpenConnect(const QString& connection) {
@@ -151,7 +149,7 @@ bool USBWraper::usbPhase(bool write, void* buffer, uint32_t length, Clock::time_
         continue;
       }
     }
-    const auto pauseLeft = std::chrono::duration_cast<ms>(deadline - Clock::now());
+    const auto pauseLeft = std::chrono::ceil<ms>(deadline - Clock::now());
     MonitorRunLoop::runFor(std::max(ms(0), std::min(t.usbReadPause, pauseLeft)));
   }
 }

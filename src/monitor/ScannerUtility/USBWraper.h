@@ -34,6 +34,7 @@
 
 #include "monitor/ScannerUtility/CFITUSBControl.h"
 #include "monitor/ScannerUtility/MonitorRecords.h"
+#include "monitor/ScannerUtility/MonitorTimings.h"
 #include "monitor/ScannerUtility/NetworkControl.h"
 
 class USBWraper {
@@ -78,13 +79,13 @@ class USBWraper {
   using ms = std::chrono::milliseconds;
   // One USB phase (see above) before `deadline`; `toTheEnd` for a data read.
   bool usbPhase(bool write, void* buffer, uint32_t length, Clock::time_point deadline, bool toTheEnd);
-  // The end of the exchange under way (of the event read's, with `event`).
+  // The end of the USB exchange under way (of the event read's, with `event`); a TCP exchange
+  // keeps its own time in its NetworkControl.
   Clock::time_point deadline(bool event) const;
 
   std::unique_ptr<CFITUSBControl> m_pobjUSB;
   std::unique_ptr<NetworkControl> m_networkCtrl;
   bool isUSBScan_ = false;
   bool m_aborted = false;
-  Clock::time_point m_start = Clock::now();  // the exchange's start: the open
-  std::optional<Clock::time_point> m_outerDeadline;
+  MonitorTimings::ExchangeTime m_time;  // on USB from the open of the device
 };
